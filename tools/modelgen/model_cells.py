@@ -1,0 +1,150 @@
+"""Parsing of single cells of the object-model data files.
+
+Every function takes the raw text of one '|'-separated column and returns a plain
+value, or raises CellError with a message that the caller prefixes with file:line.
+"""
+
+import re
+
+SCALAR_TYPES = ("Boolean", "Int32", "Double", "String")
+ARRAY_TYPES = ("Double[]", "Byte[]")
+RESULT_TYPES = ("Void", "String", "Double[]", "Byte[]")
+# Interface-typed properties that come from outside the object model.
+EXTERNAL_TYPES = ("Ivi.Visa.Interop.IFormattedIO488",)
+MODELS = ("both", "Q7310A", "Q7310B")
+ACCESS = ("Read", "ReadWrite")
+OBJECT_KINDS = ("root", "measurement", "marker")
+
+# Markers for command columns that hold no command text.
+NO_COMMAND = "-"
+CUSTOM_COMMAND = "(custom)"
+COLLECTION_COMMAND = "(collection)"
+
+
+class CellError(Exception):
+    pass
+
+
+def split_columns(text):
+    return [c.strip() for c in text.split("|")]
+
+
+def parse_commands(cell):
+    """'"A" ; "B"' -> ['A', 'B']; '-' -> []; '(custom)'/'(collection)' stay markers."""
+    if cell in (NO_COMMAND, CUSTOM_COMMAND, COLLECTION_COMMAND):
+        return cell
+    if len(cell) < 2 or not (cell.startswith('"') and cell.endswith('"')):
+        raise CellError("command text must be quoted: %s" % cell)
+    return cell[1:-1].split('" ; "')
+
+
+def parse_simple_type(text):
+    text = text.strip()
+    if not re.fullmatch(r"[A-Za-z][\w.]*(\[\])?", text):
+        raise CellError("malformed type: %s" % text)
+    return text
+
+
+def parse_property_type(cell):
+    """'Int32[Register:ZentravaStatusRegisterEnum, SubRegister:...]' -> ('Int32', [(name, type)])."""
+    m = re.fullmatch(r"([\w.]+)\[(.+)\]", cell)
+    if not m:
+        return parse_simple_type(cell), []
+    indices = []
+    for part in m.group(2).split(","):
+        name, sep, typ = part.strip().partition(":")
+        if not sep or not name.isidentifier():
+            raise CellError("malformed index: %s" % part)
+        indices.append((name, parse_simple_type(typ)))
+    return m.group(1), indices
+
+
+def parse_params(cell):
+    """'Val:Double[], Jitter:Double(InOut)' -> [(name, type, direction)]; '-' -> []."""
+    if cell == "-":
+        return []
+    params = []
+    for part in cell.split(","):
+        m = re.fullmatch(r"\s*(\w+):([\w.\[\]]+?)(\(InOut\))?\s*", part)
+        if not m:
+            raise CellError("malformed parameter: %s" % part.strip())
+        params.append((m.group(1), parse_simple_type(m.group(2)), "inout" if m.group(3) else "in"))
+    return params
+
+
+def parse_simulation(cell):
+    """'last 0' / 'fixed 0123456789' / 'last' (empty value) / '-' -> (mode, value)."""
+    if cell == "-":
+        return None, None
+    mode, _, value = cell.partition(" ")
+    if mode not in ("last", "fixed"):
+        raise CellError("simulation must be 'last <value>', 'fixed <value>' or '-': %s" % cell)
+    return mode, value
+
+
+def parse_models(cell):
+    if cell not in MODELS:
+        raise CellError("models must be one of %s: %s" % (", ".join(MODELS), cell))
+    return cell
+
+
+def parse_access(cell):
+    if cell not in ACCESS:
+        raise CellError("access must be Read or ReadWrite: %s" % cell)
+    return cell
+
+
+def parse_object_kind(cell):
+    if cell not in OBJECT_KINDS:
+        raise CellError("object kind must be one of %s: %s" % (", ".join(OBJECT_KINDS), cell))
+    return cell
+
+
+def parse_attribute(cell):
+    """'ZTV_ATTR_NAME +12' -> ('ZTV_ATTR_NAME', 12)."""
+    m = re.fullmatch(r"((?:ZTV|IVI)_ATTR_\w+) \+(\d+)", cell)
+    if not m:
+        raise CellError("attribute must read 'ZTV_ATTR_NAME +offset': %s" % cell)
+    return m.group(1), int(m.group(2))
+
+
+def parse_ivic(cell):
+    """IVI-C column: '-', an attribute, or one or more exported function names."""
+    if cell == "-":
+        return None, []
+    if "_ATTR_" in cell:
+        return parse_attribute(cell), []
+    names = [n.strip() for n in cell.split(",")]
+    for n in names:
+        if not re.fullmatch(r"Ztv_\w+", n):
+            raise CellError("exported function names start with Ztv_: %s" % n)
+    return None, names
+
+
+def parse_flags(cell):
+    """'custom=result_list items=4 nullsession' -> {'custom': 'result_list', 'items': '4', 'nullsession': ''}."""
+    flags = {}
+    for word in cell.split():
+        key, _, value = word.partition("=")
+        if key in flags:
+            raise CellError("flag given twice: %s" % key)
+        flags[key] = value
+    return flags
+
+
+def parse_c_args(cell):
+    """'in Vi:ViSession, out Text:ViChar[]' -> [(direction, name, ctype)]."""
+    if cell == "-":
+        return []
+    args = []
+    for part in cell.split(","):
+        m = re.fullmatch(r"\s*(in|out|inout) (\w+):(\w+\**(?:\[\d*\])?)\s*", part)
+        if not m:
+            raise CellError("C argument must read '<in|out|inout> Name:Type': %s" % part.strip())
+        args.append((m.group(1), m.group(2), m.group(3)))
+    return args
+
+
+def conversions(fmt):
+    """The printf conversions of a command format, in order ('%d', '%s', '%.15g')."""
+    return re.findall(r"%[-+ #0]*\d*(?:\.\d+)?[a-zA-Z]", fmt)
