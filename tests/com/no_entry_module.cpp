@@ -1,0 +1,2 @@
+// A loadable module without DllGetClassObject.
+extern "C" int NotAComServer() { return 0; }

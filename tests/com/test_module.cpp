@@ -1,0 +1,72 @@
+// A minimal in-process server for the activation tests: one class whose
+// objects answer 42, with a class factory reached through DllGetClassObject.
+#include <atomic>
+
+#include "platform/com/com.h"
+#include "tests/com/test_module_ids.h"
+
+namespace {
+
+std::atomic<int> g_liveObjects{0};
+
+class ModuleAnswer final : public ITestAnswer {
+public:
+    ModuleAnswer() { ++g_liveObjects; }
+    ~ModuleAnswer() { --g_liveObjects; }
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (riid != IID_IUnknown && riid != IID_ITestAnswer()) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<ITestAnswer*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    int Answer() override { return 42; }
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+class Factory final : public IClassFactory {
+public:
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    // One static instance lives as long as the module.
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        auto* object = new ModuleAnswer;
+        const HRESULT hr = object->QueryInterface(riid, ppv);
+        object->Release();
+        return hr;
+    }
+    HRESULT LockServer(int) override { return S_OK; }
+};
+
+Factory g_factory;
+
+}  // namespace
+
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (clsid != CLSID_TestModuleClass()) {
+        *ppv = nullptr;
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    return g_factory.QueryInterface(riid, ppv);
+}
+
+extern "C" int TestModuleLiveObjects() { return g_liveObjects; }
