@@ -1,0 +1,152 @@
+#include "core/driver.h"
+
+#include "core/option_parsing.h"
+#include "services/module_lock.h"
+
+namespace ztv {
+
+Zentrava::Zentrava() { ModuleLock(); }
+
+Zentrava::~Zentrava() {
+    provider_.Close();
+    ModuleUnlock();
+}
+
+HRESULT Zentrava::CreateInstance(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    Zentrava* driver = new (std::nothrow) Zentrava();
+    if (!driver) return E_OUTOFMEMORY;
+    const HRESULT hr = driver->QueryInterface(riid, ppv);
+    driver->Release();
+    return hr;
+}
+
+HRESULT Zentrava::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IIviDriver)
+        *ppv = static_cast<IIviDriver*>(this);
+    else if (riid == IID_IIviDriverOperation)
+        *ppv = static_cast<IIviDriverOperation*>(this);
+    else if (riid == IID_IIviDriverIdentity || riid == IID_IIviComponentIdentity)
+        *ppv = static_cast<IIviDriverIdentity*>(this);
+    else if (riid == IID_IIviDriverUtility)
+        *ppv = static_cast<IIviDriverUtility*>(this);
+    else if (riid == IID_IIviClassWrapper)
+        *ppv = static_cast<IIviClassWrapper*>(this);
+    else if (riid == IID_ISupportErrorInfo)
+        *ppv = static_cast<ISupportErrorInfo*>(this);
+    else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG Zentrava::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+ULONG Zentrava::Release() {
+    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT Zentrava::InterfaceSupportsErrorInfo(REFIID riid) {
+    static const IID* const supported[] = {&IID_IIviDriver, &IID_IIviDriverIdentity, &IID_IIviDriverOperation,
+                                           &IID_IIviDriverUtility, &IID_IIviComponentIdentity};
+    for (const IID* iid : supported)
+        if (*iid == riid) return S_OK;
+    return S_FALSE;
+}
+
+HRESULT Zentrava::RequireInitialized() const {
+    return state_.initialized ? S_OK : errors_.ReportError(IDS_E_IVI_NOT_INITIALIZED);
+}
+
+HRESULT Zentrava::NullPointer(std::string_view member, std::string_view parameter) const {
+    return errors_.ReportError(IDS_E_IVI_NULL_POINTER, member, parameter);
+}
+
+HRESULT Zentrava::ReturnText(std::string_view text, BSTR* out, std::string_view member,
+                             std::string_view parameter) const {
+    if (!out) return NullPointer(member, parameter);
+    *out = AnsiToBstr(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+template <class Flag>
+HRESULT Zentrava::ReturnFlag(Flag value, VARIANT_BOOL* out, std::string_view member,
+                             std::string_view parameter) const {
+    if (!out) return NullPointer(member, parameter);
+    *out = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+std::optional<std::string> Zentrava::OptionValue(std::string_view name) const {
+    auto it = state_.optionTable.find(ToLower(name));
+    if (it == state_.optionTable.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::string> Zentrava::DriverSetupValue(std::string_view name) const {
+    auto it = state_.driverSetupTable.find(ToLower(name));
+    if (it == state_.driverSetupTable.end()) return std::nullopt;
+    return it->second;
+}
+
+void Zentrava::InvalidateCaches() { cache_.InvalidateAll(); }
+
+// ---- IIviDriver -------------------------------------------------------------
+
+HRESULT Zentrava::get_DriverOperation(IIviDriverOperation** pVal) {
+    return Entry([&] {
+        if (!pVal) return NullPointer("get_DriverOperation", "pVal");
+        *pVal = this;
+        AddRef();
+        return S_OK;
+    });
+}
+
+HRESULT Zentrava::get_Identity(IIviDriverIdentity** pVal) {
+    return Entry([&] {
+        if (!pVal) return NullPointer("get_Identity", "pVal");
+        *pVal = this;
+        AddRef();
+        return S_OK;
+    });
+}
+
+HRESULT Zentrava::get_Utility(IIviDriverUtility** pVal) {
+    return Entry([&] {
+        if (!pVal) return NullPointer("get_Utility", "pVal");
+        *pVal = this;
+        AddRef();
+        return S_OK;
+    });
+}
+
+HRESULT Zentrava::Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) {
+    return Entry([&] { return InitializeSession(ResourceName, IdQuery != 0, Reset != 0, OptionString); });
+}
+
+HRESULT Zentrava::get_Initialized(VARIANT_BOOL* pVal) {
+    return Entry([&] { return ReturnFlag(state_.initialized, pVal, "get_Initialized", "pVal"); });
+}
+
+// ---- IIviClassWrapper: the driver keeps no IVI-C handle of its own ----------
+
+HRESULT Zentrava::AttachToExistingCSession(LONG) {
+    return InitializedEntry(
+        [&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "AttachToExistingCSession"); });
+}
+
+HRESULT Zentrava::get_NativeCHandle(LONG* pVal) {
+    return InitializedEntry([&] {
+        if (!pVal) return NullPointer("get_NativeCHandle", "pVal");
+        *pVal = 0;
+        return errors_.ReportError(IDS_E_IVI_PROPERTY_NOT_SUPPORTED, "get_NativeCHandle");
+    });
+}
+
+}  // namespace ztv

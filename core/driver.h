@@ -1,0 +1,189 @@
+// The driver object: the one object a client creates. It owns the session
+// with one instrument, its option flags and identity, the I/O session and
+// the inherent IVI interfaces.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/io_provider.h"
+#include "core/ivi_interfaces.h"
+#include "core/pipeline.h"
+#include "core/session_state.h"
+#include "services/cache.h"
+#include "services/coercion_log.h"
+#include "services/error_manager.h"
+
+namespace ivi {
+struct DataComponent;
+struct DriverSession;
+}  // namespace ivi
+
+namespace ztv {
+
+class Zentrava final : public IIviDriver,
+                       public IIviDriverOperation,
+                       public IIviDriverIdentity,
+                       public IIviDriverUtility,
+                       public IIviClassWrapper,
+                       public ISupportErrorInfo {
+public:
+    // The class factory's creation: a new, uninitialized driver object.
+    static HRESULT CreateInstance(REFIID riid, void** ppv);
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // IIviDriver
+    HRESULT get_DriverOperation(IIviDriverOperation** pVal) override;
+    HRESULT get_Identity(IIviDriverIdentity** pVal) override;
+    HRESULT get_Utility(IIviDriverUtility** pVal) override;
+    HRESULT Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) override;
+    HRESULT Close() override;
+    HRESULT get_Initialized(VARIANT_BOOL* pVal) override;
+
+    // IIviDriverOperation
+    HRESULT get_Cache(VARIANT_BOOL* pbCache) override;
+    HRESULT put_Cache(VARIANT_BOOL bCache) override;
+    HRESULT get_DriverSetup(BSTR* pVal) override;
+    HRESULT ClearInterchangeWarnings() override;
+    HRESULT GetNextCoercionRecord(BSTR* pbstrRecord) override;
+    HRESULT GetNextInterchangeWarning(BSTR* pbstrWarning) override;
+    HRESULT get_InterchangeCheck(VARIANT_BOOL* pbInterchangeCheck) override;
+    HRESULT put_InterchangeCheck(VARIANT_BOOL bInterchangeCheck) override;
+    HRESULT get_LogicalName(BSTR* pbstrName) override;
+    HRESULT get_QueryInstrumentStatus(VARIANT_BOOL* pbQueryInstrStatus) override;
+    HRESULT put_QueryInstrumentStatus(VARIANT_BOOL bQueryInstrStatus) override;
+    HRESULT get_RangeCheck(VARIANT_BOOL* pbRangeCheck) override;
+    HRESULT put_RangeCheck(VARIANT_BOOL bRangeCheck) override;
+    HRESULT get_RecordCoercions(VARIANT_BOOL* pbRecordCoercions) override;
+    HRESULT put_RecordCoercions(VARIANT_BOOL bRecordCoercions) override;
+    HRESULT ResetInterchangeCheck() override;
+    HRESULT get_IoResourceDescriptor(BSTR* pbstrName) override;
+    HRESULT get_Simulate(VARIANT_BOOL* pbSimulate) override;
+    HRESULT put_Simulate(VARIANT_BOOL bSimulate) override;
+    HRESULT InvalidateAllAttributes() override;
+
+    // IIviComponentIdentity / IIviDriverIdentity
+    HRESULT get_Description(BSTR* pbstr) override;
+    HRESULT get_Revision(BSTR* pbstr) override;
+    HRESULT get_Vendor(BSTR* pbstr) override;
+    HRESULT get_Identifier(BSTR* pVal) override;
+    HRESULT get_GroupCapabilities(BSTR* pbstr) override;
+    HRESULT get_SupportedInstrumentModels(BSTR* pbstr) override;
+    HRESULT get_InstrumentManufacturer(BSTR* pbstr) override;
+    HRESULT get_InstrumentModel(BSTR* pbstr) override;
+    HRESULT get_InstrumentFirmwareRevision(BSTR* pbstr) override;
+    HRESULT get_SpecificationMajorVersion(LONG* plVer) override;
+    HRESULT get_SpecificationMinorVersion(LONG* plVer) override;
+
+    // IIviDriverUtility
+    HRESULT Disable() override;
+    HRESULT ErrorQuery(LONG* pCode, BSTR* pMessage) override;
+    HRESULT LockObject() override;
+    HRESULT Reset() override;
+    HRESULT ResetWithDefaults() override;
+    HRESULT SelfTest(LONG* pResult, BSTR* pMessage) override;
+    HRESULT UnlockObject() override;
+
+    // IIviClassWrapper
+    HRESULT AttachToExistingCSession(LONG Vi) override;
+    HRESULT get_NativeCHandle(LONG* pVal) override;
+
+    // ISupportErrorInfo
+    HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
+
+    // ---- Used by the rest of the driver (call with the object lock held) ----
+    std::recursive_mutex& Lock() { return mutex_; }
+    const SessionState& State() const { return state_; }
+    const SessionFlags& Flags() const { return state_.flags; }
+    bool IsInitialized() const { return state_.initialized; }
+    bool IsModelSupported() const;
+    const CErrorManager& Errors() const { return errors_; }
+    CDriverIOManager& IO() { return io_; }
+    CVisaComIOProvider& Provider() { return provider_; }
+    CCoercionLog& CoercionLog() { return coercions_; }
+
+    std::optional<std::string> OptionValue(std::string_view name) const;
+    std::optional<std::string> DriverSetupValue(std::string_view name) const;
+
+    // Option processing (exposed so that the grammar is testable on its own).
+    HRESULT ProcessOptionString(std::string_view optionString);
+    HRESULT ProcessDriverSetup(std::string_view text);
+    HRESULT ProcessInitOption(std::string name, std::string value);
+    HRESULT ProcessDriverSetupOption(std::string name, std::string value);
+
+private:
+    Zentrava();
+    ~Zentrava();
+
+    // Runs a public member under the object lock; no exception leaves it.
+    template <class F>
+    HRESULT Entry(F&& body) noexcept {
+        try {
+            std::lock_guard lock(mutex_);
+            return body();
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+    }
+    // The same for members that need an initialized session.
+    template <class F>
+    HRESULT InitializedEntry(F&& body) noexcept {
+        return Entry([&] {
+            const HRESULT hr = RequireInitialized();
+            return FAILED(hr) ? hr : body();
+        });
+    }
+    HRESULT RequireInitialized() const;
+    HRESULT NullPointer(std::string_view member, std::string_view parameter) const;
+    HRESULT ReturnText(std::string_view text, BSTR* out, std::string_view member, std::string_view parameter) const;
+    template <class Flag>
+    HRESULT ReturnFlag(Flag value, VARIANT_BOOL* out, std::string_view member, std::string_view parameter) const;
+
+    HRESULT InitializeSession(BSTR resourceName, bool idQuery, bool reset, BSTR optionString);
+    HRESULT ConfigurationPhase(const std::string& resourceName);
+    HRESULT LoadDriverConfiguration(const ivi::DriverSession* session);
+    HRESULT LoadConfigurableInitialSettings(const std::vector<ivi::DataComponent>& owner);
+    void LoadVirtualNames(const ivi::DriverSession& session);
+    HRESULT StartTrace();
+    HRESULT OpenInstrumentIO();
+    HRESULT CloseInstrumentIO();
+    HRESULT IdentifyInstrument();
+    HRESULT InitializeRepCaps();
+    HRESULT ReleaseRepCaps();
+    HRESULT RestoreInitialSettings();
+    void InvalidateCaches();
+    static bool IsInterchangeCheckSupported() { return false; }
+
+    std::atomic<ULONG> refs_{1};
+    std::recursive_mutex mutex_;
+    SessionState state_;
+    CErrorManager errors_;
+    CCacheManager cache_;
+    CCoercionLog coercions_;
+    CVisaComIOProvider provider_;
+    CDriverIOManager io_{provider_, errors_};
+};
+
+// Splits an identification reply into manufacturer, model, serial number and
+// firmware revision: comma runs separate fields, each field is trimmed.
+struct IdentityFields {
+    std::string manufacturer, model, serialNumber, firmwareRevision;
+};
+IdentityFields SplitIdentification(std::string_view reply);
+
+// Reads a "SYST:ERR?" reply as <integer>,"<text up to a quote or apostrophe>".
+// Returns false when either field is missing; the code may still be set.
+bool ParseErrorQueueReply(std::u16string_view reply, LONG* code, std::u16string* message);
+
+}  // namespace ztv

@@ -1,0 +1,104 @@
+// IIviDriverUtility: reset, self-test, error query and disable.
+#include "core/driver.h"
+
+namespace ztv {
+namespace {
+
+// Reset, disable and self-test can keep the instrument busy for a while.
+constexpr LONG kLongOperationTimeout = 30000;
+
+}  // namespace
+
+HRESULT Zentrava::Disable() {
+    return InitializedEntry([&] {
+        if (state_.flags.simulate) return S_OK;
+        LONG reply = 0;
+        return io_.InstrQuery("*RST;*OPC?", &reply, kLongOperationTimeout);
+    });
+}
+
+HRESULT Zentrava::Reset() {
+    return InitializedEntry([&] {
+        HRESULT hr = S_OK;
+        if (!state_.flags.simulate) {
+            LONG reply = 0;
+            hr = io_.InstrQuery("*RST;*OPC?", &reply, kLongOperationTimeout);
+        }
+        InvalidateCaches();
+        return hr;
+    });
+}
+
+HRESULT Zentrava::ResetWithDefaults() {
+    return InitializedEntry([&] {
+        const HRESULT hr = Reset();
+        return FAILED(hr) ? hr : RestoreInitialSettings();
+    });
+}
+
+HRESULT Zentrava::RestoreInitialSettings() {
+    const SessionFlags initial = state_.initialFlags;
+    auto vb = [](bool on) { return on ? VARIANT_TRUE : VARIANT_FALSE; };
+    HRESULT hr = put_Cache(vb(initial.cache));
+    if (SUCCEEDED(hr)) hr = put_InterchangeCheck(vb(initial.interchangeCheck));
+    if (SUCCEEDED(hr)) hr = put_QueryInstrumentStatus(vb(initial.queryInstrumentStatus));
+    if (SUCCEEDED(hr)) hr = put_RangeCheck(vb(initial.rangeCheck));
+    if (SUCCEEDED(hr)) hr = put_RecordCoercions(vb(initial.recordCoercions));
+    if (SUCCEEDED(hr)) hr = put_Simulate(vb(initial.simulate));
+    return hr;
+}
+
+HRESULT Zentrava::SelfTest(LONG* pResult, BSTR* pMessage) {
+    return InitializedEntry([&] {
+        if (!pMessage) return NullPointer("SelfTest", "pMessage");
+        SysFreeString(*pMessage);
+        *pMessage = nullptr;
+        if (!pResult) return NullPointer("SelfTest", "pResult");
+        *pResult = 0;
+        if (state_.flags.simulate) {
+            *pMessage = AnsiToBstr("Selftest passed");
+            return *pMessage ? S_OK : E_OUTOFMEMORY;
+        }
+        const HRESULT hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
+        if (FAILED(hr)) return hr;
+        *pMessage = AnsiToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
+        return *pMessage ? hr : E_OUTOFMEMORY;
+    });
+}
+
+HRESULT Zentrava::ErrorQuery(LONG* pCode, BSTR* pMessage) {
+    return InitializedEntry([&] {
+        if (!pMessage) return NullPointer("ErrorQuery", "pMessage");
+        SysFreeString(*pMessage);
+        *pMessage = nullptr;
+        if (!pCode) return NullPointer("ErrorQuery", "pCode");
+        *pCode = 0;
+        if (state_.flags.simulate) {
+            *pMessage = AnsiToBstr("No error.");
+            return *pMessage ? S_OK : E_OUTOFMEMORY;
+        }
+        // Reading the error queue must not itself trip the status check.
+        const bool polling = state_.flags.queryInstrumentStatus;
+        state_.flags.queryInstrumentStatus = false;
+        std::string reply;
+        const HRESULT hr = io_.InstrQuery("SYST:ERR?", &reply, 1023, kCurrentTimeout);
+        state_.flags.queryInstrumentStatus = polling;
+        if (FAILED(hr)) return hr;
+
+        std::u16string message;
+        if (!ParseErrorQueueReply(AnsiToWide(reply), pCode, &message))
+            return errors_.ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+        *pMessage = SysAllocStringLen(message.data(), static_cast<unsigned>(message.size()));
+        return *pMessage ? hr : E_OUTOFMEMORY;
+    });
+}
+
+HRESULT Zentrava::LockObject() {
+    return InitializedEntry([&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "LockObject"); });
+}
+
+HRESULT Zentrava::UnlockObject() {
+    return InitializedEntry([&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "UnlockObject"); });
+}
+
+}  // namespace ztv

@@ -1,0 +1,213 @@
+#include "core/io_provider.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/ivi/ivi_float.h"
+
+namespace ztv {
+
+double ReplyToDouble(std::string_view reply) {
+    const std::string text(reply);  // strtod needs a terminated string
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() ? Ivi_GetViReal64NaN() : value;
+}
+
+LONG ReplyToLong(std::string_view reply) {
+    const double value = ReplyToDouble(reply);
+    if (std::isnan(value)) return 0;
+    const double truncated = std::trunc(value);
+    if (truncated >= static_cast<double>(std::numeric_limits<LONG>::max())) return std::numeric_limits<LONG>::max();
+    if (truncated <= static_cast<double>(std::numeric_limits<LONG>::min())) return std::numeric_limits<LONG>::min();
+    return static_cast<LONG>(truncated);
+}
+
+// Sets a per-operation time-out and puts the session's own one back on every
+// path; -2 (anything below -1) leaves the session's time-out alone.
+class CDriverIOProvider::TimeoutScope {
+public:
+    TimeoutScope(CDriverIOProvider& io, LONG timeout) : io_(io) {
+        if (timeout < -1) return;
+        result_ = io_.GetTimeout(&saved_);
+        if (SUCCEEDED(result_)) {
+            result_ = io_.SetTimeout(timeout);
+            restore_ = SUCCEEDED(result_);
+        }
+    }
+    ~TimeoutScope() {
+        if (restore_) io_.SetTimeout(saved_);
+    }
+    HRESULT result() const { return result_; }
+
+private:
+    CDriverIOProvider& io_;
+    LONG saved_ = 0;
+    bool restore_ = false;
+    HRESULT result_ = S_OK;
+};
+
+void CDriverIOProvider::MarkOpened(const Links& links) {
+    links_ = links;
+    opened_ = true;
+    timedOut_ = false;
+}
+
+void CDriverIOProvider::MarkClosed() {
+    links_ = {};
+    opened_ = false;
+    timedOut_ = false;
+}
+
+HRESULT CDriverIOProvider::IsTimeout(bool* timedOut) const {
+    if (!timedOut) return E_POINTER;
+    *timedOut = timedOut_;
+    return S_OK;
+}
+
+HRESULT CDriverIOProvider::ReadSTB(SHORT* statusByte) {
+    if (!statusByte) return E_POINTER;
+    return ReadStatusByte(statusByte);
+}
+
+HRESULT CDriverIOProvider::WriteCommand(std::string_view command) {
+    LONG written = 0;
+    HRESULT hr;
+    std::size_t expected = command.size();
+    if (command.ends_with(writeTerminator_)) {
+        hr = WriteText(command, &written);
+    } else {
+        std::string text;
+        text.reserve(command.size() + writeTerminator_.size());
+        text.append(command).append(writeTerminator_);
+        expected = text.size();
+        hr = WriteText(text, &written);
+    }
+    if (FAILED(hr)) return hr;
+    return static_cast<std::size_t>(written) < expected ? E_FAIL : S_OK;
+}
+
+HRESULT CDriverIOProvider::ReadReply(LONG count, std::string* reply) {
+    const HRESULT hr = ReadText(count, reply);
+    if (SUCCEEDED(hr) && reply->ends_with(readTerminator_) && !readTerminator_.empty())
+        reply->resize(reply->size() - readTerminator_.size());
+    return hr;
+}
+
+HRESULT CDriverIOProvider::HandleIOError(HRESULT result) {
+    // Take the session's description before the clear can replace it.
+    const std::string description = TakeThreadErrorDescription();
+    Clear();
+    const CErrorManager fallback;
+    const CErrorManager& errors = links_.errors ? *links_.errors : fallback;
+    HRESULT reported;
+    if (result == IO_TIMEOUT_RESULT) {
+        timedOut_ = true;
+        reported = errors.ReportError(IDS_E_ZENTRAVA_IO_TIMEOUT, description);
+    } else {
+        reported = errors.ReportError(IDS_E_ZENTRAVA_IO_GENERAL, description);
+    }
+    if (links_.queryInstrumentStatus && links_.queryInstrumentStatus()) StatusCheck();
+    return reported;
+}
+
+HRESULT CDriverIOProvider::StatusCheck() {
+    HRESULT hr = WriteCommand("*ESR?");
+    std::string reply;
+    if (SUCCEEDED(hr)) hr = ReadReply(100, &reply);
+    if (FAILED(hr)) {
+        Clear();
+        return hr;
+    }
+    return (ReplyToLong(reply) & 0x3C) ? E_FAIL : S_OK;
+}
+
+HRESULT CDriverIOProvider::PollInstrumentErrors() {
+    if (!links_.queryInstrumentStatus || !links_.queryInstrumentStatus()) return S_OK;
+    if (FAILED(StatusCheck())) {
+        const CErrorManager fallback;
+        return (links_.errors ? *links_.errors : fallback).ReportError(IDS_E_IVI_INSTRUMENT_STATUS);
+    }
+    return S_OK;
+}
+
+template <class F>
+HRESULT CDriverIOProvider::Transfer(LONG timeout, bool poll, F&& primitive) {
+    TimeoutScope scope(*this, timeout);
+    if (FAILED(scope.result())) return HandleIOError(scope.result());
+    timedOut_ = false;
+    const HRESULT hr = primitive();
+    if (FAILED(hr)) return HandleIOError(hr);
+    return poll ? PollInstrumentErrors() : hr;
+}
+
+HRESULT CDriverIOProvider::InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout) {
+    if (!reply) return E_POINTER;
+    if (cchDesired < 0) return E_INVALIDARG;
+    return Transfer(timeout, true, [&] {
+        HRESULT hr = WriteCommand(command);
+        return SUCCEEDED(hr) ? ReadReply(cchDesired, reply) : hr;
+    });
+}
+
+HRESULT CDriverIOProvider::InstrQuery(std::string_view command, LONG* result, LONG timeout) {
+    if (!result) return E_POINTER;
+    std::string reply;
+    const HRESULT hr = Transfer(timeout, false, [&] {
+        HRESULT h = WriteCommand(command);
+        return SUCCEEDED(h) ? ReadReply(100, &reply) : h;
+    });
+    if (FAILED(hr)) return hr;
+    *result = ReplyToLong(reply);
+    return PollInstrumentErrors();
+}
+
+HRESULT CDriverIOProvider::InstrQuery(std::string_view command, double* result, LONG timeout) {
+    if (!result) return E_POINTER;
+    std::string reply;
+    const HRESULT hr = Transfer(timeout, false, [&] {
+        HRESULT h = WriteCommand(command);
+        return SUCCEEDED(h) ? ReadReply(100, &reply) : h;
+    });
+    if (FAILED(hr)) return hr;
+    *result = ReplyToDouble(reply);
+    return PollInstrumentErrors();
+}
+
+HRESULT CDriverIOProvider::InstrRead(std::string* text, LONG cchDesired, bool removeTrailing, LONG timeout) {
+    if (!text) return E_POINTER;
+    if (cchDesired < 0) return E_INVALIDARG;
+    return Transfer(timeout, true,
+                    [&] { return removeTrailing ? ReadReply(cchDesired, text) : ReadText(cchDesired, text); });
+}
+
+HRESULT CDriverIOProvider::InstrWrite(std::string_view command, LONG timeout) {
+    return Transfer(timeout, true, [&] { return WriteCommand(command); });
+}
+
+HRESULT CDriverIOProvider::InstrWriteNoPoll(std::string_view command, LONG timeout) {
+    return Transfer(timeout, false, [&] { return WriteCommand(command); });
+}
+
+HRESULT CDriverIOProvider::FormattedReadList(SAFEARRAY** values, LONG timeout) {
+    if (!values) return E_POINTER;
+    return Transfer(timeout, true, [&] { return ReadList(values); });
+}
+
+HRESULT CDriverIOProvider::FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekToBlock, bool flushToEnd,
+                                                  LONG timeout) {
+    if (!bytes) return E_POINTER;
+    return Transfer(timeout, true, [&] { return ReadIEEEBlock(seekToBlock, flushToEnd, bytes); });
+}
+
+HRESULT CDriverIOProvider::FormattedWriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd,
+                                                   LONG timeout) {
+    return Transfer(timeout, true, [&] { return WriteIEEEBlock(command, bytes, flushAndEnd); });
+}
+
+HRESULT CDriverIOProvider::FormattedFlushRead(LONG timeout) {
+    return Transfer(timeout, false, [&] { return FlushRead(); });
+}
+
+}  // namespace ztv

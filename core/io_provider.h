@@ -1,0 +1,126 @@
+// The only place the driver talks to the instrument: typed queries, reads and
+// writes, formatted I/O and status polling over one message-based session.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/com/com.h"
+#include "platform/visa/visacom.h"
+#include "services/error_manager.h"
+
+namespace ztv {
+
+// The session's time-out result; VISA's own time-out code is mapped to it.
+constexpr HRESULT IO_TIMEOUT_RESULT = MakeHresult(0x80040604);
+// Any time-out argument below -1 means "the session's current time-out".
+constexpr LONG kCurrentTimeout = -2;
+
+class CDriverIOProvider {
+public:
+    virtual ~CDriverIOProvider() = default;
+
+    // Links to the node that owns the session flags and to its error manager.
+    struct Links {
+        std::function<bool()> queryInstrumentStatus;
+        const CErrorManager* errors = nullptr;
+    };
+
+    virtual HRESULT Open(const Links& links, std::string_view resourceDescriptor) = 0;
+    virtual HRESULT Close() = 0;
+    bool IsOpen() const { return opened_; }
+
+    void SetReadTerminator(std::string text) { readTerminator_ = std::move(text); }
+    void SetWriteTerminator(std::string text) { writeTerminator_ = std::move(text); }
+
+    HRESULT PollInstrumentErrors();
+    HRESULT DeviceClear() { return Clear(); }
+    HRESULT ReadSTB(SHORT* statusByte);
+    HRESULT SetIOTimeout(LONG ms) { return SetTimeout(ms); }
+    HRESULT GetIOTimeout(LONG* ms) { return GetTimeout(ms); }
+    HRESULT IsTimeout(bool* timedOut) const;
+
+    HRESULT InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, LONG* result, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, double* result, LONG timeout);
+    HRESULT InstrRead(std::string* text, LONG cchDesired, bool removeTrailing, LONG timeout);
+    HRESULT InstrWrite(std::string_view command, LONG timeout);
+    HRESULT InstrWriteNoPoll(std::string_view command, LONG timeout);
+
+    HRESULT FormattedReadList(SAFEARRAY** values, LONG timeout);  // 64-bit reals separated by ","
+    HRESULT FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekToBlock, bool flushToEnd, LONG timeout);
+    HRESULT FormattedWriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd, LONG timeout);
+    HRESULT FormattedFlushRead(LONG timeout);
+
+protected:
+    // Primitives of the session; each returns the session's result with the
+    // VISA time-out mapped to IO_TIMEOUT_RESULT, or E_FAIL when not open.
+    virtual HRESULT ReadText(LONG count, std::string* text) = 0;
+    virtual HRESULT WriteText(std::string_view text, LONG* written) = 0;
+    virtual HRESULT Clear() = 0;
+    virtual HRESULT ReadStatusByte(SHORT* statusByte) = 0;
+    virtual HRESULT SetTimeout(LONG ms) = 0;
+    virtual HRESULT GetTimeout(LONG* ms) = 0;
+    virtual HRESULT ReadList(SAFEARRAY** values) = 0;
+    virtual HRESULT ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) = 0;
+    virtual HRESULT WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) = 0;
+    virtual HRESULT FlushRead() = 0;
+
+    void MarkOpened(const Links& links);
+    void MarkClosed();
+
+private:
+    class TimeoutScope;
+
+    HRESULT WriteCommand(std::string_view command);
+    HRESULT ReadReply(LONG count, std::string* reply);
+    HRESULT StatusCheck();
+    HRESULT HandleIOError(HRESULT result);
+    template <class F>
+    HRESULT Transfer(LONG timeout, bool poll, F&& primitive);
+
+    bool opened_ = false;
+    Links links_;
+    std::string readTerminator_ = "\n";
+    std::string writeTerminator_ = "\n";
+    bool timedOut_ = false;
+};
+
+class CVisaComIOProvider final : public CDriverIOProvider {
+public:
+    ~CVisaComIOProvider() override { ReleaseAll(); }
+
+    HRESULT Open(const Links& links, std::string_view resourceDescriptor) override;
+    HRESULT Close() override;
+
+    // New references for direct I/O; null when not open.
+    visa::IMessage* Message() const;
+    visa::IFormattedIO488* Formatter() const;
+
+protected:
+    HRESULT ReadText(LONG count, std::string* text) override;
+    HRESULT WriteText(std::string_view text, LONG* written) override;
+    HRESULT Clear() override;
+    HRESULT ReadStatusByte(SHORT* statusByte) override;
+    HRESULT SetTimeout(LONG ms) override;
+    HRESULT GetTimeout(LONG* ms) override;
+    HRESULT ReadList(SAFEARRAY** values) override;
+    HRESULT ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) override;
+    HRESULT WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) override;
+    HRESULT FlushRead() override;
+
+private:
+    void ReleaseAll();
+
+    visa::IVisaSession* session_ = nullptr;
+    visa::IMessage* message_ = nullptr;
+    visa::IFormattedIO488* formatter_ = nullptr;
+};
+
+// Reply conversions: the C library's string-to-double rule, with NaN for a
+// reply without a number; integers are that double truncated toward zero.
+double ReplyToDouble(std::string_view reply);
+LONG ReplyToLong(std::string_view reply);
+
+}  // namespace ztv

@@ -1,0 +1,68 @@
+// The one path every SCPI command takes: printf-style formatting, typed
+// replies, and the node's stack of current commands that a member's entry
+// point fills and its implementation sends.
+#pragma once
+
+#include <cstdarg>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "core/io_provider.h"
+
+namespace ztv {
+
+class CInstrumentCommandManager {
+public:
+    void PushCommand(std::string text) { stack_.push_back(std::move(text)); }
+    std::string PopCommand() {
+        if (stack_.empty()) return {};
+        std::string top = std::move(stack_.back());
+        stack_.pop_back();
+        return top;
+    }
+    const std::string& CurrentCommand() const {
+        static const std::string empty;
+        return stack_.empty() ? empty : stack_.back();
+    }
+
+private:
+    std::deque<std::string> stack_;
+};
+
+// Formats with printf rules into one narrow text, without a length limit.
+std::string FormatCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatCommandV(const char* format, va_list args);
+
+class CDriverIOManager : public CInstrumentCommandManager {
+public:
+    CDriverIOManager(CDriverIOProvider& io, const CErrorManager& errors) : io_(io), errors_(errors) {}
+
+    CDriverIOProvider& Provider() { return io_; }
+
+    HRESULT InstrPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    HRESULT InstrPrintfNoPoll(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    HRESULT InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, BYTE* result, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, SHORT* result, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, LONG* result, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, float* result, LONG timeout);
+    HRESULT InstrQuery(std::string_view command, double* result, LONG timeout);
+    HRESULT InstrWrite(std::string_view command, LONG timeout) { return io_.InstrWrite(command, timeout); }
+    HRESULT InstrWriteNoPoll(std::string_view command, LONG timeout) { return io_.InstrWriteNoPoll(command, timeout); }
+
+    HRESULT InstrPrintCommand() { return io_.InstrWrite(CurrentCommand(), kCurrentTimeout); }
+    HRESULT InstrPrintCommandNoPoll() { return io_.InstrWriteNoPoll(CurrentCommand(), kCurrentTimeout); }
+    HRESULT InstrQueryCommand(BSTR* reply, LONG timeout);
+    HRESULT InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout);
+    HRESULT InstrQueryCommand(LONG* result, LONG timeout) { return InstrQuery(CurrentCommand(), result, timeout); }
+    HRESULT InstrQueryCommand(double* result, LONG timeout) { return InstrQuery(CurrentCommand(), result, timeout); }
+    HRESULT InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout);
+
+private:
+    CDriverIOProvider& io_;
+    const CErrorManager& errors_;
+};
+
+}  // namespace ztv

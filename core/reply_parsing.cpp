@@ -1,0 +1,46 @@
+// Parsers for the two structured replies of the inherent operations.
+#include <climits>
+
+#include "core/driver.h"
+#include "core/option_parsing.h"
+
+namespace ztv {
+
+IdentityFields SplitIdentification(std::string_view reply) {
+    IdentityFields fields;
+    std::string* const targets[] = {&fields.manufacturer, &fields.model, &fields.serialNumber,
+                                    &fields.firmwareRevision};
+    std::size_t pos = 0;
+    for (std::string* target : targets) {
+        pos = reply.find_first_not_of(',', pos);
+        if (pos == std::string_view::npos) break;
+        const std::size_t end = std::min(reply.find(',', pos), reply.size());
+        *target = std::string(TrimWhite(reply.substr(pos, end - pos)));
+        pos = end;
+    }
+    return fields;
+}
+
+bool ParseErrorQueueReply(std::u16string_view reply, LONG* code, std::u16string* message) {
+    auto isSpace = [](char16_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    std::size_t i = 0;
+    while (i < reply.size() && isSpace(reply[i])) ++i;
+    bool negative = false;
+    if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) negative = reply[i++] == '-';
+    const std::size_t digits = i;
+    long long value = 0;
+    for (; i < reply.size() && reply[i] >= '0' && reply[i] <= '9'; ++i)
+        value = std::min<long long>(value * 10 + (reply[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+    if (i == digits) return false;
+    *code = static_cast<LONG>(std::clamp<long long>(negative ? -value : value, INT_MIN, INT_MAX));
+
+    if (i >= reply.size() || reply[i] != ',') return false;
+    if (++i >= reply.size() || reply[i] != '"') return false;
+    const std::size_t start = ++i;
+    while (i < reply.size() && reply[i] != '"' && reply[i] != '\'') ++i;
+    if (i == start) return false;
+    message->assign(reply.substr(start, i - start));
+    return true;
+}
+
+}  // namespace ztv

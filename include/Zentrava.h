@@ -1,0 +1,45 @@
+/* Zentrava: IVI-C interface of the driver for the Q7310A and Q7310B signal
+   source analyzers. Link with libzentrava.so. */
+#ifndef ZENTRAVA_H
+#define ZENTRAVA_H
+
+#include "platform/visa/visatype.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Sessions */
+ViStatus _VI_FUNC Ztv_init(ViRsrc ResourceName, ViBoolean IdQuery, ViBoolean Reset, ViSession* Vi);
+ViStatus _VI_FUNC Ztv_InitWithOptions(ViRsrc ResourceName, ViBoolean IdQuery, ViBoolean Reset,
+                                      ViConstString OptionString, ViSession* Vi);
+ViStatus _VI_FUNC Ztv_close(ViSession Vi);
+/* Object is the IUnknown pointer of an existing driver object. */
+ViStatus _VI_FUNC Ztv_AttachToExistingCOMSession(void* Object, ViSession* Vi);
+ViStatus _VI_FUNC Ztv_GetNativeIUnknownPtr(ViSession Vi, void** Ptr);
+ViStatus _VI_FUNC Ztv_LockSession(ViSession Vi, ViBoolean* CallerHasLock);
+ViStatus _VI_FUNC Ztv_UnlockSession(ViSession Vi, ViBoolean* CallerHasLock);
+
+/* Errors */
+ViStatus _VI_FUNC Ztv_GetError(ViSession Vi, ViStatus* ErrorCode, ViInt32 BufferSize, ViChar Description[]);
+ViStatus _VI_FUNC Ztv_ClearError(ViSession Vi);
+ViStatus _VI_FUNC Ztv_error_message(ViSession Vi, ViStatus ErrorCode, ViChar ErrorMessage[256]);
+ViStatus _VI_FUNC Ztv_error_query(ViSession Vi, ViInt32* ErrorCode, ViChar ErrorMessage[256]);
+
+/* Utility */
+ViStatus _VI_FUNC Ztv_self_test(ViSession Vi, ViInt16* TestResult, ViChar TestMessage[256]);
+ViStatus _VI_FUNC Ztv_revision_query(ViSession Vi, ViChar DriverRev[256], ViChar InstrRev[256]);
+ViStatus _VI_FUNC Ztv_reset(ViSession Vi);
+ViStatus _VI_FUNC Ztv_ResetWithDefaults(ViSession Vi);
+ViStatus _VI_FUNC Ztv_Disable(ViSession Vi);
+ViStatus _VI_FUNC Ztv_InvalidateAllAttributes(ViSession Vi);
+ViStatus _VI_FUNC Ztv_ResetInterchangeCheck(ViSession Vi);
+ViStatus _VI_FUNC Ztv_ClearInterchangeWarnings(ViSession Vi);
+ViStatus _VI_FUNC Ztv_GetNextCoercionRecord(ViSession Vi, ViInt32 BufferSize, ViChar Record[]);
+ViStatus _VI_FUNC Ztv_GetNextInterchangeWarning(ViSession Vi, ViInt32 BufferSize, ViChar Warning[]);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,140 @@
+// IVI-C sessions: opening, closing, attaching, locking and the error record.
+#include <cstring>
+
+#include "core/ivi_interfaces.h"
+#include "include/Zentrava.h"
+#include "ivic/call_frame.h"
+#include "services/driver_identity.h"
+
+using namespace ztv;
+
+namespace {
+
+bool JoinApartment() {
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return true;
+    return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+}
+
+ViStatus OpenSession(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViConstString optionString,
+                     ViSession* vi) {
+    if (!vi) return kIviCGenericFailure;
+    *vi = VI_NULL;
+    if (!JoinApartment()) return kIviCGenericFailure;
+
+    IUnknown* object = nullptr;
+    if (FAILED(CoCreateInstance(ClsidZentrava(), nullptr, CLSCTX_ALL, IID_IUnknown,
+                                reinterpret_cast<void**>(&object))) ||
+        !object)
+        return kIviCGenericFailure;
+    IIviDriver* driver = nullptr;
+    HRESULT hr = object->QueryInterface(IID_IIviDriver, reinterpret_cast<void**>(&driver));
+    ViStatus status = TranslateStatus(VI_NULL, hr);
+    if (FAILED(hr) || !driver) {
+        object->Release();
+        return FAILED(hr) ? status : kIviCGenericFailure;
+    }
+
+    BSTR name = resourceName ? AnsiToBstr(resourceName) : nullptr;
+    BSTR options = AnsiToBstr(optionString ? optionString : "");
+    hr = driver->Initialize(name, idQuery ? VARIANT_TRUE : VARIANT_FALSE, reset ? VARIANT_TRUE : VARIANT_FALSE,
+                            options);
+    if (SUCCEEDED(hr)) {
+        status = IviSession_New(vi);
+        if (status == 0) status = IviSession_SetDataPtr(*vi, static_cast<IUnknown*>(driver));
+        if (status == 0) {
+            driver->AddRef();  // the session's own reference
+            status = TranslateStatus(*vi, hr);
+        }
+    } else {
+        status = TranslateStatus(VI_NULL, hr);
+    }
+    SysFreeString(name);
+    SysFreeString(options);
+    driver->Release();
+    object->Release();
+    return status;
+}
+
+}  // namespace
+
+extern "C" {
+
+ViStatus Ztv_init(ViRsrc ResourceName, ViBoolean IdQuery, ViBoolean Reset, ViSession* Vi) {
+    return OpenSession(ResourceName, IdQuery, Reset, "", Vi);
+}
+
+ViStatus Ztv_InitWithOptions(ViRsrc ResourceName, ViBoolean IdQuery, ViBoolean Reset, ViConstString OptionString,
+                             ViSession* Vi) {
+    return OpenSession(ResourceName, IdQuery, Reset, OptionString, Vi);
+}
+
+ViStatus Ztv_close(ViSession Vi) {
+    IUnknown* object = nullptr;
+    ViStatus status = 0;
+    if (FAILED(SessionObject(Vi, &object, &status))) return status;
+    object->AddRef();
+    IIviDriver* driver = nullptr;
+    const HRESULT qi = object->QueryInterface(IID_IIviDriver, reinterpret_cast<void**>(&driver));
+    status = TranslateStatus(Vi, qi);
+    if (FAILED(qi) || !driver) {
+        object->Release();
+        CoUninitialize();
+        return FAILED(qi) ? status : kIviCGenericFailure;
+    }
+    const ViStatus closed = TranslateStatus(Vi, driver->Close());
+
+    IUnknown* owned = nullptr;
+    ViStatus disposed = 0;
+    if (SUCCEEDED(SessionObject(Vi, &owned, &disposed))) {
+        owned->Release();
+        disposed = IviSession_Dispose(Vi);
+    }
+    driver->Release();
+    object->Release();
+    CoUninitialize();
+    return closed != 0 ? closed : disposed;
+}
+
+ViStatus Ztv_AttachToExistingCOMSession(void* Object, ViSession* Vi) {
+    if (!Vi) return kIviCGenericFailure;
+    *Vi = VI_NULL;
+    ViStatus status = IviSession_New(Vi);
+    if (status != 0) return status;
+    status = IviSession_SetDataPtr(*Vi, Object);
+    if (status != 0) return status;
+    if (Object) static_cast<IUnknown*>(Object)->AddRef();
+    return 0;
+}
+
+ViStatus Ztv_GetNativeIUnknownPtr(ViSession Vi, void** Ptr) {
+    if (!Ptr) return kIviCGenericFailure;
+    *Ptr = nullptr;
+    IUnknown* object = nullptr;
+    ViStatus status = 0;
+    if (FAILED(SessionObject(Vi, &object, &status))) return status;
+    object->AddRef();
+    *Ptr = object;
+    return 0;
+}
+
+ViStatus Ztv_LockSession(ViSession Vi, ViBoolean* CallerHasLock) { return IviSession_Lock(Vi, CallerHasLock); }
+
+ViStatus Ztv_UnlockSession(ViSession Vi, ViBoolean* CallerHasLock) { return IviSession_Unlock(Vi, CallerHasLock); }
+
+ViStatus Ztv_GetError(ViSession Vi, ViStatus* ErrorCode, ViInt32 BufferSize, ViChar Description[]) {
+    return IviSession_GetError(Vi, BufferSize, ErrorCode, Description);
+}
+
+ViStatus Ztv_ClearError(ViSession Vi) { return IviSession_ClearError(Vi); }
+
+ViStatus Ztv_error_message(ViSession, ViStatus ErrorCode, ViChar ErrorMessage[256]) {
+    if (!ErrorMessage) return kIviCGenericFailure;
+    ErrorMessage[0] = '\0';
+    const std::string_view text = IviCDescriptionOf(ErrorCode);
+    const std::size_t n = std::min<std::size_t>(text.size(), 255);
+    std::memcpy(ErrorMessage, text.data(), n);
+    ErrorMessage[n] = '\0';
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/com/com.h"
+
+namespace ztv {
+
+// The driver class's factory, created on first request and kept by the module.
+IClassFactory* DriverClassObject();
+
+}  // namespace ztv

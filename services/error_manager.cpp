@@ -1,0 +1,146 @@
+#include "services/error_manager.h"
+
+#include <cstdio>
+
+#include "services/driver_identity.h"
+#include "services/message_table.h"
+
+namespace ztv {
+namespace {
+
+template <class T>
+struct ComRef {
+    T* p = nullptr;
+    ~ComRef() {
+        if (p) p->Release();
+    }
+};
+
+std::string DriverProgId() {
+    LPOLESTR progId = nullptr;
+    if (FAILED(ProgIDFromCLSID(ClsidZentrava(), &progId)) || !progId) return {};
+    std::string text = WideToAnsi(progId);
+    CoTaskMemFree(progId);
+    return text;
+}
+
+std::string_view Trim(std::string_view s) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Error objects carry a help file only with a non-zero help context, and no
+// table entry has one, so the help file never reaches the object.
+void SetErrorObject(const GUID& iid, std::string_view description) {
+    ComRef<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(&create.p)) || !create.p) return;
+    create.p->SetGUID(iid);
+    const std::string source = DriverProgId();
+    if (!source.empty()) create.p->SetSource(AnsiToWide(source).c_str());
+    create.p->SetDescription(AnsiToWide(description).c_str());
+    ComRef<IErrorInfo> info;
+    if (SUCCEEDED(create.p->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info.p))) && info.p)
+        SetErrorInfo(0, info.p);
+}
+
+}  // namespace
+
+std::string FormatDouble(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
+void SetThreadError(const GUID& iid, std::string_view description) { SetErrorObject(iid, description); }
+
+std::string TakeThreadErrorDescription() {
+    ComRef<IErrorInfo> info;
+    if (GetErrorInfo(0, &info.p) != S_OK || !info.p) return {};
+    BSTR description = nullptr;
+    if (FAILED(info.p->GetDescription(&description))) return {};
+    std::string text = WideToAnsi(description);
+    SysFreeString(description);
+    return text;
+}
+
+HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
+                              std::string_view i2, std::string_view i3) const {
+    const std::string_view inserts[] = {i1, i2, i3};
+    const std::optional<std::string> formatted = FormatMessageText(messageId, inserts);
+    if (!formatted) {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "Internal Error: Unable to retrieve and format error message from message table.\n"
+                      "Resource ID = %d\nLanguage ID = %d\nReason = '%s'",
+                      static_cast<int>(messageId), 0,
+                      "The system cannot find message text for message number 0x%1 in the message file for %2.");
+        SetErrorObject(interfaceId_, text);
+        return DISP_E_EXCEPTION;
+    }
+    std::string text(Trim(*formatted));
+    if (withDetail) {
+        text += "\r\n";
+        text += detail;
+    }
+    const auto mapped = CErrorMap::Lookup(messageId);
+    const HRESULT code = mapped ? mapped->code : E_FAIL;
+    SetErrorObject(interfaceId_, text);
+    return code == 0 ? DISP_E_EXCEPTION : code;
+}
+
+HRESULT CErrorManager::ReportError(ULONG messageId, std::string_view i1, std::string_view i2,
+                                   std::string_view i3) const {
+    return Report(messageId, {}, false, i1, i2, i3);
+}
+
+HRESULT CErrorManager::ReportErrorWithDetail(ULONG messageId, std::string_view detail, std::string_view i1,
+                                             std::string_view i2, std::string_view i3) const {
+    return Report(messageId, detail, true, i1, i2, i3);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               std::uint8_t value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, std::to_string(static_cast<unsigned>(value)), method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               std::int16_t value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, std::to_string(static_cast<int>(value)), method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               std::int32_t value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, std::to_string(value), method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               float value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, FormatDouble(static_cast<double>(value)), method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               double value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, FormatDouble(value), method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               std::string_view value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, value, method, parameter);
+}
+
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
+                                               const OLECHAR* value) const {
+    return ReportError(IDS_E_IVI_INVALID_VALUE, WideToAnsi(value), method, parameter);
+}
+
+HRESULT CErrorManager::ReportIOError() const {
+    return ReportError(IDS_E_ZENTRAVA_IO_GENERAL, TakeThreadErrorDescription());
+}
+
+HRESULT CErrorManager::ReportIOTimeoutError() const {
+    return ReportError(IDS_E_ZENTRAVA_IO_TIMEOUT, TakeThreadErrorDescription());
+}
+
+}  // namespace ztv

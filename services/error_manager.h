@@ -1,0 +1,49 @@
+// Turns a message number and its inserts into a result code, a text and the
+// calling thread's COM error object. Every node of the object model owns one.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/com/com.h"
+#include "services/error_codes.h"
+
+namespace ztv {
+
+class CErrorManager {
+public:
+    HRESULT ReportError(ULONG messageId, std::string_view i1 = {}, std::string_view i2 = {},
+                        std::string_view i3 = {}) const;
+    HRESULT ReportErrorWithDetail(ULONG messageId, std::string_view detail, std::string_view i1 = {},
+                                  std::string_view i2 = {}, std::string_view i3 = {}) const;
+
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::uint8_t value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::int16_t value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::int32_t value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, float value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, double value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::string_view value) const;
+    HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, const OLECHAR* value) const;
+
+    // Message 4 / 5 with the description the I/O library left on the thread.
+    HRESULT ReportIOError() const;
+    HRESULT ReportIOTimeoutError() const;
+
+private:
+    HRESULT Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
+                   std::string_view i2, std::string_view i3) const;
+
+    GUID interfaceId_ = GUID_NULL;
+};
+
+// "%.15g" of a double, as the error texts and traces print numbers.
+std::string FormatDouble(double value);
+
+// Sets the thread's error object with the driver's source and the given text.
+void SetThreadError(const GUID& iid, std::string_view description);
+
+// The description of the thread's current error object (taken off the thread);
+// empty when there is none.
+std::string TakeThreadErrorDescription();
+
+}  // namespace ztv
