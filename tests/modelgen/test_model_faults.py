@@ -1,0 +1,177 @@
+"""The loader refuses faulty data and says where: each case breaks a small valid model once."""
+
+import os
+import re
+import sys
+import tempfile
+import unittest
+
+REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.path.insert(0, os.path.join(REPO, "tools", "modelgen"))
+
+import model  # noqa: E402
+
+FIXTURE = {
+    "root.model": """\
+interface IZentrava | root
+child Application | IZentravaApplication | both
+property Attenuation | Double | ReadWrite | "SENS:ATT:LEV?" | "SENS:ATT:LEV %.15g" | last 0 | both | ZTV_ATTR_ATTENUATION +2
+property Mode | ZentravaModeEnum | ReadWrite | "MODE?" | "MODE %s" | last ZentravaModeA | both | ZTV_ATTR_MODE +3
+method Recall | Slot:Int32, Name:String | Void | "RCL %d,\\"%s\\"" | both | Ztv_Recall
+
+interface IZentravaApplication | root
+child PhaseNoise | IZentravaPN | both
+""",
+    "enums.model": """\
+enum ZentravaModeEnum | tokens
+value ZentravaModeA | 0 | "A" | both | ZTV_VAL_MODE_A
+value ZentravaModeB | 1 | "BB" | Q7310B | ZTV_VAL_MODE_B
+""",
+    "fixed.model": """\
+base IVI_INHERENT_ATTR_BASE | 1050000
+base IVI_SPECIFIC_ATTR_BASE | 1150000
+inherent IVI_ATTR_CACHE | +4 | ViBoolean | ReadWrite | IIviDriverOperation.Cache
+count ZTV_ATTR_PN_MEASUREMENTS_COUNT | +100 | IZentravaPNMeasurements.Count
+export Ztv_init | session | in ResourceName:ViRsrc, out Vi:ViSession* | IIviDriver.Initialize
+""",
+    "trace.model": """\
+template Limit | IZentrava{APP}MeasurementLimit | measurement
+property Enabled | Boolean | ReadWrite | "CALC:{MN}:{TR}:LIM:STAT?" | "CALC:{MN}:{TR}:LIM:STAT %s" | last 0
+method Clear | - | Void | "CALC:{MN}:{TR}:LIM:CLE"
+
+template Markers | IZentrava{APP}Markers | measurement
+child Item | IZentrava{APP}Marker | index=Name:String
+property Count | Int32 | Read | (collection) | - | -
+
+template Marker | IZentrava{APP}Marker | marker
+property XValue | Double | ReadWrite | "CALC:{MN}:{TR}:MARK%d:X?" | "CALC:{MN}:{TR}:MARK%d:X %.15g" | last 0
+""",
+    "pn.model": """\
+application PN
+family PN | mnemonic PN1 | trace TRAC1 | measurements 1 | markers 10 | models both | measurement ZentravaPNMeasurement {6abdddad-a977-4d26-a438-0ec18356aaf6} | marker ZentravaPNMarker {9068f0a1-7734-4dde-bce4-0250e8967d70}
+
+interface IZentravaPN | root
+child Measurements | IZentravaPNMeasurements | both
+
+interface IZentravaPNMeasurements | root
+child Item | IZentravaPNMeasurement | both | index=Name:String
+property Count | Int32 | Read | (collection) | - | - | both | -
+
+interface IZentravaPNMeasurement | measurement
+child Markers | IZentravaPNMarkers | both
+child Limit | IZentravaPNMeasurementLimit | both
+
+use Limit
+bind Enabled | ZTV_ATTR_PN_LIMIT_ENABLED +10
+bind Clear | Ztv_PNLimitClear
+
+use Markers
+bind Count | -
+
+use Marker
+bind XValue | ZTV_ATTR_PN_MARKER_X_VALUE +11
+""",
+}
+
+# (what breaks, file, text replaced, replacement, text on the line the error must name, message part)
+FAULTS = [
+    ("unknown enum type", "root.model", "| ZentravaModeEnum |", "| ZentravaNoSuchEnum |",
+     "property Mode", "unknown type ZentravaNoSuchEnum"),
+    ("duplicate attribute id", "root.model", "ZTV_ATTR_MODE +3", "ZTV_ATTR_MODE +2",
+     "property Mode", "attribute id 1150002"),
+    ("duplicate attribute constant", "pn.model", "ZTV_ATTR_PN_MARKER_X_VALUE", "ZTV_ATTR_PN_LIMIT_ENABLED",
+     "bind XValue", "attribute ZTV_ATTR_PN_LIMIT_ENABLED already defined"),
+    ("duplicate export", "pn.model", "Ztv_PNLimitClear", "Ztv_Recall",
+     "bind Clear", "export Ztv_Recall already defined"),
+    ("setting format against the type", "root.model", '"SENS:ATT:LEV %.15g"', '"SENS:ATT:LEV %d"',
+     "property Attenuation", "setting converts"),
+    ("method format against the arguments", "root.model", 'RCL %d,', 'RCL %s,',
+     "method Recall", "commands convert"),
+    ("unsupported conversion", "root.model", '"SENS:ATT:LEV %.15g"', '"SENS:ATT:LEV %f"',
+     "property Attenuation", "conversion %f"),
+    ("query with a value", "root.model", '"MODE?"', '"MODE? %s"', "property Mode", "query carries"),
+    ("unknown child interface", "root.model", "IZentravaApplication | both", "IZentravaApplicaton | both",
+     "child Application", "unknown interface IZentravaApplicaton"),
+    ("template member left unbound", "pn.model", "bind Clear | Ztv_PNLimitClear\n", "",
+     "use Limit", "Clear of template Limit is neither bound nor omitted"),
+    ("binding a member the template lacks", "pn.model", "bind Count | -", "bind Count | -\nomit Reset",
+     "omit Reset", "template Markers has no member Reset"),
+    ("override repeating the template", "pn.model", "Ztv_PNLimitClear", 'Ztv_PNLimitClear | sends "CALC:PN1:TRAC1:LIM:CLE"',
+     "bind Clear", "repeats the template text"),
+    ("multi-trace selector in a single-trace application", "pn.model", "trace TRAC1 | measurements 1",
+     "trace TRAC%d | measurements 1", "family PN", "1 measurements need trace TRAC1"),
+    ("another application's mnemonic", "trace.model", '"CALC:{MN}:{TR}:LIM:CLE"', '"CALC:AM1:{TR}:LIM:CLE"',
+     "bind Clear", "PN1 command names AM1"),
+    ("marker command without a marker number", "trace.model", '"CALC:{MN}:{TR}:MARK%d:X?"', '"CALC:{MN}:{TR}:X?"',
+     "bind XValue", "marker command without MARK%d"),
+    ("unknown hand-written body", "root.model", "ZTV_ATTR_MODE +3", "ZTV_ATTR_MODE +3 | custom=modee",
+     "property Mode", "unknown hand-written body 'modee'"),
+    ("simulated value outside the enum", "root.model", "last ZentravaModeA", "last ZentravaModeC",
+     "property Mode", "does not fit type ZentravaModeEnum"),
+    ("property without attribute", "root.model", "ZTV_ATTR_MODE +3", "-",
+     "property Mode", "has no IVI-C attribute"),
+    ("method without wrapper", "root.model", "| both | Ztv_Recall", "| both | -", "method Recall", "no exported wrapper"),
+    ("token longer than the reply", "enums.model", '"BB"', '"BBBBBBB"', "value ZentravaModeB", "cannot be read back"),
+    ("value constant with two numbers", "enums.model", "ZTV_VAL_MODE_B", "ZTV_VAL_MODE_A",
+     "value ZentravaModeB", "ZTV_VAL_MODE_A is 1 here but 0"),
+    ("read-only property with a setting", "root.model", "Attenuation | Double | ReadWrite", "Attenuation | Double | Read",
+     "property Attenuation", "read-only property with a setting"),
+    ("unreachable interface", "root.model", "child PhaseNoise | IZentravaPN | both\n",
+     "child PhaseNoise | IZentravaPN | both\n\ninterface IZentravaLost | root\nproperty X | Int32 | Read | \"X?\" | - | last 0 | both | ZTV_ATTR_X +50\n",
+     "interface IZentravaLost", "not reachable"),
+    ("child leading to the wrong object", "pn.model", "child Item | IZentravaPNMeasurement | both | index=Name:String",
+     "child Item | IZentravaPNMeasurement | both", "child Item | IZentravaPNMeasurement", "on a measurement object"),
+    ("count attribute of an unknown collection", "fixed.model", "IZentravaPNMeasurements.Count",
+     "IZentravaPNMeasurement.Count", "count ZTV_ATTR_PN_MEASUREMENTS_COUNT", "reads unknown property"),
+    ("misspelled directive", "root.model", "method Recall", "methd Recall", "methd Recall", "unknown directive"),
+    ("unquoted command", "root.model", '"MODE?"', "MODE?", "property Mode", "must be quoted"),
+]
+
+
+def write_model(folder, files):
+    root = os.path.join(folder, "model")
+    os.makedirs(root)
+    for name, text in files.items():
+        with open(os.path.join(root, name), "w") as f:
+            f.write(text)
+    return root
+
+
+class Faults(unittest.TestCase):
+    def load(self, files):
+        with tempfile.TemporaryDirectory() as folder:
+            return model.load(write_model(folder, files))
+
+    def test_fixture_is_valid(self):
+        m = self.load(FIXTURE)
+        self.assertEqual(m.member("IZentravaPNMarker.XValue").query, ["CALC:PN1:TRAC1:MARK%d:X?"])
+        self.assertEqual(m.exports["Ztv_Recall"].args[1].kind, "text in")
+
+    def test_each_fault_is_reported_at_its_line(self):
+        for what, name, old, new, anchor, message in FAULTS:
+            with self.subTest(what):
+                self.assertIn(old, FIXTURE[name])
+                files = dict(FIXTURE)
+                files[name] = files[name].replace(old, new, 1)
+                with self.assertRaises(model.ModelError) as caught:
+                    self.load(files)
+                where = [(f, n) for f, text in files.items()
+                         for n, line in enumerate(text.splitlines(), 1) if line.startswith(anchor)]
+                self.assertEqual(len(where), 1, anchor)
+                prefix = "model/%s:%d: " % where[0]
+                hits = [e for e in caught.exception.messages
+                        if e.startswith(prefix) and message in e]
+                self.assertTrue(hits, "%s not among:\n%s" % (prefix + message, caught.exception))
+
+    def test_every_message_names_a_file_and_line(self):
+        files = dict(FIXTURE)
+        files["root.model"] = files["root.model"].replace("ZentravaModeEnum", "Nope").replace("+3", "+2")
+        with self.assertRaises(model.ModelError) as caught:
+            self.load(files)
+        self.assertGreaterEqual(len(caught.exception.messages), 2)
+        for message in caught.exception.messages:
+            self.assertRegex(message, re.compile(r"^model/\w+\.model:\d+: \S"))
+
+
+if __name__ == "__main__":
+    unittest.main()
