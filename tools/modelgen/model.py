@@ -12,10 +12,10 @@ Only the standard library is used.
 import os
 import re
 
-from model_cells import (CellError, parse_access, parse_attribute, parse_c_args, parse_commands, parse_flags,
+from model_cells import (CellError, parse_access, parse_c_args, parse_commands, parse_flags,
                          parse_ivic, parse_models, parse_object_kind, parse_params, parse_property_type,
                          parse_simple_type, parse_simulation, split_columns)
-from model_objects import (ATTRIBUTE_TYPES, DEPTH, Attribute, CArg, Enum, EnumValue, Export, Family, Interface,
+from model_objects import (ATTRIBUTE_TYPES, Attribute, CArg, Enum, EnumValue, Export, Family, Interface,
                            Member, Model, Param, Simulation, Source)
 from model_exports import wrapper_args
 
@@ -417,7 +417,7 @@ class _Loader:
 
     def build_attributes(self):
         attributes = []
-        for kind, base in (("specific", SPECIFIC_BASE), ("inherent", INHERENT_BASE)):
+        for base in (SPECIFIC_BASE, INHERENT_BASE):
             if base not in self.bases:
                 self.errors.append("%s: missing 'base %s' line" % (self.root, base))
                 return attributes
@@ -509,4 +509,4 @@ def default_root():
     return os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "model"))
 
 
-__all__ = ["load", "default_root", "ModelError", "DEPTH"]
+__all__ = ["load", "default_root", "ModelError"]
