@@ -128,4 +128,8 @@ extern const IID IID_IResourceManager;
 extern const CLSID CLSID_ResourceManager;  // created through CoCreateInstance
 extern const CLSID CLSID_FormattedIO488;
 
+// Registers the resource manager and formatter classes with the in-process
+// class table, once per process; call before CoCreateInstance on them.
+HRESULT EnsureClassesRegistered();
+
 }  // namespace visa

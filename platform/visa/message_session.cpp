@@ -1,0 +1,238 @@
+#include "platform/visa/message_session.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/visa/com_error.h"
+
+namespace visa {
+namespace {
+
+HRESULT NullArgument() { return ReportError(E_POINTER, "A required pointer argument is null."); }
+
+HRESULT NegativeCount() { return ReportError(E_INVALIDARG, "The byte count must not be negative."); }
+
+}  // namespace
+
+MessageSession::MessageSession(std::unique_ptr<Transport> transport, const ResourceAddress& address)
+    : transport_(std::move(transport)), resourceName_(address.canonicalName), interfaceType_(address.interfaceType) {}
+
+MessageSession* MessageSession::Create(std::unique_ptr<Transport> transport, const ResourceAddress& address) {
+    return new MessageSession(std::move(transport), address);
+}
+
+HRESULT MessageSession::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IVisaSession || riid == IID_IMessage) {
+        *ppv = static_cast<IMessage*>(this);
+    } else if (riid == IID_IMessageReadEnd) {
+        *ppv = static_cast<IMessageReadEnd*>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG MessageSession::AddRef() { return ++references_; }
+
+ULONG MessageSession::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT MessageSession::Closed() const { return ReportError(E_VISA_INV_OBJECT, "The session is closed."); }
+
+HRESULT MessageSession::get_ResourceName(BSTR* name) {
+    if (name == nullptr) return NullArgument();
+    *name = AnsiToBstr(resourceName_);
+    return *name != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT MessageSession::get_HardwareInterfaceType(SHORT* type) {
+    if (type == nullptr) return NullArgument();
+    *type = interfaceType_;
+    return S_OK;
+}
+
+HRESULT MessageSession::get_Timeout(LONG* ms) {
+    if (ms == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    *ms = timeoutMs_;
+    return S_OK;
+}
+
+HRESULT MessageSession::put_Timeout(LONG ms) {
+    if (ms < kInfiniteTimeout) {
+        return ReportError(E_INVALIDARG, "The time-out is milliseconds from 0, or -1 to wait forever.");
+    }
+    std::lock_guard lock(mutex_);
+    timeoutMs_ = ms;
+    return S_OK;
+}
+
+HRESULT MessageSession::Close() {
+    std::unique_ptr<Transport> closing;
+    {
+        std::lock_guard lock(mutex_);
+        closing = std::move(transport_);
+    }
+    return S_OK;
+}
+
+HRESULT MessageSession::ReadLocked(void* buffer, LONG count, LONG* actual, ReadStop* stop) {
+    *actual = 0;
+    if (!transport_) return Closed();
+    const ReadRequest request{static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(count), termCharEnabled_,
+                              termChar_};
+    ReadResult result;
+    if (Status status = transport_->Read(request, NextDeadline(), &result); !status.ok()) return ReportError(status);
+    *actual = static_cast<LONG>(result.count);
+    *stop = result.end == ReadEnd::End ? READ_STOP_END : result.end == ReadEnd::TermChar ? READ_STOP_TERMCHAR
+                                                                                           : READ_STOP_COUNT;
+    return S_OK;
+}
+
+HRESULT MessageSession::WriteLocked(const void* buffer, LONG count, LONG* written) {
+    *written = 0;
+    if (!transport_) return Closed();
+    const Status status =
+        transport_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count), sendEnd_,
+                          NextDeadline());
+    if (!status.ok()) return ReportError(status);
+    *written = count;
+    return S_OK;
+}
+
+HRESULT MessageSession::ReadBytesWithStop(void* buffer, LONG count, LONG* actual, ReadStop* stop) {
+    if (actual == nullptr || stop == nullptr || (buffer == nullptr && count > 0)) return NullArgument();
+    if (count < 0) return NegativeCount();
+    std::lock_guard lock(mutex_);
+    return ReadLocked(buffer, count, actual, stop);
+}
+
+HRESULT MessageSession::ReadBytes(void* buffer, LONG count, LONG* actual) {
+    ReadStop stop = READ_STOP_COUNT;
+    return ReadBytesWithStop(buffer, count, actual, &stop);
+}
+
+HRESULT MessageSession::WriteBytes(const void* buffer, LONG count, LONG* written) {
+    if (written == nullptr || (buffer == nullptr && count > 0)) return NullArgument();
+    if (count < 0) return NegativeCount();
+    std::lock_guard lock(mutex_);
+    return WriteLocked(buffer, count, written);
+}
+
+HRESULT MessageSession::Read(LONG count, SAFEARRAY** bytes) {
+    if (bytes == nullptr) return NullArgument();
+    *bytes = nullptr;
+    if (count < 0) return NegativeCount();
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(count));
+    LONG actual = 0;
+    if (HRESULT hr = ReadBytes(data.data(), count, &actual); FAILED(hr)) return hr;
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(actual));
+    if (array == nullptr) return ReportError(E_OUTOFMEMORY, "Out of memory for the bytes read.");
+    if (actual > 0) std::memcpy(array->pvData, data.data(), static_cast<std::size_t>(actual));
+    *bytes = array;
+    return S_OK;
+}
+
+HRESULT MessageSession::ReadString(LONG count, BSTR* text) {
+    if (text == nullptr) return NullArgument();
+    *text = nullptr;
+    if (count < 0) return NegativeCount();
+    std::string data(static_cast<std::size_t>(count), '\0');
+    LONG actual = 0;
+    if (HRESULT hr = ReadBytes(data.data(), count, &actual); FAILED(hr)) return hr;
+    data.resize(static_cast<std::size_t>(actual));
+    *text = AnsiToBstr(data);
+    return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
+}
+
+HRESULT MessageSession::Write(SAFEARRAY* bytes, LONG* written) {
+    if (bytes == nullptr || written == nullptr) return NullArgument();
+    *written = 0;
+    VARTYPE type = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(bytes, &type)) || type != VT_UI1 || SafeArrayGetDim(bytes) != 1) {
+        return ReportError(E_INVALIDARG, "Write takes a one-dimensional array of bytes.");
+    }
+    void* data = nullptr;
+    if (HRESULT hr = SafeArrayAccessData(bytes, &data); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
+    const HRESULT hr = WriteBytes(data, static_cast<LONG>(bytes->rgsabound[0].cElements), written);
+    SafeArrayUnaccessData(bytes);
+    return hr;
+}
+
+HRESULT MessageSession::WriteString(BSTR text, LONG* written) {
+    if (written == nullptr) return NullArgument();
+    const std::string narrow = WideToAnsi(BstrView(text));
+    return WriteBytes(narrow.data(), static_cast<LONG>(narrow.size()), written);
+}
+
+HRESULT MessageSession::Clear() {
+    std::lock_guard lock(mutex_);
+    if (!transport_) return Closed();
+    if (Status status = transport_->Clear(NextDeadline()); !status.ok()) return ReportError(status);
+    return S_OK;
+}
+
+HRESULT MessageSession::ReadSTB(SHORT* statusByte) {
+    if (statusByte == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    if (!transport_) return Closed();
+    std::uint8_t value = 0;
+    if (Status status = transport_->ReadStatusByte(NextDeadline(), &value); !status.ok()) return ReportError(status);
+    *statusByte = value;
+    return S_OK;
+}
+
+HRESULT MessageSession::AssertTrigger() {
+    std::lock_guard lock(mutex_);
+    if (!transport_) return Closed();
+    if (Status status = transport_->Trigger(NextDeadline()); !status.ok()) return ReportError(status);
+    return S_OK;
+}
+
+HRESULT MessageSession::get_TerminationCharacter(BYTE* c) {
+    if (c == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    *c = termChar_;
+    return S_OK;
+}
+
+HRESULT MessageSession::put_TerminationCharacter(BYTE c) {
+    std::lock_guard lock(mutex_);
+    termChar_ = c;
+    return S_OK;
+}
+
+HRESULT MessageSession::get_TerminationCharacterEnabled(VARIANT_BOOL* on) {
+    if (on == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    *on = termCharEnabled_ ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT MessageSession::put_TerminationCharacterEnabled(VARIANT_BOOL on) {
+    std::lock_guard lock(mutex_);
+    termCharEnabled_ = on != VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT MessageSession::get_SendEndEnabled(VARIANT_BOOL* on) {
+    if (on == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    *on = sendEnd_ ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT MessageSession::put_SendEndEnabled(VARIANT_BOOL on) {
+    std::lock_guard lock(mutex_);
+    sendEnd_ = on != VARIANT_FALSE;
+    return S_OK;
+}
+
+}  // namespace visa

@@ -1,0 +1,71 @@
+// A message-based VISA session over one transport: the VISA attributes
+// (time-out, termination character and its enable, send END) applied to
+// every transfer, with failures reported as error objects.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/visa/message_read_end.h"
+#include "platform/visa/resource_name.h"
+#include "platform/visa/transport.h"
+
+namespace visa {
+
+class MessageSession final : public IMessage, public IMessageReadEnd {
+public:
+    // Comes back with one reference held by the caller.
+    static MessageSession* Create(std::unique_ptr<Transport> transport, const ResourceAddress& address);
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT get_ResourceName(BSTR* name) override;
+    HRESULT get_HardwareInterfaceType(SHORT* type) override;
+    HRESULT get_Timeout(LONG* ms) override;
+    HRESULT put_Timeout(LONG ms) override;
+    HRESULT Close() override;
+
+    HRESULT Read(LONG count, SAFEARRAY** bytes) override;
+    HRESULT ReadString(LONG count, BSTR* text) override;
+    HRESULT Write(SAFEARRAY* bytes, LONG* written) override;
+    HRESULT WriteString(BSTR text, LONG* written) override;
+    HRESULT Clear() override;
+    HRESULT ReadSTB(SHORT* statusByte) override;
+    HRESULT AssertTrigger() override;
+    HRESULT get_TerminationCharacter(BYTE* c) override;
+    HRESULT put_TerminationCharacter(BYTE c) override;
+    HRESULT get_TerminationCharacterEnabled(VARIANT_BOOL* on) override;
+    HRESULT put_TerminationCharacterEnabled(VARIANT_BOOL on) override;
+    HRESULT get_SendEndEnabled(VARIANT_BOOL* on) override;
+    HRESULT put_SendEndEnabled(VARIANT_BOOL on) override;
+    HRESULT ReadBytes(void* buffer, LONG count, LONG* actual) override;
+    HRESULT WriteBytes(const void* buffer, LONG count, LONG* written) override;
+
+    HRESULT ReadBytesWithStop(void* buffer, LONG count, LONG* actual, ReadStop* stop) override;
+
+private:
+    MessageSession(std::unique_ptr<Transport> transport, const ResourceAddress& address);
+    ~MessageSession() = default;
+
+    // Callers hold mutex_.
+    HRESULT ReadLocked(void* buffer, LONG count, LONG* actual, ReadStop* stop);
+    HRESULT WriteLocked(const void* buffer, LONG count, LONG* written);
+    HRESULT Closed() const;
+    Deadline NextDeadline() const { return Deadline::After(timeoutMs_); }
+
+    std::atomic<ULONG> references_{1};
+    std::mutex mutex_;
+    std::unique_ptr<Transport> transport_;
+    const std::string resourceName_;
+    const HardwareInterfaceType interfaceType_;
+    LONG timeoutMs_ = 2000;
+    BYTE termChar_ = '\n';
+    bool termCharEnabled_ = false;
+    bool sendEnd_ = true;
+};
+
+}  // namespace visa

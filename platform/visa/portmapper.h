@@ -1,0 +1,15 @@
+// Asking a host's portmapper (port 111) where an RPC program listens.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/visa/deadline.h"
+#include "platform/visa/status.h"
+
+namespace visa {
+
+Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint32_t version, Deadline deadline,
+                       std::uint16_t* port);
+
+}  // namespace visa

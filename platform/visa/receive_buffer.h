@@ -1,0 +1,36 @@
+// Bytes received ahead of what a read asked for, kept for the next read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/visa/transport.h"
+
+namespace visa {
+
+class ReceiveBuffer {
+public:
+    bool empty() const { return begin_ == bytes_.size(); }
+    std::size_t size() const { return bytes_.size() - begin_; }
+    const std::uint8_t* data() const { return bytes_.data() + begin_; }
+    void Consume(std::size_t size) { begin_ += size; }
+    void clear();
+
+    // Space for up to `size` new bytes at the back; commit what was stored.
+    std::uint8_t* Reserve(std::size_t size);
+    void Commit(std::size_t size);
+
+    // Moves buffered bytes into the request's buffer from `*filled` on,
+    // stopping after the termination character when it is enabled. Returns
+    // true when the termination character ended the transfer. At most
+    // `limit` bytes are taken.
+    bool Take(const ReadRequest& request, std::size_t* filled, std::size_t limit = SIZE_MAX);
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t begin_ = 0;
+    std::size_t reservedLeft_ = 0;
+};
+
+}  // namespace visa

@@ -1,0 +1,35 @@
+// The resource manager: parses the resource string, opens the transport
+// that serves it and hands out a message-based session.
+#pragma once
+
+#include <atomic>
+
+#include "platform/visa/visacom.h"
+
+namespace visa {
+
+class ResourceManager final : public IResourceManager {
+public:
+    static constexpr LONG kDefaultOpenTimeoutMs = 2000;
+
+    // Comes back with one reference held by the caller.
+    static ResourceManager* Create() { return new ResourceManager(); }
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // openTimeout bounds connecting and handshakes (0 means the default of
+    // 2000 ms, -1 waits forever); an EXCLUSIVE_LOCK mode locks the device
+    // where the protocol can (VXI-11, system VISA).
+    HRESULT Open(BSTR resourceName, AccessMode mode, LONG openTimeout, BSTR options,
+                 IVisaSession** session) override;
+
+private:
+    ResourceManager() = default;
+    ~ResourceManager() = default;
+
+    std::atomic<ULONG> references_{1};
+};
+
+}  // namespace visa

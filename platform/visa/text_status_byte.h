@@ -1,0 +1,14 @@
+// Status byte and trigger for links without a protocol for them (raw
+// sockets, serial lines): the IEEE 488.2 "*STB?" query and "*TRG" command.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/visa/transport.h"
+
+namespace visa {
+
+Status QueryStatusByteAsText(Transport& transport, Deadline deadline, std::uint8_t* statusByte);
+Status SendTriggerAsText(Transport& transport, Deadline deadline);
+
+}  // namespace visa

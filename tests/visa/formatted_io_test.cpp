@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <random>
+
+#include "platform/visa/message_read_end.h"
+#include "visa_test_util.h"
+
+namespace visa::test {
+namespace {
+
+// An in-memory instrument session: queued replies end with END, every write
+// is recorded with its END flag, a read with nothing queued times out.
+class MemoryMessage final : public IMessage, public IMessageReadEnd {
+public:
+    std::deque<std::string> replies;
+    std::vector<std::pair<std::string, bool>> writes;
+    int reads = 0;
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IMessage || riid == IID_IVisaSession) {
+            *ppv = static_cast<IMessage*>(this);
+        } else if (riid == IID_IMessageReadEnd) {
+            *ppv = static_cast<IMessageReadEnd*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override { return --references_; }
+
+    HRESULT ReadBytesWithStop(void* buffer, LONG count, LONG* actual, ReadStop* stop) override {
+        ++reads;
+        if (replies.empty()) return E_VISA_TMO;
+        std::string& front = replies.front();
+        std::size_t size = std::min<std::size_t>(count, front.size());
+        *stop = READ_STOP_COUNT;
+        if (termCharEnabled_) {
+            const auto at = front.find(static_cast<char>(termChar_));
+            if (at != std::string::npos && at < size) {
+                size = at + 1;
+                *stop = READ_STOP_TERMCHAR;
+            }
+        }
+        std::memcpy(buffer, front.data(), size);
+        front.erase(0, size);
+        if (front.empty()) {
+            replies.pop_front();
+            *stop = READ_STOP_END;
+        }
+        *actual = static_cast<LONG>(size);
+        return S_OK;
+    }
+    HRESULT ReadBytes(void* buffer, LONG count, LONG* actual) override {
+        ReadStop stop;
+        return ReadBytesWithStop(buffer, count, actual, &stop);
+    }
+    HRESULT WriteBytes(const void* buffer, LONG count, LONG* written) override {
+        writes.emplace_back(std::string(static_cast<const char*>(buffer), count), sendEnd_ != VARIANT_FALSE);
+        *written = count;
+        return S_OK;
+    }
+    HRESULT get_SendEndEnabled(VARIANT_BOOL* on) override {
+        *on = sendEnd_;
+        return S_OK;
+    }
+    HRESULT put_SendEndEnabled(VARIANT_BOOL on) override {
+        sendEnd_ = on;
+        return S_OK;
+    }
+    HRESULT put_TerminationCharacterEnabled(VARIANT_BOOL on) override {
+        termCharEnabled_ = on != VARIANT_FALSE;
+        return S_OK;
+    }
+
+    HRESULT get_ResourceName(BSTR*) override { return E_NOTIMPL; }
+    HRESULT get_HardwareInterfaceType(SHORT*) override { return E_NOTIMPL; }
+    HRESULT get_Timeout(LONG*) override { return E_NOTIMPL; }
+    HRESULT put_Timeout(LONG) override { return E_NOTIMPL; }
+    HRESULT Close() override { return E_NOTIMPL; }
+    HRESULT Read(LONG, SAFEARRAY**) override { return E_NOTIMPL; }
+    HRESULT ReadString(LONG, BSTR*) override { return E_NOTIMPL; }
+    HRESULT Write(SAFEARRAY*, LONG*) override { return E_NOTIMPL; }
+    HRESULT WriteString(BSTR, LONG*) override { return E_NOTIMPL; }
+    HRESULT Clear() override { return E_NOTIMPL; }
+    HRESULT ReadSTB(SHORT*) override { return E_NOTIMPL; }
+    HRESULT AssertTrigger() override { return E_NOTIMPL; }
+    HRESULT get_TerminationCharacter(BYTE*) override { return E_NOTIMPL; }
+    HRESULT put_TerminationCharacter(BYTE) override { return E_NOTIMPL; }
+    HRESULT get_TerminationCharacterEnabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+
+private:
+    ULONG references_ = 1;
+    VARIANT_BOOL sendEnd_ = VARIANT_TRUE;
+    bool termCharEnabled_ = false;
+    BYTE termChar_ = '\n';
+};
+
+class FormattedIo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        ASSERT_EQ(EnsureClassesRegistered(), S_OK);
+        ASSERT_EQ(CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
+                                   reinterpret_cast<void**>(io_.out())),
+                  S_OK);
+        ASSERT_EQ(io_->putref_IO(&session_), S_OK);
+    }
+    void TearDown() override {
+        io_.reset();
+        CoUninitialize();
+    }
+    std::string AllWritten() const {
+        std::string all;
+        for (const auto& write : session_.writes) all += write.first;
+        return all;
+    }
+
+    MemoryMessage session_;
+    Held<IFormattedIO488> io_;
+};
+
+template <typename T>
+std::vector<T> ArrayOf(const VARIANT& value, VARTYPE type) {
+    EXPECT_EQ(value.vt, VT_ARRAY | type);
+    if (value.vt != (VT_ARRAY | type)) return {};
+    const auto* data = static_cast<const T*>(value.parray->pvData);
+    return std::vector<T>(data, data + value.parray->rgsabound[0].cElements);
+}
+
+TEST_F(FormattedIo, ListOfManyRealsIsParsedExactly) {
+    std::mt19937_64 random(7310);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-300, 300);
+    std::vector<double> expected(100001);
+    std::string reply;
+    char text[40];
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        expected[i] = std::ldexp(mantissa(random), exponent(random));
+        // Both the shortest-form parser's forms and those left to strtod.
+        std::snprintf(text, sizeof text, i % 3 == 0 ? "%+.17E" : "%.17g", expected[i]);
+        reply += (i > 0 ? "," : "") + std::string(text);
+    }
+    session_.replies.push_back(reply + "\n");
+    VARIANT list;
+    ASSERT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), S_OK) << TakeErrorText();
+    const std::vector<double> values = ArrayOf<double>(list, VT_R8);
+    ASSERT_EQ(values.size(), expected.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_EQ(std::memcmp(&values[i], &expected[i], sizeof(double)), 0) << i << ": " << values[i];
+    }
+    VariantClear(&list);
+}
+
+TEST_F(FormattedIo, ListsOfOtherTypesAndBadElements) {
+    session_.replies = {"1;2, 3\n", "a,b\n", "\n", "1,,2\n", "1,x\n"};
+    VARIANT list;
+    ASSERT_EQ(io_->ReadList(ASCIIType_I4, nullptr, &list), S_OK);
+    EXPECT_EQ(ArrayOf<LONG>(list, VT_I4), (std::vector<LONG>{1, 2, 3}));
+    VariantClear(&list);
+    ASSERT_EQ(io_->ReadList(ASCIIType_BSTR, nullptr, &list), S_OK);
+    ASSERT_EQ(list.vt, VT_ARRAY | VT_BSTR);
+    EXPECT_EQ(WideToAnsi(static_cast<BSTR*>(list.parray->pvData)[1]), "b");
+    VariantClear(&list);
+    ASSERT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), S_OK);
+    EXPECT_TRUE(ArrayOf<double>(list, VT_R8).empty());
+    VariantClear(&list);
+    EXPECT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), E_VISA_INV_FMT);
+    EXPECT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), E_VISA_INV_FMT);
+    EXPECT_NE(TakeErrorText().find("\"x\""), std::string::npos);
+}
+
+TEST_F(FormattedIo, NumbersOfEachType) {
+    struct Case {
+        const char* reply;
+        IEEEASCIIType type;
+        VARTYPE vt;
+        double value;
+    };
+    const Case cases[] = {{"1.5E+06\n", ASCIIType_R8, VT_R8, 1.5e6}, {"+3.9\n", ASCIIType_I2, VT_I2, 3},
+                          {" -42\n", ASCIIType_I4, VT_I4, -42},      {"255\n", ASCIIType_UI1, VT_UI1, 255},
+                          {"0.25\n", ASCIIType_R4, VT_R4, 0.25},     {"-7.5e-1\n", ASCIIType_Any, VT_R8, -0.75}};
+    for (const Case& c : cases) {
+        session_.replies.push_back(c.reply);
+        VARIANT value;
+        ASSERT_EQ(io_->ReadNumber(c.type, VARIANT_TRUE, &value), S_OK) << c.reply;
+        EXPECT_EQ(value.vt, c.vt) << c.reply;
+        double got = c.vt == VT_R8 ? value.dblVal : c.vt == VT_R4 ? value.fltVal : c.vt == VT_I2 ? value.iVal
+                                                              : c.vt == VT_I4 ? value.lVal : value.bVal;
+        EXPECT_EQ(got, c.value) << c.reply;
+    }
+    for (const char* bad : {"300\n", "abc\n", "\n"}) {
+        session_.replies.push_back(bad);
+        VARIANT value;
+        EXPECT_EQ(io_->ReadNumber(ASCIIType_UI1, VARIANT_TRUE, &value), E_VISA_INV_FMT) << bad;
+        io_->FlushRead();
+    }
+}
+
+TEST_F(FormattedIo, NumbersOneAfterAnotherAndFlushRead) {
+    session_.replies = {"1,2,3\n", "next\n"};
+    VARIANT value;
+    ASSERT_EQ(io_->ReadNumber(ASCIIType_I4, VARIANT_FALSE, &value), S_OK);
+    EXPECT_EQ(value.lVal, 1);
+    ASSERT_EQ(io_->ReadNumber(ASCIIType_I4, VARIANT_FALSE, &value), S_OK);
+    EXPECT_EQ(value.lVal, 2);
+    ASSERT_EQ(io_->FlushRead(), S_OK);
+    Text text;
+    ASSERT_EQ(io_->ReadString(text.out()), S_OK);
+    EXPECT_EQ(text.str(), "next\n");
+}
+
+TEST_F(FormattedIo, ReplyThatExactlyFillsTheBufferEndsWithoutAnotherRead) {
+    session_.replies.push_back(std::string(4095, 'x') + "\n");
+    Text text;
+    ASSERT_EQ(io_->ReadString(text.out()), S_OK) << TakeErrorText();
+    EXPECT_EQ(text.str().size(), 4096u);
+    EXPECT_EQ(session_.reads, 1);
+}
+
+TEST_F(FormattedIo, DefiniteAndIndefiniteBlocks) {
+    session_.put_TerminationCharacterEnabled(VARIANT_TRUE);  // line feeds inside blocks must not end them
+    session_.replies = {"#210\n\n\x01\x02\x03\x04\x05\x06\x07\x08\n", "junk#14\x01\x02\x03\x04\n", "#0abc\n",
+                        "x#11A\n"};
+    VARIANT block;
+    ASSERT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_TRUE, &block), S_OK) << TakeErrorText();
+    EXPECT_EQ(ArrayOf<BYTE>(block, VT_UI1), (std::vector<BYTE>{10, 10, 1, 2, 3, 4, 5, 6, 7, 8}));
+    VariantClear(&block);
+    ASSERT_EQ(io_->ReadIEEEBlock(BinaryType_I2, VARIANT_TRUE, VARIANT_TRUE, &block), S_OK) << TakeErrorText();
+    EXPECT_EQ(ArrayOf<SHORT>(block, VT_I2), (std::vector<SHORT>{0x0102, 0x0304}));  // big-endian by default
+    VariantClear(&block);
+    ASSERT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_TRUE, &block), S_OK);
+    EXPECT_EQ(ArrayOf<BYTE>(block, VT_UI1), (std::vector<BYTE>{'a', 'b', 'c'}));
+    VariantClear(&block);
+    EXPECT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_TRUE, &block), E_VISA_INV_FMT);
+}
+
+TEST_F(FormattedIo, WritesAreBufferedAndEndOnlyTheLastPiece) {
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_R8;
+    number.dblVal = 1.25;
+    const Text prefix("SOUR:FREQ ");
+    ASSERT_EQ(io_->WriteString(prefix.get(), VARIANT_FALSE), S_OK);
+    EXPECT_TRUE(session_.writes.empty());
+    ASSERT_EQ(io_->WriteNumber(number, ASCIIType_R8, VARIANT_TRUE), S_OK);
+    ASSERT_EQ(session_.writes.size(), 1u);
+    EXPECT_EQ(session_.writes[0], std::make_pair(std::string("SOUR:FREQ 1.25"), true));
+
+    session_.writes.clear();
+    ASSERT_EQ(io_->SetBufferSize(IO_OUT_BUF, 8), S_OK);
+    const Text longText("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    ASSERT_EQ(io_->WriteString(longText.get(), VARIANT_TRUE), S_OK);
+    EXPECT_EQ(AllWritten(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    for (std::size_t i = 0; i < session_.writes.size(); ++i) {
+        EXPECT_EQ(session_.writes[i].second, i + 1 == session_.writes.size());
+    }
+    EXPECT_GE(session_.writes.size(), 2u);
+    VARIANT_BOOL sendEnd = VARIANT_FALSE;
+    session_.get_SendEndEnabled(&sendEnd);
+    EXPECT_EQ(sendEnd, VARIANT_TRUE);  // the session's own setting is restored
+}
+
+TEST_F(FormattedIo, ListsAndBlocksAreWrittenInInstrumentFormat) {
+    SAFEARRAY* reals = SafeArrayCreateVector(VT_R8, 0, 3);
+    const double values[] = {1, 2.5, -3e-7};
+    std::memcpy(reals->pvData, values, sizeof values);
+    VARIANT list;
+    VariantInit(&list);
+    list.vt = VT_ARRAY | VT_R8;
+    list.parray = reals;
+    ASSERT_EQ(io_->WriteList(&list, ASCIIType_R8, nullptr, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(session_.writes.back().first, "1,2.5,-3e-07");
+
+    SAFEARRAY* shorts = SafeArrayCreateVector(VT_I2, 0, 2);
+    const SHORT words[] = {1, 0x0A0B};
+    std::memcpy(shorts->pvData, words, sizeof words);
+    VARIANT block;
+    VariantInit(&block);
+    block.vt = VT_ARRAY | VT_I2;
+    block.parray = shorts;
+    const Text command("DATA ");
+    ASSERT_EQ(io_->WriteIEEEBlock(command.get(), block, VARIANT_TRUE), S_OK);
+    EXPECT_EQ(session_.writes.back().first, std::string("DATA #14\x00\x01\x0A\x0B", 12));
+    EXPECT_TRUE(session_.writes.back().second);
+    VariantClear(&list);
+    VariantClear(&block);
+}
+
+TEST(FormattedIoWithoutSession, ReportsMissingIo) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    {
+        ASSERT_EQ(EnsureClassesRegistered(), S_OK);
+        Held<IFormattedIO488> io;
+        ASSERT_EQ(CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
+                                   reinterpret_cast<void**>(io.out())),
+                  S_OK);
+        Text text;
+        EXPECT_EQ(io->ReadString(text.out()), E_VISA_INV_SETUP);
+        EXPECT_NE(TakeErrorText().find("IO"), std::string::npos);
+    }
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace visa::test

@@ -1,0 +1,275 @@
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "visa_test_util.h"
+
+namespace visa::test {
+namespace {
+
+// Message types of the protocol, written out here independently of the client.
+enum : std::uint8_t {
+    kInitialize = 0, kInitializeResponse = 1, kData = 6, kDataEnd = 7, kDeviceClearComplete = 8,
+    kDeviceClearAcknowledge = 9, kTrigger = 12, kAsyncMaximumMessageSize = 15, kAsyncMaximumMessageSizeResponse = 16,
+    kAsyncInitialize = 17, kAsyncInitializeResponse = 18, kAsyncDeviceClear = 19, kAsyncStatusQuery = 21,
+    kAsyncStatusResponse = 22, kAsyncDeviceClearAcknowledge = 23,
+};
+
+struct Message {
+    std::uint8_t type = 0;
+    std::uint8_t control = 0;
+    std::uint32_t parameter = 0;
+    std::string payload;
+};
+
+bool ReceiveMessage(int socket, Message* message) {
+    std::uint8_t header[16];
+    if (!ReceiveExactly(socket, header, sizeof header) || header[0] != 'H' || header[1] != 'S') return false;
+    message->type = header[2];
+    message->control = header[3];
+    message->parameter = (std::uint32_t{header[4]} << 24) | (header[5] << 16) | (header[6] << 8) | header[7];
+    std::uint64_t length = 0;
+    for (int i = 8; i < 16; ++i) length = (length << 8) | header[i];
+    message->payload.assign(length, '\0');
+    return ReceiveExactly(socket, message->payload.data(), length);
+}
+
+void SendMessage(int socket, std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
+                 const std::string& payload = {}) {
+    std::string bytes = {'H', 'S', static_cast<char>(type), static_cast<char>(control)};
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(parameter >> shift));
+    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(std::uint64_t{payload.size()} >> shift));
+    SendAll(socket, bytes + payload);
+}
+
+std::string BigEndian64(std::uint64_t value) {
+    std::string bytes;
+    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
+    return bytes;
+}
+
+// A minimal HiSLIP instrument. "*IDN?" is answered at once, "BIG?" with a
+// reply spread over several messages, "STALE?" only after the next query
+// arrives (and with its own, by then outdated, message ID).
+class HislipServer {
+public:
+    explicit HislipServer(std::uint64_t maximumMessageSize) : maximum_(maximumMessageSize) {}
+
+    std::uint16_t port() const { return server_.port(); }
+
+    struct Received {
+        std::uint8_t type;
+        std::uint32_t id;
+        std::size_t size;
+    };
+    std::vector<Received> received() {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    std::string subAddress() {
+        std::lock_guard lock(mutex_);
+        return subAddress_;
+    }
+    int clears() {
+        std::lock_guard lock(mutex_);
+        return clears_;
+    }
+    std::vector<Message> statusQueries() {
+        std::lock_guard lock(mutex_);
+        return statusQueries_;
+    }
+
+private:
+    void Serve(int socket) {
+        Message message;
+        std::string pending;
+        // The message ID of a query whose answer is held back, 0 when none is.
+        std::uint32_t staleId = 0;
+        while (ReceiveMessage(socket, &message)) {
+            std::lock_guard lock(mutex_);
+            switch (message.type) {
+                case kInitialize:
+                    subAddress_ = message.payload;
+                    SendMessage(socket, kInitializeResponse, 0, (0x0100u << 16) | 7);
+                    break;
+                case kAsyncInitialize:
+                    SendMessage(socket, kAsyncInitializeResponse, 0, ('Z' << 8) | 'T');
+                    break;
+                case kAsyncMaximumMessageSize:
+                    SendMessage(socket, kAsyncMaximumMessageSizeResponse, 0, 0, BigEndian64(maximum_));
+                    break;
+                case kAsyncDeviceClear:
+                    SendMessage(socket, kAsyncDeviceClearAcknowledge, 0, 0);
+                    break;
+                case kDeviceClearComplete:
+                    ++clears_;
+                    pending.clear();
+                    SendMessage(socket, kDeviceClearAcknowledge, message.control, 0);
+                    break;
+                case kAsyncStatusQuery:
+                    statusQueries_.push_back(message);
+                    SendMessage(socket, kAsyncStatusResponse, 0x50, 0);
+                    break;
+                case kData:
+                case kDataEnd:
+                    received_.push_back({message.type, message.parameter, message.payload.size()});
+                    pending += message.payload;
+                    if (message.type == kDataEnd) {
+                        if (staleId != 0) SendMessage(socket, kDataEnd, 0, staleId, "old\n");
+                        staleId = 0;
+                        Answer(socket, pending, message.parameter, &staleId);
+                        pending.clear();
+                    }
+                    break;
+                default:
+                    received_.push_back({message.type, message.parameter, message.payload.size()});
+                    break;
+            }
+        }
+    }
+
+    void Answer(int socket, const std::string& command, std::uint32_t id, std::uint32_t* staleId) {
+        if (command == "*IDN?\n") SendMessage(socket, kDataEnd, 0, id, "ZT,HISLIP\n");
+        if (command == "STALE?\n") *staleId = id;
+        if (command == "BIG?\n") {
+            SendMessage(socket, kData, 0, id, std::string(3000, 'a'));
+            SendMessage(socket, kData, 0, id, std::string(3000, 'b') + "\n");
+            SendMessage(socket, kDataEnd, 0, id, std::string(3000, 'c') + "\n");
+        }
+        if (command.size() > 1000) SendMessage(socket, kDataEnd, 0, id, std::to_string(command.size()) + "\n");
+    }
+
+    std::uint64_t maximum_;
+    std::mutex mutex_;
+    std::vector<Received> received_;
+    std::string subAddress_;
+    int clears_ = 0;
+    std::vector<Message> statusQueries_;
+    LoopbackServer server_{[this](int socket) { Serve(socket); }};
+};
+
+class HislipSession : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
+    void TearDown() override {
+        io_.reset();
+        CoUninitialize();
+    }
+    void Open(HislipServer& server) {
+        const std::string resource = "TCPIP::127.0.0.1::hislip0," + std::to_string(server.port()) + "::INSTR";
+        ASSERT_EQ(OpenMessage(resource, "", 2000, &io_), S_OK) << TakeErrorText();
+        io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
+    }
+    Held<IMessage> io_;
+};
+
+TEST_F(HislipSession, HandshakeAndQueryUseFirstMessageId) {
+    HislipServer server(1 << 20);
+    Open(server);
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,HISLIP\n");
+    EXPECT_EQ(server.subAddress(), "hislip0");
+    const auto received = server.received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].type, kDataEnd);
+    EXPECT_EQ(received[0].id, 0xFFFFFF00u);
+}
+
+TEST_F(HislipSession, PortCanComeFromTheOptions) {
+    HislipServer server(1 << 20);
+    ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::hislip0::INSTR", "HiSLIPPort=" + std::to_string(server.port()), 2000,
+                          &io_),
+              S_OK)
+        << TakeErrorText();
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
+    EXPECT_EQ(reply, "ZT,HISLIP\n");
+}
+
+TEST_F(HislipSession, WritesAboveTheMaximumMessageSizeAreSplit) {
+    HislipServer server(16 + 64);
+    Open(server);
+    const std::string command = "BLOB " + std::string(1195, 'x');
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), command, &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "1200\n");  // the server saw the whole message joined
+    const auto received = server.received();
+    ASSERT_EQ(received.size(), 19u);  // 1200 bytes in payloads of at most 64
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        EXPECT_LE(received[i].size, 64u);
+        EXPECT_EQ(received[i].type, i + 1 == received.size() ? kDataEnd : kData);
+        EXPECT_EQ(received[i].id, 0xFFFFFF00u + 2 * i);
+    }
+}
+
+TEST_F(HislipSession, ReplyOverSeveralMessagesStopsAtTermCharThenAtEnd) {
+    HislipServer server(1 << 20);
+    Open(server);
+    std::string first;
+    ASSERT_EQ(Query(io_.get(), "BIG?\n", &first), S_OK);
+    EXPECT_EQ(first.size(), 1024u);  // the count limit of Query
+    Text rest;
+    ASSERT_EQ(io_->ReadString(10000, rest.out()), S_OK);
+    EXPECT_EQ(first.size() + rest.str().size(), 6001u);  // up to the line feed after the b's
+    EXPECT_EQ(rest.str().back(), '\n');
+    io_->put_TerminationCharacterEnabled(VARIANT_FALSE);
+    Text last;
+    ASSERT_EQ(io_->ReadString(10000, last.out()), S_OK);
+    EXPECT_EQ(last.str(), std::string(3000, 'c') + "\n");
+}
+
+TEST_F(HislipSession, StaleReplyWithOldMessageIdIsDiscarded) {
+    HislipServer server(1 << 20);
+    Open(server);
+    io_->put_Timeout(200);
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "STALE?\n", &reply), E_VISA_TMO);
+    EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,HISLIP\n");
+}
+
+TEST_F(HislipSession, DeviceClearHandshakeResetsMessageIds) {
+    HislipServer server(1 << 20);
+    Open(server);
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
+    ASSERT_EQ(io_->Clear(), S_OK) << TakeErrorText();
+    EXPECT_EQ(server.clears(), 1);
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
+    const auto received = server.received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[1].id, 0xFFFFFF00u);
+}
+
+TEST_F(HislipSession, StatusQueryReportsDeliveredReply) {
+    HislipServer server(1 << 20);
+    Open(server);
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
+    SHORT statusByte = 0;
+    ASSERT_EQ(io_->ReadSTB(&statusByte), S_OK) << TakeErrorText();
+    EXPECT_EQ(statusByte, 0x50);
+    const auto queries = server.statusQueries();
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_EQ(queries[0].control & 1, 1);  // the reply was read whole
+    EXPECT_EQ(queries[0].parameter, 0xFFFFFF00u);
+}
+
+TEST_F(HislipSession, RefusedPortIsAnUnknownResource) {
+    std::uint16_t port = 0;
+    {
+        LoopbackServer closedAgain(nullptr);
+        port = closedAgain.port();
+    }
+    EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::hislip0," + std::to_string(port) + "::INSTR", "", 2000, &io_),
+              E_VISA_RSRC_NFOUND);
+    EXPECT_NE(TakeErrorText().find("refused"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace visa::test

@@ -1,0 +1,155 @@
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "platform/visa/tcp_connect.h"
+#include "visa_test_util.h"
+
+namespace visa::test {
+namespace {
+
+// Answers "*IDN?" at once, "PART?" with half a line before dropping the
+// connection, and "SLOW?" only once the next command arrives on the same
+// connection: a client that keeps the connection after a time-out reads
+// that late answer as the reply to its next query.
+void InstrumentHandler(int socket) {
+    std::string line;
+    bool lateReplyOwed = false;
+    while (ReceiveLine(socket, &line)) {
+        if (lateReplyOwed) {
+            SendAll(socket, "late\n");
+            lateReplyOwed = false;
+        }
+        if (line == "*IDN?\n") SendAll(socket, "ZT,Q7310B,1,1.0\n");
+        if (line == "TWO?\n") SendAll(socket, "first\nsecond\n");
+        if (line == "*STB?\n") SendAll(socket, "68\n");
+        if (line == "SLOW?\n") lateReplyOwed = true;
+        if (line == "PART?\n") {
+            SendAll(socket, "partial");
+            ::shutdown(socket, SHUT_RDWR);
+            return;
+        }
+    }
+}
+
+class SocketSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        ASSERT_EQ(OpenMessage(Resource(server_.port()), "", 2000, &io_), S_OK) << TakeErrorText();
+        io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
+    }
+    void TearDown() override {
+        io_.reset();
+        CoUninitialize();
+    }
+    static std::string Resource(std::uint16_t port) { return "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
+
+    LoopbackServer server_{InstrumentHandler};
+    Held<IMessage> io_;
+};
+
+TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
+    EXPECT_EQ(reply, "first\n");
+    Text second;
+    ASSERT_EQ(io_->ReadString(100, second.out()), S_OK);
+    EXPECT_EQ(second.str(), "second\n");
+
+    SHORT type = 0;
+    io_->get_HardwareInterfaceType(&type);
+    EXPECT_EQ(type, INTF_TCPIP);
+    SHORT statusByte = 0;
+    ASSERT_EQ(io_->ReadSTB(&statusByte), S_OK);
+    EXPECT_EQ(statusByte, 68);
+}
+
+TEST_F(SocketSession, CountLimitsARead) {
+    LONG written = 0;
+    const Text command("*IDN?\n");
+    ASSERT_EQ(io_->WriteString(command.get(), &written), S_OK);
+    EXPECT_EQ(written, 6);
+    Text head;
+    ASSERT_EQ(io_->ReadString(3, head.out()), S_OK);
+    EXPECT_EQ(head.str(), "ZT,");
+    Text rest;
+    ASSERT_EQ(io_->ReadString(100, rest.out()), S_OK);
+    EXPECT_EQ(rest.str(), "Q7310B,1,1.0\n");
+}
+
+TEST_F(SocketSession, QueryAfterTimeoutNeverGetsTheStaleReply) {
+    io_->put_Timeout(200);
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "SLOW?\n", &reply), E_VISA_TMO);
+    EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
+    io_->put_Timeout(2000);
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+}
+
+TEST_F(SocketSession, DroppedConnectionIsReportedAndClearReconnects) {
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "PART?\n", &reply), E_VISA_CONN_LOST);
+    EXPECT_NE(TakeErrorText().find("127.0.0.1"), std::string::npos);
+    ASSERT_EQ(io_->Clear(), S_OK) << TakeErrorText();
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
+    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+    EXPECT_EQ(server_.connections(), 2);
+}
+
+TEST_F(SocketSession, ClosedSessionRefusesIo) {
+    ASSERT_EQ(io_->Close(), S_OK);
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "*IDN?\n", &reply), E_VISA_INV_OBJECT);
+    EXPECT_EQ(TakeErrorText(), "The session is closed.");
+}
+
+TEST(SocketConnect, SetsNoDelay) {
+    LoopbackServer server([](int) {});
+    UniqueFd socket;
+    ASSERT_TRUE(ConnectTcp("127.0.0.1", server.port(), Deadline::After(2000), &socket).ok());
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(::getsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &length), 0);
+    EXPECT_NE(noDelay, 0);
+}
+
+TEST(SocketConnect, RefusedPortIsAnUnknownResource) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    std::uint16_t port = 0;
+    {
+        LoopbackServer closedAgain(nullptr);
+        port = closedAgain.port();
+    }
+    Held<IMessage> io;
+    EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET", "", 2000, &io),
+              E_VISA_RSRC_NFOUND);
+    EXPECT_EQ(TakeErrorText(), "Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
+    CoUninitialize();
+}
+
+TEST(SocketConnect, SlowConnectTimesOutInsteadOfHanging) {
+    // A listener that never accepts, with its queue filled, leaves further
+    // connection attempts unanswered.
+    LoopbackServer full(nullptr, 0);
+    std::vector<UniqueFd> fillers;
+    for (int i = 0; i < 8; ++i) {
+        UniqueFd filler;
+        if (!ConnectTcp("127.0.0.1", full.port(), Deadline::After(100), &filler).ok()) break;
+        fillers.push_back(std::move(filler));
+    }
+    UniqueFd socket;
+    const Status status = ConnectTcp("127.0.0.1", full.port(), Deadline::After(200), &socket);
+    if (status.ok()) GTEST_SKIP() << "this kernel accepts connections beyond the listen backlog";
+    EXPECT_EQ(status.code, E_VISA_TMO);
+    EXPECT_EQ(status.text, "Timed out connecting to 127.0.0.1:" + std::to_string(full.port()) + ".");
+}
+
+}  // namespace
+}  // namespace visa::test

@@ -1,0 +1,116 @@
+#include "visa_test_util.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace visa::test {
+
+std::string TakeErrorText() {
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return "";
+    Text description;
+    info->GetDescription(description.out());
+    info->Release();
+    return description.str();
+}
+
+HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout, Held<IMessage>* io) {
+    if (HRESULT hr = EnsureClassesRegistered(); FAILED(hr)) return hr;
+    Held<IResourceManager> manager;
+    if (HRESULT hr = CoCreateInstance(CLSID_ResourceManager, nullptr, CLSCTX_INPROC_SERVER, IID_IResourceManager,
+                                      reinterpret_cast<void**>(manager.out()));
+        FAILED(hr)) {
+        return hr;
+    }
+    Held<IVisaSession> session;
+    const Text name(resource);
+    const Text optionText(options);
+    if (HRESULT hr = manager->Open(name.get(), NO_LOCK, openTimeout, optionText.get(), session.out()); FAILED(hr)) {
+        return hr;
+    }
+    return session->QueryInterface(IID_IMessage, reinterpret_cast<void**>(io->out()));
+}
+
+HRESULT Query(IMessage* io, const std::string& command, std::string* reply) {
+    LONG written = 0;
+    const Text text(command);
+    if (HRESULT hr = io->WriteString(text.get(), &written); FAILED(hr)) return hr;
+    Text answer;
+    if (HRESULT hr = io->ReadString(1024, answer.out()); FAILED(hr)) return hr;
+    *reply = answer.str();
+    return S_OK;
+}
+
+LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, backlog);
+    socklen_t length = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    if (handler_) acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+    stopping_ = true;
+    if (acceptor_.joinable()) acceptor_.join();
+    {
+        std::lock_guard lock(mutex_);
+        // Wakes handlers blocked in recv.
+        for (int socket : sockets_) ::shutdown(socket, SHUT_RDWR);
+    }
+    for (auto& worker : workers_) worker.join();
+    for (int socket : sockets_) ::close(socket);
+    ::close(listener_);
+}
+
+void LoopbackServer::AcceptLoop() {
+    while (!stopping_) {
+        pollfd entry{listener_, POLLIN, 0};
+        if (::poll(&entry, 1, 20) <= 0) continue;
+        const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0) continue;
+        ++connections_;
+        std::lock_guard lock(mutex_);
+        sockets_.push_back(socket);
+        workers_.emplace_back([this, socket] { handler_(socket); });
+    }
+}
+
+bool ReceiveLine(int socket, std::string* line) {
+    line->clear();
+    char c = 0;
+    for (;;) {
+        if (::recv(socket, &c, 1, 0) != 1) return false;
+        line->push_back(c);
+        if (c == '\n') return true;
+    }
+}
+
+bool ReceiveExactly(int socket, void* data, std::size_t size) {
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t got = ::recv(socket, bytes, size, 0);
+        if (got <= 0) return false;
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+void SendAll(int socket, const std::string& data) {
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(socket, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace visa::test

@@ -1,0 +1,97 @@
+// Helpers shared by the VISA layer tests: owned COM references and strings,
+// the thread's error text, sessions opened through the resource manager, and
+// a loopback TCP listener that runs one handler thread per connection.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/visa/visacom.h"
+
+namespace visa::test {
+
+template <typename T>
+class Held {
+public:
+    Held() = default;
+    explicit Held(T* p) : p_(p) {}
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    ~Held() { reset(); }
+    void reset() {
+        if (p_ != nullptr) p_->Release();
+        p_ = nullptr;
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** out() {
+        reset();
+        return &p_;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Text {
+public:
+    explicit Text(std::string_view text = {}) : b_(AnsiToBstr(text)) {}
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+    ~Text() { SysFreeString(b_); }
+    BSTR get() const { return b_; }
+    BSTR* out() {
+        SysFreeString(b_);
+        b_ = nullptr;
+        return &b_;
+    }
+    std::string str() const { return WideToAnsi(b_); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+// The description of the thread's error object (taken off the thread).
+std::string TakeErrorText();
+
+// Opens a resource through a fresh resource manager.
+HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout, Held<IMessage>* io);
+
+// Writes `command` as text and reads the reply as text (up to 1024 bytes).
+HRESULT Query(IMessage* io, const std::string& command, std::string* reply);
+
+// Listens on 127.0.0.1 with an ephemeral port; each accepted connection is
+// handed to `handler` on its own thread. The server closes the sockets;
+// a handler drops a connection with shutdown().
+class LoopbackServer {
+public:
+    using Handler = std::function<void(int socket)>;
+    explicit LoopbackServer(Handler handler, int backlog = 16);
+    ~LoopbackServer();
+    std::uint16_t port() const { return port_; }
+    int connections() const { return connections_; }
+
+private:
+    void AcceptLoop();
+
+    Handler handler_;
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::vector<std::thread> workers_;
+    std::vector<int> sockets_;
+};
+
+// Blocking helpers for test servers: false when the peer closed.
+bool ReceiveLine(int socket, std::string* line);
+bool ReceiveExactly(int socket, void* data, std::size_t size);
+void SendAll(int socket, const std::string& data);
+
+}  // namespace visa::test

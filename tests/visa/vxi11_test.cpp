@@ -1,0 +1,349 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/visa/tcp_connect.h"
+#include "rpc/vxi11.h"
+#include "visa_test_util.h"
+
+namespace {
+
+// The instrument behind the in-test VXI-11 server. "*IDN?" and "TWO?" are
+// answered; after "SLOW?" the next read fails with the VXI-11 I/O time-out
+// and the reply "late" stays queued (only a device clear removes it); after
+// "HANG?" the next read does not answer before the test releases it.
+struct Device {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool hangReleased = false;
+    std::string output;
+    std::string input;
+    std::vector<std::pair<std::string, long>> writes;
+    std::vector<long> readFlags;
+    unsigned long maxReceiveSize = 16;
+    bool failNextRead = false;
+    bool hangNextRead = false;
+    int clears = 0;
+    int triggers = 0;
+    int links = 0;
+};
+
+Device* device = nullptr;
+
+constexpr long kEnd = 0x08, kTermCharSet = 0x80;
+
+}  // namespace
+
+extern "C" {
+
+bool_t create_link_1_svc(Create_LinkParms* parms, Create_LinkResp* result, struct svc_req*) {
+    std::lock_guard lock(device->mutex);
+    *result = {};
+    if (std::strcmp(parms->device, "inst0") != 0) {
+        result->error = 3;
+        return 1;
+    }
+    ++device->links;
+    result->lid = 1;
+    result->maxRecvSize = device->maxReceiveSize;
+    return 1;
+}
+
+bool_t device_write_1_svc(Device_WriteParms* parms, Device_WriteResp* result, struct svc_req*) {
+    std::lock_guard lock(device->mutex);
+    const std::string data(parms->data.data_val, parms->data.data_len);
+    device->writes.emplace_back(data, parms->flags);
+    device->input += data;
+    if (parms->flags & kEnd) {
+        if (device->input == "*IDN?\n") device->output += "ZT,VXI11\n";
+        if (device->input == "TWO?\n") device->output += "first\nsecond\n";
+        if (device->input == "SLOW?\n") {
+            device->output += "late\n";
+            device->failNextRead = true;
+        }
+        if (device->input == "HANG?\n") device->hangNextRead = true;
+        device->input.clear();
+    }
+    *result = {0, parms->data.data_len};
+    return 1;
+}
+
+bool_t device_read_1_svc(Device_ReadParms* parms, Device_ReadResp* result, struct svc_req*) {
+    std::unique_lock lock(device->mutex);
+    *result = {};
+    device->readFlags.push_back(parms->flags);
+    if (device->hangNextRead) {
+        device->hangNextRead = false;
+        device->released.wait_for(lock, std::chrono::seconds(10), [] { return device->hangReleased; });
+    }
+    if (device->failNextRead || device->output.empty()) {
+        device->failNextRead = false;
+        result->error = 15;
+        return 1;
+    }
+    std::size_t count = std::min<std::size_t>(parms->requestSize, device->output.size());
+    if (parms->flags & kTermCharSet) {
+        const auto at = device->output.find(parms->termChar);
+        if (at != std::string::npos && at < count) {
+            count = at + 1;
+            result->reason |= 2;
+        }
+    }
+    if (count == device->output.size()) result->reason |= 4;
+    if (result->reason == 0) result->reason = 1;
+    result->data.data_len = static_cast<u_int>(count);
+    result->data.data_val = static_cast<char*>(std::malloc(count));
+    std::memcpy(result->data.data_val, device->output.data(), count);
+    device->output.erase(0, count);
+    return 1;
+}
+
+bool_t device_readstb_1_svc(Device_GenericParms*, Device_ReadStbResp* result, struct svc_req*) {
+    *result = {0, 0x42};
+    return 1;
+}
+
+bool_t device_trigger_1_svc(Device_GenericParms*, Device_Error* result, struct svc_req*) {
+    std::lock_guard lock(device->mutex);
+    ++device->triggers;
+    result->error = 0;
+    return 1;
+}
+
+bool_t device_clear_1_svc(Device_GenericParms*, Device_Error* result, struct svc_req*) {
+    std::lock_guard lock(device->mutex);
+    ++device->clears;
+    device->output.clear();
+    device->input.clear();
+    result->error = 0;
+    return 1;
+}
+
+bool_t destroy_link_1_svc(Device_Link*, Device_Error* result, struct svc_req*) {
+    std::lock_guard lock(device->mutex);
+    --device->links;
+    result->error = 0;
+    return 1;
+}
+
+// Calls this client never makes.
+#define ZTV_UNSUPPORTED(name, Parms)                                       \
+    bool_t name(Parms*, Device_Error* result, struct svc_req*) {           \
+        result->error = 8;                                                 \
+        return 1;                                                          \
+    }
+ZTV_UNSUPPORTED(device_remote_1_svc, Device_GenericParms)
+ZTV_UNSUPPORTED(device_local_1_svc, Device_GenericParms)
+ZTV_UNSUPPORTED(device_lock_1_svc, Device_LockParms)
+ZTV_UNSUPPORTED(device_unlock_1_svc, Device_Link)
+ZTV_UNSUPPORTED(device_enable_srq_1_svc, Device_EnableSrqParms)
+ZTV_UNSUPPORTED(create_intr_chan_1_svc, Device_RemoteFunc)
+ZTV_UNSUPPORTED(destroy_intr_chan_1_svc, void)
+ZTV_UNSUPPORTED(device_abort_1_svc, Device_Link)
+#undef ZTV_UNSUPPORTED
+
+bool_t device_docmd_1_svc(Device_DocmdParms*, Device_DocmdResp* result, struct svc_req*) {
+    *result = {};
+    result->error = 8;
+    return 1;
+}
+
+bool_t device_intr_srq_1_svc(Device_SrqParms*, void*, struct svc_req*) { return 1; }
+
+int device_core_1_freeresult(SVCXPRT*, xdrproc_t free, caddr_t result) {
+    xdr_free(free, result);
+    return 1;
+}
+int device_async_1_freeresult(SVCXPRT*, xdrproc_t free, caddr_t result) {
+    xdr_free(free, result);
+    return 1;
+}
+int device_intr_1_freeresult(SVCXPRT*, xdrproc_t free, caddr_t result) {
+    xdr_free(free, result);
+    return 1;
+}
+
+void device_core_1(struct svc_req*, SVCXPRT*);
+
+}  // extern "C"
+
+namespace visa::test {
+namespace {
+
+// The core channel on an ephemeral loopback port, registered without a
+// portmapper, served by one thread.
+class Vxi11Server {
+public:
+    Vxi11Server() {
+        device = &device_;
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        transport_ = svctcp_create(listener, 0, 0);
+        svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, 0);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~Vxi11Server() {
+        Release();
+        stop_ = true;
+        thread_.join();
+        svc_unregister(DEVICE_CORE, DEVICE_CORE_VERSION);
+        svc_destroy(transport_);
+        device = nullptr;
+    }
+    void Release() {
+        std::lock_guard lock(device_.mutex);
+        device_.hangReleased = true;
+        device_.released.notify_all();
+    }
+
+    std::uint16_t port() const { return port_; }
+    Device& state() { return device_; }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            std::vector<pollfd> fds(svc_pollfd, svc_pollfd + svc_max_pollfd);
+            const int ready = ::poll(fds.data(), fds.size(), 20);
+            if (ready > 0) svc_getreq_poll(fds.data(), ready);
+        }
+    }
+
+    Device device_;
+    std::uint16_t port_ = 0;
+    SVCXPRT* transport_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class Vxi11Session : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server_.port()), 2000,
+                              &io_),
+                  S_OK)
+            << TakeErrorText();
+    }
+    void TearDown() override {
+        io_.reset();
+        CoUninitialize();
+    }
+    std::vector<std::pair<std::string, long>> Writes() {
+        std::lock_guard lock(server_.state().mutex);
+        return server_.state().writes;
+    }
+
+    Vxi11Server server_;
+    Held<IMessage> io_;
+};
+
+TEST_F(Vxi11Session, WritesInChunksWithEndOnTheLastAndReadsToEnd) {
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,VXI11\n");
+    const std::string block(40, 'x');
+    LONG written = 0;
+    ASSERT_EQ(io_->WriteBytes(block.data(), 40, &written), S_OK);
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 4u);  // 6 bytes, then 40 in chunks of the announced 16
+    EXPECT_EQ(writes[1].first.size(), 16u);
+    EXPECT_EQ(writes[1].second & kEnd, 0);
+    EXPECT_EQ(writes[2].second & kEnd, 0);
+    EXPECT_EQ(writes[3].first.size(), 8u);
+    EXPECT_EQ(writes[3].second & kEnd, kEnd);
+}
+
+TEST_F(Vxi11Session, TermCharIsPassedToTheDeviceOnlyWhenEnabled) {
+    std::string reply;
+    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
+    EXPECT_EQ(reply, "first\nsecond\n");  // no termination character: up to END
+    io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
+    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
+    EXPECT_EQ(reply, "first\n");
+    std::lock_guard lock(server_.state().mutex);
+    ASSERT_EQ(server_.state().readFlags.size(), 2u);
+    EXPECT_EQ(server_.state().readFlags[0] & kTermCharSet, 0);
+    EXPECT_EQ(server_.state().readFlags[1] & kTermCharSet, kTermCharSet);
+}
+
+TEST_F(Vxi11Session, StatusByteTriggerAndClear) {
+    SHORT statusByte = 0;
+    ASSERT_EQ(io_->ReadSTB(&statusByte), S_OK);
+    EXPECT_EQ(statusByte, 0x42);
+    ASSERT_EQ(io_->AssertTrigger(), S_OK);
+    ASSERT_EQ(io_->Clear(), S_OK);
+    std::lock_guard lock(server_.state().mutex);
+    EXPECT_EQ(server_.state().triggers, 1);
+    EXPECT_EQ(server_.state().clears, 1);
+}
+
+TEST_F(Vxi11Session, DeviceTimeoutIsFollowedByClearSoTheNextQueryIsNotStale) {
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "SLOW?\n", &reply), E_VISA_TMO);
+    EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,VXI11\n");
+}
+
+TEST_F(Vxi11Session, UnansweredReadTimesOutOnTheRpcLevel) {
+    io_->put_Timeout(200);
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "HANG?\n", &reply), E_VISA_TMO);
+    server_.Release();
+    io_->put_Timeout(2000);
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,VXI11\n");
+}
+
+TEST_F(Vxi11Session, CloseDestroysTheLink) {
+    ASSERT_EQ(io_->Close(), S_OK);
+    std::lock_guard lock(server_.state().mutex);
+    EXPECT_EQ(server_.state().links, 0);
+}
+
+TEST(Vxi11Open, PortFromEnvironmentAndRefusedDevice) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    {
+        Vxi11Server server;
+        ::setenv("ZENTRAVA_VXI11_PORT", std::to_string(server.port()).c_str(), 1);
+        Held<IMessage> io;
+        EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::INSTR", "", 2000, &io), S_OK) << TakeErrorText();
+        EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst9::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
+        EXPECT_NE(TakeErrorText().find("inst9"), std::string::npos);
+        ::setenv("ZENTRAVA_VXI11_PORT", "notaport", 1);
+        EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::INSTR", "", 2000, &io), E_VISA_INV_SETUP);
+        ::unsetenv("ZENTRAVA_VXI11_PORT");
+    }
+    CoUninitialize();
+}
+
+TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
+    UniqueFd probe;
+    if (ConnectTcp("127.0.0.1", 111, Deadline::After(500), &probe).ok()) GTEST_SKIP() << "a portmapper runs here";
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    Held<IMessage> io;
+    EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
+    EXPECT_NE(TakeErrorText().find("VXI11Port"), std::string::npos);
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace visa::test
