@@ -24,3 +24,13 @@ HRESULT DllRegisterServer() { return ztv::RegisterServer(); }
 HRESULT DllUnregisterServer() { return ztv::UnregisterServer(); }
 
 }  // extern "C"
+
+namespace {
+
+// Programs that link the driver create it without registering it first.
+const bool announced = [] {
+    CoAddLoadedServer(&DllGetClassObject);
+    return true;
+}();
+
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/com/apartment.h"
 #include "platform/com/class_table.h"
+#include "platform/com/loaded_servers.h"
 #include "platform/com/com.h"
 #include "platform/com/module_loader.h"
 #include "platform/com/registry.h"
@@ -35,6 +36,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* /*serverInfo*/, RE
     }
     // Only in-process servers exist on this platform.
     if ((context & kInProcess) == 0) return REGDB_E_CLASSNOTREG;
+    const HRESULT loaded = com_detail::ClassObjectFromLoadedServers(clsid, riid, ppv);
+    if (loaded != CLASS_E_CLASSNOTAVAILABLE) return loaded;
     return ClassObjectFromRegistry(clsid, riid, ppv);
 }
 

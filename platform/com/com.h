@@ -281,6 +281,12 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid);    // follows CurVer
 
 using DllGetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 
+// Announces an in-process server that is already part of the process (linked
+// in rather than found through the registry): object creation asks it for
+// classes it serves before looking in the registry. Needs no apartment, so a
+// library can announce itself while it loads.
+void CoAddLoadedServer(DllGetClassObjectFn getClassObject);
+
 // ---- OLE Automation helpers ------------------------------------------------
 HRESULT VarR8Round(double value, int decimals, double* result);  // ties round to even, as OLE Automation does
 enum : HRESULT { VARCMP_LT = 0, VARCMP_EQ = 1, VARCMP_GT = 2, VARCMP_NULL = 3 };

@@ -1,0 +1,69 @@
+#include "tests/support/test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+namespace ztv::test {
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    const char* base = std::getenv("ZENTRAVA_TEST_TMP");
+    std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+    path_ = root / ("t" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (old_)
+        setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
+
+IsolatedEnvironment::IsolatedEnvironment()
+    : registry_("ZENTRAVA_REGISTRY", dir_.file("registry.xml")),
+      store_("IVI_CONFIG_STORE", dir_.file("no-store.xml")) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+
+IsolatedEnvironment::~IsolatedEnvironment() { CoUninitialize(); }
+
+std::string ThreadErrorText() { return TakeThreadErrorDescription(); }
+
+std::string ThreadErrorSource() {
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info) return {};
+    BSTR source = nullptr;
+    info->GetSource(&source);
+    std::string text = WideToAnsi(source);
+    SysFreeString(source);
+    info->Release();
+    return text;
+}
+
+Ref<IIviDriver> NewDriver() {
+    Ref<IIviDriver> driver;
+    Zentrava::CreateInstance(IID_IIviDriver, driver.outVoid());
+    return driver;
+}
+
+HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
+                         std::string_view options) {
+    Bstr name(resource), opts(options);
+    return driver->Initialize(name.get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE,
+                              reset ? VARIANT_TRUE : VARIANT_FALSE, opts.get());
+}
+
+}  // namespace ztv::test

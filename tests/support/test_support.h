@@ -1,0 +1,104 @@
+// Shared helpers for driver tests: temporary folders, environment overrides,
+// the thread's error text, and a driver object ready to use.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "core/driver.h"
+#include "platform/com/com.h"
+
+namespace ztv::test {
+
+template <class T>
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(T* p) : p_(p) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ~Ref() {
+        if (p_) p_->Release();
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** out() { return &p_; }
+    void** outVoid() { return reinterpret_cast<void**>(&p_); }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(std::string_view text) : b_(AnsiToBstr(text)) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(b_); }
+    BSTR get() const { return b_; }
+    BSTR* out() { return &b_; }
+    std::string str() const { return WideToAnsi(b_); }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+// A fresh folder under the build's test area, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::string& value);
+    ~ScopedEnv();
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// Joins an apartment and points the registry and the configuration store
+// at private files, so tests never see the machine's own.
+class IsolatedEnvironment {
+public:
+    IsolatedEnvironment();
+    ~IsolatedEnvironment();
+
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    ScopedEnv registry_;
+    ScopedEnv store_;
+};
+
+// The description of the thread's error object, taken off the thread.
+std::string ThreadErrorText();
+std::string ThreadErrorSource();
+
+// A new driver object asked for IIviDriver.
+Ref<IIviDriver> NewDriver();
+
+template <class I>
+Ref<I> Query(IUnknown* object, const IID& iid) {
+    Ref<I> itf;
+    object->QueryInterface(iid, itf.outVoid());
+    return itf;
+}
+
+HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
+                         std::string_view options);
+
+}  // namespace ztv::test
