@@ -1,0 +1,91 @@
+#include "emulator/emulator.h"
+
+#include "emulator/hislip_server.h"
+#include "emulator/portmapper.h"
+#include "emulator/socket_server.h"
+#include "emulator/vxi11_server.h"
+
+namespace emulator {
+
+namespace {
+
+InstrumentOptions InstrumentOptionsOf(const Options& o) {
+  InstrumentOptions i;
+  i.manufacturer = o.manufacturer;
+  i.model = o.model;
+  i.serial = o.serial;
+  i.firmware = o.firmware;
+  i.options = o.options;
+  i.tracePoints = o.tracePoints;
+  i.measurementDelayMs = o.measurementDelayMs;
+  return i;
+}
+
+constexpr int kStandardHislipPort = 4880;
+
+}  // namespace
+
+Emulator::Emulator(Options options) : options_(std::move(options)), instrument_(InstrumentOptionsOf(options_)) {}
+
+Emulator::~Emulator() { Stop(); }
+
+bool Emulator::Start(std::string* error) {
+  Stop();
+  instrument_.Resume();
+  const std::string& address = options_.bindAddress;
+  bool ok = true;
+  if (options_.socketPort >= 0) {
+    socket_ = std::make_unique<SocketServer>(instrument_, recorder_, connections_);
+    ok = socket_->Start(address, options_.socketPort, error);
+  }
+  if (ok && options_.vxi11Port >= 0) {
+    vxi11_ = std::make_unique<Vxi11Server>(instrument_, recorder_, connections_, options_.vxi11MaxRecvSize);
+    ok = vxi11_->Start(address, options_.vxi11Port, error);
+    if (ok && options_.portmapper) {
+      portmapper_ = std::make_unique<Portmapper>();
+      ok = portmapper_->Start(address, options_.portmapperPort, vxi11_->Port(), error);
+    }
+  }
+  if (ok && options_.hislipPort >= 0) {
+    hislip_ = std::make_unique<HislipServer>(instrument_, recorder_, connections_,
+                                             HislipOptions{options_.hislipOverlapped, options_.hislipMaxMessageSize});
+    ok = hislip_->Start(address, options_.hislipPort, error);
+  }
+  if (!ok) Stop();
+  return ok;
+}
+
+void Emulator::Stop() {
+  instrument_.Halt();
+  if (portmapper_) portmapper_->Stop();
+  if (hislip_) hislip_->Stop();
+  if (vxi11_) vxi11_->Stop();
+  if (socket_) socket_->Stop();
+  portmapper_.reset();
+  hislip_.reset();
+  vxi11_.reset();
+  socket_.reset();
+}
+
+int Emulator::SocketPort() const { return socket_ ? socket_->Port() : 0; }
+int Emulator::Vxi11Port() const { return vxi11_ ? vxi11_->Port() : 0; }
+int Emulator::HislipPort() const { return hislip_ ? hislip_->Port() : 0; }
+int Emulator::PortmapperPort() const { return portmapper_ ? portmapper_->Port() : 0; }
+
+std::string Emulator::SocketResource() const { return SocketResourceString(options_.bindAddress, SocketPort()); }
+std::string Emulator::Vxi11Resource() const { return Vxi11ResourceString(options_.bindAddress); }
+std::string Emulator::HislipResource() const { return HislipResourceString(options_.bindAddress, HislipPort()); }
+
+std::string SocketResourceString(const std::string& host, int port) {
+  return "TCPIP0::" + host + "::" + std::to_string(port) + "::SOCKET";
+}
+
+std::string Vxi11ResourceString(const std::string& host) { return "TCPIP0::" + host + "::inst0::INSTR"; }
+
+std::string HislipResourceString(const std::string& host, int port) {
+  std::string device = "hislip0";
+  if (port != kStandardHislipPort) device += "," + std::to_string(port);
+  return "TCPIP0::" + host + "::" + device + "::INSTR";
+}
+
+}  // namespace emulator

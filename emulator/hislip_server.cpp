@@ -1,0 +1,312 @@
+#include "emulator/hislip_server.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "emulator/socket_io.h"
+
+namespace emulator {
+
+namespace {
+
+enum MessageType : std::uint8_t {
+  kInitialize = 0,
+  kInitializeResponse = 1,
+  kFatalError = 2,
+  kError = 3,
+  kAsyncLock = 4,
+  kAsyncLockResponse = 5,
+  kData = 6,
+  kDataEnd = 7,
+  kDeviceClearComplete = 8,
+  kDeviceClearAcknowledge = 9,
+  kAsyncRemoteLocalControl = 10,
+  kAsyncRemoteLocalResponse = 11,
+  kTrigger = 12,
+  kAsyncMaximumMessageSize = 15,
+  kAsyncMaximumMessageSizeResponse = 16,
+  kAsyncInitialize = 17,
+  kAsyncInitializeResponse = 18,
+  kAsyncDeviceClear = 19,
+  kAsyncStatusQuery = 21,
+  kAsyncStatusResponse = 22,
+  kAsyncDeviceClearAcknowledge = 23,
+  kAsyncLockInfo = 24,
+  kAsyncLockInfoResponse = 25,
+};
+
+// Error codes carried in the control byte of Error and FatalError.
+constexpr std::uint8_t kFatalUnidentified = 0;
+constexpr std::uint8_t kFatalBadHeader = 1;
+constexpr std::uint8_t kFatalChannelsNotEstablished = 2;
+constexpr std::uint8_t kFatalInvalidInitialization = 3;
+constexpr std::uint8_t kErrorUnrecognizedType = 1;
+
+constexpr std::uint16_t kProtocolVersion = 0x0100;
+constexpr std::uint16_t kVendorId = ('O' << 8) | 'T';
+constexpr std::uint64_t kLargestAccepted = 256u << 20;
+constexpr std::size_t kHeaderSize = 16;
+
+void PutBig(std::string& out, std::uint64_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t GetBig(const unsigned char* p, int bytes) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
+  return value;
+}
+
+std::string Frame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload) {
+  std::string out = "HS";
+  out += static_cast<char>(type);
+  out += static_cast<char>(control);
+  PutBig(out, parameter, 4);
+  PutBig(out, payload.size(), 8);
+  out.append(payload);
+  return out;
+}
+
+bool Send(int fd, std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
+  return WriteAll(fd, Frame(type, control, parameter, payload));
+}
+
+}  // namespace
+
+struct HislipServer::Header {
+  std::uint8_t type = 0;
+  std::uint8_t control = 0;
+  std::uint32_t parameter = 0;
+  std::uint64_t length = 0;
+};
+
+struct HislipServer::Session {
+  std::uint16_t id = 0;
+  std::atomic<bool> asyncReady{false};
+  std::atomic<bool> clearing{false};             // between AsyncDeviceClear and DeviceClearComplete
+  std::atomic<std::uint64_t> clearGeneration{0};
+  std::atomic<bool> replyPending{false};         // MAV for AsyncStatusQuery
+  std::atomic<std::uint64_t> clientMaxMessage{0};  // 0: not negotiated
+};
+
+namespace {
+
+enum class ReadResult { Ok, Closed, Garbage };
+
+template <class Header>
+ReadResult ReadHeader(int fd, Header* header) {
+  unsigned char raw[kHeaderSize];
+  if (!ReadExact(fd, raw, sizeof raw)) return ReadResult::Closed;
+  if (raw[0] != 'H' || raw[1] != 'S') return ReadResult::Garbage;
+  header->type = raw[2];
+  header->control = raw[3];
+  header->parameter = static_cast<std::uint32_t>(GetBig(raw + 4, 4));
+  header->length = GetBig(raw + 8, 8);
+  return header->length > kLargestAccepted ? ReadResult::Garbage : ReadResult::Ok;
+}
+
+bool ReadPayload(int fd, std::uint64_t length, std::string* payload) {
+  payload->resize(static_cast<std::size_t>(length));
+  return length == 0 || ReadExact(fd, payload->data(), payload->size());
+}
+
+bool ValidSubAddress(const std::string& name) {
+  static const std::regex kNames("(hislip[0-9]+)?", std::regex::icase);
+  return std::regex_match(name, kNames);
+}
+
+}  // namespace
+
+bool HislipServer::Start(const std::string& address, int port, std::string* error) {
+  return listener_.Start(address, port, [this](int fd, int connection) { Serve(fd, connection); }, error);
+}
+
+void HislipServer::Serve(int fd, int connection) {
+  Header first;
+  ReadResult result = ReadHeader(fd, &first);
+  if (result == ReadResult::Garbage) {
+    Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+    return;
+  }
+  if (result != ReadResult::Ok) return;
+  if (first.type == kInitialize) {
+    ServeSync(fd, connection, first);
+  } else if (first.type == kAsyncInitialize) {
+    ServeAsync(fd, first);
+  } else {
+    Send(fd, kFatalError, kFatalInvalidInitialization, 0, "Expected Initialize or AsyncInitialize");
+  }
+}
+
+void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
+  std::string subAddress;
+  if (!ReadPayload(fd, initialize.length, &subAddress)) return;
+  if (!ValidSubAddress(subAddress)) {
+    Send(fd, kFatalError, kFatalUnidentified, 0, "Unknown sub-address " + subAddress);
+    return;
+  }
+  auto session = std::make_shared<Session>();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    do {
+      ++lastSession_;
+    } while (lastSession_ == 0 || sessions_.count(lastSession_));
+    session->id = lastSession_;
+    sessions_[session->id] = session;
+  }
+  std::uint32_t parameter = (static_cast<std::uint32_t>(kProtocolVersion) << 16) | session->id;
+  if (Send(fd, kInitializeResponse, options_.overlapped ? 1 : 0, parameter)) {
+    std::string message, payload;
+    for (;;) {
+      Header header;
+      ReadResult result = ReadHeader(fd, &header);
+      if (result == ReadResult::Garbage) {
+        Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+        break;
+      }
+      if (result != ReadResult::Ok || instrument_.halted()) break;
+      if (!ReadPayload(fd, header.length, &payload)) break;
+      if (header.type == kData || header.type == kDataEnd) {
+        if (!session->asyncReady) {
+          Send(fd, kFatalError, kFatalChannelsNotEstablished, 0, "Asynchronous channel not established");
+          break;
+        }
+        if (session->clearing) continue;  // discarded until the clear completes
+        message += payload;
+        if (header.type == kData) continue;
+        std::string complete = std::move(message);
+        message.clear();
+        if (!Answer(fd, connection, *session, header.parameter, complete)) break;
+      } else if (header.type == kDeviceClearComplete) {
+        message.clear();
+        session->clearing = false;
+        if (!Send(fd, kDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0)) break;
+      } else if (header.type == kTrigger) {
+        continue;
+      } else if (!Send(fd, kError, kErrorUnrecognizedType, 0, "Unrecognized message type")) {
+        break;
+      }
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  sessions_.erase(session->id);
+}
+
+bool HislipServer::Answer(int fd, int connection, Session& session, std::uint32_t messageId,
+                          const std::string& message) {
+  recorder_.Add(Channel::Hislip, connection, message);
+  Faults& faults = instrument_.faults();
+  if (faults.TakeDropOnMessage()) return false;
+  std::uint64_t generation = session.clearGeneration;
+  std::optional<std::string> reply = instrument_.Execute(message);
+  if (!reply || instrument_.halted()) return !instrument_.halted();
+  ReplyPlan plan = faults.PlanReply(*reply + "\n");
+  if (!plan.send) return true;
+  session.replyPending = true;
+  instrument_.waker().WaitUntil(Waker::Clock::now() + plan.delay, [&] {
+    return instrument_.halted() || session.clearGeneration != generation;
+  });
+  session.replyPending = false;
+  if (instrument_.halted()) return false;
+  if (session.clearGeneration != generation) return true;  // a device clear discarded it
+  if (plan.closeAfter) {
+    // The header promises more than arrives before the connection drops.
+    std::string framed = Frame(kDataEnd, 0, messageId, plan.bytes + std::string(16, '\0'));
+    framed.resize(kHeaderSize + plan.bytes.size());
+    WriteAll(fd, framed);
+    return false;
+  }
+  std::uint64_t limit = session.clientMaxMessage;
+  std::size_t chunk = limit > kHeaderSize ? static_cast<std::size_t>(limit - kHeaderSize) : plan.bytes.size();
+  chunk = std::max<std::size_t>(chunk, 1);
+  std::string_view rest = plan.bytes;
+  while (rest.size() > chunk) {
+    if (!Send(fd, kData, 0, messageId, rest.substr(0, chunk))) return false;
+    rest.remove_prefix(chunk);
+  }
+  return Send(fd, kDataEnd, 0, messageId, rest);
+}
+
+bool HislipServer::TakeLock(std::uint16_t session, std::uint32_t timeoutMs) {
+  auto take = [&] {
+    int expected = 0;
+    return lockOwner_.compare_exchange_strong(expected, session) || expected == session;
+  };
+  if (take()) return true;
+  instrument_.waker().WaitUntil(Waker::Clock::now() + std::chrono::milliseconds(timeoutMs),
+                                [&] { return instrument_.halted() || take(); });
+  return lockOwner_ == session;
+}
+
+void HislipServer::ServeAsync(int fd, const Header& initialize) {
+  std::shared_ptr<Session> session;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sessions_.find(static_cast<std::uint16_t>(initialize.parameter & 0xFFFF));
+    if (it != sessions_.end()) session = it->second;
+  }
+  std::string payload;
+  if (!ReadPayload(fd, initialize.length, &payload)) return;
+  if (!session || session->asyncReady) {
+    Send(fd, kFatalError, kFatalInvalidInitialization, 0, "Unknown session");
+    return;
+  }
+  // Ready before the response: the client may send data the moment it has it.
+  session->asyncReady = true;
+  if (!Send(fd, kAsyncInitializeResponse, 0, kVendorId)) return;
+  for (;;) {
+    Header header;
+    ReadResult result = ReadHeader(fd, &header);
+    if (result == ReadResult::Garbage) {
+      Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+      break;
+    }
+    if (result != ReadResult::Ok || instrument_.halted() || !ReadPayload(fd, header.length, &payload)) break;
+    bool sent = true;
+    switch (header.type) {
+      case kAsyncMaximumMessageSize: {
+        if (payload.size() >= 8) {
+          session->clientMaxMessage = GetBig(reinterpret_cast<const unsigned char*>(payload.data()), 8);
+        }
+        std::string size;
+        PutBig(size, options_.maxMessageSize, 8);
+        sent = Send(fd, kAsyncMaximumMessageSizeResponse, 0, 0, size);
+        break;
+      }
+      case kAsyncDeviceClear:
+        session->clearing = true;
+        ++session->clearGeneration;
+        instrument_.DeviceClear();
+        sent = Send(fd, kAsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
+        break;
+      case kAsyncStatusQuery:
+        sent = Send(fd, kAsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
+        break;
+      case kAsyncLock:
+        if (header.control == 1) {
+          sent = Send(fd, kAsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
+        } else {
+          int expected = session->id;
+          bool released = lockOwner_.compare_exchange_strong(expected, 0);
+          if (released) instrument_.waker().NotifyAll();
+          sent = Send(fd, kAsyncLockResponse, released ? 1 : 3, 0);
+        }
+        break;
+      case kAsyncLockInfo: {
+        bool locked = lockOwner_ != 0;
+        sent = Send(fd, kAsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
+        break;
+      }
+      case kAsyncRemoteLocalControl:
+        sent = Send(fd, kAsyncRemoteLocalResponse, 0, 0);
+        break;
+      default:
+        sent = Send(fd, kError, kErrorUnrecognizedType, 0, "Unrecognized message type");
+    }
+    if (!sent) break;
+  }
+  int expected = session->id;
+  if (lockOwner_.compare_exchange_strong(expected, 0)) instrument_.waker().NotifyAll();
+}
+
+}  // namespace emulator

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emulator {
+
+// Which list a data query asks for.
+enum class TraceKind {
+  Formatted,    // ...:DATA:FDAT / FMEM: the displayed trace
+  Unformatted,  // ...:DATA:UDAT / UMEM: linear values
+  Power,        // ...:TRAC<n>:DATA:PDAT / PMEM and the application's raw power data
+  Spurious,     // ...:DATA:SDAT / SMEM: (offset, level) pairs
+  Raw,          // ...:DATA:RDAT
+  XAxis,        // ...:DATA:XDAT
+  Carrier,      // ...:DATA:CARR: carrier frequency and power
+  Tester,       // ...:DATA:TDAT
+  LimitUpper,   // ...:LIM:UPP:LDAT
+  LimitLower,   // ...:LIM:LOW:LDAT
+};
+
+enum class Application { PhaseNoise, AmNoise, Baseband, FrequencyPower, SpectrumMonitor, Transient, User };
+
+struct TraceQuery {
+  Application app = Application::PhaseNoise;
+  int trace = 1;
+  TraceKind kind = TraceKind::Formatted;
+};
+
+// Recognizes the data queries of the measurement applications from their
+// normalized header nodes ("CALC", "PN", "TRAC", "DATA", "FDAT").
+std::optional<TraceQuery> ClassifyTraceQuery(const std::vector<std::string>& nodes);
+// The application named by a node ("PN", "USER", "FP2"), if any.
+std::optional<Application> ApplicationOf(const std::string& node);
+
+struct Trace {
+  std::vector<double> x;
+  std::vector<double> y;
+};
+
+// The measured trace of an application: X axis and formatted Y values.
+Trace MeasuredTrace(Application app, int trace, int points);
+// The list a data query answers.
+std::vector<double> TraceList(const TraceQuery& query, int points);
+
+// The phase-noise model without spurs and measurement noise, in dBc/Hz.
+double PhaseNoiseModel(double offsetHz);
+constexpr double kCarrierHz = 1e9;
+constexpr double kCarrierDbm = 5.0;
+
+// Evaluates a trace at `x` by interpolation (logarithmic X when the axis is).
+double Interpolate(const Trace& trace, double x);
+
+// Analysis results, in the order the instrument lists them.
+std::vector<double> Statistics(const std::vector<double>& y);
+// Integrated noise (dBc), range (Hz), RMS phase (rad, deg), jitter (s), residual FM (Hz).
+std::vector<double> IntegratedNoise(const Trace& phaseNoise, double startHz, double stopHz);
+// Allan variance and RMS jitter up to `cutoffHz` for averaging time `tau`.
+std::vector<double> AllanVariance(const Trace& phaseNoise, double tau, double cutoffHz);
+// Slope and offset of the least-squares line through the trace.
+std::vector<double> LinearRegression(const Trace& trace);
+
+// Comma-separated reals, nine significant digits.
+std::string FormatList(const std::vector<double>& values);
+std::string FormatReal(double value);
+
+}  // namespace emulator
