@@ -76,11 +76,14 @@ SessionTable& Table() {
 
 thread_local ErrorRecord threadError;
 
-ViStatus CopyOutError(const ErrorRecord& record, ViInt32 bufferSize, ViStatus* code, ViChar description[]) {
+// Reading the error with a buffer hands it over and clears the record; asking
+// for the size only (no buffer or size 0) leaves it for the real read.
+ViStatus CopyOutError(ErrorRecord& record, ViInt32 bufferSize, ViStatus* code, ViChar description[]) {
     if (code) *code = record.code;
-    const std::string& text = record.description;
+    const std::string text = record.description;
     const auto needed = static_cast<ViInt32>(text.size() + 1);
     if (!description || bufferSize == 0) return needed;
+    record = ErrorRecord{};
     if (bufferSize < 0 || bufferSize >= needed) {
         std::memcpy(description, text.c_str(), text.size() + 1);
         return VI_SUCCESS;

@@ -25,7 +25,9 @@ ViStatus IviSession_Lock(ViSession vi, ViBoolean* callerHasLock);
 ViStatus IviSession_Unlock(ViSession vi, ViBoolean* callerHasLock);
 /* description may be null (recorded as no text). */
 ViStatus IviSession_SetError(ViSession vi, ViStatus code, ViConstString description);
-/* Text-output convention: bufferSize 0 or null buffer returns the size needed
+/* Hands the record over and clears it, except when only the size is asked
+   (bufferSize 0 or a null buffer). Text-output convention: bufferSize 0 or
+   null buffer returns the size needed
    (length + 1); a short buffer is filled with a truncated text and the size
    needed is returned; otherwise 0. code may be null. */
 ViStatus IviSession_GetError(ViSession vi, ViInt32 bufferSize, ViStatus* code, ViChar description[]);
