@@ -79,7 +79,8 @@ Status Channel::ReadPayload(const ReadRequest& request, std::size_t* filled, boo
             if (Status status = Receive(deadline); !status.ok()) return status;
         }
         const std::size_t before = *filled;
-        *hitTermChar = received_.Take(request, filled, static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, SIZE_MAX)));
+        const auto limit = static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, SIZE_MAX));
+        *hitTermChar = received_.Take(request, filled, limit);
         remaining_ -= *filled - before;
         if (*hitTermChar) break;
     }

@@ -5,31 +5,20 @@
 
 namespace visa {
 
-void ReceiveBuffer::clear() {
-    bytes_.clear();
-    begin_ = 0;
-}
-
 std::uint8_t* ReceiveBuffer::Reserve(std::size_t size) {
     if (empty()) {
         clear();
-    } else if (begin_ >= bytes_.size() / 2) {
-        bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(begin_));
+    } else if (begin_ > 0 && end_ + size > bytes_.size()) {
+        std::memmove(bytes_.data(), bytes_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
         begin_ = 0;
     }
-    const std::size_t used = bytes_.size();
-    bytes_.resize(used + size);
-    reservedLeft_ = size;
-    return bytes_.data() + used;
-}
-
-void ReceiveBuffer::Commit(std::size_t size) {
-    bytes_.resize(bytes_.size() - reservedLeft_ + size);
-    reservedLeft_ = 0;
+    if (end_ + size > bytes_.size()) bytes_.resize(end_ + size);
+    return bytes_.data() + end_;
 }
 
 bool ReceiveBuffer::Take(const ReadRequest& request, std::size_t* filled, std::size_t limit) {
-    std::size_t size = std::min({bytes_.size() - begin_, request.count - *filled, limit});
+    std::size_t size = std::min({end_ - begin_, request.count - *filled, limit});
     const std::uint8_t* from = bytes_.data() + begin_;
     bool hitTermChar = false;
     if (request.termCharEnabled && size > 0) {

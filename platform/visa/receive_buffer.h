@@ -11,15 +11,15 @@ namespace visa {
 
 class ReceiveBuffer {
 public:
-    bool empty() const { return begin_ == bytes_.size(); }
-    std::size_t size() const { return bytes_.size() - begin_; }
+    bool empty() const { return begin_ == end_; }
+    std::size_t size() const { return end_ - begin_; }
     const std::uint8_t* data() const { return bytes_.data() + begin_; }
     void Consume(std::size_t size) { begin_ += size; }
-    void clear();
+    void clear() { begin_ = end_ = 0; }
 
-    // Space for up to `size` new bytes at the back; commit what was stored.
+    // Space for up to `size` new bytes at the back; Commit says how many arrived.
     std::uint8_t* Reserve(std::size_t size);
-    void Commit(std::size_t size);
+    void Commit(std::size_t size) { end_ += size; }
 
     // Moves buffered bytes into the request's buffer from `*filled` on,
     // stopping after the termination character when it is enabled. Returns
@@ -28,9 +28,10 @@ public:
     bool Take(const ReadRequest& request, std::size_t* filled, std::size_t limit = SIZE_MAX);
 
 private:
+    // Sized once and reused: growing it per receive would clear it each time.
     std::vector<std::uint8_t> bytes_;
     std::size_t begin_ = 0;
-    std::size_t reservedLeft_ = 0;
+    std::size_t end_ = 0;
 };
 
 }  // namespace visa
