@@ -171,12 +171,15 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
           Send(fd, kFatalError, kFatalChannelsNotEstablished, 0, "Asynchronous channel not established");
           break;
         }
+        // Read before the clearing flag: a clear after this point changes it,
+        // one before has already set the flag.
+        std::uint64_t generation = session->clearGeneration;
         if (session->clearing) continue;  // discarded until the clear completes
         message += payload;
         if (header.type == kData) continue;
         std::string complete = std::move(message);
         message.clear();
-        if (!Answer(fd, connection, *session, header.parameter, complete)) break;
+        if (!Answer(fd, connection, *session, generation, header.parameter, complete)) break;
       } else if (header.type == kDeviceClearComplete) {
         message.clear();
         session->clearing = false;
@@ -192,12 +195,11 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
   sessions_.erase(session->id);
 }
 
-bool HislipServer::Answer(int fd, int connection, Session& session, std::uint32_t messageId,
-                          const std::string& message) {
+bool HislipServer::Answer(int fd, int connection, Session& session, std::uint64_t generation,
+                          std::uint32_t messageId, const std::string& message) {
   recorder_.Add(Channel::Hislip, connection, message);
   Faults& faults = instrument_.faults();
   if (faults.TakeDropOnMessage()) return false;
-  std::uint64_t generation = session.clearGeneration;
   std::optional<std::string> reply = instrument_.Execute(message);
   if (!reply || instrument_.halted()) return !instrument_.halted();
   ReplyPlan plan = faults.PlanReply(*reply + "\n");

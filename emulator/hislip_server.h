@@ -38,7 +38,8 @@ class HislipServer {
   void ServeSync(int fd, int connection, const Header& initialize);
   void ServeAsync(int fd, const Header& initialize);
   // Executes one complete message and sends its reply; false closes the channel.
-  bool Answer(int fd, int connection, Session& session, std::uint32_t messageId, const std::string& message);
+  bool Answer(int fd, int connection, Session& session, std::uint64_t generation, std::uint32_t messageId,
+              const std::string& message);
   bool TakeLock(std::uint16_t session, std::uint32_t timeoutMs);
 
   Instrument& instrument_;

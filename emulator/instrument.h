@@ -101,7 +101,6 @@ class Instrument {
   void PushErrorLocked(int code, std::string_view detail);
   void SettleOperationLocked();
   void ResetLocked();
-  std::string DefaultFor(const std::string& key) const;
   std::string ListReplyLocked(const std::vector<double>& values) const;
   std::string LearnStringLocked() const;
   void RestoreLocked(std::string_view state);
