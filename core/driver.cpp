@@ -1,13 +1,15 @@
 #include "core/driver.h"
 
+#include "core/model_tables.h"
 #include "core/option_parsing.h"
 #include "services/module_lock.h"
 
 namespace ztv {
 
-Zentrava::Zentrava() { ModuleLock(); }
+Zentrava::Zentrava() : engine::CObjectNode(engine::kRootNodeClass) { ModuleLock(); }
 
 Zentrava::~Zentrava() {
+    ReleaseCollections();
     provider_.Close();
     ModuleUnlock();
 }
@@ -17,7 +19,8 @@ HRESULT Zentrava::CreateInstance(REFIID riid, void** ppv) {
     *ppv = nullptr;
     Zentrava* driver = new (std::nothrow) Zentrava();
     if (!driver) return E_OUTOFMEMORY;
-    const HRESULT hr = driver->QueryInterface(riid, ppv);
+    HRESULT hr = driver->CreateFacets();
+    if (SUCCEEDED(hr)) hr = driver->QueryInterface(riid, ppv);
     driver->Release();
     return hr;
 }
@@ -36,10 +39,8 @@ HRESULT Zentrava::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IIviClassWrapper*>(this);
     else if (riid == IID_ISupportErrorInfo)
         *ppv = static_cast<ISupportErrorInfo*>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
+    else
+        return QueryFacet(riid, ppv);
     AddRef();
     return S_OK;
 }
@@ -57,7 +58,7 @@ HRESULT Zentrava::InterfaceSupportsErrorInfo(REFIID riid) {
                                            &IID_IIviDriverUtility, &IID_IIviComponentIdentity};
     for (const IID* iid : supported)
         if (*iid == riid) return S_OK;
-    return S_FALSE;
+    return HasFacet(riid) ? S_OK : S_FALSE;
 }
 
 HRESULT Zentrava::RequireInitialized() const {
@@ -75,14 +76,6 @@ HRESULT Zentrava::ReturnText(std::string_view text, BSTR* out, std::string_view 
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-template <class Flag>
-HRESULT Zentrava::ReturnFlag(Flag value, VARIANT_BOOL* out, std::string_view member,
-                             std::string_view parameter) const {
-    if (!out) return NullPointer(member, parameter);
-    *out = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
-
 std::optional<std::string> Zentrava::OptionValue(std::string_view name) const {
     auto it = state_.optionTable.find(ToLower(name));
     if (it == state_.optionTable.end()) return std::nullopt;
@@ -95,7 +88,7 @@ std::optional<std::string> Zentrava::DriverSetupValue(std::string_view name) con
     return it->second;
 }
 
-void Zentrava::InvalidateCaches() { cache_.InvalidateAll(); }
+void Zentrava::InvalidateCaches() { InvalidateTree(); }
 
 // ---- IIviDriver -------------------------------------------------------------
 

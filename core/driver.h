@@ -13,6 +13,7 @@
 
 #include "core/io_provider.h"
 #include "core/ivi_interfaces.h"
+#include "core/object_node.h"
 #include "core/pipeline.h"
 #include "core/session_state.h"
 #include "services/cache.h"
@@ -31,7 +32,8 @@ class Zentrava final : public IIviDriver,
                        public IIviDriverIdentity,
                        public IIviDriverUtility,
                        public IIviClassWrapper,
-                       public ISupportErrorInfo {
+                       public ISupportErrorInfo,
+                       public engine::CObjectNode {
 public:
     // The class factory's creation: a new, uninitialized driver object.
     static HRESULT CreateInstance(REFIID riid, void** ppv);
@@ -104,12 +106,31 @@ public:
     std::recursive_mutex& Lock() { return mutex_; }
     const SessionState& State() const { return state_; }
     const SessionFlags& Flags() const { return state_.flags; }
+    // For members that switch status polling off around a query of their own
+    // and put it back without the "*CLS" that enabling it sends.
+    SessionFlags& MutableFlags() { return state_.flags; }
     bool IsInitialized() const { return state_.initialized; }
     bool IsModelSupported() const;
     const CErrorManager& Errors() const { return errors_; }
     CDriverIOManager& IO() { return io_; }
     CVisaComIOProvider& Provider() { return provider_; }
     CCoercionLog& CoercionLog() { return coercions_; }
+
+    // engine::CObjectNode: the driver object is the root of the object tree.
+    IUnknown* Identity() override { return static_cast<IIviDriver*>(this); }
+    std::recursive_mutex& NodeLock() override { return mutex_; }
+    CErrorManager& NodeErrors() override { return errors_; }
+    CCacheManager& NodeCache() override { return cache_; }
+    CDriverIOManager& NodeIO() override { return io_; }
+    Zentrava* AttachedRoot() override { return this; }
+    engine::CObjectNode* ParentNode() override { return nullptr; }
+
+    // The call context: the members running on this session, innermost last.
+    void EnterCallContext(const engine::MemberDesc& member) { callContext_.push_back(&member); }
+    void LeaveCallContext() {
+        if (!callContext_.empty()) callContext_.pop_back();
+    }
+    const std::vector<const engine::MemberDesc*>& CallContext() const { return callContext_; }
 
     std::optional<std::string> OptionValue(std::string_view name) const;
     std::optional<std::string> DriverSetupValue(std::string_view name) const;
@@ -148,7 +169,11 @@ private:
     HRESULT NullPointer(std::string_view member, std::string_view parameter) const;
     HRESULT ReturnText(std::string_view text, BSTR* out, std::string_view member, std::string_view parameter) const;
     template <class Flag>
-    HRESULT ReturnFlag(Flag value, VARIANT_BOOL* out, std::string_view member, std::string_view parameter) const;
+    HRESULT ReturnFlag(Flag value, VARIANT_BOOL* out, std::string_view member, std::string_view parameter) const {
+        if (!out) return NullPointer(member, parameter);
+        *out = value ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
 
     HRESULT InitializeSession(BSTR resourceName, bool idQuery, bool reset, BSTR optionString);
     HRESULT ConfigurationPhase(const std::string& resourceName);
@@ -173,6 +198,7 @@ private:
     CCoercionLog coercions_;
     CVisaComIOProvider provider_;
     CDriverIOManager io_{provider_, errors_};
+    std::vector<const engine::MemberDesc*> callContext_;
 };
 
 // Splits an identification reply into manufacturer, model, serial number and

@@ -161,9 +161,14 @@ HRESULT Zentrava::OpenInstrumentIO() {
 
 HRESULT Zentrava::CloseInstrumentIO() { return provider_.Close(); }
 
-HRESULT Zentrava::InitializeRepCaps() { return S_OK; }
+// One measurement per single-trace application, four for frequency-power and
+// transient, eight for User, ten markers under each; they live until Close.
+HRESULT Zentrava::InitializeRepCaps() { return BuildCollections(*this); }
 
-HRESULT Zentrava::ReleaseRepCaps() { return S_OK; }
+HRESULT Zentrava::ReleaseRepCaps() {
+    ReleaseCollections();
+    return S_OK;
+}
 
 bool Zentrava::IsModelSupported() const {
     if (!state_.initialized) return false;

@@ -210,4 +210,13 @@ HRESULT CDriverIOProvider::FormattedFlushRead(LONG timeout) {
     return Transfer(timeout, false, [&] { return FlushRead(); });
 }
 
+HRESULT CDriverIOProvider::FormattedWriteString(std::string_view text, bool flushAndEnd, LONG timeout) {
+    return Transfer(timeout, flushAndEnd, [&] { return WriteFormattedString(text, flushAndEnd); });
+}
+
+HRESULT CDriverIOProvider::FormattedWriteList(SAFEARRAY* values, bool flushAndEnd, LONG timeout) {
+    if (!values) return E_POINTER;
+    return Transfer(timeout, flushAndEnd, [&] { return WriteFormattedList(values, flushAndEnd); });
+}
+
 }  // namespace ztv

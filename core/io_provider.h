@@ -52,6 +52,10 @@ public:
     HRESULT FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekToBlock, bool flushToEnd, LONG timeout);
     HRESULT FormattedWriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd, LONG timeout);
     HRESULT FormattedFlushRead(LONG timeout);
+    // Formatted writes: the text, or 64-bit reals separated by ","; only a
+    // write that ends the message (flushAndEnd) is followed by a status poll.
+    HRESULT FormattedWriteString(std::string_view text, bool flushAndEnd, LONG timeout);
+    HRESULT FormattedWriteList(SAFEARRAY* values, bool flushAndEnd, LONG timeout);
 
 protected:
     // Primitives of the session; each returns the session's result with the
@@ -66,6 +70,8 @@ protected:
     virtual HRESULT ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) = 0;
     virtual HRESULT WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) = 0;
     virtual HRESULT FlushRead() = 0;
+    virtual HRESULT WriteFormattedString(std::string_view text, bool flushAndEnd) = 0;
+    virtual HRESULT WriteFormattedList(SAFEARRAY* values, bool flushAndEnd) = 0;
 
     void MarkOpened(const Links& links);
     void MarkClosed();
@@ -109,6 +115,8 @@ protected:
     HRESULT ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) override;
     HRESULT WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) override;
     HRESULT FlushRead() override;
+    HRESULT WriteFormattedString(std::string_view text, bool flushAndEnd) override;
+    HRESULT WriteFormattedList(SAFEARRAY* values, bool flushAndEnd) override;
 
 private:
     void ReleaseAll();

@@ -164,4 +164,27 @@ HRESULT CVisaComIOProvider::WriteIEEEBlock(std::string_view command, SAFEARRAY* 
 
 HRESULT CVisaComIOProvider::FlushRead() { return formatter_ ? MapTimeout(formatter_->FlushRead()) : E_FAIL; }
 
+HRESULT CVisaComIOProvider::WriteFormattedString(std::string_view text, bool flushAndEnd) {
+    if (!formatter_) return E_FAIL;
+    BSTR data = AnsiToBstr(text);
+    const HRESULT hr = formatter_->WriteString(data, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
+    SysFreeString(data);
+    return MapTimeout(hr);
+}
+
+HRESULT CVisaComIOProvider::WriteFormattedList(SAFEARRAY* values, bool flushAndEnd) {
+    if (!formatter_) return E_FAIL;
+    VARTYPE type = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(values, &type))) return E_INVALIDARG;
+    VARIANT list;
+    VariantInit(&list);
+    list.vt = static_cast<VARTYPE>(VT_ARRAY | type);
+    list.parray = values;  // borrowed: not cleared here
+    BSTR separator = AnsiToBstr(",");
+    const HRESULT hr =
+        formatter_->WriteList(&list, visa::ASCIIType_R8, separator, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
+    SysFreeString(separator);
+    return MapTimeout(hr);
+}
+
 }  // namespace ztv

@@ -29,6 +29,14 @@ public:
     HRESULT ReportIOError() const;
     HRESULT ReportIOTimeoutError() const;
 
+    // The interface that error objects reported from now on name; returns the
+    // previous one so that a member can restore it when it ends.
+    GUID SwapInterface(const GUID& iid) {
+        const GUID previous = interfaceId_;
+        interfaceId_ = iid;
+        return previous;
+    }
+
 private:
     HRESULT Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
                    std::string_view i2, std::string_view i3) const;

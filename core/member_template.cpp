@@ -1,0 +1,319 @@
+#include "core/member_template.h"
+
+#include <array>
+
+#include "core/driver.h"
+#include "core/option_parsing.h"
+#include "core/shared_selectors.h"
+
+namespace ztv::engine {
+namespace {
+
+// While simulating, an array reader answers five zeros.
+constexpr ULONG kSimulatedArrayLength = 5;
+// Array writers send the prefix and the values with this time-out.
+constexpr LONG kArrayWriteTimeout = 5000;
+constexpr std::string_view kAsciiFormat = "FORM:DATA ASC";
+
+VARIANT_BOOL SimulatedBool(const MemberDesc& d) { return d.simNumber != 0 ? VARIANT_TRUE : VARIANT_FALSE; }
+
+// Steps up to the simulation branch of a property getter: initialized, the
+// output pointer (then preset), the model.
+template <class T>
+HRESULT GetterPrologue(MemberCall& call, T* val, T preset) {
+    HRESULT hr = call.RequireInitialized();
+    if (FAILED(hr)) return hr;
+    if (!val) return call.NullPointer(call.Desc().param);
+    *val = preset;
+    return call.CheckModel();
+}
+
+// The last value written while simulating, else the simulated value.
+template <class T>
+void SimulatedRead(MemberCall& call, T* val, T fallback) {
+    const MemberDesc& d = call.Desc();
+    if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return;
+    *val = fallback;
+}
+
+template <class T>
+HRESULT SimulatedWrite(MemberCall& call, T val) {
+    const MemberDesc& d = call.Desc();
+    if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val);
+    return S_OK;
+}
+
+HRESULT SetterPrologue(MemberCall& call) {
+    const HRESULT hr = call.RequireInitialized();
+    return FAILED(hr) ? hr : call.CheckModel();
+}
+
+// A plain setter: the formatted command becomes the current one and is sent.
+HRESULT SendSetting(MemberCall& call, CommandArg value) {
+    const CommandArg args[] = {std::move(value)};
+    CurrentCommand current(call.IO(), call.Command(0, args));
+    return call.IO().InstrPrintCommand();
+}
+
+}  // namespace
+
+// ---- getters ----------------------------------------------------------------------
+
+HRESULT ReadBooleanBody(MemberCall& call, VARIANT_BOOL* val) {
+    if (call.Simulating()) {
+        SimulatedRead(call, val, SimulatedBool(call.Desc()));
+        return S_OK;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommandBool(val, kCurrentTimeout);
+}
+
+HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL* val) {
+    MemberCall call(node, d);
+    const HRESULT hr = GetterPrologue<VARIANT_BOOL>(call, val, VARIANT_TRUE);
+    return FAILED(hr) ? hr : ReadBooleanBody(call, val);
+}
+
+HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, LONG* val) {
+    MemberCall call(node, d);
+    HRESULT hr = GetterPrologue<LONG>(call, val, 0);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) {
+        SimulatedRead(call, val, static_cast<LONG>(d.simNumber));
+        return S_OK;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+}
+
+HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, double* val) {
+    MemberCall call(node, d);
+    HRESULT hr = GetterPrologue<double>(call, val, 0.0);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) {
+        SimulatedRead(call, val, d.simNumber);
+        return S_OK;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+}
+
+HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, BSTR* val) {
+    MemberCall call(node, d);
+    HRESULT hr = GetterPrologue<BSTR>(call, val, nullptr);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) {
+        if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
+        *val = AnsiToBstr(d.simText ? d.simText : "");
+        return *val ? S_OK : E_OUTOFMEMORY;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+}
+
+HRESULT ReadEnumBody(MemberCall& call, LONG* val) {
+    const MemberDesc& d = call.Desc();
+    if (call.Simulating()) {
+        SimulatedRead(call, val, static_cast<LONG>(d.simNumber));
+        return S_OK;
+    }
+    std::string reply;
+    const HRESULT hr = call.IO().InstrQuery(call.Command(0), &reply, d.enumType->replyLength, kCurrentTimeout);
+    if (FAILED(hr)) return hr;
+    const EnumValueDesc* value = ValueOfToken(*d.enumType, reply);
+    if (!value) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+    *val = value->number;
+    return hr;
+}
+
+HRESULT GetEnumNumber(CObjectNode& node, const MemberDesc& d, LONG* val, bool hasOutput) {
+    MemberCall call(node, d);
+    const HRESULT hr = GetterPrologue<LONG>(call, hasOutput ? val : nullptr, 0);
+    return FAILED(hr) ? hr : ReadEnumBody(call, val);
+}
+
+// ---- setters ----------------------------------------------------------------------
+
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) {
+    MemberCall call(node, d);
+    const HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) return SimulatedWrite(call, val);
+    return SendSetting(call, CommandArg::Text(val ? "1" : "0"));
+}
+
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) {
+    MemberCall call(node, d);
+    const HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) return SimulatedWrite(call, val);
+    return SendSetting(call, CommandArg::Integer(val));
+}
+
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) {
+    MemberCall call(node, d);
+    const HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) return SimulatedWrite(call, val);
+    return SendSetting(call, CommandArg::Real(val));
+}
+
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
+    MemberCall call(node, d);
+    const HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) {
+        if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
+        return S_OK;
+    }
+    const CommandArg args[] = {CommandArg::Text(WideToAnsi(val))};
+    return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+}
+
+HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
+    MemberCall call(node, d);
+    HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr)) return hr;
+    if (d.enumType->hasRestrictedValues) {
+        hr = call.CheckAccepted(*d.enumType, val, d.param);
+        if (FAILED(hr)) return hr;
+    }
+    if (call.Simulating()) return SimulatedWrite(call, val);
+    const char* token = TokenOf(*d.enumType, val);
+    if (!token) return S_OK;  // a value without a token has nothing to send
+    const CommandArg args[] = {CommandArg::Text(token)};
+    return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+}
+
+// ---- methods ----------------------------------------------------------------------
+
+CommandArg Arg(VARIANT_BOOL value) { return CommandArg::Integer(value); }
+CommandArg Arg(LONG value) { return CommandArg::Integer(value); }
+CommandArg Arg(double value) { return CommandArg::Real(value); }
+CommandArg Arg(BSTR value) { return CommandArg::Text(WideToAnsi(value)); }
+
+HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_list<CommandArg> args) {
+    MemberCall call(node, d);
+    HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr) || call.Simulating()) return hr;
+    if (args.size() > 0) return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+    for (std::size_t i = 0; i < d.commandCount && SUCCEEDED(hr); ++i) {
+        CurrentCommand current(call.IO(), call.Command(i));
+        hr = call.IO().InstrPrintCommand();
+    }
+    return hr;
+}
+
+HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal) {
+    const MemberDesc& d = call.Desc();
+    if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
+        const HRESULT hr = call.IO().InstrWrite(call.Command(0), kCurrentTimeout);
+        if (FAILED(hr)) return hr;
+    }
+    const HRESULT hr = call.IO().InstrWriteNoPoll(call.Command(query), kCurrentTimeout);
+    if (FAILED(hr)) return hr;
+    return call.IO().Provider().FormattedReadList(pVal, kCurrentTimeout);
+}
+
+HRESULT ReadArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY** pVal) {
+    MemberCall call(node, d);
+    HRESULT hr = GetterPrologue<SAFEARRAY*>(call, pVal, nullptr);
+    if (FAILED(hr)) return hr;
+    if (call.Simulating()) {
+        SAFEARRAY* zeros = SafeArrayCreateVector(VT_R8, 0, kSimulatedArrayLength);
+        if (!zeros) return E_OUTOFMEMORY;
+        *pVal = zeros;
+        return S_OK;
+    }
+    const bool ascii = d.commandCount > 1 && kAsciiFormat == d.commands[0];
+    return ReadArrayBody(call, ascii ? 1 : 0, pVal);
+}
+
+HRESULT WriteArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY* val) {
+    MemberCall call(node, d);
+    HRESULT hr = SetterPrologue(call);
+    if (FAILED(hr) || call.Simulating()) return hr;
+    if (!val) return call.NullPointer(d.param);
+    std::size_t next = 0;
+    if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
+        hr = call.IO().InstrWrite(call.Command(next++), kCurrentTimeout);
+        if (FAILED(hr)) return hr;
+    }
+    if (d.items > 0) {
+        // Tables the instrument counts in items of several values: the item
+        // count goes first, and the values must fill whole items.
+        LONG lower = 0, upper = -1;
+        SafeArrayGetLBound(val, 1, &lower);
+        SafeArrayGetUBound(val, 1, &upper);
+        const LONG length = upper - lower + 1;
+        if (length % d.items != 0) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+        const CommandArg count[] = {CommandArg::Integer(length / d.items)};
+        hr = call.IO().InstrWrite(call.Command(next++, count), kCurrentTimeout);
+        if (FAILED(hr)) return hr;
+    }
+    CDriverIOProvider& io = call.IO().Provider();
+    hr = io.FormattedWriteString(call.Command(next), false, kArrayWriteTimeout);
+    if (FAILED(hr)) return hr;
+    return io.FormattedWriteList(val, true, kArrayWriteTimeout);
+}
+
+// ---- children and collections -----------------------------------------------------
+
+HRESULT GetChild(CObjectNode& node, const MemberDesc& d, void** val) {
+    MemberCall call(node, d);
+    if (!val) return call.NullPointer(d.param);
+    *val = nullptr;
+    const HRESULT hr = call.CheckModel();
+    if (FAILED(hr)) return hr;
+    if (d.select) SelectShared(d.select);
+    return node.QueryFacet(*d.target, val);
+}
+
+HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
+    MemberCall call(node, d);
+    HRESULT hr = call.CheckModel();
+    if (FAILED(hr)) return hr;
+    if (!val) return E_POINTER;
+    *val = nullptr;
+    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+    if (!collection) return E_UNEXPECTED;
+    const std::string wanted(TrimWhite(WideToAnsi(name)));
+    CChildNode* found = nullptr;
+    if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front();
+    for (CChildNode* child : collection->instances) {
+        if (found) break;
+        if (EqualsIgnoreCase(wanted, child->PhysicalName())) found = child;
+    }
+    if (!found) return call.Errors().ReportError(IDS_E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+    *val = found->DefaultInterface();
+    found->AddRef();
+    return S_OK;
+}
+
+HRESULT GetCount(CObjectNode& node, const MemberDesc& d, LONG* val) {
+    MemberCall call(node, d);
+    HRESULT hr = call.RequireInitialized();
+    if (SUCCEEDED(hr)) hr = call.CheckModel();
+    if (FAILED(hr)) return hr;
+    if (!val) return E_POINTER;
+    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+    if (!collection) return E_UNEXPECTED;
+    *val = static_cast<LONG>(collection->instances.size());
+    return S_OK;
+}
+
+HRESULT GetName(CObjectNode& node, const MemberDesc& d, LONG index, BSTR* val) {
+    MemberCall call(node, d);
+    HRESULT hr = call.RequireInitialized();
+    if (SUCCEEDED(hr)) hr = call.CheckModel();
+    if (FAILED(hr)) return hr;
+    if (!val) return E_POINTER;
+    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+    if (!collection) return E_UNEXPECTED;
+    if (index < 1 || index > static_cast<LONG>(collection->instances.size()))
+        return call.Errors().ReportInvalidValueError(d.name, "Index", index);
+    *val = AnsiToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());
+    return *val ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace ztv::engine

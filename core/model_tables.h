@@ -1,0 +1,26 @@
+// The tables the build generates from model/*.model (see tools/modelgen).
+#pragma once
+
+#include <cstddef>
+
+#include "core/model_desc.h"
+
+namespace ztv::engine {
+
+// The driver object: its interfaces and its seven measurement collections.
+extern const NodeClassDesc kRootNodeClass;
+
+// Every enumeration type, in the order the data declares them.
+extern const EnumDesc* const kEnumTypes[];
+extern const std::size_t kEnumTypeCount;
+
+// What the generator emitted: interfaces, properties (child objects
+// included) and methods of the object model.
+struct ModelSize {
+    std::size_t interfaces;
+    std::size_t properties;
+    std::size_t methods;
+};
+extern const ModelSize kModelSize;
+
+}  // namespace ztv::engine
