@@ -17,10 +17,14 @@ struct CommandArg {
     LONG integer = 0;
     double real = 0;
     std::string text;
+    // For the method trace: the parameter's name, and whether the integer is
+    // a VARIANT_BOOL.
+    const char* name = nullptr;
+    bool boolean = false;
 
-    static CommandArg Integer(LONG v) { return {Kind::Integer, v, 0, {}}; }
-    static CommandArg Real(double v) { return {Kind::Real, 0, v, {}}; }
-    static CommandArg Text(std::string v) { return {Kind::Text, 0, 0, std::move(v)}; }
+    static CommandArg Integer(LONG v) { return {Kind::Integer, v, 0, {}, nullptr, false}; }
+    static CommandArg Real(double v) { return {Kind::Real, 0, v, {}, nullptr, false}; }
+    static CommandArg Text(std::string v) { return {Kind::Text, 0, 0, std::move(v), nullptr, false}; }
 };
 
 // The repeated-capability numbers of the object the command is for (index + 1).

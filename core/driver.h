@@ -19,6 +19,7 @@
 #include "services/cache.h"
 #include "services/coercion_log.h"
 #include "services/error_manager.h"
+#include "services/tracing/trace_owner.h"
 
 namespace ivi {
 struct DataComponent;
@@ -115,6 +116,7 @@ public:
     CDriverIOManager& IO() { return io_; }
     CVisaComIOProvider& Provider() { return provider_; }
     CCoercionLog& CoercionLog() { return coercions_; }
+    CTraceOwner& Tracer() { return tracer_; }
 
     // engine::CObjectNode: the driver object is the root of the object tree.
     IUnknown* Identity() override { return static_cast<IIviDriver*>(this); }
@@ -197,7 +199,8 @@ private:
     CCacheManager cache_;
     CCoercionLog coercions_;
     CVisaComIOProvider provider_;
-    CDriverIOManager io_{provider_, errors_};
+    CTraceOwner tracer_;
+    CDriverIOManager io_{provider_, errors_, &tracer_};
     std::vector<const engine::MemberDesc*> callContext_;
 };
 

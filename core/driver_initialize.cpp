@@ -146,8 +146,11 @@ HRESULT Zentrava::LoadConfigurableInitialSettings(const std::vector<ivi::DataCom
 }
 
 HRESULT Zentrava::StartTrace() {
-    // The trace settings are kept from DriverSetup; recording starts with the tracer.
-    return S_OK;
+    tracer_.Configure(state_.trace);
+    // A session initialized again while its trace still records keeps
+    // recording into the same file.
+    if (!tracer_.GetEnabled() || tracer_.IsRecording()) return S_OK;
+    return tracer_.StartTrace(kDriverIdentifier);
 }
 
 HRESULT Zentrava::OpenInstrumentIO() {
@@ -195,6 +198,7 @@ HRESULT Zentrava::IdentifyInstrument() {
 HRESULT Zentrava::Close() {
     return Entry([&] {
         if (!state_.initialized) return errors_.ReportError(IDS_E_IVI_NOT_INITIALIZED);
+        if (tracer_.GetEnabled()) tracer_.Save();
         CloseInstrumentIO();
         InvalidateCaches();
         state_.initialized = false;

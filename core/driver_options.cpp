@@ -70,8 +70,10 @@ HRESULT Zentrava::ProcessDriverSetupOption(std::string name, std::string value) 
     };
     if (key == "model")
         state_.model = value;
-    else if (key == "trace")
+    else if (key == "trace") {
         setBoolean(trace.enabled);
+        if (SUCCEEDED(hr)) hr = tracer_.SetEnabled(trace.enabled);
+    }
     else if (key == "tracename")
         trace.name = value;
     else if (key == "tracesizemax")

@@ -17,6 +17,7 @@ MemberCall::MemberCall(CObjectNode& node, const MemberDesc& desc) : node_(node),
         if (static_cast<CObjectNode*>(root_) != &node_)
             savedRootScope_ = root_->NodeErrors().SwapInterface(*desc_.iface->iid);
         root_->EnterCallContext(desc_);
+        tracer_ = &root_->Tracer();
     }
 }
 

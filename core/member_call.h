@@ -3,6 +3,7 @@
 // member makes, in the order members make them.
 #pragma once
 
+#include <initializer_list>
 #include <mutex>
 #include <span>
 #include <string>
@@ -11,6 +12,7 @@
 #include "core/command_text.h"
 #include "core/model_desc.h"
 #include "core/object_node.h"
+#include "services/tracing/method_trace.h"
 
 namespace ztv::engine {
 
@@ -38,6 +40,11 @@ public:
     HRESULT CheckAccepted(const EnumDesc& type, LONG value, const char* param);
     // E_IVI_NULL_POINTER naming this member and the parameter.
     HRESULT NullPointer(const char* param);
+    // Opens the member's trace record with its parameters (a setter's new
+    // value, a getter's preset output); the record is completed when the call
+    // ends. Costs one flag test while the session does not trace.
+    void Trace(std::initializer_list<TraceArg> args = {}) { trace_.Begin(tracer_, desc_.iface->name, desc_.name, args); }
+    void Trace(std::span<const TraceArg> args) { trace_.Begin(tracer_, desc_.iface->name, desc_.name, args); }
 
     bool Simulating() const;
     // The instrument model the tables are consulted with.
@@ -59,6 +66,8 @@ private:
     std::unique_lock<std::recursive_mutex> ownLock_;
     GUID savedScope_ = GUID_NULL;
     GUID savedRootScope_ = GUID_NULL;
+    CTraceOwner* tracer_ = nullptr;
+    CMethodTrace trace_;  // ends before the locks are released
 };
 
 // Pushes a command onto the node's command stack for the pipeline's command

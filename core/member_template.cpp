@@ -1,6 +1,7 @@
 #include "core/member_template.h"
 
 #include <array>
+#include <type_traits>
 
 #include "core/driver.h"
 #include "core/option_parsing.h"
@@ -18,13 +19,17 @@ constexpr std::string_view kAsciiFormat = "FORM:DATA ASC";
 VARIANT_BOOL SimulatedBool(const MemberDesc& d) { return d.simNumber != 0 ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // Steps up to the simulation branch of a property getter: initialized, the
-// output pointer (then preset), the model.
+// output pointer (then preset), the trace, the model.
 template <class T>
 HRESULT GetterPrologue(MemberCall& call, T* val, T preset) {
     HRESULT hr = call.RequireInitialized();
     if (FAILED(hr)) return hr;
     if (!val) return call.NullPointer(call.Desc().param);
     *val = preset;
+    if constexpr (std::is_same_v<T, VARIANT_BOOL>)
+        call.Trace({TraceArg::OutBoolean(call.Desc().param, val)});
+    else
+        call.Trace({TraceArg::Out(call.Desc().param, val)});
     return call.CheckModel();
 }
 
@@ -43,9 +48,11 @@ HRESULT SimulatedWrite(MemberCall& call, T val) {
     return S_OK;
 }
 
-HRESULT SetterPrologue(MemberCall& call) {
+HRESULT SetterPrologue(MemberCall& call, std::span<const TraceArg> traced) {
     const HRESULT hr = call.RequireInitialized();
-    return FAILED(hr) ? hr : call.CheckModel();
+    if (FAILED(hr)) return hr;
+    call.Trace(traced);
+    return call.CheckModel();
 }
 
 // A plain setter: the formatted command becomes the current one and is sent.
@@ -136,7 +143,8 @@ HRESULT GetEnumNumber(CObjectNode& node, const MemberDesc& d, LONG* val, bool ha
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) {
     MemberCall call(node, d);
-    const HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::InBoolean(d.param, val)};
+    const HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr)) return hr;
     if (call.Simulating()) return SimulatedWrite(call, val);
     return SendSetting(call, CommandArg::Text(val ? "1" : "0"));
@@ -144,7 +152,8 @@ HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) {
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) {
     MemberCall call(node, d);
-    const HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::In(d.param, val)};
+    const HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr)) return hr;
     if (call.Simulating()) return SimulatedWrite(call, val);
     return SendSetting(call, CommandArg::Integer(val));
@@ -152,7 +161,8 @@ HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) {
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) {
     MemberCall call(node, d);
-    const HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::In(d.param, val)};
+    const HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr)) return hr;
     if (call.Simulating()) return SimulatedWrite(call, val);
     return SendSetting(call, CommandArg::Real(val));
@@ -160,7 +170,8 @@ HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) {
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
     MemberCall call(node, d);
-    const HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::In(d.param, val)};
+    const HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr)) return hr;
     if (call.Simulating()) {
         if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
@@ -172,7 +183,8 @@ HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
 
 HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
     MemberCall call(node, d);
-    HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::In(d.param, val)};
+    HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr)) return hr;
     if (d.enumType->hasRestrictedValues) {
         hr = call.CheckAccepted(*d.enumType, val, d.param);
@@ -187,14 +199,41 @@ HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
 
 // ---- methods ----------------------------------------------------------------------
 
-CommandArg Arg(VARIANT_BOOL value) { return CommandArg::Integer(value); }
-CommandArg Arg(LONG value) { return CommandArg::Integer(value); }
-CommandArg Arg(double value) { return CommandArg::Real(value); }
-CommandArg Arg(BSTR value) { return CommandArg::Text(WideToAnsi(value)); }
+namespace {
+CommandArg Named(CommandArg arg, const char* name) {
+    arg.name = name;
+    return arg;
+}
+
+// How a method's argument is traced: under its name, with the value it had
+// before conversion (a boolean as true/false).
+TraceArg Traced(const CommandArg& arg) {
+    switch (arg.kind) {
+    case CommandArg::Kind::Integer:
+        return arg.boolean ? TraceArg::InBoolean(arg.name, arg.integer) : TraceArg::In(arg.name, arg.integer);
+    case CommandArg::Kind::Real: return TraceArg::In(arg.name, arg.real);
+    case CommandArg::Kind::Text: break;
+    }
+    return TraceArg::In(arg.name, arg.text);
+}
+}  // namespace
+
+CommandArg Arg(const char* name, VARIANT_BOOL value) {
+    CommandArg arg = Named(CommandArg::Integer(value), name);
+    arg.boolean = true;
+    return arg;
+}
+CommandArg Arg(const char* name, LONG value) { return Named(CommandArg::Integer(value), name); }
+CommandArg Arg(const char* name, double value) { return Named(CommandArg::Real(value), name); }
+CommandArg Arg(const char* name, BSTR value) { return Named(CommandArg::Text(WideToAnsi(value)), name); }
 
 HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_list<CommandArg> args) {
     MemberCall call(node, d);
-    HRESULT hr = SetterPrologue(call);
+    std::array<TraceArg, kMaxTracedArguments> traced{};
+    std::size_t count = 0;
+    for (const CommandArg& arg : args)
+        if (count < traced.size()) traced[count++] = Traced(arg);
+    HRESULT hr = SetterPrologue(call, std::span<const TraceArg>(traced.data(), count));
     if (FAILED(hr) || call.Simulating()) return hr;
     if (args.size() > 0) return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
     for (std::size_t i = 0; i < d.commandCount && SUCCEEDED(hr); ++i) {
@@ -231,7 +270,8 @@ HRESULT ReadArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY** pVal) {
 
 HRESULT WriteArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY* val) {
     MemberCall call(node, d);
-    HRESULT hr = SetterPrologue(call);
+    const TraceArg traced[] = {TraceArg::In(d.param, val)};
+    HRESULT hr = SetterPrologue(call, traced);
     if (FAILED(hr) || call.Simulating()) return hr;
     if (!val) return call.NullPointer(d.param);
     std::size_t next = 0;
@@ -263,6 +303,7 @@ HRESULT GetChild(CObjectNode& node, const MemberDesc& d, void** val) {
     MemberCall call(node, d);
     if (!val) return call.NullPointer(d.param);
     *val = nullptr;
+    call.Trace({TraceArg::OutInterface(d.param, val)});
     const HRESULT hr = call.CheckModel();
     if (FAILED(hr)) return hr;
     if (d.select) SelectShared(d.select);
@@ -275,6 +316,7 @@ HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
     if (FAILED(hr)) return hr;
     if (!val) return E_POINTER;
     *val = nullptr;
+    call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
     const CObjectNode::Collection* collection = node.FindCollection(d.collection);
     if (!collection) return E_UNEXPECTED;
     const std::string wanted(TrimWhite(WideToAnsi(name)));
@@ -296,6 +338,7 @@ HRESULT GetCount(CObjectNode& node, const MemberDesc& d, LONG* val) {
     if (SUCCEEDED(hr)) hr = call.CheckModel();
     if (FAILED(hr)) return hr;
     if (!val) return E_POINTER;
+    call.Trace({TraceArg::Out(d.param, val)});
     const CObjectNode::Collection* collection = node.FindCollection(d.collection);
     if (!collection) return E_UNEXPECTED;
     *val = static_cast<LONG>(collection->instances.size());
@@ -308,6 +351,7 @@ HRESULT GetName(CObjectNode& node, const MemberDesc& d, LONG index, BSTR* val) {
     if (SUCCEEDED(hr)) hr = call.CheckModel();
     if (FAILED(hr)) return hr;
     if (!val) return E_POINTER;
+    call.Trace({TraceArg::In("Index", index), TraceArg::Out(d.param, val)});
     const CObjectNode::Collection* collection = node.FindCollection(d.collection);
     if (!collection) return E_UNEXPECTED;
     if (index < 1 || index > static_cast<LONG>(collection->instances.size()))

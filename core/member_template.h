@@ -48,11 +48,11 @@ HRESULT PutEnumProperty(CObjectNode& node, const MemberDesc& d, E val) {
 HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_list<CommandArg> args = {});
 
 // Arguments as methods write them: booleans as "%d" of the VARIANT_BOOL, texts
-// in the ANSI code page.
-CommandArg Arg(VARIANT_BOOL value);
-CommandArg Arg(LONG value);
-CommandArg Arg(double value);
-CommandArg Arg(BSTR value);
+// in the ANSI code page; the name is the parameter's, for the trace.
+CommandArg Arg(const char* name, VARIANT_BOOL value);
+CommandArg Arg(const char* name, LONG value);
+CommandArg Arg(const char* name, double value);
+CommandArg Arg(const char* name, BSTR value);
 
 // Arrays of doubles.
 HRESULT ReadArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY** pVal);
@@ -97,6 +97,7 @@ HRESULT RunCustom(CObjectNode& node, const MemberDesc& d, std::initializer_list<
         if (!output) return call.NullPointer(d.outputs[i].name);
         ++i;
     }
+    call.Trace();
     hr = call.CheckModel();
     if (FAILED(hr)) return hr;
     i = 0;

@@ -3,8 +3,19 @@
 #include <cstdio>
 
 #include "core/option_parsing.h"
+#include "services/tracing/method_trace.h"
 
 namespace ztv {
+namespace {
+
+// Pipeline operations are traced under the framework class's name.
+constexpr const char* kTraceClass = "CDriverIOManager";
+
+// Narrow integer forms keep the low bits of the 32-bit value.
+void StoreLowBits(LONG value, BYTE* result) { *result = static_cast<BYTE>(value & 0xFF); }
+void StoreLowBits(LONG value, SHORT* result) { *result = static_cast<SHORT>(static_cast<std::uint16_t>(value & 0xFFFF)); }
+
+}  // namespace
 
 std::string FormatCommandV(const char* format, va_list args) {
     va_list copy;
@@ -32,6 +43,8 @@ HRESULT CDriverIOManager::InstrPrintf(const char* format, ...) {
     va_start(args, format);
     const std::string command = FormatCommandV(format, args);
     va_end(args);
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrPrintf", {TraceArg::In("strCmd", command)});
     return io_.InstrWrite(command, kCurrentTimeout);
 }
 
@@ -40,35 +53,54 @@ HRESULT CDriverIOManager::InstrPrintfNoPoll(const char* format, ...) {
     va_start(args, format);
     const std::string command = FormatCommandV(format, args);
     va_end(args);
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrPrintfNoPoll", {TraceArg::In("strCmd", command)});
     return io_.InstrWriteNoPoll(command, kCurrentTimeout);
 }
 
+// The string-reply query is traced under the name "InstrPrintf", as trace
+// readers have always seen it.
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrPrintf",
+                {TraceArg::In("strCommand", command), TraceArg::Out("bstrResult", reply),
+                 TraceArg::In("cchDesired", cchDesired), TraceArg::In("lTimeout", timeout)});
     return io_.InstrQuery(command, reply, cchDesired, timeout);
 }
 
-// Narrow integer forms keep the low bits of the 32-bit value.
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, BYTE* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQuery",
+                {TraceArg::In("strCommand", command), TraceArg::Out("pbResult", result), TraceArg::In("lTimeout", timeout)});
     if (!result) return E_POINTER;
     LONG value = 0;
     const HRESULT hr = io_.InstrQuery(command, &value, timeout);
-    if (SUCCEEDED(hr)) *result = static_cast<BYTE>(value & 0xFF);
+    if (SUCCEEDED(hr)) StoreLowBits(value, result);
     return hr;
 }
 
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, SHORT* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQuery",
+                {TraceArg::In("strCommand", command), TraceArg::Out("psResult", result), TraceArg::In("lTimeout", timeout)});
     if (!result) return E_POINTER;
     LONG value = 0;
     const HRESULT hr = io_.InstrQuery(command, &value, timeout);
-    if (SUCCEEDED(hr)) *result = static_cast<SHORT>(static_cast<std::uint16_t>(value & 0xFFFF));
+    if (SUCCEEDED(hr)) StoreLowBits(value, result);
     return hr;
 }
 
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, LONG* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQuery",
+                {TraceArg::In("strCommand", command), TraceArg::Out("plResult", result), TraceArg::In("lTimeout", timeout)});
     return io_.InstrQuery(command, result, timeout);
 }
 
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, float* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQuery",
+                {TraceArg::In("strCommand", command), TraceArg::Out("pfResult", result), TraceArg::In("lTimeout", timeout)});
     if (!result) return E_POINTER;
     double value = 0;
     const HRESULT hr = io_.InstrQuery(command, &value, timeout);
@@ -77,27 +109,83 @@ HRESULT CDriverIOManager::InstrQuery(std::string_view command, float* result, LO
 }
 
 HRESULT CDriverIOManager::InstrQuery(std::string_view command, double* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQuery",
+                {TraceArg::In("strCommand", command), TraceArg::Out("pdResult", result), TraceArg::In("lTimeout", timeout)});
     return io_.InstrQuery(command, result, timeout);
 }
 
+HRESULT CDriverIOManager::InstrWrite(std::string_view command, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrWrite", {TraceArg::In("strCommand", command), TraceArg::In("lTimeout", timeout)});
+    return io_.InstrWrite(command, timeout);
+}
+
+HRESULT CDriverIOManager::InstrWriteNoPoll(std::string_view command, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrWriteNoPoll",
+                {TraceArg::In("strCommand", command), TraceArg::In("lTimeout", timeout)});
+    return io_.InstrWriteNoPoll(command, timeout);
+}
+
+HRESULT CDriverIOManager::InstrPrintCommand() {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrPrintCommand", {TraceArg::In("strCommand", CurrentCommand())});
+    return io_.InstrWrite(CurrentCommand(), kCurrentTimeout);
+}
+
+HRESULT CDriverIOManager::InstrPrintCommandNoPoll() {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrPrintCommandNoPoll", {TraceArg::In("strCommand", CurrentCommand())});
+    return io_.InstrWriteNoPoll(CurrentCommand(), kCurrentTimeout);
+}
+
 HRESULT CDriverIOManager::InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
+                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("bstrResult", reply),
+                 TraceArg::In("cchDesired", cchDesired), TraceArg::In("lTimeout", timeout)});
     return io_.InstrQuery(CurrentCommand(), reply, cchDesired, timeout);
 }
 
 HRESULT CDriverIOManager::InstrQueryCommand(BSTR* reply, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
+                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("bstrResult", reply),
+                 TraceArg::In("lTimeout", timeout)});
     if (!reply) return E_POINTER;
     std::string text;
-    const HRESULT hr = InstrQueryCommand(&text, 1024, timeout);
+    const HRESULT hr = io_.InstrQuery(CurrentCommand(), &text, 1024, timeout);
     if (FAILED(hr)) return hr;
     *reply = AnsiToBstr(text);
     return *reply ? hr : E_OUTOFMEMORY;
 }
 
+HRESULT CDriverIOManager::InstrQueryCommand(LONG* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
+                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("plResult", result),
+                 TraceArg::In("lTimeout", timeout)});
+    return io_.InstrQuery(CurrentCommand(), result, timeout);
+}
+
+HRESULT CDriverIOManager::InstrQueryCommand(double* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
+                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("pdResult", result),
+                 TraceArg::In("lTimeout", timeout)});
+    return io_.InstrQuery(CurrentCommand(), result, timeout);
+}
+
 HRESULT CDriverIOManager::InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout) {
+    CMethodTrace trace;
+    trace.Begin(tracer_, kTraceClass, "InstrQueryCommandBool",
+                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::OutBoolean("plResult", result),
+                 TraceArg::In("lTimeout", timeout)});
     if (!result) return E_POINTER;
     *result = VARIANT_FALSE;
     std::string reply;
-    const HRESULT hr = InstrQueryCommand(&reply, 1024, timeout);
+    const HRESULT hr = io_.InstrQuery(CurrentCommand(), &reply, 1024, timeout);
     if (FAILED(hr)) return hr;
     const std::string_view value = TrimWhite(reply);
     if (value == "1") {

@@ -1,6 +1,6 @@
 // The one path every SCPI command takes: printf-style formatting, typed
 // replies, and the node's stack of current commands that a member's entry
-// point fills and its implementation sends.
+// point fills and its implementation sends. Every operation is traced.
 #pragma once
 
 #include <cstdarg>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/io_provider.h"
+#include "services/tracing/trace_owner.h"
 
 namespace ztv {
 
@@ -36,7 +37,9 @@ std::string FormatCommandV(const char* format, va_list args);
 
 class CDriverIOManager : public CInstrumentCommandManager {
 public:
-    CDriverIOManager(CDriverIOProvider& io, const CErrorManager& errors) : io_(io), errors_(errors) {}
+    // The tracer is the root's, shared by every node of the session.
+    CDriverIOManager(CDriverIOProvider& io, const CErrorManager& errors, CTraceOwner* tracer = nullptr)
+        : io_(io), errors_(errors), tracer_(tracer) {}
 
     CDriverIOProvider& Provider() { return io_; }
 
@@ -49,20 +52,21 @@ public:
     HRESULT InstrQuery(std::string_view command, LONG* result, LONG timeout);
     HRESULT InstrQuery(std::string_view command, float* result, LONG timeout);
     HRESULT InstrQuery(std::string_view command, double* result, LONG timeout);
-    HRESULT InstrWrite(std::string_view command, LONG timeout) { return io_.InstrWrite(command, timeout); }
-    HRESULT InstrWriteNoPoll(std::string_view command, LONG timeout) { return io_.InstrWriteNoPoll(command, timeout); }
+    HRESULT InstrWrite(std::string_view command, LONG timeout);
+    HRESULT InstrWriteNoPoll(std::string_view command, LONG timeout);
 
-    HRESULT InstrPrintCommand() { return io_.InstrWrite(CurrentCommand(), kCurrentTimeout); }
-    HRESULT InstrPrintCommandNoPoll() { return io_.InstrWriteNoPoll(CurrentCommand(), kCurrentTimeout); }
+    HRESULT InstrPrintCommand();
+    HRESULT InstrPrintCommandNoPoll();
     HRESULT InstrQueryCommand(BSTR* reply, LONG timeout);
     HRESULT InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout);
-    HRESULT InstrQueryCommand(LONG* result, LONG timeout) { return InstrQuery(CurrentCommand(), result, timeout); }
-    HRESULT InstrQueryCommand(double* result, LONG timeout) { return InstrQuery(CurrentCommand(), result, timeout); }
+    HRESULT InstrQueryCommand(LONG* result, LONG timeout);
+    HRESULT InstrQueryCommand(double* result, LONG timeout);
     HRESULT InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout);
 
 private:
     CDriverIOProvider& io_;
     const CErrorManager& errors_;
+    CTraceOwner* tracer_;
 };
 
 }  // namespace ztv

@@ -150,7 +150,7 @@ def _classify(sig, model):
     d.kind = "Command"
     if not m.params:
         return d, "engine::InvokeCommand(node_, kD)"
-    call_args = ", ".join("engine::Arg(%s)" % p.name for p in m.params)
+    call_args = ", ".join('engine::Arg("%s", %s)' % (p.name, p.name) for p in m.params)
     return d, "engine::InvokeCommand(node_, kD, {%s})" % call_args
 
 
