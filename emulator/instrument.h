@@ -64,6 +64,8 @@ class Instrument {
   void ReportError(int code, std::string_view detail = {});
   // Device clear: stops waiting for a running operation on behalf of clients.
   void DeviceClear();
+  // How many device clears arrived over any transport, for tests.
+  std::uint64_t DeviceClearCount() const { return clearGeneration_.load(); }
 
   // Stopping wakes everything that waits inside Execute.
   void Halt();
