@@ -35,9 +35,12 @@ void DescribeArray(SAFEARRAY* array, long elementLimit, TracedValue& out) {
     out.isArray = true;
     out.dimensions = SafeArrayGetDim(array);
     std::size_t total = out.dimensions > 0 ? 1 : 0;
-    for (unsigned d = 0; d < out.dimensions; ++d) {
-        const ULONG size = array->rgsabound[d].cElements;
-        if (d > 0) out.dimensionSizes += ',';
+    for (unsigned d = 1; d <= out.dimensions; ++d) {
+        LONG lower = 0, upper = -1;
+        SafeArrayGetLBound(array, d, &lower);
+        SafeArrayGetUBound(array, d, &upper);
+        const std::size_t size = upper >= lower ? static_cast<std::size_t>(upper - lower + 1) : 0;
+        if (d > 1) out.dimensionSizes += ',';
         out.dimensionSizes += std::to_string(size);
         total *= size;
     }

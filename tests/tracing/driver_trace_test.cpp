@@ -1,0 +1,161 @@
+// Tracing through the driver: DriverSetup switches it on, members and the
+// command pipeline leave records, Close saves the file.
+#include <gtest/gtest.h>
+
+#include "emulator/emulator.h"
+#include "model/zentrava_interfaces.h"
+#include "tests/support/test_support.h"
+#include "tests/tracing/trace_xml.h"
+
+namespace ztv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class DriverTrace : public ::testing::Test {
+protected:
+    IsolatedEnvironment env;
+    Ref<IIviDriver> driver = NewDriver();
+
+    std::string TraceOptions(const std::string& name, const std::string& extra = "") const {
+        return "Simulate=true, DriverSetup=Trace=true, TraceName=" + env.dir().file(name) + ", TraceArray=true" + extra;
+    }
+    template <class I>
+    Ref<I> Root(const IID& iid) {
+        return Query<I>(driver.get(), iid);
+    }
+
+    // Every Method of the file, in order.
+    std::vector<pugi::xml_node> Records(pugi::xml_document& document, const std::string& name) {
+        LoadTrace(env.dir().path() / (name + ".xml"), document);
+        return Children(document.child("TraceRecords"), "Method");
+    }
+    static const pugi::xml_node Find(const std::vector<pugi::xml_node>& methods, const char* member) {
+        for (pugi::xml_node method : methods)
+            if (std::string_view(method.attribute("Name").value()) == member) return method;
+        ADD_FAILURE() << "no record of " << member;
+        return {};
+    }
+    static std::string Value(pugi::xml_node method, const char* parameter) {
+        return method.find_child_by_attribute("Parameter", "Name", parameter).attribute("Value").value();
+    }
+};
+
+TEST_F(DriverTrace, SimulatedSessionRecordsEveryMemberCall) {
+    ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false,
+                               TraceOptions("run42", ", TraceArraySizeMax=3")),
+              S_OK)
+        << ThreadErrorText();
+    auto root = Root<IZentrava>(IID_IZentrava);
+    ASSERT_EQ(root->put_Attenuation(10.5), S_OK);
+    double attenuation = 0;
+    ASSERT_EQ(root->get_Attenuation(&attenuation), S_OK);
+    Bstr hello("Hello");
+    ASSERT_EQ(Root<IZentravaDisplay>(IID_IZentravaDisplay)->SetMessageData(hello.get(), VARIANT_TRUE), S_OK);
+    Ref<IZentravaPNMeasurement> measurement;
+    Bstr first("Measurement1");
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    Ref<IZentravaPNMeasurementData> data;
+    ASSERT_EQ(measurement->get_Data(data.out()), S_OK);
+    SAFEARRAY* points = nullptr;
+    ASSERT_EQ(data->GetFormatted(&points), S_OK);
+    SafeArrayDestroy(points);
+    EXPECT_EQ(root->get_Attenuation(nullptr), E_IVI_NULL_POINTER);  // refused before the trace starts
+    ASSERT_EQ(driver->Close(), S_OK);
+
+    pugi::xml_document document;
+    const std::vector<pugi::xml_node> methods = Records(document, "run42");
+    Names order;
+    for (pugi::xml_node method : methods) order.emplace_back(method.attribute("Name").value());
+    EXPECT_EQ(order, (Names{"put_Attenuation", "get_Attenuation", "SetMessageData", "get_Item", "get_Data",
+                            "GetFormatted"}));
+    for (pugi::xml_node method : methods) {
+        EXPECT_EQ(AttributeNames(method),
+                  (Names{"Name", "Interface", "StartTime", "Thread", "EndTime", "ExecutionTime"}));
+    }
+
+    const pugi::xml_node put = Find(methods, "put_Attenuation");
+    EXPECT_STREQ(put.attribute("Interface").value(), "IZentrava");
+    EXPECT_EQ(Value(put, "val"), "10.5");
+    EXPECT_STREQ(put.child("Parameter").attribute("Direction").value(), "In");
+    const pugi::xml_node get = Find(methods, "get_Attenuation");
+    EXPECT_STREQ(get.child("Parameter").attribute("Direction").value(), "Out");
+    EXPECT_EQ(Value(get, "val"), "10.5");
+    const pugi::xml_node message = Find(methods, "SetMessageData");
+    EXPECT_STREQ(message.attribute("Interface").value(), "IZentravaDisplay");
+    EXPECT_EQ(Value(message, "Data"), "Hello");
+    EXPECT_EQ(Value(message, "Status"), "true");
+    const pugi::xml_node item = Find(methods, "get_Item");
+    EXPECT_EQ(Value(item, "Name"), "Measurement1");
+    EXPECT_EQ(Value(item, "val"), "<interface>");
+
+    const pugi::xml_node formatted = Find(methods, "GetFormatted");
+    EXPECT_STREQ(formatted.attribute("Interface").value(), "IZentravaPNMeasurementData");
+    const pugi::xml_node array = formatted.child("Parameter");
+    EXPECT_STREQ(array.attribute("NumDims").value(), "1");
+    EXPECT_STREQ(array.attribute("DimSizes").value(), "5");
+    EXPECT_EQ(Children(array, "Element").size(), 3u);
+}
+
+TEST_F(DriverTrace, InitializedAgainKeepsAppendingToTheSameFile) {
+    for (double level : {1.0, 2.0}) {
+        ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, TraceOptions("again")), S_OK)
+            << ThreadErrorText();
+        ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(level), S_OK);
+        ASSERT_EQ(driver->Close(), S_OK);
+    }
+    pugi::xml_document document;
+    const std::vector<pugi::xml_node> methods = Records(document, "again");
+    ASSERT_EQ(methods.size(), 2u);
+    EXPECT_EQ(Value(methods[0], "val"), "1");
+    EXPECT_EQ(Value(methods[1], "val"), "2");
+}
+
+TEST_F(DriverTrace, TracingOffWritesNothing) {
+    const std::string options =
+        "Simulate=true, DriverSetup=Trace=false, TraceName=" + env.dir().file("off");
+    ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, options), S_OK);
+    ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(3), S_OK);
+    ASSERT_EQ(driver->Close(), S_OK);
+    EXPECT_FALSE(fs::exists(env.dir().path() / "off.xml"));
+}
+
+TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
+    emulator::Options options;
+    options.vxi11Port = -1;
+    options.hislipPort = -1;
+    emulator::Emulator instrument(options);
+    std::string error;
+    ASSERT_TRUE(instrument.Start(&error)) << error;
+    const std::string setup = "DriverSetup=Trace=true, TraceName=" + env.dir().file("io");
+    ASSERT_EQ(InitializeDriver(driver.get(), instrument.SocketResource(), false, false, setup), S_OK)
+        << ThreadErrorText();
+    ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(10.5), S_OK);
+    ASSERT_EQ(driver->Close(), S_OK);
+    instrument.Stop();
+
+    pugi::xml_document document;
+    const std::vector<pugi::xml_node> methods = Records(document, "io");
+    ASSERT_EQ(methods.size(), 3u);
+    // The identification query of Initialize: a string query, traced as "InstrPrintf".
+    EXPECT_STREQ(methods[0].attribute("Interface").value(), "CDriverIOManager");
+    EXPECT_STREQ(methods[0].attribute("Name").value(), "InstrPrintf");
+    Names parameters;
+    for (pugi::xml_node parameter : methods[0].children("Parameter"))
+        parameters.push_back(std::string(parameter.attribute("Name").value()) + "/" +
+                             parameter.attribute("Direction").value());
+    EXPECT_EQ(parameters, (Names{"strCommand/In", "bstrResult/Out", "cchDesired/In", "lTimeout/In"}));
+    EXPECT_EQ(Value(methods[0], "strCommand"), "*IDN?");
+    EXPECT_NE(Value(methods[0], "bstrResult").find("Q7310"), std::string::npos);
+    EXPECT_EQ(Value(methods[0], "cchDesired"), "1024");
+    EXPECT_EQ(Value(methods[0], "lTimeout"), "-2");
+
+    EXPECT_STREQ(methods[1].attribute("Name").value(), "put_Attenuation");
+    EXPECT_STREQ(methods[2].attribute("Interface").value(), "CDriverIOManager");
+    EXPECT_STREQ(methods[2].attribute("Name").value(), "InstrPrintCommand");
+    EXPECT_EQ(Value(methods[2], "strCommand"), "SENS:ATT:LEV 10.5");
+}
+
+}  // namespace
+}  // namespace ztv::test
