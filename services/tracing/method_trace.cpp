@@ -13,12 +13,22 @@
 namespace ztv {
 namespace {
 
-std::string TimeOfDay(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+// Calls come many to a second; the text of the last second is kept.
+const char* TimeOfDay(std::time_t when) {
+    thread_local std::time_t last = -1;
+    thread_local char text[16];
+    if (when != last) {
+        std::tm local{};
+        localtime_r(&when, &local);
+        std::strftime(text, sizeof text, "%H:%M:%S", &local);
+        last = when;
+    }
     return text;
+}
+
+long long ThreadId() {
+    thread_local const long long id = gettid();
+    return id;
 }
 
 // Only the seconds field of the elapsed time is kept: 75 seconds read "15".
@@ -77,8 +87,8 @@ void CMethodTrace::Open(CTraceOwner& owner, const char* iface, const char* membe
     record->method = root.append_child("Method");
     record->method.append_attribute("Name") = member;
     record->method.append_attribute("Interface") = iface;
-    record->method.append_attribute("StartTime") = TimeOfDay(record->start).c_str();
-    record->method.append_attribute("Thread") = static_cast<long long>(gettid());
+    record->method.append_attribute("StartTime") = TimeOfDay(record->start);
+    record->method.append_attribute("Thread") = ThreadId();
     std::size_t count = 0;
     for (const TraceArg& arg : args) {
         if (count++ == kMaxTracedArguments) break;
@@ -99,7 +109,7 @@ void CMethodTrace::Close() {
     if (owner.Generation() != record->generation) return;
     for (const auto& [parameter, arg] : record->outputs) WriteValue(parameter, DescribeValue(arg, record->elementLimit));
     const std::time_t end = owner.Now();
-    record->method.append_attribute("EndTime") = TimeOfDay(end).c_str();
+    record->method.append_attribute("EndTime") = TimeOfDay(end);
     record->method.append_attribute("ExecutionTime") = SecondsField(record->start, end).c_str();
     owner.SaveIfDue();
 }

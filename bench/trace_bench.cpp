@@ -1,0 +1,94 @@
+// What method tracing costs a member call, on a simulated property read
+// (IZentrava::get_Attenuation, answered from the value cache):
+//   SimulatedRead/TraceOff  the session traces nothing: one flag test per call
+//   SimulatedRead/TraceOn   every call appends a Method record to the document
+//   TraceHook/Idle          the hook alone, as members run it while tracing is off
+// Traced runs are bounded in iterations, since the whole trace stays in memory
+// until it is saved.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+
+#include "core/driver.h"
+#include "model/zentrava_interfaces.h"
+#include "services/tracing/method_trace.h"
+
+namespace {
+
+constexpr int kTracedIterations = 200000;
+
+// One simulated session; tracing into a scratch file when asked.
+class Session {
+public:
+    explicit Session(bool traced) {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        ztv::Zentrava::CreateInstance(IID_IIviDriver, reinterpret_cast<void**>(&driver_));
+        std::string options = "Simulate=true";
+        if (traced) {
+            file_ = std::filesystem::temp_directory_path() / ("ztv_trace_bench_" + std::to_string(getpid()));
+            options += ", DriverSetup=Trace=true, TraceSaveInterval=60, TraceName=" + file_.string();
+        }
+        BSTR resource = AnsiToBstr("GPIB0::1::INSTR");
+        BSTR text = AnsiToBstr(options);
+        ok_ = driver_ && SUCCEEDED(driver_->Initialize(resource, VARIANT_FALSE, VARIANT_FALSE, text)) &&
+              SUCCEEDED(driver_->QueryInterface(IID_IZentrava, reinterpret_cast<void**>(&root_))) &&
+              SUCCEEDED(root_->put_Attenuation(10.5));
+        SysFreeString(resource);
+        SysFreeString(text);
+    }
+    ~Session() {
+        if (root_) root_->Release();
+        if (driver_) {
+            driver_->Close();
+            driver_->Release();
+        }
+        if (!file_.empty()) std::filesystem::remove(file_.string() + ".xml");
+        CoUninitialize();
+    }
+    bool ok() const { return ok_; }
+    IZentrava* root() const { return root_; }
+
+private:
+    IIviDriver* driver_ = nullptr;
+    IZentrava* root_ = nullptr;
+    std::filesystem::path file_;
+    bool ok_ = false;
+};
+
+void SimulatedRead(benchmark::State& state, bool traced) {
+    Session session(traced);
+    if (!session.ok()) {
+        state.SkipWithError("cannot open a simulated session");
+        return;
+    }
+    double value = 0;
+    for (auto _ : state) {
+        session.root()->get_Attenuation(&value);
+        benchmark::DoNotOptimize(value);
+    }
+}
+
+void TraceOff(benchmark::State& state) { SimulatedRead(state, false); }
+void TraceOn(benchmark::State& state) { SimulatedRead(state, true); }
+
+void TraceHookIdle(benchmark::State& state) {
+    ztv::CTraceOwner owner;
+    double value = 0;
+    for (auto _ : state) {
+        ztv::CMethodTrace trace;
+        trace.Begin(&owner, "IZentrava", "get_Attenuation", {ztv::TraceArg::Out("val", &value)});
+        benchmark::DoNotOptimize(trace);
+    }
+}
+
+BENCHMARK(TraceOff)->Name("SimulatedRead/TraceOff");
+BENCHMARK(TraceOn)->Name("SimulatedRead/TraceOn")->Iterations(kTracedIterations);
+BENCHMARK(TraceHookIdle)->Name("TraceHook/Idle");
+
+}  // namespace
+
+BENCHMARK_MAIN();
