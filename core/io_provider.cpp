@@ -210,13 +210,24 @@ HRESULT CDriverIOProvider::FormattedFlushRead(LONG timeout) {
     return Transfer(timeout, false, [&] { return FlushRead(); });
 }
 
+// A formatted write that ends the message ends it like every command, with
+// the write terminator, so that transports without an END signal see the end.
 HRESULT CDriverIOProvider::FormattedWriteString(std::string_view text, bool flushAndEnd, LONG timeout) {
-    return Transfer(timeout, flushAndEnd, [&] { return WriteFormattedString(text, flushAndEnd); });
+    return Transfer(timeout, flushAndEnd, [&] {
+        if (!flushAndEnd) return WriteFormattedString(text, false);
+        std::string message(text);
+        if (!message.ends_with(writeTerminator_)) message += writeTerminator_;
+        return WriteFormattedString(message, true);
+    });
 }
 
 HRESULT CDriverIOProvider::FormattedWriteList(SAFEARRAY* values, bool flushAndEnd, LONG timeout) {
     if (!values) return E_POINTER;
-    return Transfer(timeout, flushAndEnd, [&] { return WriteFormattedList(values, flushAndEnd); });
+    return Transfer(timeout, flushAndEnd, [&] {
+        const HRESULT hr = WriteFormattedList(values, false);
+        if (FAILED(hr) || !flushAndEnd) return hr;
+        return WriteFormattedString(writeTerminator_, true);
+    });
 }
 
 }  // namespace ztv

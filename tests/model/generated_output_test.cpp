@@ -1,0 +1,81 @@
+// What the generator emitted agrees with the model data: the sizes that
+// tools/modelgen/count.py prints, the interface identifiers and the tables.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "core/member_call.h"
+#include "core/model_tables.h"
+#include "tests/model/model_session.h"
+
+namespace ztv::test {
+namespace {
+
+std::map<std::string, long> CountScript() {
+    std::map<std::string, long> sizes;
+    const std::string command = std::string(ZTV_PYTHON) + " " + ZTV_MODELGEN_COUNT + " " + ZTV_MODEL_DIR;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return sizes;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe)) {
+        char name[64];
+        long number = 0;
+        if (std::sscanf(line, "%63[a-z]: %ld", name, &number) == 2) sizes[name] = number;
+    }
+    pclose(pipe);
+    return sizes;
+}
+
+TEST(GeneratedOutput, SizesMatchTheCountScript) {
+    const auto sizes = CountScript();
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.at("interfaces"), static_cast<long>(engine::kModelSize.interfaces));
+    EXPECT_EQ(sizes.at("properties"), static_cast<long>(engine::kModelSize.properties));
+    EXPECT_EQ(sizes.at("methods"), static_cast<long>(engine::kModelSize.methods));
+    EXPECT_EQ(sizes.at("enums"), static_cast<long>(engine::kEnumTypeCount));
+    EXPECT_EQ(engine::kModelSize.interfaces, 187u);
+    EXPECT_EQ(engine::kModelSize.properties, 815u);
+    EXPECT_EQ(engine::kModelSize.methods, 355u);
+}
+
+TEST(GeneratedOutput, InterfaceIdsAreNameBased) {
+    EXPECT_EQ(IID_IZentrava, NameBasedGuid("IZentrava"));
+    EXPECT_EQ(IID_IZentravaTriggerOutput, NameBasedGuid("IZentravaTriggerOutput"));
+    EXPECT_EQ(IID_IZentravaUserMarker, NameBasedGuid("IZentravaUserMarker"));
+}
+
+TEST(GeneratedOutput, EveryRootInterfaceIsCarriedByTheDriverObject) {
+    const engine::NodeClassDesc& root = engine::kRootNodeClass;
+    ASSERT_GT(root.facetCount, 0u);
+    EXPECT_EQ(*root.facets[0].iid, IID_IZentrava) << "the default interface comes first";
+    IsolatedEnvironment env;
+    auto driver = NewDriver();
+    for (std::size_t i = 0; i < root.facetCount; ++i) {
+        void* itf = nullptr;
+        EXPECT_EQ(driver->QueryInterface(*root.facets[i].iid, &itf), S_OK) << i;
+        if (itf) static_cast<IUnknown*>(itf)->Release();
+    }
+    ASSERT_EQ(root.collectionCount, 7u);
+    LONG measurements = 0;
+    for (std::size_t i = 0; i < root.collectionCount; ++i) measurements += root.collections[i].count;
+    EXPECT_EQ(measurements, 20);
+}
+
+TEST(GeneratedOutput, EnumerationTablesCarryTokensAndRestrictions) {
+    int restricted = 0;
+    for (std::size_t i = 0; i < engine::kEnumTypeCount; ++i) {
+        const engine::EnumDesc& type = *engine::kEnumTypes[i];
+        for (std::uint16_t v = 0; v < type.count; ++v) restricted += type.values[v].q7310bOnly ? 1 : 0;
+        if (std::string(type.name) == "ZentravaMeasFormatUnitEnum") {
+            EXPECT_STREQ(engine::TokenOf(type, 4), "DBMH");
+            EXPECT_EQ(engine::ValueOfToken(type, "DBVH")->number, 5);
+            EXPECT_EQ(engine::ValueOfToken(type, "dbvh"), nullptr);
+        }
+    }
+    EXPECT_EQ(restricted, 3);
+}
+
+}  // namespace
+}  // namespace ztv::test
