@@ -5,6 +5,10 @@
 
 #include "platform/visa/visatype.h"
 
+/* Attribute identifiers, attribute values, the attribute accessors and the
+   function wrappers, generated from the driver's object model. */
+#include "Zentrava_generated.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif

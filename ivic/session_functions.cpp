@@ -3,17 +3,13 @@
 
 #include "core/ivi_interfaces.h"
 #include "include/Zentrava.h"
+#include "ivic/apartment.h"
 #include "ivic/call_frame.h"
 #include "services/driver_identity.h"
 
 using namespace ztv;
 
 namespace {
-
-bool JoinApartment() {
-    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return true;
-    return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-}
 
 ViStatus OpenSession(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViConstString optionString,
                      ViSession* vi) {

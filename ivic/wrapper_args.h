@@ -1,0 +1,181 @@
+// C arguments of the function wrappers in their COM form, and the frame that
+// calls one method: each argument object converts on construction, hands
+// the COM argument to the call, stores its results afterwards and frees what
+// it created.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "ivic/navigation.h"
+
+namespace ztv {
+
+class TextIn {
+public:
+    explicit TextIn(ViConstString text) : text_(AnsiToBstr(text ? text : "")) {}
+    TextIn(const TextIn&) = delete;
+    TextIn& operator=(const TextIn&) = delete;
+    ~TextIn() { SysFreeString(text_); }
+    BSTR com() const { return text_; }
+    ViStatus Store() const { return 0; }
+
+private:
+    BSTR text_;
+};
+
+// Element type and VARTYPE of the two array kinds.
+template <class T>
+constexpr VARTYPE kArrayVarType = std::is_same_v<T, double> ? VT_R8 : VT_UI1;
+
+// A one-dimensional, zero-based SAFEARRAY holding count elements of data.
+template <class T>
+SAFEARRAY* ArrayOf(ViInt32 count, const T* data) {
+    const ULONG n = data && count > 0 ? static_cast<ULONG>(count) : 0;
+    SAFEARRAY* array = SafeArrayCreateVector(kArrayVarType<T>, 0, n);
+    void* elements = nullptr;
+    if (array && n > 0 && SUCCEEDED(SafeArrayAccessData(array, &elements))) {
+        std::memcpy(elements, data, n * sizeof(T));
+        SafeArrayUnaccessData(array);
+    }
+    return array;
+}
+
+template <class T>
+class ArrayIn {
+public:
+    ArrayIn(ViInt32 count, const T* data) : array_(ArrayOf(count, data)) {}
+    ArrayIn(const ArrayIn&) = delete;
+    ArrayIn& operator=(const ArrayIn&) = delete;
+    ~ArrayIn() { SafeArrayDestroy(array_); }
+    SAFEARRAY* com() const { return array_; }
+    ViStatus Store() const { return 0; }
+
+private:
+    SAFEARRAY* array_;
+};
+
+// (size, buffer, actual size): as many elements as fit are copied, the
+// actual size is always the result's full length.
+template <class T>
+class ArrayOut {
+public:
+    ArrayOut(ViInt32 bufferSize, T* data, ViInt32* actualSize)
+        : bufferSize_(bufferSize), data_(data), actualSize_(actualSize) {}
+    ArrayOut(const ArrayOut&) = delete;
+    ArrayOut& operator=(const ArrayOut&) = delete;
+    ~ArrayOut() { SafeArrayDestroy(array_); }
+    SAFEARRAY** com() { return &array_; }
+
+    ViStatus Store() const {
+        const ViInt32 n = Length();
+        ViStatus copied = 0;
+        if (!data_) {
+            copied = kIviCGenericFailure;
+        } else if (n > 0 && bufferSize_ > 0) {
+            void* elements = nullptr;
+            if (SUCCEEDED(SafeArrayAccessData(array_, &elements))) {
+                std::memcpy(data_, elements, static_cast<std::size_t>(std::min(n, bufferSize_)) * sizeof(T));
+                SafeArrayUnaccessData(array_);
+            }
+        }
+        ViStatus counted = kIviCGenericFailure;
+        if (actualSize_) {
+            *actualSize_ = n;
+            counted = 0;
+        }
+        return copied != 0 ? copied : counted;
+    }
+
+protected:
+    SAFEARRAY* array_ = nullptr;
+
+private:
+    ViInt32 Length() const {
+        LONG lower = 0, upper = -1;
+        if (!array_ || FAILED(SafeArrayGetLBound(array_, 1, &lower)) || FAILED(SafeArrayGetUBound(array_, 1, &upper)))
+            return 0;
+        return std::max<ViInt32>(0, upper - lower + 1);
+    }
+
+    ViInt32 bufferSize_;
+    T* data_;
+    ViInt32* actualSize_;
+};
+
+// The caller's first BufferSize bytes go in; the result comes back like an
+// array result into the same buffer.
+class BytesInOut : public ArrayOut<ViByte> {
+public:
+    BytesInOut(ViInt32 bufferSize, ViByte* data, ViInt32* actualSize) : ArrayOut(bufferSize, data, actualSize) {
+        array_ = ArrayOf(bufferSize, data);
+    }
+};
+
+class RealInOut {
+public:
+    explicit RealInOut(ViReal64* value) : target_(value), value_(value ? *value : 0.0) {}
+    double* com() { return &value_; }
+    ViStatus Store() const {
+        if (!target_) return kIviCGenericFailure;
+        *target_ = value_;
+        return 0;
+    }
+
+private:
+    ViReal64* target_;
+    double value_;
+};
+
+class IntegerOut {
+public:
+    explicit IntegerOut(ViInt32* value) : target_(value) {}
+    LONG* com() { return &value_; }
+    ViStatus Store() const {
+        if (!target_) return kIviCGenericFailure;
+        *target_ = value_;
+        return 0;
+    }
+
+private:
+    ViInt32* target_;
+    LONG value_ = 0;
+};
+
+class TextOut {
+public:
+    TextOut(ViInt32 bufferSize, ViChar* buffer) : bufferSize_(bufferSize), buffer_(buffer) {}
+    TextOut(const TextOut&) = delete;
+    TextOut& operator=(const TextOut&) = delete;
+    ~TextOut() { SysFreeString(text_); }
+    BSTR* com() { return &text_; }
+    ViStatus Store() const { return StoreText(text_, bufferSize_, buffer_); }
+
+private:
+    ViInt32 bufferSize_;
+    ViChar* buffer_;
+    BSTR text_ = nullptr;
+};
+
+inline ViStatus FirstNonZero(ViStatus first, ViStatus next) { return first != 0 ? first : next; }
+
+// How a successful call's own warning combines with the status of storing
+// its outputs.
+enum class CallWarning { Kept, Replaced };
+
+// call(IUnknown* owner) makes the COM call; after success every argument
+// stores its results, all of them, and the first non-zero store status counts.
+template <CallWarning warning = CallWarning::Kept, class Call, class... Args>
+ViStatus InvokeMember(ViSession vi, ViConstString selector, const OwnerPath& path, Call&& call, Args&... args) {
+    return OnOwner(vi, selector, path, [&](IUnknown* owner) {
+        const HRESULT hr = call(owner);
+        const ViStatus status = TranslateStatus(vi, hr);
+        if (FAILED(hr)) return status;
+        ViStatus stored = 0;
+        ((stored = FirstNonZero(stored, args.Store())), ...);
+        return warning == CallWarning::Kept ? CallOrStore(status, stored) : stored;
+    });
+}
+
+}  // namespace ztv

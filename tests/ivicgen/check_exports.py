@@ -1,0 +1,30 @@
+"""Checks that the library exports exactly the Ztv_ functions the object model lists.
+
+    python3 check_exports.py LIBRARY MODEL_DIR
+"""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "modelgen"))
+
+from model import load  # noqa: E402
+
+
+def main():
+    library, model_dir = sys.argv[1:3]
+    listing = subprocess.run(["nm", "-D", "--defined-only", library], check=True, capture_output=True, text=True)
+    exported = {line.split()[-1] for line in listing.stdout.splitlines()
+                if line.split() and line.split()[-1].startswith("Ztv_") and line.split()[-2] in ("T", "W")}
+    wanted = set(load(model_dir).exports)
+    for name in sorted(wanted - exported):
+        print("missing export:", name)
+    for name in sorted(exported - wanted):
+        print("unexpected export:", name)
+    print("%d Ztv_ exports, %d in the model" % (len(exported), len(wanted)))
+    return 0 if exported == wanted else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

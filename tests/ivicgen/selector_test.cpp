@@ -1,0 +1,26 @@
+// Splitting repeated-capability selectors into levels.
+#include <gtest/gtest.h>
+
+#include "ivic/selector.h"
+
+namespace ztv {
+namespace {
+
+TEST(IviCSelector, SplitsAtColonsAndSkipsEmptyPieces) {
+    using Levels = std::vector<std::string>;
+    const std::pair<const char*, Levels> cases[] = {
+        {nullptr, {}},
+        {"", {}},
+        {":::", {}},
+        {"Measurement2", {"Measurement2"}},
+        {"Measurement2:Marker3", {"Measurement2", "Marker3"}},
+        {"::Measurement2::Marker3::", {"Measurement2", "Marker3"}},
+        {" measurement2 : MARKER3", {" measurement2 ", " MARKER3"}},  // the collections trim and fold case
+        {"a:b:c", {"a", "b", "c"}},
+        {"Measurement1,Marker2", {"Measurement1,Marker2"}},
+    };
+    for (const auto& [selector, levels] : cases) EXPECT_EQ(SelectorLevels(selector), levels) << (selector ? selector : "null");
+}
+
+}  // namespace
+}  // namespace ztv
