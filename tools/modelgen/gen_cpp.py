@@ -11,6 +11,7 @@ do not trigger recompilation):
   zentrava_facets.h, zentrava_facets_<group>.cpp   descriptors and interface facets
   zentrava_node_classes.cpp                 node classes, collections, model size
   sources.txt                               the .cpp files above, for the build
+  zentrava_sweep.cpp                        every generic property, for the tests only
 and the type library description given by --typelib.
 """
 
@@ -24,6 +25,7 @@ from count import counts  # noqa: E402
 from gen_common import group_of  # noqa: E402
 from gen_members import GenError, custom_declarations, facets_source  # noqa: E402
 from gen_public import enums_header, interfaces_header  # noqa: E402
+from gen_sweep import sweep_source  # noqa: E402
 from gen_tables import (enum_tables_header, enum_tables_source, facets_header, iids_source,  # noqa: E402
                         node_classes_source)
 from gen_typelib import typelib_xml  # noqa: E402
@@ -64,6 +66,7 @@ def generate(model, inherent_typelib):
         model, (size["interfaces"], size["properties"], size["methods"]))
     sources = sorted(name for name in files if name.endswith(".cpp"))
     files["sources.txt"] = "".join(name + "\n" for name in sources)
+    files["zentrava_sweep.cpp"] = sweep_source(model)
     return files, typelib_xml(model, inherent_typelib)
 
 
