@@ -31,10 +31,16 @@ TEST_F(IviSessionError, SetGetAndClear) {
     EXPECT_EQ(code, static_cast<ViStatus>(0xBFFA000C));
     EXPECT_STREQ(text, "Attribute not recognized.");
 
-    // Reading does not consume the record.
-    ASSERT_EQ(IviSession_GetError(vi_, sizeof text, nullptr, text), VI_SUCCESS);
-    EXPECT_STREQ(text, "Attribute not recognized.");
+    // Reading with a buffer hands the record over; asking only for the size does not.
+    ASSERT_EQ(IviSession_GetError(vi_, sizeof text, &code, text), VI_SUCCESS);
+    EXPECT_EQ(code, VI_SUCCESS);
+    EXPECT_STREQ(text, "");
+    IviSession_SetError(vi_, 3, "kept");
+    EXPECT_EQ(IviSession_GetError(vi_, 0, &code, nullptr), 5);
+    ASSERT_EQ(IviSession_GetError(vi_, sizeof text, &code, text), VI_SUCCESS);
+    EXPECT_STREQ(text, "kept");
 
+    IviSession_SetError(vi_, 4, "cleared");
     ASSERT_EQ(IviSession_ClearError(vi_), VI_SUCCESS);
     ASSERT_EQ(IviSession_GetError(vi_, sizeof text, &code, text), VI_SUCCESS);
     EXPECT_EQ(code, VI_SUCCESS);
