@@ -108,7 +108,7 @@ CChildNode::CChildNode(const NodeClassDesc& cls, Zentrava& root, CObjectNode& pa
       root_(&root),
       parent_(&parent),
       name_(PhysicalNameOf(cls, index)),
-      io_(root.Provider(), errors_) {}
+      io_(root.Provider(), errors_, &root.Tracer()) {}
 
 CChildNode::~CChildNode() = default;
 

@@ -38,7 +38,7 @@ std::string FormatCommandV(const char* format, va_list args);
 class CDriverIOManager : public CInstrumentCommandManager {
 public:
     // The tracer is the root's, shared by every node of the session.
-    CDriverIOManager(CDriverIOProvider& io, const CErrorManager& errors, CTraceOwner* tracer = nullptr)
+    CDriverIOManager(CDriverIOProvider& io, const CErrorManager& errors, CTraceOwner* tracer)
         : io_(io), errors_(errors), tracer_(tracer) {}
 
     CDriverIOProvider& Provider() { return io_; }

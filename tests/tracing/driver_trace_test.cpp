@@ -132,12 +132,17 @@ TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
     ASSERT_EQ(InitializeDriver(driver.get(), instrument.SocketResource(), false, false, setup), S_OK)
         << ThreadErrorText();
     ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(10.5), S_OK);
+    // A measurement's commands go through its own pipeline, into the same trace.
+    Ref<IZentravaPNMeasurement> measurement;
+    Bstr first("Measurement1");
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    ASSERT_EQ(measurement->put_PersistenceEnabled(VARIANT_TRUE), S_OK);
     ASSERT_EQ(driver->Close(), S_OK);
     instrument.Stop();
 
     pugi::xml_document document;
     const std::vector<pugi::xml_node> methods = Records(document, "io");
-    ASSERT_EQ(methods.size(), 3u);
+    ASSERT_EQ(methods.size(), 6u);
     // The identification query of Initialize: a string query, traced as "InstrPrintf".
     EXPECT_STREQ(methods[0].attribute("Interface").value(), "CDriverIOManager");
     EXPECT_STREQ(methods[0].attribute("Name").value(), "InstrPrintf");
@@ -155,6 +160,12 @@ TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
     EXPECT_STREQ(methods[2].attribute("Interface").value(), "CDriverIOManager");
     EXPECT_STREQ(methods[2].attribute("Name").value(), "InstrPrintCommand");
     EXPECT_EQ(Value(methods[2], "strCommand"), "SENS:ATT:LEV 10.5");
+
+    EXPECT_STREQ(methods[3].attribute("Name").value(), "get_Item");
+    EXPECT_STREQ(methods[4].attribute("Interface").value(), "IZentravaPNMeasurement");
+    EXPECT_EQ(Value(methods[4], "val"), "true");
+    EXPECT_STREQ(methods[5].attribute("Name").value(), "InstrPrintCommand");
+    EXPECT_EQ(Value(methods[5], "strCommand").rfind(" 1"), Value(methods[5], "strCommand").size() - 2);
 }
 
 }  // namespace
