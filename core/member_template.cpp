@@ -76,46 +76,54 @@ HRESULT ReadBooleanBody(MemberCall& call, VARIANT_BOOL* val) {
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL* val) {
-    MemberCall call(node, d);
-    const HRESULT hr = GetterPrologue<VARIANT_BOOL>(call, val, VARIANT_TRUE);
-    return FAILED(hr) ? hr : ReadBooleanBody(call, val);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const HRESULT hr = GetterPrologue<VARIANT_BOOL>(call, val, VARIANT_TRUE);
+        return FAILED(hr) ? hr : ReadBooleanBody(call, val);
+    });
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, LONG* val) {
-    MemberCall call(node, d);
-    HRESULT hr = GetterPrologue<LONG>(call, val, 0);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) {
-        SimulatedRead(call, val, static_cast<LONG>(d.simNumber));
-        return S_OK;
-    }
-    CurrentCommand current(call.IO(), call.Command(0));
-    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = GetterPrologue<LONG>(call, val, 0);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) {
+            SimulatedRead(call, val, static_cast<LONG>(d.simNumber));
+            return S_OK;
+        }
+        CurrentCommand current(call.IO(), call.Command(0));
+        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    });
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, double* val) {
-    MemberCall call(node, d);
-    HRESULT hr = GetterPrologue<double>(call, val, 0.0);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) {
-        SimulatedRead(call, val, d.simNumber);
-        return S_OK;
-    }
-    CurrentCommand current(call.IO(), call.Command(0));
-    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = GetterPrologue<double>(call, val, 0.0);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) {
+            SimulatedRead(call, val, d.simNumber);
+            return S_OK;
+        }
+        CurrentCommand current(call.IO(), call.Command(0));
+        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    });
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, BSTR* val) {
-    MemberCall call(node, d);
-    HRESULT hr = GetterPrologue<BSTR>(call, val, nullptr);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) {
-        if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
-        *val = AnsiToBstr(d.simText ? d.simText : "");
-        return *val ? S_OK : E_OUTOFMEMORY;
-    }
-    CurrentCommand current(call.IO(), call.Command(0));
-    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = GetterPrologue<BSTR>(call, val, nullptr);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) {
+            if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
+            *val = AnsiToBstr(d.simText ? d.simText : "");
+            return *val ? S_OK : E_OUTOFMEMORY;
+        }
+        CurrentCommand current(call.IO(), call.Command(0));
+        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+    });
 }
 
 HRESULT ReadEnumBody(MemberCall& call, LONG* val) {
@@ -134,67 +142,79 @@ HRESULT ReadEnumBody(MemberCall& call, LONG* val) {
 }
 
 HRESULT GetEnumNumber(CObjectNode& node, const MemberDesc& d, LONG* val, bool hasOutput) {
-    MemberCall call(node, d);
-    const HRESULT hr = GetterPrologue<LONG>(call, hasOutput ? val : nullptr, 0);
-    return FAILED(hr) ? hr : ReadEnumBody(call, val);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const HRESULT hr = GetterPrologue<LONG>(call, hasOutput ? val : nullptr, 0);
+        return FAILED(hr) ? hr : ReadEnumBody(call, val);
+    });
 }
 
 // ---- setters ----------------------------------------------------------------------
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::InBoolean(d.param, val)};
-    const HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) return SimulatedWrite(call, val);
-    return SendSetting(call, CommandArg::Text(val ? "1" : "0"));
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::InBoolean(d.param, val)};
+        const HRESULT hr = SetterPrologue(call, traced);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) return SimulatedWrite(call, val);
+        return SendSetting(call, CommandArg::Text(val ? "1" : "0"));
+    });
 }
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::In(d.param, val)};
-    const HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) return SimulatedWrite(call, val);
-    return SendSetting(call, CommandArg::Integer(val));
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::In(d.param, val)};
+        const HRESULT hr = SetterPrologue(call, traced);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) return SimulatedWrite(call, val);
+        return SendSetting(call, CommandArg::Integer(val));
+    });
 }
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::In(d.param, val)};
-    const HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) return SimulatedWrite(call, val);
-    return SendSetting(call, CommandArg::Real(val));
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::In(d.param, val)};
+        const HRESULT hr = SetterPrologue(call, traced);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) return SimulatedWrite(call, val);
+        return SendSetting(call, CommandArg::Real(val));
+    });
 }
 
 HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::In(d.param, val)};
-    const HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) {
-        if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
-        return S_OK;
-    }
-    const CommandArg args[] = {CommandArg::Text(WideToAnsi(val))};
-    return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::In(d.param, val)};
+        const HRESULT hr = SetterPrologue(call, traced);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) {
+            if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
+            return S_OK;
+        }
+        const CommandArg args[] = {CommandArg::Text(WideToAnsi(val))};
+        return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+    });
 }
 
 HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::In(d.param, val)};
-    HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr)) return hr;
-    if (d.enumType->hasRestrictedValues) {
-        hr = call.CheckAccepted(*d.enumType, val, d.param);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::In(d.param, val)};
+        HRESULT hr = SetterPrologue(call, traced);
         if (FAILED(hr)) return hr;
-    }
-    if (call.Simulating()) return SimulatedWrite(call, val);
-    const char* token = TokenOf(*d.enumType, val);
-    if (!token) return S_OK;  // a value without a token has nothing to send
-    const CommandArg args[] = {CommandArg::Text(token)};
-    return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+        if (d.enumType->hasRestrictedValues) {
+            hr = call.CheckAccepted(*d.enumType, val, d.param);
+            if (FAILED(hr)) return hr;
+        }
+        if (call.Simulating()) return SimulatedWrite(call, val);
+        const char* token = TokenOf(*d.enumType, val);
+        if (!token) return S_OK;  // a value without a token has nothing to send
+        const CommandArg args[] = {CommandArg::Text(token)};
+        return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+    });
 }
 
 // ---- methods ----------------------------------------------------------------------
@@ -228,19 +248,21 @@ CommandArg Arg(const char* name, double value) { return Named(CommandArg::Real(v
 CommandArg Arg(const char* name, BSTR value) { return Named(CommandArg::Text(WideToAnsi(value)), name); }
 
 HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_list<CommandArg> args) {
-    MemberCall call(node, d);
-    std::array<TraceArg, kMaxTracedArguments> traced{};
-    std::size_t count = 0;
-    for (const CommandArg& arg : args)
-        if (count < traced.size()) traced[count++] = Traced(arg);
-    HRESULT hr = SetterPrologue(call, std::span<const TraceArg>(traced.data(), count));
-    if (FAILED(hr) || call.Simulating()) return hr;
-    if (args.size() > 0) return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
-    for (std::size_t i = 0; i < d.commandCount && SUCCEEDED(hr); ++i) {
-        CurrentCommand current(call.IO(), call.Command(i));
-        hr = call.IO().InstrPrintCommand();
-    }
-    return hr;
+    return Guarded([&] {
+        MemberCall call(node, d);
+        std::array<TraceArg, kMaxTracedArguments> traced{};
+        std::size_t count = 0;
+        for (const CommandArg& arg : args)
+            if (count < traced.size()) traced[count++] = Traced(arg);
+        HRESULT hr = SetterPrologue(call, std::span<const TraceArg>(traced.data(), count));
+        if (FAILED(hr) || call.Simulating()) return hr;
+        if (args.size() > 0) return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+        for (std::size_t i = 0; i < d.commandCount && SUCCEEDED(hr); ++i) {
+            CurrentCommand current(call.IO(), call.Command(i));
+            hr = call.IO().InstrPrintCommand();
+        }
+        return hr;
+    });
 }
 
 HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal) {
@@ -255,109 +277,121 @@ HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal) {
 }
 
 HRESULT ReadArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY** pVal) {
-    MemberCall call(node, d);
-    HRESULT hr = GetterPrologue<SAFEARRAY*>(call, pVal, nullptr);
-    if (FAILED(hr)) return hr;
-    if (call.Simulating()) {
-        SAFEARRAY* zeros = SafeArrayCreateVector(VT_R8, 0, kSimulatedArrayLength);
-        if (!zeros) return E_OUTOFMEMORY;
-        *pVal = zeros;
-        return S_OK;
-    }
-    const bool ascii = d.commandCount > 1 && kAsciiFormat == d.commands[0];
-    return ReadArrayBody(call, ascii ? 1 : 0, pVal);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = GetterPrologue<SAFEARRAY*>(call, pVal, nullptr);
+        if (FAILED(hr)) return hr;
+        if (call.Simulating()) {
+            SAFEARRAY* zeros = SafeArrayCreateVector(VT_R8, 0, kSimulatedArrayLength);
+            if (!zeros) return E_OUTOFMEMORY;
+            *pVal = zeros;
+            return S_OK;
+        }
+        const bool ascii = d.commandCount > 1 && kAsciiFormat == d.commands[0];
+        return ReadArrayBody(call, ascii ? 1 : 0, pVal);
+    });
 }
 
 HRESULT WriteArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY* val) {
-    MemberCall call(node, d);
-    const TraceArg traced[] = {TraceArg::In(d.param, val)};
-    HRESULT hr = SetterPrologue(call, traced);
-    if (FAILED(hr) || call.Simulating()) return hr;
-    if (!val) return call.NullPointer(d.param);
-    std::size_t next = 0;
-    if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
-        hr = call.IO().InstrWrite(call.Command(next++), kCurrentTimeout);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        const TraceArg traced[] = {TraceArg::In(d.param, val)};
+        HRESULT hr = SetterPrologue(call, traced);
+        if (FAILED(hr) || call.Simulating()) return hr;
+        if (!val) return call.NullPointer(d.param);
+        std::size_t next = 0;
+        if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
+            hr = call.IO().InstrWrite(call.Command(next++), kCurrentTimeout);
+            if (FAILED(hr)) return hr;
+        }
+        if (d.items > 0) {
+            // Tables the instrument counts in items of several values: the item
+            // count goes first, and the values must fill whole items.
+            LONG lower = 0, upper = -1;
+            SafeArrayGetLBound(val, 1, &lower);
+            SafeArrayGetUBound(val, 1, &upper);
+            const LONG length = upper - lower + 1;
+            if (length % d.items != 0) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+            const CommandArg count[] = {CommandArg::Integer(length / d.items)};
+            hr = call.IO().InstrWrite(call.Command(next++, count), kCurrentTimeout);
+            if (FAILED(hr)) return hr;
+        }
+        CDriverIOProvider& io = call.IO().Provider();
+        hr = io.FormattedWriteString(call.Command(next), false, kArrayWriteTimeout);
         if (FAILED(hr)) return hr;
-    }
-    if (d.items > 0) {
-        // Tables the instrument counts in items of several values: the item
-        // count goes first, and the values must fill whole items.
-        LONG lower = 0, upper = -1;
-        SafeArrayGetLBound(val, 1, &lower);
-        SafeArrayGetUBound(val, 1, &upper);
-        const LONG length = upper - lower + 1;
-        if (length % d.items != 0) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
-        const CommandArg count[] = {CommandArg::Integer(length / d.items)};
-        hr = call.IO().InstrWrite(call.Command(next++, count), kCurrentTimeout);
-        if (FAILED(hr)) return hr;
-    }
-    CDriverIOProvider& io = call.IO().Provider();
-    hr = io.FormattedWriteString(call.Command(next), false, kArrayWriteTimeout);
-    if (FAILED(hr)) return hr;
-    return io.FormattedWriteList(val, true, kArrayWriteTimeout);
+        return io.FormattedWriteList(val, true, kArrayWriteTimeout);
+    });
 }
 
 // ---- children and collections -----------------------------------------------------
 
 HRESULT GetChild(CObjectNode& node, const MemberDesc& d, void** val) {
-    MemberCall call(node, d);
-    if (!val) return call.NullPointer(d.param);
-    *val = nullptr;
-    call.Trace({TraceArg::OutInterface(d.param, val)});
-    const HRESULT hr = call.CheckModel();
-    if (FAILED(hr)) return hr;
-    if (d.select) SelectShared(d.select);
-    return node.QueryFacet(*d.target, val);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        if (!val) return call.NullPointer(d.param);
+        *val = nullptr;
+        call.Trace({TraceArg::OutInterface(d.param, val)});
+        const HRESULT hr = call.CheckModel();
+        if (FAILED(hr)) return hr;
+        if (d.select) SelectShared(d.select);
+        return node.QueryFacet(*d.target, val);
+    });
 }
 
 HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
-    MemberCall call(node, d);
-    HRESULT hr = call.CheckModel();
-    if (FAILED(hr)) return hr;
-    if (!val) return E_POINTER;
-    *val = nullptr;
-    call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
-    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
-    if (!collection) return E_UNEXPECTED;
-    const std::string wanted(TrimWhite(WideToAnsi(name)));
-    CChildNode* found = nullptr;
-    if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front();
-    for (CChildNode* child : collection->instances) {
-        if (found) break;
-        if (EqualsIgnoreCase(wanted, child->PhysicalName())) found = child;
-    }
-    if (!found) return call.Errors().ReportError(IDS_E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
-    *val = found->DefaultInterface();
-    found->AddRef();
-    return S_OK;
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = call.CheckModel();
+        if (FAILED(hr)) return hr;
+        if (!val) return E_POINTER;
+        *val = nullptr;
+        call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
+        const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+        if (!collection) return E_UNEXPECTED;
+        const std::string wanted(TrimWhite(WideToAnsi(name)));
+        CChildNode* found = nullptr;
+        if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front();
+        for (CChildNode* child : collection->instances) {
+            if (found) break;
+            if (EqualsIgnoreCase(wanted, child->PhysicalName())) found = child;
+        }
+        if (!found) return call.Errors().ReportError(IDS_E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
+        *val = found->DefaultInterface();
+        found->AddRef();
+        return S_OK;
+    });
 }
 
 HRESULT GetCount(CObjectNode& node, const MemberDesc& d, LONG* val) {
-    MemberCall call(node, d);
-    HRESULT hr = call.RequireInitialized();
-    if (SUCCEEDED(hr)) hr = call.CheckModel();
-    if (FAILED(hr)) return hr;
-    if (!val) return E_POINTER;
-    call.Trace({TraceArg::Out(d.param, val)});
-    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
-    if (!collection) return E_UNEXPECTED;
-    *val = static_cast<LONG>(collection->instances.size());
-    return S_OK;
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = call.RequireInitialized();
+        if (SUCCEEDED(hr)) hr = call.CheckModel();
+        if (FAILED(hr)) return hr;
+        if (!val) return E_POINTER;
+        call.Trace({TraceArg::Out(d.param, val)});
+        const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+        if (!collection) return E_UNEXPECTED;
+        *val = static_cast<LONG>(collection->instances.size());
+        return S_OK;
+    });
 }
 
 HRESULT GetName(CObjectNode& node, const MemberDesc& d, LONG index, BSTR* val) {
-    MemberCall call(node, d);
-    HRESULT hr = call.RequireInitialized();
-    if (SUCCEEDED(hr)) hr = call.CheckModel();
-    if (FAILED(hr)) return hr;
-    if (!val) return E_POINTER;
-    call.Trace({TraceArg::In("Index", index), TraceArg::Out(d.param, val)});
-    const CObjectNode::Collection* collection = node.FindCollection(d.collection);
-    if (!collection) return E_UNEXPECTED;
-    if (index < 1 || index > static_cast<LONG>(collection->instances.size()))
-        return call.Errors().ReportInvalidValueError(d.name, "Index", index);
-    *val = AnsiToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());
-    return *val ? S_OK : E_OUTOFMEMORY;
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = call.RequireInitialized();
+        if (SUCCEEDED(hr)) hr = call.CheckModel();
+        if (FAILED(hr)) return hr;
+        if (!val) return E_POINTER;
+        call.Trace({TraceArg::In("Index", index), TraceArg::Out(d.param, val)});
+        const CObjectNode::Collection* collection = node.FindCollection(d.collection);
+        if (!collection) return E_UNEXPECTED;
+        if (index < 1 || index > static_cast<LONG>(collection->instances.size()))
+            return call.Errors().ReportInvalidValueError(d.name, "Index", index);
+        *val = AnsiToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());
+        return *val ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 }  // namespace ztv::engine

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <new>
 #include <string>
 
 #include "core/command_text.h"
@@ -13,6 +14,18 @@
 #include "core/model_desc.h"
 
 namespace ztv::engine {
+
+// No exception leaves a member: lack of memory becomes E_OUTOFMEMORY.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
 
 // Plain properties.
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL* val);
@@ -89,24 +102,26 @@ HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal);
 template <class Body>
 HRESULT RunCustom(CObjectNode& node, const MemberDesc& d, std::initializer_list<const void*> outputs,
                   std::initializer_list<LONG> restricted, Body&& body) {
-    MemberCall call(node, d);
-    HRESULT hr = call.RequireInitialized();
-    if (FAILED(hr)) return hr;
-    std::size_t i = 0;
-    for (const void* output : outputs) {
-        if (!output) return call.NullPointer(d.outputs[i].name);
-        ++i;
-    }
-    call.Trace();
-    hr = call.CheckModel();
-    if (FAILED(hr)) return hr;
-    i = 0;
-    for (LONG value : restricted) {
-        const ParamCheck& check = d.restricted[i++];
-        hr = call.CheckAccepted(*check.enumType, value, check.name);
+    return Guarded([&] {
+        MemberCall call(node, d);
+        HRESULT hr = call.RequireInitialized();
         if (FAILED(hr)) return hr;
-    }
-    return body(call);
+        std::size_t i = 0;
+        for (const void* output : outputs) {
+            if (!output) return call.NullPointer(d.outputs[i].name);
+            ++i;
+        }
+        call.Trace();
+        hr = call.CheckModel();
+        if (FAILED(hr)) return hr;
+        i = 0;
+        for (LONG value : restricted) {
+            const ParamCheck& check = d.restricted[i++];
+            hr = call.CheckAccepted(*check.enumType, value, check.name);
+            if (FAILED(hr)) return hr;
+        }
+        return body(call);
+    });
 }
 
 }  // namespace ztv::engine
