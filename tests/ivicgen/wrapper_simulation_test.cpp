@@ -162,8 +162,9 @@ TEST_F(IviCWrappers, StatusRegisterAndDirectIo) {
     // No I/O while simulating.
     const ViStatus written = Ztv_SystemWrite(vi, "*CLS");
     EXPECT_LT(written, 0);
-    EXPECT_EQ(LastError(vi).first, written);
-    EXPECT_FALSE(LastError(vi).second.empty());
+    const auto [code, text] = LastError(vi);
+    EXPECT_EQ(code, written);
+    EXPECT_FALSE(text.empty());
     char reply[8];
     ViInt32 count = -1;
     EXPECT_LT(Ztv_SystemRead(vi, sizeof reply, reply, &count), 0);
