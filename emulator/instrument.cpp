@@ -347,7 +347,20 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     return Answer(FormatList(Statistics(MeasuredTrace(trace->app, trace->trace, points).y)));
   }
   if (EndsWith(nodes, {"FUNC", "INT", "DATA"}) || EndsWith(nodes, {"FUNC", "INT", "MEM"})) {
-    return Answer(FormatList(IntegratedNoise(MeasuredTrace(trace->app, trace->trace, points), 1e3, 1e7)));
+    // The integration range is the X band marker's, 1 kHz to 10 MHz until one is set.
+    const std::vector<std::string> trace3(nodes.begin(), nodes.end() - 3);
+    const std::vector<double> start = StoredNumbers(trace3, {"BDM", "X", "STAR"});
+    const std::vector<double> stop = StoredNumbers(trace3, {"BDM", "X", "STOP"});
+    double from = start.empty() ? 1e3 : start[0], to = stop.empty() ? 1e7 : stop[0];
+    if (to <= from) std::swap(from, to);
+    return Answer(FormatList(MeasuredIntegral(trace->app, trace->trace, points, from, to)));
+  }
+  if (EndsWith(nodes, {"LIM", "FAIL"})) {
+    const std::vector<std::string> trace2(nodes.begin(), nodes.end() - 2);
+    bool fails = LimitFails(MeasuredTrace(trace->app, trace->trace, points),
+                            StoredNumbers(trace2, {"LIM", "UPP", "SEGM", "DATA"}),
+                            StoredNumbers(trace2, {"LIM", "LOW", "SEGM", "DATA"}));
+    return Answer(fails ? "1" : "0");
   }
   if (EndsWith(nodes, {"FUNC", "AVAR", "DATA"}) || EndsWith(nodes, {"FUNC", "AVAR", "MEM"})) {
     std::vector<double> args = Numbers(unit.params);
@@ -369,6 +382,13 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     return Answer(FormatReal(Interpolate(measured, at ? *at : measured.x.front())));
   }
   return std::nullopt;
+}
+
+std::vector<double> Instrument::StoredNumbers(std::vector<std::string> nodes,
+                                              std::initializer_list<const char*> tail) const {
+  nodes.insert(nodes.end(), tail.begin(), tail.end());
+  std::optional<std::string> text = Setting(scpi::JoinNodes(nodes));
+  return text ? Numbers(*text) : std::vector<double>{};
 }
 
 std::string Instrument::ListReplyLocked(const std::vector<double>& values) const {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,6 +105,8 @@ class Instrument {
   void SettleOperationLocked();
   void ResetLocked();
   std::string ListReplyLocked(const std::vector<double>& values) const;
+  // The numbers stored under `nodes` followed by `tail`; empty when unset.
+  std::vector<double> StoredNumbers(std::vector<std::string> nodes, std::initializer_list<const char*> tail) const;
   std::string LearnStringLocked() const;
   void RestoreLocked(std::string_view state);
 

@@ -275,18 +275,51 @@ std::vector<double> Statistics(const std::vector<double>& y) {
   return {mean, std::sqrt(squares / static_cast<double>(y.size())), *hi - *lo};
 }
 
-std::vector<double> IntegratedNoise(const Trace& pn, double startHz, double stopHz) {
-  double power = 0.0, fm = 0.0;
+namespace {
+
+// Integrated noise (dBc), range, RMS phase, jitter and residual FM from the
+// single-sideband power and its f²-weighted sum.
+std::vector<double> IntegralResults(double power, double fmWeighted, double rangeHz) {
+  double rad = std::sqrt(2.0 * power);
+  return {Db(std::max(power, 1e-300)), rangeHz, rad, rad * 180.0 / std::numbers::pi,
+          rad / (2.0 * std::numbers::pi * kCarrierHz), std::sqrt(2.0 * fmWeighted)};
+}
+
+// Adds the trapezoid integrals of L(f) and L(f)·f² between the offsets.
+void Accumulate(const Trace& pn, double startHz, double stopHz, double* power, double* fm) {
   for (std::size_t i = 1; i < pn.x.size(); ++i) {
     double a = std::max(pn.x[i - 1], startHz), b = std::min(pn.x[i], stopHz);
     if (b <= a) continue;
     double la = Linear(Interpolate(pn, a)), lb = Linear(Interpolate(pn, b));
-    power += 0.5 * (la + lb) * (b - a);
-    fm += 0.5 * (la * a * a + lb * b * b) * (b - a);
+    *power += 0.5 * (la + lb) * (b - a);
+    *fm += 0.5 * (la * a * a + lb * b * b) * (b - a);
   }
-  double rad = std::sqrt(2.0 * power);
-  return {Db(std::max(power, 1e-300)), stopHz - startHz, rad, rad * 180.0 / std::numbers::pi,
-          rad / (2.0 * std::numbers::pi * kCarrierHz), std::sqrt(2.0 * fm)};
+}
+
+}  // namespace
+
+std::vector<double> IntegratedNoise(const Trace& pn, double startHz, double stopHz) {
+  double power = 0.0, fm = 0.0;
+  Accumulate(pn, startHz, stopHz, &power, &fm);
+  return IntegralResults(power, fm, stopHz - startHz);
+}
+
+std::vector<double> MeasuredIntegral(Application app, int trace, int points, double startHz, double stopHz) {
+  if (app != Application::PhaseNoise && app != Application::User) {
+    return IntegratedNoise(MeasuredTrace(app, trace, points), startHz, stopHz);
+  }
+  // A spur is a line of its own power (dBc), not a density spread over the
+  // width of its trace point: integrate the noise alone, then add the spurs.
+  Trace noise{LogSpaced(kStartOffsetHz, kStopOffsetHz, std::max(points, 2)), {}};
+  noise.y = NoiseCurve(noise.x, PhaseNoiseModel, 1);
+  double power = 0.0, fm = 0.0;
+  Accumulate(noise, startHz, stopHz, &power, &fm);
+  for (const Spur& spur : kSpurs) {
+    if (spur.offsetHz < startHz || spur.offsetHz > stopHz) continue;
+    power += Linear(spur.levelDbc);
+    fm += Linear(spur.levelDbc) * spur.offsetHz * spur.offsetHz;
+  }
+  return IntegralResults(power, fm, stopHz - startHz);
 }
 
 std::vector<double> AllanVariance(const Trace& pn, double tau, double cutoffHz) {
@@ -300,6 +333,31 @@ std::vector<double> AllanVariance(const Trace& pn, double tau, double cutoffHz) 
     variance += 2.0 * sY * std::pow(std::sin(u), 4) / (u * u) * (std::min(pn.x[i], cutoffHz) - pn.x[i - 1]);
   }
   return {variance, IntegratedNoise(pn, pn.x.front(), cutoffHz)[4]};
+}
+
+namespace {
+
+// Whether a point of the trace lies on the wrong side of one of the segments.
+bool Crosses(const Trace& trace, const std::vector<double>& segments, bool upper) {
+  for (std::size_t s = 0; s + 3 < segments.size(); s += 4) {
+    const Trace line{{segments[s], segments[s + 2]}, {segments[s + 1], segments[s + 3]}};
+    const bool logAxis = line.x[0] > 0.0 && trace.x.front() > 0.0 && trace.x.back() / trace.x.front() > 1e3;
+    for (std::size_t i = 0; i < trace.x.size(); ++i) {
+      const double x = trace.x[i];
+      if (x < line.x[0] || x > line.x[1] || line.x[1] <= line.x[0]) continue;
+      const double t = logAxis ? std::log(x / line.x[0]) / std::log(line.x[1] / line.x[0])
+                               : (x - line.x[0]) / (line.x[1] - line.x[0]);
+      const double limit = line.y[0] + t * (line.y[1] - line.y[0]);
+      if (upper ? trace.y[i] > limit : trace.y[i] < limit) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool LimitFails(const Trace& trace, const std::vector<double>& upperSegments, const std::vector<double>& lowerSegments) {
+  return Crosses(trace, upperSegments, true) || Crosses(trace, lowerSegments, false);
 }
 
 std::vector<double> LinearRegression(const Trace& trace) {

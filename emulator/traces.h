@@ -56,8 +56,14 @@ double Interpolate(const Trace& trace, double x);
 std::vector<double> Statistics(const std::vector<double>& y);
 // Integrated noise (dBc), range (Hz), RMS phase (rad, deg), jitter (s), residual FM (Hz).
 std::vector<double> IntegratedNoise(const Trace& phaseNoise, double startHz, double stopHz);
+// The integral results of an application's measured trace; the phase-noise
+// spurs count as lines of their own power.
+std::vector<double> MeasuredIntegral(Application app, int trace, int points, double startHz, double stopHz);
 // Allan variance and RMS jitter up to `cutoffHz` for averaging time `tau`.
 std::vector<double> AllanVariance(const Trace& phaseNoise, double tau, double cutoffHz);
+// Whether the trace crosses a limit line. Segments are (x start, y start,
+// x stop, y stop) groups, interpolated like the trace's X axis.
+bool LimitFails(const Trace& trace, const std::vector<double>& upperSegments, const std::vector<double>& lowerSegments);
 // Slope and offset of the least-squares line through the trace.
 std::vector<double> LinearRegression(const Trace& trace);
 
