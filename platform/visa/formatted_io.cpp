@@ -7,6 +7,7 @@
 #include "platform/visa/com_error.h"
 #include "platform/visa/ieee_block.h"
 #include "platform/visa/number_text.h"
+#include "platform/visa/real_list_parser.h"
 
 namespace visa {
 namespace {
@@ -305,6 +306,27 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
     return S_OK;
 }
 
+HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) {
+    if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
+    RealListParser parser(separators);
+    parser.Feed(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()) + readPos_, readLen_ - readPos_));
+    readPos_ = readLen_ = 0;
+    std::string chunk(std::max(readCapacity_, kDirectReadChunk), '\0');
+    while (!readEnded_) {
+        std::size_t got = 0;
+        bool ended = false;
+        if (HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(chunk.data()), chunk.size(), &got, &ended);
+            FAILED(hr)) {
+            return hr;
+        }
+        readEnded_ = ended;
+        parser.Feed(std::string_view(chunk.data(), got));
+    }
+    if (!parser.Finish())
+        return ReportError(E_VISA_INV_FMT, "Cannot read \"" + parser.badItem() + "\" of the list as a number.");
+    return PutArray(VT_R8, parser.values().data(), parser.values().size(), list);
+}
+
 HRESULT FormattedIO::ReadExactly(std::uint8_t* data, std::size_t size) {
     const std::size_t buffered = std::min(size, readLen_ - readPos_);
     if (buffered > 0) std::memcpy(data, readBuffer_.data() + readPos_, buffered);
@@ -389,6 +411,8 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     std::string split = WideToAnsi(BstrView(separators));
     if (split.empty()) split = ",;";
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
+    // Long traces are reals: those are parsed as they arrive.
+    if (elementType == VT_R8) return ReadRealList(split, list);
     std::string reply;
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
 
@@ -396,26 +420,6 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
     while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
     if (rest.empty()) return PutArray(elementType, nullptr, 0, list);
-
-    if (elementType == VT_R8) {
-        // The common case of long traces: parse straight into the result.
-        std::vector<double> values;
-        values.reserve(static_cast<std::size_t>(std::count_if(rest.begin(), rest.end(), [&](char c) {
-                           return split.find(c) != std::string::npos;
-                       })) + 1);
-        for (;;) {
-            const std::size_t end = rest.find_first_of(split);
-            double value = 0;
-            if (!ParseReal(rest.substr(0, end), &value)) {
-                return ReportError(E_VISA_INV_FMT, "Cannot read \"" + std::string(rest.substr(0, std::min<std::size_t>(end, 40))) +
-                                                       "\" of the list as a number.");
-            }
-            values.push_back(value);
-            if (end == std::string_view::npos) break;
-            rest.remove_prefix(end + 1);
-        }
-        return PutArray(VT_R8, values.data(), values.size(), list);
-    }
 
     std::vector<VARIANT> items;
     HRESULT hr = S_OK;

@@ -60,6 +60,7 @@ private:
     HRESULT StartReplyIfIdle();
     // Everything up to the end of the current reply.
     HRESULT ReadRest(std::string* text);
+    HRESULT ReadRealList(const std::string& separators, VARIANT* list);
     HRESULT ReadExactly(std::uint8_t* data, std::size_t size);
     // The next byte of the current reply without taking it; -1 at its end.
     HRESULT Peek(int* byte);

@@ -1,0 +1,45 @@
+// Reads a list of reals while its reply is still arriving, so that parsing a
+// long trace overlaps its transfer. Items end at a separator; the part of an
+// item that a chunk leaves open is kept until the next chunk ends it. The
+// result is what parsing the whole reply at once gives: blanks around the
+// list and around each item are ignored, a blank reply is an empty list, and
+// an empty or malformed item fails the list.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace visa {
+
+class RealListParser {
+public:
+    explicit RealListParser(std::string_view separators);
+
+    // Parses every item this text completes. After a bad item the rest is
+    // only skipped, so the reply can still be read to its end.
+    void Feed(std::string_view text);
+    // Parses the last item; false when any item was bad.
+    bool Finish();
+
+    const std::vector<double>& values() const { return values_; }
+    // The first bad item as the reply showed it (at most 40 characters).
+    const std::string& badItem() const { return badItem_; }
+
+private:
+    std::size_t NextSeparator(std::string_view text) const;
+    void Item(std::string_view item, bool last);
+
+    std::array<bool, 256> isSeparator_{};
+    char onlySeparator_ = 0;  // the separator when there is exactly one
+    bool singleSeparator_ = false;
+    std::string pending_;     // an item whose separator has not arrived yet
+    bool sawSeparator_ = false;
+    bool first_ = true;
+    bool failed_ = false;
+    std::vector<double> values_;
+    std::string badItem_;
+};
+
+}  // namespace visa

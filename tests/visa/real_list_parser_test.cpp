@@ -1,0 +1,115 @@
+// The list parser must give the same result however the reply is cut into
+// chunks, and the same as reading the whole reply at once.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "platform/visa/real_list_parser.h"
+
+namespace visa {
+namespace {
+
+struct Outcome {
+    bool ok;
+    std::vector<double> values;
+    std::string badItem;
+};
+
+Outcome ParseInChunks(std::string_view reply, std::string_view separators, std::vector<std::size_t> cuts) {
+    RealListParser parser(separators);
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+        parser.Feed(reply.substr(from, cut - from));
+        from = cut;
+    }
+    parser.Feed(reply.substr(from));
+    const bool ok = parser.Finish();
+    return {ok, parser.values(), parser.badItem()};
+}
+
+TEST(RealListParser, AnyChunkingGivesTheWholeReplyResult) {
+    struct Case {
+        const char* reply;
+        const char* separators;
+        bool ok;
+        std::vector<double> values;
+        const char* badItem;
+    } cases[] = {
+        {"-60.5,-90,1.25E+02\n", ",", true, {-60.5, -90, 125}, ""},
+        {"  1 , 2;3\n", ",;", true, {1, 2, 3}, ""},
+        {"+4.5e-3", ",", true, {4.5e-3}, ""},
+        {" \n", ",", true, {}, ""},
+        {"", ",", true, {}, ""},
+        {"1,,2\n", ",", false, {1}, ""},
+        {"1,2,\n", ",", false, {1, 2}, ""},
+        {"  abc,1\n", ",", false, {}, "abc"},
+        {"1, 2x ,3\n", ",", false, {1}, " 2x "},
+        {"1,NAN\n", ",", true, {1, std::nan("")}, ""},
+        {"1e999,2\n", ",", true, {HUGE_VAL, 2}, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string_view reply(c.reply);
+        for (std::size_t cut = 0; cut <= reply.size(); ++cut) {
+            for (std::size_t second = cut; second <= reply.size(); second += 3) {
+                const Outcome outcome = ParseInChunks(reply, c.separators, {cut, second});
+                const std::string where = std::string(c.reply) + " cut at " + std::to_string(cut) + "," +
+                                          std::to_string(second);
+                ASSERT_EQ(outcome.ok, c.ok) << where;
+                ASSERT_EQ(outcome.values.size(), c.values.size()) << where;
+                for (std::size_t i = 0; i < c.values.size(); ++i) {
+                    if (std::isnan(c.values[i]))
+                        EXPECT_TRUE(std::isnan(outcome.values[i])) << where;
+                    else
+                        EXPECT_EQ(outcome.values[i], c.values[i]) << where;
+                }
+                EXPECT_EQ(outcome.badItem, c.badItem) << where;
+            }
+        }
+    }
+}
+
+TEST(RealListParser, ReportsOnlyTheStartOfALongBadItem) {
+    const std::string item(100, 'x');
+    const Outcome outcome = ParseInChunks("1," + item + ",2", ",", {50});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.badItem, item.substr(0, 40));
+}
+
+// Every number must come out bit for bit as the C library reads it, whether
+// the fast exact path or the general parser takes it.
+TEST(RealListParser, NumbersReadExactlyAsTheCLibraryReadsThem) {
+    std::mt19937_64 random(7310);
+    std::uniform_real_distribution<double> magnitude(-30, 30);
+    std::uniform_int_distribution<int> precision(1, 19);
+    std::vector<std::string> items = {"0",      "-0",       "0.0",      ".5",          "5.",     "+4.5",
+                                      "1e22",   "1e23",     "9007199254740993", "4.9E-324", "1E+06", "-1.5e-22",
+                                      "0.1",    "123456789012345678901234", "1.7976931348623157e308"};
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::pow(10.0, magnitude(random)) * (i % 2 ? -1 : 1);
+        const char* format = i % 3 == 0 ? "%.*g" : i % 3 == 1 ? "%.*e" : "%.*f";
+        std::snprintf(text, sizeof text, format, precision(random), value);
+        items.emplace_back(text);
+    }
+    std::string reply;
+    for (const std::string& item : items) reply += item + ",";
+    reply.back() = '\n';
+
+    // Chunks of an odd size cut numbers everywhere.
+    RealListParser parser(",");
+    for (std::size_t at = 0; at < reply.size(); at += 997) parser.Feed(std::string_view(reply).substr(at, 997));
+    ASSERT_TRUE(parser.Finish()) << parser.badItem();
+    ASSERT_EQ(parser.values().size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const double expected = std::strtod(items[i].c_str(), nullptr);
+        const double got = parser.values()[i];
+        EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << items[i] << " gave " << got;
+    }
+}
+
+}  // namespace
+}  // namespace visa
