@@ -80,7 +80,10 @@ Status WriteAll(int fd, const std::uint8_t* data, std::size_t size, Deadline dea
 
 Status ReadSome(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline deadline, const std::string& peer,
                 std::size_t* received) {
+    // Waiting first: a reply is rarely there the moment it is asked for, and
+    // a read that finds nothing would cost a system call per round trip.
     for (;;) {
+        if (Status waited = WaitFor(fd, POLLIN, deadline); !waited.ok()) return waited;
         const ssize_t got = ::read(fd, buffer, capacity);
         if (got > 0) {
             *received = static_cast<std::size_t>(got);
@@ -89,7 +92,6 @@ Status ReadSome(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline dea
         if (got == 0) return Status::Fail(E_VISA_CONN_LOST, "Connection closed by " + peer + ".");
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure("Reading from", peer, errno);
-        if (Status waited = WaitFor(fd, POLLIN, deadline); !waited.ok()) return waited;
     }
 }
 
