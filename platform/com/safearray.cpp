@@ -116,6 +116,9 @@ void ReleaseCell(VARTYPE vt, void* cell) {
     std::memset(cell, 0, ElementSize(vt));
 }
 
+// The cell types ReleaseCell has something to release for.
+bool CellsOwnResources(VARTYPE vt) { return vt == VT_BSTR || vt == VT_UNKNOWN || vt == VT_DISPATCH || vt == VT_VARIANT; }
+
 // Fills an uninitialised cell with a copy of source (same element type).
 HRESULT CopyCell(VARTYPE vt, void* target, const void* source) {
     switch (vt) {
@@ -203,8 +206,11 @@ SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements) {
 HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
     if (psa == nullptr) return S_OK;
     if (psa->cLocks > 0) return DISP_E_ARRAYISLOCKED;
-    const std::size_t cells = TotalCells(psa);
-    for (std::size_t i = 0; i < cells; ++i) ReleaseCell(psa->vt, Cell(psa, i));
+    // Long arrays of numbers are freed without a walk over their cells.
+    if (CellsOwnResources(psa->vt)) {
+        const std::size_t cells = TotalCells(psa);
+        for (std::size_t i = 0; i < cells; ++i) ReleaseCell(psa->vt, Cell(psa, i));
+    }
     std::free(psa->pvData);
     std::free(psa);
     return S_OK;
