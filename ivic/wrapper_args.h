@@ -164,6 +164,12 @@ inline ViStatus FirstNonZero(ViStatus first, ViStatus next) { return first != 0 
 // its outputs.
 enum class CallWarning { Kept, Replaced };
 
+// In-out reals go back to the caller even when the call fails: a result
+// query that breaks off has stored its first values, and keeps the rest.
+inline void StoreAfterFailure(const RealInOut& value) { value.Store(); }
+template <class Arg>
+void StoreAfterFailure(const Arg&) {}
+
 // call(IUnknown* owner) makes the COM call; after success every argument
 // stores its results, all of them, and the first non-zero store status counts.
 template <CallWarning warning = CallWarning::Kept, class Call, class... Args>
@@ -171,7 +177,10 @@ ViStatus InvokeMember(ViSession vi, ViConstString selector, const OwnerPath& pat
     return OnOwner(vi, selector, path, [&](IUnknown* owner) {
         const HRESULT hr = call(owner);
         const ViStatus status = TranslateStatus(vi, hr);
-        if (FAILED(hr)) return status;
+        if (FAILED(hr)) {
+            (StoreAfterFailure(args), ...);
+            return status;
+        }
         ViStatus stored = 0;
         ((stored = FirstNonZero(stored, args.Store())), ...);
         return warning == CallWarning::Kept ? CallOrStore(status, stored) : stored;
