@@ -29,13 +29,13 @@ void Check(ViSession vi, ViStatus status, const char* what) {
     std::exit(1);
 }
 
-void WriteCsv(const char* path, const std::vector<double>& offsets, const std::vector<double>& noise) {
+bool WriteCsv(const char* path, const std::vector<double>& offsets, const std::vector<double>& noise) {
     FILE* file = std::fopen(path, "w");
-    if (!file) return;
+    if (!file) return false;
     std::fprintf(file, "offset_hz,l_dbc_per_hz\n");
     for (std::size_t i = 0; i < offsets.size() && i < noise.size(); ++i)
         std::fprintf(file, "%.9g,%.4f\n", offsets[i], noise[i]);
-    std::fclose(file);
+    return std::fclose(file) == 0;
 }
 
 }  // namespace
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::printf("integrated noise  %.2f dBc over %g Hz: %.3g rad rms, %.3g deg rms, jitter %.3g fs, residual FM %.3g Hz\n",
                 integrated, range, rmsRad, rmsDeg, jitter * 1e15, residualFm);
 
-    WriteCsv("pn_trace.csv", offsets, noise);
+    if (!WriteCsv("pn_trace.csv", offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.csv\n");
     char title[160];
     std::snprintf(title, sizeof title, "Phase noise L(f): integrated jitter %.1f fs rms (1 kHz to 10 MHz)", jitter * 1e15);
     if (!WriteLogPlotSvg("pn_trace.svg", title, offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
