@@ -203,7 +203,11 @@ HRESULT CDriverIOProvider::FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekTo
 
 HRESULT CDriverIOProvider::FormattedWriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd,
                                                    LONG timeout) {
-    return Transfer(timeout, true, [&] { return WriteIEEEBlock(command, bytes, flushAndEnd); });
+    return Transfer(timeout, true, [&] {
+        const HRESULT hr = WriteIEEEBlock(command, bytes, false);
+        if (FAILED(hr) || !flushAndEnd) return hr;
+        return WriteFormattedString(writeTerminator_, true);
+    });
 }
 
 HRESULT CDriverIOProvider::FormattedFlushRead(LONG timeout) {
@@ -211,7 +215,8 @@ HRESULT CDriverIOProvider::FormattedFlushRead(LONG timeout) {
 }
 
 // A formatted write that ends the message ends it like every command, with
-// the write terminator, so that transports without an END signal see the end.
+// the write terminator, so that transports without an END signal see the end
+// (the same holds for lists and blocks below).
 HRESULT CDriverIOProvider::FormattedWriteString(std::string_view text, bool flushAndEnd, LONG timeout) {
     return Transfer(timeout, flushAndEnd, [&] {
         if (!flushAndEnd) return WriteFormattedString(text, false);
