@@ -128,7 +128,7 @@ ViStatus Ztv_error_message(ViSession, ViStatus ErrorCode, ViChar ErrorMessage[25
     ErrorMessage[0] = '\0';
     const std::string_view text = IviCDescriptionOf(ErrorCode);
     const std::size_t n = std::min<std::size_t>(text.size(), 255);
-    std::memcpy(ErrorMessage, text.data(), n);
+    text.copy(ErrorMessage, n);
     ErrorMessage[n] = '\0';
     return 0;
 }

@@ -225,9 +225,11 @@ TEST_F(DriverSession, InterchangeMembersAreUnsupported) {
               "the value for parameter bInterchangeCheck in method put_InterchangeCheck.");
     EXPECT_FALSE(Flag(&IIviDriverOperation::get_InterchangeCheck));
     EXPECT_EQ(Operation()->put_InterchangeCheck(VARIANT_FALSE), S_OK);
-    BSTR warning = SysAllocString(u"x");
+    BSTR stale = SysAllocString(u"x");
+    BSTR warning = stale;
     EXPECT_EQ(Operation()->GetNextInterchangeWarning(&warning), E_IVI_METHOD_NOT_SUPPORTED);
     EXPECT_EQ(warning, nullptr);
+    SysFreeString(stale);  // an out parameter: the member does not free what it held
     EXPECT_EQ(Operation()->ClearInterchangeWarnings(), E_IVI_METHOD_NOT_SUPPORTED);
     EXPECT_EQ(Operation()->ResetInterchangeCheck(), E_IVI_METHOD_NOT_SUPPORTED);
     EXPECT_EQ(ThreadErrorText(), "Zentrava: Does not support this class-compliant feature: method ResetInterchangeCheck");
