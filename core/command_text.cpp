@@ -10,30 +10,30 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // One conversion with printf rules; arguments of another kind are converted
 // to the kind the conversion wants.
-std::string Convert(const std::string& spec, char conversion, const CommandArg& arg) {
+std::string Convert(const std::string& directive, char conversion, const CommandArg& arg) {
     char buffer[128];
     int n = 0;
     switch (conversion) {
     case 'd':
     case 'i': {
         const LONG value = arg.kind == CommandArg::Kind::Real ? static_cast<LONG>(arg.real) : arg.integer;
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<int>(value));
+        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), static_cast<int>(value));
         break;
     }
     case 's': {
         if (arg.kind == CommandArg::Kind::Text) {
-            std::string text(std::snprintf(nullptr, 0, spec.c_str(), arg.text.c_str()), '\0');
-            std::snprintf(text.data(), text.size() + 1, spec.c_str(), arg.text.c_str());
+            std::string text(std::snprintf(nullptr, 0, directive.c_str(), arg.text.c_str()), '\0');
+            std::snprintf(text.data(), text.size() + 1, directive.c_str(), arg.text.c_str());
             return text;
         }
         const std::string number =
             arg.kind == CommandArg::Kind::Integer ? std::to_string(arg.integer) : std::to_string(arg.real);
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), number.c_str());
+        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), number.c_str());
         break;
     }
     default: {
         const double value = arg.kind == CommandArg::Kind::Integer ? static_cast<double>(arg.integer) : arg.real;
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
         break;
     }
     }
@@ -64,7 +64,7 @@ std::string FormatCommandText(std::string_view format, const CommandNumbers& num
             out.append(format.substr(i));
             break;
         }
-        const std::string spec(format.substr(i, end - i + 1));
+        const std::string directive(format.substr(i, end - i + 1));
         const char conversion = format[end];
         const std::string_view before = format.substr(0, i);
         if (conversion == 'd' && before.ends_with("TRAC")) {
@@ -72,7 +72,7 @@ std::string FormatCommandText(std::string_view format, const CommandNumbers& num
         } else if (conversion == 'd' && before.ends_with("MARK")) {
             out += std::to_string(numbers.marker);
         } else if (next < args.size()) {
-            out += Convert(spec, conversion, args[next++]);
+            out += Convert(directive, conversion, args[next++]);
         }
         i = end;
     }
