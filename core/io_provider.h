@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/com/com.h"
+#include "platform/com/raii.h"
 #include "platform/visa/visacom.h"
 #include "services/error_manager.h"
 
@@ -121,9 +122,9 @@ protected:
 private:
     void ReleaseAll();
 
-    visa::IVisaSession* session_ = nullptr;
-    visa::IMessage* message_ = nullptr;
-    visa::IFormattedIO488* formatter_ = nullptr;
+    com::ComPtr<visa::IVisaSession> session_;
+    com::ComPtr<visa::IMessage> message_;
+    com::ComPtr<visa::IFormattedIO488> formatter_;
 };
 
 // Reply conversions: the C library's string-to-double rule, with NaN for a

@@ -72,25 +72,6 @@ HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out
 
 }  // namespace
 
-HRESULT FormattedIO::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IFormattedIO488) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IFormattedIO488*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG FormattedIO::AddRef() { return ++references_; }
-
-ULONG FormattedIO::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT FormattedIO::NoIo() const {
     return ReportError(E_VISA_INV_SETUP, "The formatted I/O object has no session; set its IO property first.");
 }
@@ -105,8 +86,8 @@ HRESULT FormattedIO::get_IO(IMessage** io) {
 
 HRESULT FormattedIO::putref_IO(IMessage* io) {
     std::lock_guard lock(mutex_);
-    io_ = ComPtr<IMessage>::Share(io);
-    ioWithStop_ = ComPtr<IMessageReadEnd>();
+    io_ = com::ComPtr<IMessage>::Share(io);
+    ioWithStop_ = com::ComPtr<IMessageReadEnd>();
     if (io != nullptr) io->QueryInterface(IID_IMessageReadEnd, reinterpret_cast<void**>(ioWithStop_.Receive()));
     writeBuffer_.clear();
     sentWithoutEnd_ = false;
@@ -175,7 +156,7 @@ HRESULT FormattedIO::FlushWriteLocked(bool end) {
 HRESULT FormattedIO::WriteString(BSTR data, VARIANT_BOOL flushAndEND) {
     std::lock_guard lock(mutex_);
     if (!io_) return NoIo();
-    const std::string text = WideToAnsi(BstrView(data));
+    const std::string text = WideToUtf8(BstrView(data));
     if (HRESULT hr = Append(text.data(), text.size()); FAILED(hr)) return hr;
     return flushAndEND != VARIANT_FALSE ? FlushWriteLocked(true) : S_OK;
 }
@@ -195,7 +176,7 @@ HRESULT FormattedIO::WriteList(VARIANT* data, IEEEASCIIType type, BSTR separator
     SAFEARRAY* array = nullptr;
     VARTYPE elementType = VT_EMPTY;
     if (HRESULT hr = ArrayInVariant(data, &array, &elementType); FAILED(hr)) return hr;
-    std::string between = WideToAnsi(BstrView(separator));
+    std::string between = WideToUtf8(BstrView(separator));
     if (between.empty()) between = ",";
     void* elements = nullptr;
     if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
@@ -227,7 +208,7 @@ HRESULT FormattedIO::WriteIEEEBlock(BSTR command, VARIANT data, VARIANT_BOOL flu
     SafeArrayUnaccessData(array);
     if (bigEndian_ != (std::endian::native == std::endian::big)) SwapElementBytes(bytes.data(), length, elementSize);
 
-    std::string prefix = WideToAnsi(BstrView(command)) + DefiniteBlockHeader(length);
+    std::string prefix = WideToUtf8(BstrView(command)) + DefiniteBlockHeader(length);
     if (HRESULT hr = Append(prefix.data(), prefix.size()); FAILED(hr)) return hr;
     if (HRESULT hr = Append(bytes.data(), bytes.size()); FAILED(hr)) return hr;
     return flushAndEND != VARIANT_FALSE ? FlushWriteLocked(true) : S_OK;
@@ -385,7 +366,7 @@ HRESULT FormattedIO::ReadString(BSTR* text) {
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     std::string reply;
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
-    *text = AnsiToBstr(reply);
+    *text = Utf8ToBstr(reply);
     return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
 }
 
@@ -408,7 +389,7 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     if (!io_) return NoIo();
     const VARTYPE elementType = ListElementType(type);
     if (elementType == VT_EMPTY) return ReportError(E_INVALIDARG, "Unknown list element type.");
-    std::string split = WideToAnsi(BstrView(separators));
+    std::string split = WideToUtf8(BstrView(separators));
     if (split.empty()) split = ",;";
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     // Long traces are reals: those are parsed as they arrive.

@@ -164,7 +164,7 @@ TEST_F(FormattedIo, ListsOfOtherTypesAndBadElements) {
     VariantClear(&list);
     ASSERT_EQ(io_->ReadList(ASCIIType_BSTR, nullptr, &list), S_OK);
     ASSERT_EQ(list.vt, VT_ARRAY | VT_BSTR);
-    EXPECT_EQ(WideToAnsi(static_cast<BSTR*>(list.parray->pvData)[1]), "b");
+    EXPECT_EQ(WideToUtf8(static_cast<BSTR*>(list.parray->pvData)[1]), "b");
     VariantClear(&list);
     ASSERT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), S_OK);
     EXPECT_TRUE(ArrayOf<double>(list, VT_R8).empty());
