@@ -18,6 +18,7 @@ void ReleaseRef(T*& p) {
 void CVisaComIOProvider::ReleaseAll() {
     if (session_) session_->Close();
     ReleaseRef(formatter_);
+    ReleaseRef(readEnd_);
     ReleaseRef(message_);
     ReleaseRef(session_);
 }
@@ -44,7 +45,7 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
         return FAILED(hr) ? hr : E_FAIL;
     }
     BSTR name = AnsiToBstr(resourceDescriptor);
-    BSTR options = AnsiToBstr("");
+    BSTR options = AnsiToBstr(links.openOptions);
     hr = manager->Open(name, visa::NO_LOCK, 2000, options, &session_);
     SysFreeString(name);
     SysFreeString(options);
@@ -57,6 +58,7 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
     }
     hr = session_->QueryInterface(visa::IID_IMessage, reinterpret_cast<void**>(&message_));
     if (FAILED(hr)) return MapTimeout(hr);
+    message_->QueryInterface(visa::IID_IMessageReadEnd, reinterpret_cast<void**>(&readEnd_));
 
     hr = CoCreateInstance(visa::CLSID_FormattedIO488, nullptr, CLSCTX_ALL, visa::IID_IFormattedIO488,
                           reinterpret_cast<void**>(&formatter_));
@@ -89,13 +91,26 @@ visa::IFormattedIO488* CVisaComIOProvider::Formatter() const {
     return formatter_;
 }
 
-HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text) {
+HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text, bool* complete) {
     if (!message_) return E_FAIL;
     text->resize(static_cast<std::size_t>(count));
     LONG actual = 0;
-    const HRESULT hr = message_->ReadBytes(text->data(), count, &actual);
+    visa::ReadStop stop = visa::READ_STOP_END;
+    // A foreign session does not say why it stopped: a short read is the end.
+    const HRESULT hr = readEnd_ ? readEnd_->ReadBytesWithStop(text->data(), count, &actual, &stop)
+                                : message_->ReadBytes(text->data(), count, &actual);
     text->resize(SUCCEEDED(hr) ? static_cast<std::size_t>(actual) : 0);
+    *complete = readEnd_ ? stop != visa::READ_STOP_COUNT : actual < count;
     return MapTimeout(hr);
+}
+
+HRESULT CVisaComIOProvider::DiscardReply() {
+    std::string rest;
+    bool complete = false;
+    while (!complete) {
+        if (HRESULT hr = ReadText(4096, &rest, &complete); FAILED(hr)) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT CVisaComIOProvider::WriteText(std::string_view text, LONG* written) {
