@@ -16,8 +16,9 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr LONG kTimeoutMs = 500;
-// How much later than its time-out a failure may be reported.
-constexpr milliseconds kLateness{1000};
+// How much later than its time-out a failure may be reported: the recovery
+// (RPC margin, device clear) has fixed bounds of its own.
+constexpr milliseconds kLateness{500};
 
 constexpr HRESULT kTimeout = E_ZENTRAVA_IO_TIMEOUT;
 constexpr HRESULT kIoError = E_ZENTRAVA_IO_GENERAL;

@@ -21,12 +21,14 @@ protected:
         EXPECT_EQ(rig().io().InstrQuery(query, &reply, 1024, kCurrentTimeout), S_OK) << query << ThreadErrorText();
         return reply;
     }
-    // Two numbers read alternately, so a reply one behind cannot pass.
+    // Two numbers read alternately, so a reply one behind cannot pass; and
+    // no query found the last reply unread (-410, query interrupted).
     void ExpectOwnReplies() {
         for (int round = 0; round < 2; ++round) {
             EXPECT_EQ(Number("SENS:ATT:LEV?"), 12.5);
             EXPECT_EQ(Number("SENS:FREQ?"), 3.4e9);
         }
+        EXPECT_THAT(Text("SYST:ERR?"), ::testing::StartsWith("0,"));
     }
     void SetTwoNumbers() {
         rig().instrument().SetSetting("SENS:ATT:LEV", "12.5");
