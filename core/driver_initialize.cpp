@@ -158,6 +158,7 @@ HRESULT Zentrava::OpenInstrumentIO() {
     CDriverIOProvider::Links links;
     links.queryInstrumentStatus = [this] { return state_.flags.queryInstrumentStatus; };
     links.errors = &errors_;
+    links.openOptions = state_.driverSetup;
     const HRESULT hr = provider_.Open(links, state_.resourceDescriptor);
     return hr == E_IVI_RESOURCE_UNKNOWN ? errors_.ReportError(IDS_E_IVI_RESOURCE_UNKNOWN) : hr;
 }

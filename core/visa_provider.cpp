@@ -12,6 +12,7 @@ HRESULT MapTimeout(HRESULT hr) { return hr == visa::E_VISA_TMO ? IO_TIMEOUT_RESU
 void CVisaComIOProvider::ReleaseAll() {
     if (session_) session_->Close();
     formatter_ = {};
+    readEnd_ = {};
     message_ = {};
     session_ = {};
 }
@@ -37,7 +38,8 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
                        "installed properly.");
         return FAILED(hr) ? hr : E_FAIL;
     }
-    hr = manager->Open(com::Bstr(resourceDescriptor).get(), visa::NO_LOCK, 2000, com::Bstr("").get(), session_.Receive());
+    hr = manager->Open(com::Bstr(resourceDescriptor).get(), visa::NO_LOCK, 2000, com::Bstr(links.openOptions).get(),
+                       session_.Receive());
     manager = {};
     if (FAILED(hr) || !session_) {
         // The caller reports the resource as unknown with its own text.
@@ -47,6 +49,7 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
     }
     hr = session_->QueryInterface(visa::IID_IMessage, message_.ReceiveVoid());
     if (FAILED(hr)) return MapTimeout(hr);
+    message_->QueryInterface(visa::IID_IMessageReadEnd, readEnd_.ReceiveVoid());
 
     hr = CoCreateInstance(visa::CLSID_FormattedIO488, nullptr, CLSCTX_ALL, visa::IID_IFormattedIO488,
                           formatter_.ReceiveVoid());
@@ -73,13 +76,26 @@ visa::IMessage* CVisaComIOProvider::Message() const { return com::ComPtr(message
 
 visa::IFormattedIO488* CVisaComIOProvider::Formatter() const { return com::ComPtr(formatter_).Detach(); }
 
-HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text) {
+HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text, bool* complete) {
     if (!message_) return E_FAIL;
     text->resize(static_cast<std::size_t>(count));
     LONG actual = 0;
-    const HRESULT hr = message_->ReadBytes(text->data(), count, &actual);
+    visa::ReadStop stop = visa::READ_STOP_END;
+    // A foreign session does not say why it stopped: a short read is the end.
+    const HRESULT hr = readEnd_ ? readEnd_->ReadBytesWithStop(text->data(), count, &actual, &stop)
+                                : message_->ReadBytes(text->data(), count, &actual);
     text->resize(SUCCEEDED(hr) ? static_cast<std::size_t>(actual) : 0);
+    *complete = readEnd_ ? stop != visa::READ_STOP_COUNT : actual < count;
     return MapTimeout(hr);
+}
+
+HRESULT CVisaComIOProvider::DiscardReply() {
+    std::string rest;
+    bool complete = false;
+    while (!complete) {
+        if (HRESULT hr = ReadText(4096, &rest, &complete); FAILED(hr)) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT CVisaComIOProvider::WriteText(std::string_view text, LONG* written) {

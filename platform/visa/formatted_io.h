@@ -49,7 +49,7 @@ private:
     HRESULT Send(const std::uint8_t* data, std::size_t size, bool end);
     HRESULT FlushWriteLocked(bool end);
 
-    HRESULT ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, bool* ended);
+    HRESULT ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, ReadStop* stop);
     bool HasBuffered() const { return readPos_ < readLen_; }
     // Reads the next piece of the reply into the empty read buffer.
     HRESULT Fill();
@@ -78,6 +78,7 @@ private:
     std::size_t readPos_ = 0;
     std::size_t readLen_ = 0;
     bool readEnded_ = true;  // the data read so far reached the end of its reply
+    ReadStop lastStop_ = READ_STOP_END;  // why the last read from the session stopped
 };
 
 }  // namespace visa
