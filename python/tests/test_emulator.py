@@ -1,0 +1,82 @@
+"""The package against the emulator program on loopback."""
+
+import numpy
+import pytest
+
+import zentrava
+
+
+def test_identity(instrument):
+    assert instrument.identity.instrument_manufacturer == "Orvane Technologies"
+    assert instrument.identity.instrument_model == "Q7310B"
+    assert instrument.system.serial_number == "0123456789"
+    assert isinstance(instrument.identity.instrument_firmware_revision, str)
+
+
+def test_setting_round_trip_sends_the_exact_scpi(instrument, emulator):
+    instrument.driver_operation.cache = False
+    start = emulator.mark(instrument)
+    instrument.attenuation = 10.5
+    instrument.application.phase_noise.frequency.start_offset = 1
+    instrument.system.frequency_offset.mode = zentrava.SystemFreqOffsetMode.LSB
+    assert instrument.attenuation == 10.5
+    assert instrument.system.frequency_offset.mode is zentrava.SystemFreqOffsetMode.LSB
+    assert emulator.received(start, until="SENS:UDC:MODE?") == [
+        "SENS:ATT:LEV 10.5", "SENS:PN1:FREQ:STAR 1", "SENS:UDC:MODE LSB", "SENS:ATT:LEV?", "SENS:UDC:MODE?"]
+
+
+def test_phase_noise_measurement_returns_the_trace_and_markers(instrument):
+    pn = instrument.application.phase_noise
+    pn.frequency.start_offset, pn.frequency.stop_offset = 1, 40e6
+    pn.measurements.initiate()
+    instrument.system.wait_for_operation_complete(30000)
+    m = pn.measurements["Measurement1"]
+    y = m.data.get_formatted()
+    x = m.get_x_data()
+    assert isinstance(y, numpy.ndarray) and y.dtype == numpy.float64
+    assert y.shape == x.shape == (1001,)
+    assert x[0] == pytest.approx(1) and x[-1] == pytest.approx(40e6)
+    assert -70 < y[0] < -50 and y[-1] < -150  # L(f) falls from near -60 dBc/Hz to the floor
+
+    marker = m.markers["Marker1"]
+    assert pn.measurements[1].markers[1].x_value == marker.x_value
+    marker.enabled = True
+    marker.x_value = 1e3
+    near = numpy.searchsorted(x, 1e3)
+    assert min(y[near - 1], y[near]) - 0.5 <= marker.y_value <= max(y[near - 1], y[near]) + 0.5
+
+
+def test_error_queue_and_instrument_status(instrument):
+    instrument.system.write("SENS:ATT:LEV 99\n")
+    assert instrument.error_query() == (-222, "Data out of range")
+    assert instrument.error_query() == (0, "No error")
+
+    instrument.driver_operation.query_instrument_status = True
+    with pytest.raises(zentrava.InstrumentStatusError) as raised:
+        instrument.attenuation = 99
+    assert raised.value.text.startswith("Zentrava: Instrument error detected.")
+    assert instrument.system.get_error_code() == '-222,"Data out of range"'
+
+
+def test_time_out_raises_and_the_session_goes_on(instrument, emulator):
+    instrument.driver_operation.cache = False
+    instrument.attenuation = 3.5
+    instrument.system.timeout_milliseconds = 300
+    start = emulator.mark(instrument)
+    instrument.system.write("EMUL:FAUL:SWAL 1\n")
+    with pytest.raises(zentrava.TimeoutError) as raised:
+        instrument.attenuation
+    assert emulator.received(start, until="SENS:ATT:LEV?") == ["EMUL:FAUL:SWAL 1", "SENS:ATT:LEV?"]
+    assert isinstance(raised.value, TimeoutError)
+    assert raised.value.status & 0xFFFFFFFF == 0xBFFA4215
+    assert "IO timeout error" in raised.value.text
+    assert instrument.attenuation == 3.5
+
+
+def test_arrays_go_to_the_instrument_and_come_back(instrument, emulator):
+    m = instrument.application.phase_noise.measurements[1]
+    start = emulator.mark(instrument)
+    m.memory.set_formatted(numpy.array([-100.0, -110.5, -120.25]))
+    assert emulator.received(start, until="CALC:PN1:TRAC1:DATA:FMEM -100,-110.5,-120.25")[-1] == \
+        "CALC:PN1:TRAC1:DATA:FMEM -100,-110.5,-120.25"
+    assert m.memory.get_formatted().tolist() == [-100.0, -110.5, -120.25]

@@ -1,0 +1,223 @@
+"""Calling one exported function: Python arguments to C arguments and C results back.
+
+Each parameter of a function has a kind (written by the generator); a slot of that
+kind holds the C arguments of one call and turns what the driver stored into the
+Python result. Outputs whose size the driver tells only afterwards (texts, arrays)
+start from a safe size and the call is repeated once with the size it asked for.
+"""
+
+import ctypes
+import operator
+
+import numpy
+
+from . import _library
+from ._errors import WARNING_BASE, check
+
+# Room for the longest trace the instrument measures; a larger result is read again.
+ARRAY_ELEMENTS = 100001
+BYTE_ELEMENTS = 1 << 20
+TEXT_SIZE = 256
+
+
+def encode(text):
+    return text.encode("utf-8")
+
+
+def decode(raw):
+    return raw.decode("utf-8", "replace")
+
+
+def convert_in(ctype, value):
+    if ctype == "ViBoolean":
+        return 1 if value else 0
+    if ctype == "ViReal64":
+        return float(value)
+    if ctype == "IUnknown*":
+        return value
+    return operator.index(value)
+
+
+def convert_out(ctype, enum, value):
+    if ctype == "ViBoolean":
+        return bool(value)
+    if enum is not None:
+        try:
+            return enum(value)
+        except ValueError:
+            return value
+    return value
+
+
+class _Slot:
+    output = False
+
+    def grow(self, status):
+        return False
+
+
+class _Session(_Slot):
+    def __init__(self, param, node, value):
+        self.args = (node._driver._vi,)
+
+
+class _Selector(_Slot):
+    def __init__(self, param, node, value):
+        self.args = (node._selector,)
+
+
+class _In(_Slot):
+    def __init__(self, param, node, value):
+        self.args = (convert_in(param.ctype, value),)
+
+
+class _TextIn(_Slot):
+    def __init__(self, param, node, value):
+        self.args = (encode(value),)
+
+
+class _RealArrayIn(_Slot):
+    def __init__(self, param, node, value):
+        self.data = numpy.ascontiguousarray(value, dtype=numpy.float64).ravel()
+        self.args = (len(self.data), self.data.ctypes.data_as(ctypes.POINTER(ctypes.c_double)))
+
+
+class _ByteArrayIn(_Slot):
+    def __init__(self, param, node, value):
+        data = bytes(value)
+        self.data = (ctypes.c_ubyte * max(len(data), 1)).from_buffer_copy(data or b"\0")
+        self.args = (len(data), self.data)
+
+
+class _Scalar(_Slot):
+    """An out or in-out scalar: a cell the driver writes into."""
+    output = True
+
+    def __init__(self, param, node, value):
+        self.param = param
+        self.cell = _library.c_type(param.ctype)(convert_in(param.ctype, value) if value is not None else 0)
+        self.args = (ctypes.byref(self.cell),)
+
+    def result(self):
+        return convert_out(self.param.ctype, self.param.enum, self.cell.value)
+
+
+class _TextOut(_Slot):
+    """(BufferSize, ViChar[]): the driver answers the size it needs when the text does not fit."""
+    output = True
+
+    def __init__(self, param, node, value):
+        self.allocate(TEXT_SIZE)
+
+    def allocate(self, size):
+        self.text = ctypes.create_string_buffer(size)
+        self.args = (size, self.text)
+
+    def grow(self, status):
+        if len(self.text) < status < WARNING_BASE:
+            self.allocate(status)
+            return True
+        return False
+
+    def result(self):
+        return decode(self.text.value)
+
+
+class _FixedTextOut(_Slot):
+    """ViChar[256]."""
+    output = True
+
+    def __init__(self, param, node, value):
+        self.text = ctypes.create_string_buffer(256)
+        self.args = (self.text,)
+
+    def result(self):
+        return decode(self.text.value)
+
+
+class _TextRead(_Slot):
+    """(BufferSize, ViChar[], ActualCount): raw text read from the instrument."""
+    output = True
+
+    def __init__(self, param, node, value):
+        self.text = ctypes.create_string_buffer(BYTE_ELEMENTS)
+        self.count = ctypes.c_int32()
+        self.args = (BYTE_ELEMENTS, self.text, ctypes.byref(self.count))
+
+    def result(self):
+        return decode(self.text.raw[:self.count.value])
+
+
+class _ArrayOut(_Slot):
+    """(BufferSize, Data[], ActualSize): the actual size is the result's full length."""
+    output = True
+    dtype, element, capacity = numpy.float64, ctypes.c_double, ARRAY_ELEMENTS
+
+    def __init__(self, param, node, value):
+        self.value = value
+        self.allocate(self.capacity)
+
+    def allocate(self, capacity):
+        self.data = numpy.empty(capacity, dtype=self.dtype)
+        self.actual = ctypes.c_int32()
+        self.args = (capacity, self.data.ctypes.data_as(ctypes.POINTER(self.element)), ctypes.byref(self.actual))
+
+    def grow(self, status):
+        if self.actual.value > len(self.data):
+            self.allocate(self.actual.value)
+            return True
+        return False
+
+    def result(self):
+        n = self.actual.value
+        return self.data if n == len(self.data) else self.data[:n].copy()
+
+
+class _ByteArrayOut(_ArrayOut):
+    dtype, element, capacity = numpy.uint8, ctypes.c_ubyte, BYTE_ELEMENTS
+
+    def result(self):
+        return self.data[:self.actual.value].tobytes()
+
+
+class _ByteArrayInOut(_ByteArrayOut):
+    """The caller's bytes go in, the driver's come back in the same buffer."""
+
+    def allocate(self, capacity):
+        data = bytes(self.value or b"")
+        super().allocate(max(capacity, len(data)))
+        self.data[:len(data)] = numpy.frombuffer(data, dtype=numpy.uint8)
+
+
+SLOTS = {
+    "session": _Session, "selector": _Selector, "in": _In, "text in": _TextIn,
+    "real array in": _RealArrayIn, "byte array in": _ByteArrayIn, "inout": _Scalar, "out": _Scalar,
+    "text out": _TextOut, "text out 256": _FixedTextOut, "text read": _TextRead,
+    "real array out": _ArrayOut, "byte array out": _ByteArrayOut, "byte array in-out": _ByteArrayInOut,
+}
+# Kinds the caller gives a value for; the optional ones default to zero or nothing.
+REQUIRED_INPUTS = ("in", "text in", "real array in", "byte array in")
+OPTIONAL_INPUTS = ("inout", "byte array in-out")
+
+
+class Param:
+    __slots__ = ("kind", "name", "ctype", "enum", "slot")
+
+    def __init__(self, kind, name, ctype, enum):
+        self.kind, self.name, self.ctype, self.enum, self.slot = kind, name, ctype, enum, SLOTS[kind]
+
+
+def call(function, params, inputs, node):
+    """Calls the C function with the node's session and selector; returns its outputs."""
+    slots = [p.slot(p, node, inputs.get(p.name)) for p in params]
+    vi = node._driver._vi
+    while True:
+        status = function(*[a for s in slots for a in s.args])
+        check(vi, status)
+        # Every slot must see the status; do not stop at the first one that grows.
+        if not any([s.grow(status) for s in slots]):
+            break
+    results = tuple(s.result() for s in slots if s.output)
+    if not results:
+        return None
+    return results[0] if len(results) == 1 else results
