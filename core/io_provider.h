@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "platform/visa/visacom.h"
 #include "services/error_manager.h"
 
