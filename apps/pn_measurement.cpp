@@ -12,7 +12,7 @@
 
 #include "apps/log_plot.h"
 #include "emulator/emulator.h"
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace {
 

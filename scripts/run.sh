@@ -5,5 +5,7 @@
 #   scripts/run.sh "TCPIP0::10.0.0.7::inst0::INSTR"  # a real instrument
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the example and what it links: no tests, no test libraries.
+ZTV_TARGETS=zentrava-example "$root/scripts/setup.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZTV_BUILD_TESTS=OFF
 exec "$root/build/bin/zentrava-example" "$@"
