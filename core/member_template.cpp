@@ -6,6 +6,7 @@
 #include "core/driver.h"
 #include "core/option_parsing.h"
 #include "core/shared_selectors.h"
+#include "platform/text/number_codec.h"
 
 namespace ztv::engine {
 namespace {
@@ -348,7 +349,7 @@ HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
         call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
         const CObjectNode::Collection* collection = node.FindCollection(d.collection);
         if (!collection) return E_UNEXPECTED;
-        const std::string wanted(TrimWhite(WideToUtf8(name)));
+        const std::string wanted(codec::TrimBlanks(WideToUtf8(name)));
         CChildNode* found = nullptr;
         if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front().get();
         for (const com::ComPtr<CChildNode>& child : collection->instances) {

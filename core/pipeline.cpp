@@ -189,7 +189,7 @@ HRESULT CDriverIOManager::InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeo
     std::string reply;
     const HRESULT hr = io_.InstrQuery(CurrentCommand(), &reply, 1024, timeout);
     if (FAILED(hr)) return hr;
-    const std::string_view value = TrimWhite(reply);
+    const std::string_view value = codec::TrimBlanks(reply);
     if (value == "1") {
         *result = VARIANT_TRUE;
     } else if (value != "0") {
