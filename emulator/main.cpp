@@ -14,7 +14,7 @@ void Usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s [--bind ADDRESS] [--socket-port N] [--vxi11-port N] [--hislip-port N]\n"
                "          [--portmapper [PORT]] [--model NAME] [--serial TEXT] [--options TEXT]\n"
-               "          [--trace-points N] [--measurement-delay MS] [--verbose]\n"
+               "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--verbose]\n"
                "A port of -1 switches that interface off; 0 picks a free port.\n",
                program);
 }
@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
       number(&options.tracePoints);
     } else if (arg == "--measurement-delay") {
       number(&options.measurementDelayMs);
+    } else if (arg == "--short-reals") {
+      options.shortReals = true;
     } else if (arg == "--verbose") {
       verbose = true;
     } else {
