@@ -110,6 +110,9 @@ class Instrument {
   RealForm realForm() const { return options_.shortReals ? RealForm::kShort : RealForm::kNr3; }
   // The numbers stored under `nodes` followed by `tail`; empty when unset.
   std::vector<double> StoredNumbers(std::vector<std::string> nodes, std::initializer_list<const char*> tail) const;
+  // The X range and points a trace of the application spans: its written
+  // settings, else the application's own range and the trace point count.
+  Sweep SweepOf(Application app) const;
   std::string LearnStringLocked() const;
   void RestoreLocked(std::string_view state);
 

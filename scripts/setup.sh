@@ -7,7 +7,8 @@ build=$1
 shift
 
 packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-          libtirpc-dev rpcsvc-proto python3-numpy python3-pytest python3-setuptools python3-venv)
+          libtirpc-dev rpcsvc-proto python3-numpy python3-pytest python3-setuptools python3-venv libcli11-dev
+          libpng-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
