@@ -294,19 +294,17 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
 
 HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) {
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
-    RealListParser parser(separators);
+    RealListParser& parser = listParser_;
+    parser.Start(separators);
     parser.Feed(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()) + readPos_, readLen_ - readPos_));
     readPos_ = readLen_ = 0;
-    std::string chunk(std::max(readCapacity_, kDirectReadChunk), '\0');
+    listChunk_.resize(std::max(readCapacity_, kDirectReadChunk));
     while (!readEnded_) {
         std::size_t got = 0;
         ReadStop stop = READ_STOP_COUNT;
-        if (HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(chunk.data()), chunk.size(), &got, &stop);
-            FAILED(hr)) {
-            return hr;
-        }
+        if (HRESULT hr = ReadChunk(listChunk_.data(), listChunk_.size(), &got, &stop); FAILED(hr)) return hr;
         readEnded_ = stop != READ_STOP_COUNT;
-        parser.Feed(std::string_view(chunk.data(), got));
+        parser.Feed(std::string_view(reinterpret_cast<const char*>(listChunk_.data()), got));
         if (parser.values().size() > kMaxListValues) {
             // The rest stays unread: the session needs a device clear.
             readEnded_ = true;

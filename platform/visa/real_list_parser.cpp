@@ -11,10 +11,17 @@ constexpr std::size_t kMaxItemLength = 4096;
 
 }  // namespace
 
-RealListParser::RealListParser(std::string_view separators) {
+void RealListParser::Start(std::string_view separators) {
+    isSeparator_.fill(false);
     for (char c : separators) isSeparator_[static_cast<unsigned char>(c)] = true;
     singleSeparator_ = separators.size() == 1;
-    if (singleSeparator_) onlySeparator_ = separators.front();
+    onlySeparator_ = singleSeparator_ ? separators.front() : 0;
+    pending_.clear();
+    sawSeparator_ = false;
+    first_ = true;
+    failed_ = false;
+    values_.clear();
+    badItem_.clear();
 }
 
 std::size_t RealListParser::NextSeparator(std::string_view text) const {
