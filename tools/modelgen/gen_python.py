@@ -255,6 +255,13 @@ class Generator:
         out.append("}")
         return "\n".join(out) + "\n"
 
+    def exported(self):
+        """What `from _model import *` gives the package: constants, enumerations, tables."""
+        names = [a.constant for a in self.model.attributes]
+        names += sorted({v.constant for e in self.model.enums.values() for v in e.values})
+        names += [enum_class_name(e) for e in self.model.enums.values()] + ["ATTRIBUTES", "FUNCTIONS"]
+        return "__all__ = [\n%s]\n" % "".join("    %r,\n" % n for n in names)
+
     def module(self):
         self.check_reached()
         classes = [self.interface_class(i) for i in self.order]
@@ -265,7 +272,7 @@ class Generator:
             "from ._nodes import Attribute, AttributeInfo, Child, Collection, Function, FunctionInfo, Node", "",
             "# ---- C constants", "", self.constants(),
             "# ---- enumerations", "", self.enums(),
-            "# ---- object tree", ""] + classes + ["", "# ---- C names and their Python paths", "", self.tables()])
+            "# ---- object tree", ""] + classes + ["", "# ---- C names and their Python paths", "", self.tables(), self.exported()])
 
 
 def main():
