@@ -27,7 +27,7 @@ constexpr char kListQuery[] = "CALC:PN1:TRAC1:DATA:FDAT?";
 // One emulator and one initialized driver for the whole run.
 struct Setup {
     std::unique_ptr<emulator::Emulator> emulator;
-    IIviDriver* driver = nullptr;
+    com::ComPtr<IIviDriver> driver;
     ztv::Zentrava* object = nullptr;
 
     bool Start(std::string* error) {
@@ -47,27 +47,22 @@ struct Setup {
         std::string header(kListQuery);
         header.pop_back();
         emulator->instrument().SetSetting(header, std::move(*trace));
-        if (FAILED(ztv::Zentrava::CreateInstance(IID_IIviDriver, reinterpret_cast<void**>(&driver)))) {
+        if (FAILED(ztv::Zentrava::CreateInstance(IID_IIviDriver, driver.ReceiveVoid()))) {
             *error = "cannot create the driver";
             return false;
         }
-        BSTR resource = AnsiToBstr(emulator->SocketResource());
-        BSTR noOptions = AnsiToBstr("");
-        const HRESULT hr = driver->Initialize(resource, VARIANT_FALSE, VARIANT_FALSE, noOptions);
-        SysFreeString(resource);
-        SysFreeString(noOptions);
+        const HRESULT hr = driver->Initialize(com::Bstr(emulator->SocketResource()).get(), VARIANT_FALSE,
+                                              VARIANT_FALSE, com::Bstr("").get());
         if (FAILED(hr)) {
             *error = "Initialize failed: " + ztv::TakeThreadErrorDescription();
             return false;
         }
-        object = static_cast<ztv::Zentrava*>(driver);
+        object = static_cast<ztv::Zentrava*>(driver.get());
         return true;
     }
     void Stop() {
-        if (driver) {
-            driver->Close();
-            driver->Release();
-        }
+        if (driver) driver->Close();
+        driver = {};
         if (emulator) emulator->Stop();
     }
 };

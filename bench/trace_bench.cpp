@@ -26,35 +26,31 @@ class Session {
 public:
     explicit Session(bool traced) {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ztv::Zentrava::CreateInstance(IID_IIviDriver, reinterpret_cast<void**>(&driver_));
+        ztv::Zentrava::CreateInstance(IID_IIviDriver, driver_.ReceiveVoid());
         std::string options = "Simulate=true";
         if (traced) {
             file_ = std::filesystem::temp_directory_path() / ("ztv_trace_bench_" + std::to_string(getpid()));
             options += ", DriverSetup=Trace=true, TraceSaveInterval=60, TraceName=" + file_.string();
         }
-        BSTR resource = AnsiToBstr("GPIB0::1::INSTR");
-        BSTR text = AnsiToBstr(options);
-        ok_ = driver_ && SUCCEEDED(driver_->Initialize(resource, VARIANT_FALSE, VARIANT_FALSE, text)) &&
-              SUCCEEDED(driver_->QueryInterface(IID_IZentrava, reinterpret_cast<void**>(&root_))) &&
+        ok_ = driver_ &&
+              SUCCEEDED(driver_->Initialize(com::Bstr("GPIB0::1::INSTR").get(), VARIANT_FALSE, VARIANT_FALSE,
+                                            com::Bstr(options).get())) &&
+              SUCCEEDED(driver_->QueryInterface(IID_IZentrava, root_.ReceiveVoid())) &&
               SUCCEEDED(root_->put_Attenuation(10.5));
-        SysFreeString(resource);
-        SysFreeString(text);
     }
     ~Session() {
-        if (root_) root_->Release();
-        if (driver_) {
-            driver_->Close();
-            driver_->Release();
-        }
+        root_ = {};
+        if (driver_) driver_->Close();
+        driver_ = {};
         if (!file_.empty()) std::filesystem::remove(file_.string() + ".xml");
         CoUninitialize();
     }
     bool ok() const { return ok_; }
-    IZentrava* root() const { return root_; }
+    IZentrava* root() const { return root_.get(); }
 
 private:
-    IIviDriver* driver_ = nullptr;
-    IZentrava* root_ = nullptr;
+    com::ComPtr<IIviDriver> driver_;
+    com::ComPtr<IZentrava> root_;
     std::filesystem::path file_;
     bool ok_ = false;
 };

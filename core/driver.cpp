@@ -17,11 +17,10 @@ Zentrava::~Zentrava() {
 HRESULT Zentrava::CreateInstance(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    Zentrava* driver = new (std::nothrow) Zentrava();
+    const auto driver = com::ComPtr<Zentrava>::Adopt(new (std::nothrow) Zentrava());
     if (!driver) return E_OUTOFMEMORY;
     HRESULT hr = driver->CreateFacets();
     if (SUCCEEDED(hr)) hr = driver->QueryInterface(riid, ppv);
-    driver->Release();
     return hr;
 }
 
@@ -72,7 +71,7 @@ HRESULT Zentrava::NullPointer(std::string_view member, std::string_view paramete
 HRESULT Zentrava::ReturnText(std::string_view text, BSTR* out, std::string_view member,
                              std::string_view parameter) const {
     if (!out) return NullPointer(member, parameter);
-    *out = AnsiToBstr(text);
+    *out = Utf8ToBstr(text);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 

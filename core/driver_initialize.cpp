@@ -12,7 +12,7 @@ HRESULT Zentrava::InitializeSession(BSTR resourceName, bool idQuery, bool reset,
 
     // The six flags carry over from the previous session; everything read
     // from the configuration and the option string starts afresh.
-    state_.optionString = WideToAnsi(optionString);
+    state_.optionString = WideToUtf8(optionString);
     state_.resourceDescriptor.clear();
     state_.logicalName.clear();
     state_.optionTable.clear();
@@ -24,7 +24,7 @@ HRESULT Zentrava::InitializeSession(BSTR resourceName, bool idQuery, bool reset,
     state_.physicalToEntry.clear();
     state_.identityRead = false;
 
-    HRESULT hr = ConfigurationPhase(WideToAnsi(resourceName));
+    HRESULT hr = ConfigurationPhase(WideToUtf8(resourceName));
     if (state_.flags.simulate && state_.model.empty()) state_.model = kDefaultModel;
     state_.initialFlags = state_.flags;
     if (FAILED(hr)) {
@@ -158,6 +158,7 @@ HRESULT Zentrava::OpenInstrumentIO() {
     CDriverIOProvider::Links links;
     links.queryInstrumentStatus = [this] { return state_.flags.queryInstrumentStatus; };
     links.errors = &errors_;
+    links.openOptions = state_.driverSetup;
     const HRESULT hr = provider_.Open(links, state_.resourceDescriptor);
     return hr == E_IVI_RESOURCE_UNKNOWN ? errors_.ReportError(IDS_E_IVI_RESOURCE_UNKNOWN) : hr;
 }

@@ -105,7 +105,7 @@ HRESULT Zentrava::GetNextCoercionRecord(BSTR* pbstrRecord) {
         *pbstrRecord = nullptr;
         std::string record;
         if (state_.flags.recordCoercions) record = coercions_.TakeOldest().value_or("");
-        *pbstrRecord = AnsiToBstr(record);
+        *pbstrRecord = Utf8ToBstr(record);
         return *pbstrRecord ? S_OK : E_OUTOFMEMORY;
     });
 }

@@ -51,17 +51,16 @@ HRESULT Zentrava::RestoreInitialSettings() {
 HRESULT Zentrava::SelfTest(LONG* pResult, BSTR* pMessage) {
     return InitializedEntry([&] {
         if (!pMessage) return NullPointer("SelfTest", "pMessage");
-        SysFreeString(*pMessage);
-        *pMessage = nullptr;
+        com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
         if (!pResult) return NullPointer("SelfTest", "pResult");
         *pResult = 0;
         if (state_.flags.simulate) {
-            *pMessage = AnsiToBstr("Selftest passed");
+            *pMessage = Utf8ToBstr("Selftest passed");
             return *pMessage ? S_OK : E_OUTOFMEMORY;
         }
         const HRESULT hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
         if (FAILED(hr)) return hr;
-        *pMessage = AnsiToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
+        *pMessage = Utf8ToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
         return *pMessage ? hr : E_OUTOFMEMORY;
     });
 }
@@ -69,12 +68,11 @@ HRESULT Zentrava::SelfTest(LONG* pResult, BSTR* pMessage) {
 HRESULT Zentrava::ErrorQuery(LONG* pCode, BSTR* pMessage) {
     return InitializedEntry([&] {
         if (!pMessage) return NullPointer("ErrorQuery", "pMessage");
-        SysFreeString(*pMessage);
-        *pMessage = nullptr;
+        com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
         if (!pCode) return NullPointer("ErrorQuery", "pCode");
         *pCode = 0;
         if (state_.flags.simulate) {
-            *pMessage = AnsiToBstr("No error.");
+            *pMessage = Utf8ToBstr("No error.");
             return *pMessage ? S_OK : E_OUTOFMEMORY;
         }
         // Reading the error queue must not itself trip the status check.
@@ -86,7 +84,7 @@ HRESULT Zentrava::ErrorQuery(LONG* pCode, BSTR* pMessage) {
         if (FAILED(hr)) return hr;
 
         std::u16string message;
-        if (!ParseErrorQueueReply(AnsiToWide(reply), pCode, &message))
+        if (!ParseErrorQueueReply(Utf8ToWide(reply), pCode, &message))
             return errors_.ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
         *pMessage = SysAllocStringLen(message.data(), static_cast<unsigned>(message.size()));
         return *pMessage ? hr : E_OUTOFMEMORY;

@@ -7,6 +7,12 @@
 #include "platform/ivi/ivi_float.h"
 
 namespace ztv {
+namespace {
+
+// What the device clear after a failed transfer may take.
+constexpr LONG kRecoveryClearTimeoutMs = 200;
+
+}  // namespace
 
 double ReplyToDouble(std::string_view reply) {
     const std::string text(reply);  // strtod needs a terminated string
@@ -88,8 +94,12 @@ HRESULT CDriverIOProvider::WriteCommand(std::string_view command) {
     return static_cast<std::size_t>(written) < expected ? E_FAIL : S_OK;
 }
 
+// A reply longer than the count is cut there; the rest is read and dropped,
+// so that the next query reads its own reply.
 HRESULT CDriverIOProvider::ReadReply(LONG count, std::string* reply) {
-    const HRESULT hr = ReadText(count, reply);
+    bool complete = true;
+    HRESULT hr = ReadText(count, reply, &complete);
+    if (SUCCEEDED(hr) && !complete) hr = DiscardReply();
     if (SUCCEEDED(hr) && reply->ends_with(readTerminator_) && !readTerminator_.empty())
         reply->resize(reply->size() - readTerminator_.size());
     return hr;
@@ -98,7 +108,11 @@ HRESULT CDriverIOProvider::ReadReply(LONG count, std::string* reply) {
 HRESULT CDriverIOProvider::HandleIOError(HRESULT result) {
     // Take the session's description before the clear can replace it.
     const std::string description = TakeThreadErrorDescription();
-    Clear();
+    {
+        // The failure is reported soon after its time-out, not after a second one.
+        TimeoutScope brief(*this, kRecoveryClearTimeoutMs);
+        Clear();
+    }
     const CErrorManager fallback;
     const CErrorManager& errors = links_.errors ? *links_.errors : fallback;
     HRESULT reported;
@@ -179,7 +193,10 @@ HRESULT CDriverIOProvider::InstrRead(std::string* text, LONG cchDesired, bool re
     if (!text) return E_POINTER;
     if (cchDesired < 0) return E_INVALIDARG;
     return Transfer(timeout, true,
-                    [&] { return removeTrailing ? ReadReply(cchDesired, text) : ReadText(cchDesired, text); });
+                    [&] {
+                        bool complete = true;
+                        return removeTrailing ? ReadReply(cchDesired, text) : ReadText(cchDesired, text, &complete);
+                    });
 }
 
 HRESULT CDriverIOProvider::InstrWrite(std::string_view command, LONG timeout) {

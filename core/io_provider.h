@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "platform/com/com.h"
+#include "platform/com/raii.h"
+#include "platform/visa/message_read_end.h"
 #include "platform/visa/visacom.h"
 #include "services/error_manager.h"
 
@@ -25,6 +27,7 @@ public:
     struct Links {
         std::function<bool()> queryInstrumentStatus;
         const CErrorManager* errors = nullptr;
+        std::string openOptions;  // for the VISA open: the DriverSetup text, whose I/O keys it takes
     };
 
     virtual HRESULT Open(const Links& links, std::string_view resourceDescriptor) = 0;
@@ -60,7 +63,10 @@ public:
 protected:
     // Primitives of the session; each returns the session's result with the
     // VISA time-out mapped to IO_TIMEOUT_RESULT, or E_FAIL when not open.
-    virtual HRESULT ReadText(LONG count, std::string* text) = 0;
+    // `complete` tells whether the read reached the end of the reply.
+    virtual HRESULT ReadText(LONG count, std::string* text, bool* complete) = 0;
+    // Reads and drops what is left of the current reply.
+    virtual HRESULT DiscardReply() = 0;
     virtual HRESULT WriteText(std::string_view text, LONG* written) = 0;
     virtual HRESULT Clear() = 0;
     virtual HRESULT ReadStatusByte(SHORT* statusByte) = 0;
@@ -105,7 +111,8 @@ public:
     visa::IFormattedIO488* Formatter() const;
 
 protected:
-    HRESULT ReadText(LONG count, std::string* text) override;
+    HRESULT ReadText(LONG count, std::string* text, bool* complete) override;
+    HRESULT DiscardReply() override;
     HRESULT WriteText(std::string_view text, LONG* written) override;
     HRESULT Clear() override;
     HRESULT ReadStatusByte(SHORT* statusByte) override;
@@ -121,9 +128,10 @@ protected:
 private:
     void ReleaseAll();
 
-    visa::IVisaSession* session_ = nullptr;
-    visa::IMessage* message_ = nullptr;
-    visa::IFormattedIO488* formatter_ = nullptr;
+    com::ComPtr<visa::IVisaSession> session_;
+    com::ComPtr<visa::IMessage> message_;
+    com::ComPtr<visa::IMessageReadEnd> readEnd_;
+    com::ComPtr<visa::IFormattedIO488> formatter_;
 };
 
 // Reply conversions: the C library's string-to-double rule, with NaN for a

@@ -118,7 +118,7 @@ HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, BSTR* val) {
         if (FAILED(hr)) return hr;
         if (call.Simulating()) {
             if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
-            *val = AnsiToBstr(d.simText ? d.simText : "");
+            *val = Utf8ToBstr(d.simText ? d.simText : "");
             return *val ? S_OK : E_OUTOFMEMORY;
         }
         CurrentCommand current(call.IO(), call.Command(0));
@@ -194,7 +194,7 @@ HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
             if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
             return S_OK;
         }
-        const CommandArg args[] = {CommandArg::Text(WideToAnsi(val))};
+        const CommandArg args[] = {CommandArg::Text(WideToUtf8(val))};
         return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
     });
 }
@@ -245,7 +245,7 @@ CommandArg Arg(const char* name, VARIANT_BOOL value) {
 }
 CommandArg Arg(const char* name, LONG value) { return Named(CommandArg::Integer(value), name); }
 CommandArg Arg(const char* name, double value) { return Named(CommandArg::Real(value), name); }
-CommandArg Arg(const char* name, BSTR value) { return Named(CommandArg::Text(WideToAnsi(value)), name); }
+CommandArg Arg(const char* name, BSTR value) { return Named(CommandArg::Text(WideToUtf8(value)), name); }
 
 HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_list<CommandArg> args) {
     return Guarded([&] {
@@ -348,12 +348,12 @@ HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
         call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
         const CObjectNode::Collection* collection = node.FindCollection(d.collection);
         if (!collection) return E_UNEXPECTED;
-        const std::string wanted(TrimWhite(WideToAnsi(name)));
+        const std::string wanted(TrimWhite(WideToUtf8(name)));
         CChildNode* found = nullptr;
-        if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front();
-        for (CChildNode* child : collection->instances) {
+        if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front().get();
+        for (const com::ComPtr<CChildNode>& child : collection->instances) {
             if (found) break;
-            if (EqualsIgnoreCase(wanted, child->PhysicalName())) found = child;
+            if (EqualsIgnoreCase(wanted, child->PhysicalName())) found = child.get();
         }
         if (!found) return call.Errors().ReportError(IDS_E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER);
         *val = found->DefaultInterface();
@@ -389,7 +389,7 @@ HRESULT GetName(CObjectNode& node, const MemberDesc& d, LONG index, BSTR* val) {
         if (!collection) return E_UNEXPECTED;
         if (index < 1 || index > static_cast<LONG>(collection->instances.size()))
             return call.Errors().ReportInvalidValueError(d.name, "Index", index);
-        *val = AnsiToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());
+        *val = Utf8ToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());
         return *val ? S_OK : E_OUTOFMEMORY;
     });
 }

@@ -56,7 +56,7 @@ HRESULT CObjectNode::BuildCollections(Zentrava& root) {
                     ReleaseCollections();
                     return hr;
                 }
-                collection.instances.push_back(child);
+                collection.instances.push_back(com::ComPtr<CChildNode>::Adopt(child));
             }
         }
     } catch (const std::bad_alloc&) {
@@ -70,17 +70,14 @@ void CObjectNode::ReleaseCollections() {
     std::vector<Collection> collections;
     collections.swap(collections_);
     for (Collection& collection : collections) {
-        for (CChildNode* child : collection.instances) {
-            child->Detach();
-            child->Release();
-        }
+        for (const com::ComPtr<CChildNode>& child : collection.instances) child->Detach();
     }
 }
 
 void CObjectNode::InvalidateTree() {
     NodeCache().InvalidateAll();
     for (Collection& collection : collections_) {
-        for (CChildNode* child : collection.instances) {
+        for (const com::ComPtr<CChildNode>& child : collection.instances) {
             std::lock_guard lock(child->NodeLock());
             child->InvalidateTree();
         }
@@ -115,18 +112,15 @@ CChildNode::~CChildNode() = default;
 HRESULT CChildNode::Create(const NodeClassDesc& cls, Zentrava& root, CObjectNode& parent, LONG index,
                            CChildNode** out) {
     *out = nullptr;
-    CChildNode* node = new (std::nothrow) CChildNode(cls, root, parent, index);
+    auto node = com::ComPtr<CChildNode>::Adopt(new (std::nothrow) CChildNode(cls, root, parent, index));
     if (!node) return E_OUTOFMEMORY;
     HRESULT hr = node->CreateFacets();
     if (SUCCEEDED(hr)) {
         std::lock_guard lock(node->mutex_);
         hr = node->BuildCollections(root);
     }
-    if (FAILED(hr)) {
-        node->Release();
-        return hr;
-    }
-    *out = node;
+    if (FAILED(hr)) return hr;
+    *out = node.Detach();
     return S_OK;
 }
 

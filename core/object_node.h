@@ -12,6 +12,7 @@
 
 #include "core/model_desc.h"
 #include "core/pipeline.h"
+#include "platform/com/raii.h"
 #include "services/cache.h"
 #include "services/error_manager.h"
 
@@ -66,7 +67,7 @@ public:
 
     struct Collection {
         const NodeClassDesc* instanceClass;
-        std::vector<CChildNode*> instances;  // counted references, in index order
+        std::vector<com::ComPtr<CChildNode>> instances;  // in index order
     };
     const Collection* FindCollection(std::string_view className) const;
 

@@ -157,7 +157,7 @@ HRESULT CDriverIOManager::InstrQueryCommand(BSTR* reply, LONG timeout) {
     std::string text;
     const HRESULT hr = io_.InstrQuery(CurrentCommand(), &text, 1024, timeout);
     if (FAILED(hr)) return hr;
-    *reply = AnsiToBstr(text);
+    *reply = Utf8ToBstr(text);
     return *reply ? hr : E_OUTOFMEMORY;
 }
 

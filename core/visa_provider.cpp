@@ -7,19 +7,14 @@ namespace {
 
 HRESULT MapTimeout(HRESULT hr) { return hr == visa::E_VISA_TMO ? IO_TIMEOUT_RESULT : hr; }
 
-template <class T>
-void ReleaseRef(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 }  // namespace
 
 void CVisaComIOProvider::ReleaseAll() {
     if (session_) session_->Close();
-    ReleaseRef(formatter_);
-    ReleaseRef(message_);
-    ReleaseRef(session_);
+    formatter_ = {};
+    readEnd_ = {};
+    message_ = {};
+    session_ = {};
 }
 
 HRESULT CVisaComIOProvider::Close() {
@@ -34,39 +29,37 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
     MarkOpened(links);
 
     visa::EnsureClassesRegistered();
-    visa::IResourceManager* manager = nullptr;
-    HRESULT hr = CoCreateInstance(visa::CLSID_ResourceManager, nullptr, CLSCTX_ALL, visa::IID_IResourceManager,
-                                  reinterpret_cast<void**>(&manager));
+    com::ComPtr<visa::IResourceManager> manager;
+    HRESULT hr =
+        CoCreateInstance(visa::CLSID_ResourceManager, nullptr, CLSCTX_ALL, visa::IID_IResourceManager, manager.ReceiveVoid());
     if (FAILED(hr) || !manager) {
         SetThreadError(GUID_NULL,
                        "Could not create instance of VISA-COM Global Resource Manager Component. Make sure it is "
                        "installed properly.");
         return FAILED(hr) ? hr : E_FAIL;
     }
-    BSTR name = AnsiToBstr(resourceDescriptor);
-    BSTR options = AnsiToBstr("");
-    hr = manager->Open(name, visa::NO_LOCK, 2000, options, &session_);
-    SysFreeString(name);
-    SysFreeString(options);
-    manager->Release();
+    hr = manager->Open(com::Bstr(resourceDescriptor).get(), visa::NO_LOCK, 2000, com::Bstr(links.openOptions).get(),
+                       session_.Receive());
+    manager = {};
     if (FAILED(hr) || !session_) {
         // The caller reports the resource as unknown with its own text.
         SetErrorInfo(0, nullptr);
-        session_ = nullptr;
+        session_ = {};
         return E_IVI_RESOURCE_UNKNOWN;
     }
-    hr = session_->QueryInterface(visa::IID_IMessage, reinterpret_cast<void**>(&message_));
+    hr = session_->QueryInterface(visa::IID_IMessage, message_.ReceiveVoid());
     if (FAILED(hr)) return MapTimeout(hr);
+    message_->QueryInterface(visa::IID_IMessageReadEnd, readEnd_.ReceiveVoid());
 
     hr = CoCreateInstance(visa::CLSID_FormattedIO488, nullptr, CLSCTX_ALL, visa::IID_IFormattedIO488,
-                          reinterpret_cast<void**>(&formatter_));
+                          formatter_.ReceiveVoid());
     if (FAILED(hr) || !formatter_) {
         SetThreadError(GUID_NULL,
                        "Could not create instance of VISA-COM FormattedIO488 Component. Make sure it is installed "
                        "properly.");
         return FAILED(hr) ? hr : E_FAIL;
     }
-    hr = formatter_->putref_IO(message_);
+    hr = formatter_->putref_IO(message_.get());
     if (FAILED(hr)) return MapTimeout(hr);
 
     SHORT type = 0;
@@ -79,23 +72,30 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
     return MapTimeout(hr);
 }
 
-visa::IMessage* CVisaComIOProvider::Message() const {
-    if (message_) message_->AddRef();
-    return message_;
-}
+visa::IMessage* CVisaComIOProvider::Message() const { return com::ComPtr(message_).Detach(); }
 
-visa::IFormattedIO488* CVisaComIOProvider::Formatter() const {
-    if (formatter_) formatter_->AddRef();
-    return formatter_;
-}
+visa::IFormattedIO488* CVisaComIOProvider::Formatter() const { return com::ComPtr(formatter_).Detach(); }
 
-HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text) {
+HRESULT CVisaComIOProvider::ReadText(LONG count, std::string* text, bool* complete) {
     if (!message_) return E_FAIL;
     text->resize(static_cast<std::size_t>(count));
     LONG actual = 0;
-    const HRESULT hr = message_->ReadBytes(text->data(), count, &actual);
+    visa::ReadStop stop = visa::READ_STOP_END;
+    // A foreign session does not say why it stopped: a short read is the end.
+    const HRESULT hr = readEnd_ ? readEnd_->ReadBytesWithStop(text->data(), count, &actual, &stop)
+                                : message_->ReadBytes(text->data(), count, &actual);
     text->resize(SUCCEEDED(hr) ? static_cast<std::size_t>(actual) : 0);
+    *complete = readEnd_ ? stop != visa::READ_STOP_COUNT : actual < count;
     return MapTimeout(hr);
+}
+
+HRESULT CVisaComIOProvider::DiscardReply() {
+    std::string rest;
+    bool complete = false;
+    while (!complete) {
+        if (HRESULT hr = ReadText(4096, &rest, &complete); FAILED(hr)) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT CVisaComIOProvider::WriteText(std::string_view text, LONG* written) {
@@ -117,9 +117,7 @@ HRESULT CVisaComIOProvider::ReadList(SAFEARRAY** values) {
     if (!formatter_) return E_FAIL;
     VARIANT list;
     VariantInit(&list);
-    BSTR separator = AnsiToBstr(",");
-    const HRESULT hr = formatter_->ReadList(visa::ASCIIType_R8, separator, &list);
-    SysFreeString(separator);
+    const HRESULT hr = formatter_->ReadList(visa::ASCIIType_R8, com::Bstr(",").get(), &list);
     if (FAILED(hr)) {
         VariantClear(&list);
         return MapTimeout(hr);
@@ -156,9 +154,8 @@ HRESULT CVisaComIOProvider::WriteIEEEBlock(std::string_view command, SAFEARRAY* 
     VariantInit(&data);
     data.vt = VT_ARRAY | VT_UI1;
     data.parray = bytes;  // borrowed: not cleared here
-    BSTR text = AnsiToBstr(command);
-    const HRESULT hr = formatter_->WriteIEEEBlock(text, data, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
-    SysFreeString(text);
+    const HRESULT hr =
+        formatter_->WriteIEEEBlock(com::Bstr(command).get(), data, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
     return MapTimeout(hr);
 }
 
@@ -166,9 +163,7 @@ HRESULT CVisaComIOProvider::FlushRead() { return formatter_ ? MapTimeout(formatt
 
 HRESULT CVisaComIOProvider::WriteFormattedString(std::string_view text, bool flushAndEnd) {
     if (!formatter_) return E_FAIL;
-    BSTR data = AnsiToBstr(text);
-    const HRESULT hr = formatter_->WriteString(data, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
-    SysFreeString(data);
+    const HRESULT hr = formatter_->WriteString(com::Bstr(text).get(), flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
     return MapTimeout(hr);
 }
 
@@ -180,10 +175,8 @@ HRESULT CVisaComIOProvider::WriteFormattedList(SAFEARRAY* values, bool flushAndE
     VariantInit(&list);
     list.vt = static_cast<VARTYPE>(VT_ARRAY | type);
     list.parray = values;  // borrowed: not cleared here
-    BSTR separator = AnsiToBstr(",");
-    const HRESULT hr =
-        formatter_->WriteList(&list, visa::ASCIIType_R8, separator, flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
-    SysFreeString(separator);
+    const HRESULT hr = formatter_->WriteList(&list, visa::ASCIIType_R8, com::Bstr(",").get(),
+                                             flushAndEnd ? VARIANT_TRUE : VARIANT_FALSE);
     return MapTimeout(hr);
 }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 #include "emulator/socket_io.h"
 
@@ -23,7 +24,7 @@ constexpr unsigned long kDeviceCoreProgram = 0x0607AF;
 constexpr unsigned kCredentialBytes = 400;
 
 std::string Encode(rpc_msg* reply) {
-  char buffer[1024];
+  char buffer[4096];
   XDR xdrs;
   xdrmem_create(&xdrs, buffer, sizeof buffer, XDR_ENCODE);
   bool ok = xdr_replymsg(&xdrs, reply);
@@ -121,6 +122,29 @@ void Portmapper::ServeStream(int fd) const {
   }
 }
 
+std::vector<Portmapper::Mapping> Portmapper::Mappings() const {
+  std::vector<Mapping> mappings;
+  for (unsigned long version : {4ul, 3ul, 2ul}) {
+    mappings.push_back({kPortmapProgram, version, IPPROTO_TCP, port_});
+    mappings.push_back({kPortmapProgram, version, IPPROTO_UDP, port_});
+  }
+  mappings.push_back({kDeviceCoreProgram, 1, IPPROTO_TCP, corePort_});
+  return mappings;
+}
+
+// Like rpcbind: the exact version when registered, else any version of the
+// program, so that the client learns the port and hears the versions there.
+const Portmapper::Mapping* Portmapper::Find(const std::vector<Mapping>& mappings, unsigned long program,
+                                            unsigned long version, unsigned long protocol) {
+  const Mapping* any = nullptr;
+  for (const Mapping& mapping : mappings) {
+    if (mapping.program != program || mapping.protocol != protocol) continue;
+    if (mapping.version == version) return &mapping;
+    if (any == nullptr) any = &mapping;
+  }
+  return any;
+}
+
 std::string Portmapper::Answer(const std::string& callBytes) const {
   XDR xdrs;
   xdrmem_create(&xdrs, const_cast<char*>(callBytes.data()), static_cast<u_int>(callBytes.size()), XDR_DECODE);
@@ -140,11 +164,21 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
   reply.acpted_rply.ar_stat = SUCCESS;
   reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_void);
   reply.acpted_rply.ar_results.where = nullptr;
+  auto result = [&reply](auto routine, void* where) {
+    reply.acpted_rply.ar_results.proc = AsXdrProc(routine);
+    reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
+  };
 
   const unsigned long vers = call.rm_call.cb_vers, proc = call.rm_call.cb_proc;
+  const std::vector<Mapping> mappings = Mappings();
   u_long port = 0;
   char* address = nullptr;
   std::string addressText;
+  std::vector<pmaplist> portList;
+  std::vector<rpcblist> addressList;
+  std::vector<std::string> addressTexts;
+  pmaplist* portHead = nullptr;
+  rpcblist_ptr addressHead = nullptr;
   if (call.rm_call.cb_prog != kPortmapProgram) {
     reply.acpted_rply.ar_stat = PROG_UNAVAIL;
   } else if (vers < 2 || vers > 4) {
@@ -158,24 +192,49 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
     if (!xdr_pmap(&xdrs, &args)) {
       reply.acpted_rply.ar_stat = GARBAGE_ARGS;
     } else {
-      bool core = args.pm_prog == kDeviceCoreProgram && args.pm_vers == 1 && args.pm_prot == IPPROTO_TCP;
-      port = core ? static_cast<u_long>(corePort_) : 0;
-      reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_u_long);
-      reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(&port);
+      const Mapping* found = Find(mappings, args.pm_prog, args.pm_vers, args.pm_prot);
+      port = found ? static_cast<u_long>(found->port) : 0;
+      result(xdr_u_long, &port);
     }
+  } else if (vers == 2 && proc == PMAPPROC_DUMP) {
+    portList.resize(mappings.size());
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+      const Mapping& m = mappings[i];
+      portList[i].pml_map = {m.program, m.version, m.protocol, static_cast<unsigned long>(m.port)};
+      portList[i].pml_next = i + 1 < mappings.size() ? &portList[i + 1] : nullptr;
+    }
+    portHead = portList.data();
+    result(xdr_pmaplist, &portHead);
   } else if (vers >= 3 && proc == RPCBPROC_GETADDR) {
     rpcb args{};
     if (!xdr_rpcb(&xdrs, &args)) {
       reply.acpted_rply.ar_stat = GARBAGE_ARGS;
     } else {
-      bool core = args.r_prog == kDeviceCoreProgram && args.r_vers == 1 && args.r_netid &&
-                  std::strcmp(args.r_netid, "tcp") == 0;
-      addressText = core ? UniversalAddress(address_, corePort_) : std::string();
+      const unsigned long protocol = args.r_netid && std::strcmp(args.r_netid, "udp") == 0 ? IPPROTO_UDP
+                                     : args.r_netid && std::strcmp(args.r_netid, "tcp") == 0 ? IPPROTO_TCP
+                                                                                              : 0;
+      const Mapping* found = Find(mappings, args.r_prog, args.r_vers, protocol);
+      addressText = found ? UniversalAddress(address_, found->port) : std::string();
       address = addressText.data();
-      reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_wrapstring);
-      reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(&address);
+      result(xdr_wrapstring, &address);
       xdr_free(AsXdrProc(xdr_rpcb), &args);
     }
+  } else if (vers >= 3 && proc == RPCBPROC_DUMP) {
+    addressList.resize(mappings.size());
+    addressTexts.reserve(mappings.size());
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+      const Mapping& m = mappings[i];
+      addressTexts.push_back(UniversalAddress(address_, m.port));
+      rpcb& entry = addressList[i].rpcb_map;
+      entry.r_prog = m.program;
+      entry.r_vers = m.version;
+      entry.r_netid = const_cast<char*>(m.protocol == IPPROTO_TCP ? "tcp" : "udp");
+      entry.r_addr = addressTexts.back().data();
+      entry.r_owner = const_cast<char*>("superuser");
+      addressList[i].rpcb_next = i + 1 < mappings.size() ? &addressList[i + 1] : nullptr;
+    }
+    addressHead = addressList.data();
+    result(xdr_rpcblist_ptr, &addressHead);
   } else {
     reply.acpted_rply.ar_stat = PROC_UNAVAIL;
   }

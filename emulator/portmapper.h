@@ -3,12 +3,13 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace emulator {
 
-// Just enough of a portmapper (program 100000) for VXI-11 clients to find
-// the core channel: GETPORT of version 2 and GETADDR of versions 3 and 4,
-// over TCP and UDP on one port. Only DEVICE_CORE over TCP is registered.
+// A portmapper (program 100000) for VXI-11 clients and rpcinfo: GETPORT and
+// DUMP of version 2, GETADDR and DUMP of versions 3 and 4, over TCP and UDP
+// on one port. The portmapper itself and DEVICE_CORE over TCP are registered.
 class Portmapper {
  public:
   Portmapper() = default;
@@ -21,6 +22,16 @@ class Portmapper {
   int Port() const { return port_; }
 
  private:
+  struct Mapping {
+    unsigned long program;
+    unsigned long version;
+    unsigned long protocol;
+    int port;
+  };
+  std::vector<Mapping> Mappings() const;
+  static const Mapping* Find(const std::vector<Mapping>& mappings, unsigned long program, unsigned long version,
+                             unsigned long protocol);
+
   void Serve();
   // Answers one call; empty when there is nothing to answer.
   std::string Answer(const std::string& call) const;

@@ -81,6 +81,11 @@ class Connection {
   bool Dispatch(const std::string& record);
   void Complete(long lid, std::uint64_t generation, std::optional<std::string> reply);
   bool WaitForLock(long lid, long flags, unsigned long timeoutMs);
+  // Whether no other link holds the lock, waiting for it up to the time-out
+  // when the waitlock flag asks to.
+  bool MayAccess(long lid, long flags, unsigned long timeoutMs);
+  // A known link that no lock keeps out: 0, or the error to answer.
+  long Admit(long lid, long flags, unsigned long timeoutMs);
   void ReleaseLinks();
 
   Vxi11Server& server_;
@@ -243,6 +248,10 @@ long Connection::Check(long lid) {
 
 void Connection::Write(const Device_WriteParms& in, Device_WriteResp* out) {
   std::memset(out, 0, sizeof *out);
+  if (long error = Admit(in.lid, in.flags, in.lock_timeout)) {
+    out->error = error;
+    return;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   auto it = links_.find(in.lid);
   if (it == links_.end()) {
@@ -299,6 +308,10 @@ void Connection::Complete(long lid, std::uint64_t generation, std::optional<std:
 
 void Connection::Read(const Device_ReadParms& in, Device_ReadResp* out) {
   std::memset(out, 0, sizeof *out);
+  if (long error = Admit(in.lid, in.flags, in.lock_timeout)) {
+    out->error = error;
+    return;
+  }
   Instrument& instrument = server_.instrument();
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(in.io_timeout);
   std::unique_lock<std::mutex> lock(mutex_);
@@ -403,6 +416,25 @@ bool Connection::WaitForLock(long lid, long flags, unsigned long timeoutMs) {
   instrument.waker().WaitUntil(Clock::now() + std::chrono::milliseconds(timeoutMs),
                                [&] { return instrument.halted() || take(); });
   return owner.load() == lid;
+}
+
+long Connection::Admit(long lid, long flags, unsigned long timeoutMs) {
+  if (long error = Check(lid)) return error;
+  return MayAccess(lid, flags, timeoutMs) ? kNoError : kDeviceLocked;
+}
+
+bool Connection::MayAccess(long lid, long flags, unsigned long timeoutMs) {
+  std::atomic<long>& owner = server_.lockOwner();
+  auto open = [&] {
+    const long holder = owner.load();
+    return holder == 0 || holder == lid;
+  };
+  if (open()) return true;
+  if (!(flags & kFlagWaitLock)) return false;
+  Instrument& instrument = server_.instrument();
+  instrument.waker().WaitUntil(Clock::now() + std::chrono::milliseconds(timeoutMs),
+                               [&] { return instrument.halted() || open(); });
+  return open();
 }
 
 long Connection::Lock(long lid, long flags, unsigned long timeoutMs) {

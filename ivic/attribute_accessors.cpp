@@ -5,6 +5,7 @@
 #include "include/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/attribute_table.h"
+#include "platform/com/raii.h"
 #include "services/driver_identity.h"
 
 using namespace ztv;
@@ -36,11 +37,12 @@ const AttributeRecord* Dispatch(ViSession vi, ViAttr id, AttributeType type, boo
     return nullptr;
 }
 
+// Frees the text a getter stored or a setter was given.
 struct OwnedValue : ComValue {
     OwnedValue() = default;
     OwnedValue(const OwnedValue&) = delete;
     OwnedValue& operator=(const OwnedValue&) = delete;
-    ~OwnedValue() { SysFreeString(text); }
+    ~OwnedValue() { com::Bstr::Adopt(text); }
 };
 
 // A successful read's warning gives way to the status of storing the value.
@@ -80,7 +82,7 @@ ViStatus GetAttribute(ViSession vi, ViConstString selector, ViAttr id, Attribute
     if (!record) return status;
     if (record->constantText) {
         OwnedValue value;
-        value.text = AnsiToBstr(record->constantText);
+        value.text = Utf8ToBstr(record->constantText);
         return store(value);
     }
     if (vi == VI_NULL && record->withoutSession) return ReadFromFreshObject(*record, store);
@@ -179,7 +181,7 @@ ViStatus _VI_FUNC Ztv_SetAttributeViBoolean(ViSession Vi, ViConstString RepCapId
 ViStatus _VI_FUNC Ztv_SetAttributeViString(ViSession Vi, ViConstString RepCapIdentifier, ViAttr AttributeId,
                                            ViConstString AttributeValue) {
     OwnedValue value;
-    value.text = AttributeValue ? AnsiToBstr(AttributeValue) : nullptr;
+    value.text = AttributeValue ? Utf8ToBstr(AttributeValue) : nullptr;
     return SetAttribute(Vi, RepCapIdentifier, AttributeId, AttributeType::String, value);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ivic/status_translation.h"
+#include "platform/com/raii.h"
 #include "platform/ivi/iviss.h"
 
 namespace ztv {
@@ -22,15 +23,11 @@ ViStatus CallFrame(ViSession vi, const IID& iid, F&& body) {
     IUnknown* object = nullptr;
     ViStatus status = 0;
     if (FAILED(SessionObject(vi, &object, &status))) return status;
-    object->AddRef();
-    I* itf = nullptr;
-    const HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(&itf));
+    const auto held = com::ComPtr<IUnknown>::Share(object);
+    com::ComPtr<I> itf;
+    const HRESULT hr = object->QueryInterface(iid, itf.ReceiveVoid());
     status = TranslateStatus(vi, hr);
-    if (SUCCEEDED(hr) && itf) {
-        status = body(itf);
-        itf->Release();
-    }
-    object->Release();
+    if (SUCCEEDED(hr) && itf) status = body(itf.get());
     return status;
 }
 

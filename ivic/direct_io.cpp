@@ -3,11 +3,11 @@
 namespace ztv {
 namespace {
 
-using MessagePtr = visa::ComPtr<visa::IMessage>;
+using MessagePtr = com::ComPtr<visa::IMessage>;
 
 // System.IO, then that formatter's own IO: the raw message session.
 ViStatus ReachMessage(ViSession vi, IUnknown* system, FormattedIoGetter getIo, MessagePtr* message) {
-    visa::ComPtr<visa::IFormattedIO488> formatted;
+    com::ComPtr<visa::IFormattedIO488> formatted;
     ViStatus status = TranslateStatus(vi, getIo(system, formatted.Receive()));
     if (status < 0) return status;
     if (!formatted) return kIviCGenericFailure;
@@ -23,10 +23,9 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
         MessagePtr message;
         const ViStatus status = ReachMessage(vi, owner, getIo, &message);
         if (!message) return status;
-        BSTR bstr = AnsiToBstr(text ? text : "");
+        const com::Bstr bstr(text ? text : "");
         LONG written = 0;
-        const HRESULT hr = message->WriteString(bstr, &written);
-        SysFreeString(bstr);
+        const HRESULT hr = message->WriteString(bstr.get(), &written);
         return TranslateStatus(vi, hr);
     });
 }
@@ -38,16 +37,12 @@ ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter get
         MessagePtr message;
         const ViStatus status = ReachMessage(vi, owner, getIo, &message);
         if (!message) return status;
-        BSTR reply = nullptr;
-        const HRESULT hr = message->ReadString(bufferSize, &reply);
+        com::Bstr reply;
+        const HRESULT hr = message->ReadString(bufferSize, reply.Receive());
         const ViStatus read = TranslateStatus(vi, hr);
-        ViStatus stored = read;
-        if (SUCCEEDED(hr)) {
-            stored = StoreText(reply, bufferSize, text);
-            if (actualCount) *actualCount = static_cast<ViInt32>(WideToAnsi(reply).size());
-        }
-        SysFreeString(reply);
-        return stored;
+        if (FAILED(hr)) return read;
+        if (actualCount) *actualCount = static_cast<ViInt32>(reply.Utf8().size());
+        return StoreText(reply.get(), bufferSize, text);
     });
 }
 

@@ -9,7 +9,7 @@ namespace ztv {
 namespace {
 
 ViStatus Query(ViSession vi, IUnknown* from, const IID& iid, ComRef* to) {
-    const HRESULT hr = from->QueryInterface(iid, reinterpret_cast<void**>(to->Receive()));
+    const HRESULT hr = from->QueryInterface(iid, to->ReceiveVoid());
     const ViStatus status = TranslateStatus(vi, hr);
     if (FAILED(hr)) *to = ComRef();
     if (!*to && status >= 0) return kIviCGenericFailure;
@@ -17,9 +17,8 @@ ViStatus Query(ViSession vi, IUnknown* from, const IID& iid, ComRef* to) {
 }
 
 ViStatus Item(ViSession vi, IUnknown* collection, ItemGetter item, const std::string& name, ComRef* to) {
-    BSTR bstr = AnsiToBstr(name);
-    const HRESULT hr = item(collection, bstr, to->Receive());
-    SysFreeString(bstr);
+    const com::Bstr bstr(name);
+    const HRESULT hr = item(collection, bstr.get(), to->Receive());
     const ViStatus status = TranslateStatus(vi, hr);
     if (FAILED(hr)) *to = ComRef();
     if (!*to && status >= 0) return kIviCGenericFailure;

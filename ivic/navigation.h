@@ -5,11 +5,11 @@
 #pragma once
 
 #include "ivic/call_frame.h"
-#include "platform/visa/com_ptr.h"
+#include "platform/com/raii.h"
 
 namespace ztv {
 
-using ComRef = visa::ComPtr<IUnknown>;
+using ComRef = com::ComPtr<IUnknown>;
 
 // Item of a measurement or marker collection.
 using ItemGetter = HRESULT (*)(IUnknown* collection, BSTR name, IUnknown** item);

@@ -5,6 +5,7 @@
 #include "include/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/call_frame.h"
+#include "platform/com/raii.h"
 #include "services/driver_identity.h"
 
 using namespace ztv;
@@ -17,38 +18,43 @@ ViStatus OpenSession(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, Vi
     *vi = VI_NULL;
     if (!JoinApartment()) return kIviCGenericFailure;
 
-    IUnknown* object = nullptr;
-    if (FAILED(CoCreateInstance(ClsidZentrava(), nullptr, CLSCTX_ALL, IID_IUnknown,
-                                reinterpret_cast<void**>(&object))) ||
-        !object)
+    com::ComPtr<IUnknown> object;
+    if (FAILED(CoCreateInstance(ClsidZentrava(), nullptr, CLSCTX_ALL, IID_IUnknown, object.ReceiveVoid())) || !object)
         return kIviCGenericFailure;
-    IIviDriver* driver = nullptr;
-    HRESULT hr = object->QueryInterface(IID_IIviDriver, reinterpret_cast<void**>(&driver));
+    com::ComPtr<IIviDriver> driver;
+    HRESULT hr = object->QueryInterface(IID_IIviDriver, driver.ReceiveVoid());
     ViStatus status = TranslateStatus(VI_NULL, hr);
-    if (FAILED(hr) || !driver) {
-        object->Release();
-        return FAILED(hr) ? status : kIviCGenericFailure;
-    }
+    if (FAILED(hr) || !driver) return FAILED(hr) ? status : kIviCGenericFailure;
 
-    BSTR name = resourceName ? AnsiToBstr(resourceName) : nullptr;
-    BSTR options = AnsiToBstr(optionString ? optionString : "");
-    hr = driver->Initialize(name, idQuery ? VARIANT_TRUE : VARIANT_FALSE, reset ? VARIANT_TRUE : VARIANT_FALSE,
-                            options);
-    if (SUCCEEDED(hr)) {
-        status = IviSession_New(vi);
-        if (status == 0) status = IviSession_SetDataPtr(*vi, static_cast<IUnknown*>(driver));
-        if (status == 0) {
-            driver->AddRef();  // the session's own reference
-            status = TranslateStatus(*vi, hr);
-        }
-    } else {
-        status = TranslateStatus(VI_NULL, hr);
+    const com::Bstr name = resourceName ? com::Bstr(resourceName) : com::Bstr();
+    const com::Bstr options(optionString ? optionString : "");
+    hr = driver->Initialize(name.get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE, reset ? VARIANT_TRUE : VARIANT_FALSE,
+                            options.get());
+    if (FAILED(hr)) return TranslateStatus(VI_NULL, hr);
+    status = IviSession_New(vi);
+    if (status == 0) status = IviSession_SetDataPtr(*vi, static_cast<IUnknown*>(driver.get()));
+    if (status != 0) return status;
+    driver->AddRef();  // the session's own reference
+    return TranslateStatus(*vi, hr);
+}
+
+// Closes the session's driver and drops the session's reference; every
+// reference taken here is gone before the caller leaves the apartment.
+ViStatus CloseDriver(ViSession vi, IUnknown* object) {
+    const auto held = com::ComPtr<IUnknown>::Share(object);
+    com::ComPtr<IIviDriver> driver;
+    const HRESULT qi = object->QueryInterface(IID_IIviDriver, driver.ReceiveVoid());
+    const ViStatus status = TranslateStatus(vi, qi);
+    if (FAILED(qi) || !driver) return FAILED(qi) ? status : kIviCGenericFailure;
+    const ViStatus closed = TranslateStatus(vi, driver->Close());
+
+    IUnknown* owned = nullptr;
+    ViStatus disposed = 0;
+    if (SUCCEEDED(SessionObject(vi, &owned, &disposed))) {
+        com::ComPtr<IUnknown>::Adopt(owned);  // the session's own reference ends here
+        disposed = IviSession_Dispose(vi);
     }
-    SysFreeString(name);
-    SysFreeString(options);
-    driver->Release();
-    object->Release();
-    return status;
+    return closed != 0 ? closed : disposed;
 }
 
 }  // namespace
@@ -68,27 +74,9 @@ ViStatus Ztv_close(ViSession Vi) {
     IUnknown* object = nullptr;
     ViStatus status = 0;
     if (FAILED(SessionObject(Vi, &object, &status))) return status;
-    object->AddRef();
-    IIviDriver* driver = nullptr;
-    const HRESULT qi = object->QueryInterface(IID_IIviDriver, reinterpret_cast<void**>(&driver));
-    status = TranslateStatus(Vi, qi);
-    if (FAILED(qi) || !driver) {
-        object->Release();
-        CoUninitialize();
-        return FAILED(qi) ? status : kIviCGenericFailure;
-    }
-    const ViStatus closed = TranslateStatus(Vi, driver->Close());
-
-    IUnknown* owned = nullptr;
-    ViStatus disposed = 0;
-    if (SUCCEEDED(SessionObject(Vi, &owned, &disposed))) {
-        owned->Release();
-        disposed = IviSession_Dispose(Vi);
-    }
-    driver->Release();
-    object->Release();
+    status = CloseDriver(Vi, object);
     CoUninitialize();
-    return closed != 0 ? closed : disposed;
+    return status;
 }
 
 ViStatus Ztv_AttachToExistingCOMSession(void* Object, ViSession* Vi) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/com/raii.h"
 #include "platform/ivi/iviss.h"
 #include "services/message_table.h"
 
@@ -49,18 +50,16 @@ ViStatus IviCStatusOf(HRESULT code) {
 
 ViStatus TranslateStatus(ViSession vi, HRESULT code) {
     const ViStatus status = IviCStatusOf(code);
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return status;
-    BSTR description = nullptr;
-    if (FAILED(info->GetDescription(&description))) {
+    com::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Receive()) != S_OK || !info) return status;
+    com::Bstr description;
+    if (FAILED(info->GetDescription(description.Receive()))) {
         IviSession_SetError(vi, status, "");
     } else if (!description) {
         IviSession_SetError(vi, status, nullptr);
     } else {
-        IviSession_SetError(vi, status, WideToAnsi(description).c_str());
-        SysFreeString(description);
+        IviSession_SetError(vi, status, description.Utf8().c_str());
     }
-    info->Release();
     return status;
 }
 
@@ -78,7 +77,7 @@ ViStatus StoreText(BSTR text, ViInt32 size, ViChar* buffer) {
         }
         return 1;
     }
-    const std::string narrow = WideToAnsi(text);
+    const std::string narrow = WideToUtf8(text);
     const auto needed = static_cast<ViInt32>(narrow.size() + 1);
     if (!buffer || size == 0) return needed;
     if (size < 0 || needed <= size) {

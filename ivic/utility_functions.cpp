@@ -2,16 +2,11 @@
 #include "core/ivi_interfaces.h"
 #include "include/Zentrava.h"
 #include "ivic/call_frame.h"
+#include "platform/com/raii.h"
 
 using namespace ztv;
 
 namespace {
-
-// Owns a BSTR output for the length of one wrapper.
-struct TextOut {
-    BSTR text = nullptr;
-    ~TextOut() { SysFreeString(text); }
-};
 
 template <class I, class Member>
 ViStatus CallNoArgs(ViSession vi, const IID& iid, Member member) {
@@ -23,12 +18,12 @@ template <class Number, class Member>
 ViStatus NumberAndMessage(ViSession vi, Number* number, ViChar* message, Member member) {
     return CallFrame<IIviDriverUtility>(vi, IID_IIviDriverUtility, [&](IIviDriverUtility* utility) {
         LONG value = number ? static_cast<LONG>(*number) : 0;
-        TextOut text;
-        ViStatus status = TranslateStatus(vi, (utility->*member)(&value, &text.text));
+        com::Bstr text;
+        ViStatus status = TranslateStatus(vi, (utility->*member)(&value, text.Receive()));
         if (status < 0) return status;
         if (number) *number = static_cast<Number>(value);
         if (status == 0 && !number) status = kIviCGenericFailure;
-        const ViStatus stored = StoreText(text.text, 256, message);
+        const ViStatus stored = StoreText(text.get(), 256, message);
         return status != 0 ? status : stored;
     });
 }
@@ -36,10 +31,10 @@ ViStatus NumberAndMessage(ViSession vi, Number* number, ViChar* message, Member 
 template <class Member>
 ViStatus TextResult(ViSession vi, ViInt32 size, ViChar* buffer, Member member) {
     return CallFrame<IIviDriverOperation>(vi, IID_IIviDriverOperation, [&](IIviDriverOperation* operation) {
-        TextOut text;
-        const ViStatus status = TranslateStatus(vi, (operation->*member)(&text.text));
+        com::Bstr text;
+        const ViStatus status = TranslateStatus(vi, (operation->*member)(text.Receive()));
         if (status < 0) return status;
-        return CallOrStore(status, StoreText(text.text, size, buffer));
+        return CallOrStore(status, StoreText(text.get(), size, buffer));
     });
 }
 
@@ -57,14 +52,14 @@ ViStatus Ztv_self_test(ViSession Vi, ViInt16* TestResult, ViChar TestMessage[256
 
 ViStatus Ztv_revision_query(ViSession Vi, ViChar DriverRev[256], ViChar InstrRev[256]) {
     return CallFrame<IIviDriverIdentity>(Vi, IID_IIviDriverIdentity, [&](IIviDriverIdentity* identity) {
-        TextOut driver;
-        ViStatus status = TranslateStatus(Vi, identity->get_Revision(&driver.text));
+        com::Bstr driver;
+        ViStatus status = TranslateStatus(Vi, identity->get_Revision(driver.Receive()));
         if (status < 0) return status;
-        StoreText(driver.text, 256, DriverRev);
-        TextOut instrument;
-        status = TranslateStatus(Vi, identity->get_InstrumentFirmwareRevision(&instrument.text));
+        StoreText(driver.get(), 256, DriverRev);
+        com::Bstr instrument;
+        status = TranslateStatus(Vi, identity->get_InstrumentFirmwareRevision(instrument.Receive()));
         if (status < 0) return status;
-        return StoreText(instrument.text, 256, InstrRev);
+        return StoreText(instrument.get(), 256, InstrRev);
     });
 }
 

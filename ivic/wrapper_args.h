@@ -14,15 +14,12 @@ namespace ztv {
 
 class TextIn {
 public:
-    explicit TextIn(ViConstString text) : text_(AnsiToBstr(text ? text : "")) {}
-    TextIn(const TextIn&) = delete;
-    TextIn& operator=(const TextIn&) = delete;
-    ~TextIn() { SysFreeString(text_); }
-    BSTR com() const { return text_; }
+    explicit TextIn(ViConstString text) : text_(text ? text : "") {}
+    BSTR com() const { return text_.get(); }
     ViStatus Store() const { return 0; }
 
 private:
-    BSTR text_;
+    com::Bstr text_;
 };
 
 // Element type and VARTYPE of the two array kinds.
@@ -74,11 +71,9 @@ public:
         if (!data_) {
             copied = kIviCGenericFailure;
         } else if (n > 0 && bufferSize_ > 0) {
-            void* elements = nullptr;
-            if (SUCCEEDED(SafeArrayAccessData(array_, &elements))) {
-                std::memcpy(data_, elements, static_cast<std::size_t>(std::min(n, bufferSize_)) * sizeof(T));
-                SafeArrayUnaccessData(array_);
-            }
+            const com::SafeArrayView<T> view(array_);
+            const auto elements = view.elements().first(std::min<std::size_t>(view.elements().size(), bufferSize_));
+            std::copy(elements.begin(), elements.end(), data_);
         }
         ViStatus counted = kIviCGenericFailure;
         if (actualSize_) {
@@ -146,16 +141,13 @@ private:
 class TextOut {
 public:
     TextOut(ViInt32 bufferSize, ViChar* buffer) : bufferSize_(bufferSize), buffer_(buffer) {}
-    TextOut(const TextOut&) = delete;
-    TextOut& operator=(const TextOut&) = delete;
-    ~TextOut() { SysFreeString(text_); }
-    BSTR* com() { return &text_; }
-    ViStatus Store() const { return StoreText(text_, bufferSize_, buffer_); }
+    BSTR* com() { return text_.Receive(); }
+    ViStatus Store() const { return StoreText(text_.get(), bufferSize_, buffer_); }
 
 private:
     ViInt32 bufferSize_;
     ViChar* buffer_;
-    BSTR text_ = nullptr;
+    com::Bstr text_;
 };
 
 inline ViStatus FirstNonZero(ViStatus first, ViStatus next) { return first != 0 ? first : next; }

@@ -2,24 +2,17 @@
 
 #include <cstdio>
 
+#include "platform/com/raii.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
 
 namespace ztv {
 namespace {
 
-template <class T>
-struct ComRef {
-    T* p = nullptr;
-    ~ComRef() {
-        if (p) p->Release();
-    }
-};
-
 std::string DriverProgId() {
     LPOLESTR progId = nullptr;
     if (FAILED(ProgIDFromCLSID(ClsidZentrava(), &progId)) || !progId) return {};
-    std::string text = WideToAnsi(progId);
+    std::string text = WideToUtf8(progId);
     CoTaskMemFree(progId);
     return text;
 }
@@ -34,15 +27,14 @@ std::string_view Trim(std::string_view s) {
 // Error objects carry a help file only with a non-zero help context, and no
 // table entry has one, so the help file never reaches the object.
 void SetErrorObject(const GUID& iid, std::string_view description) {
-    ComRef<ICreateErrorInfo> create;
-    if (FAILED(CreateErrorInfo(&create.p)) || !create.p) return;
-    create.p->SetGUID(iid);
+    com::ComPtr<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(create.Receive())) || !create) return;
+    create->SetGUID(iid);
     const std::string source = DriverProgId();
-    if (!source.empty()) create.p->SetSource(AnsiToWide(source).c_str());
-    create.p->SetDescription(AnsiToWide(description).c_str());
-    ComRef<IErrorInfo> info;
-    if (SUCCEEDED(create.p->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info.p))) && info.p)
-        SetErrorInfo(0, info.p);
+    if (!source.empty()) create->SetSource(Utf8ToWide(source).c_str());
+    create->SetDescription(Utf8ToWide(description).c_str());
+    com::ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.ReceiveVoid())) && info) SetErrorInfo(0, info.get());
 }
 
 }  // namespace
@@ -56,13 +48,11 @@ std::string FormatDouble(double value) {
 void SetThreadError(const GUID& iid, std::string_view description) { SetErrorObject(iid, description); }
 
 std::string TakeThreadErrorDescription() {
-    ComRef<IErrorInfo> info;
-    if (GetErrorInfo(0, &info.p) != S_OK || !info.p) return {};
-    BSTR description = nullptr;
-    if (FAILED(info.p->GetDescription(&description))) return {};
-    std::string text = WideToAnsi(description);
-    SysFreeString(description);
-    return text;
+    com::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Receive()) != S_OK || !info) return {};
+    com::Bstr description;
+    if (FAILED(info->GetDescription(description.Receive()))) return {};
+    return description.Utf8();
 }
 
 HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
@@ -132,7 +122,7 @@ HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::str
 
 HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
                                                const OLECHAR* value) const {
-    return ReportError(IDS_E_IVI_INVALID_VALUE, WideToAnsi(value), method, parameter);
+    return ReportError(IDS_E_IVI_INVALID_VALUE, WideToUtf8(value), method, parameter);
 }
 
 HRESULT CErrorManager::ReportIOError() const {

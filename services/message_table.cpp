@@ -89,6 +89,8 @@ std::optional<std::string> FormatMessageText(ULONG id, std::span<const std::stri
             const std::size_t n = static_cast<std::size_t>(text[i + 1] - '1');
             if (n < inserts.size()) out += inserts[n];
             ++i;
+            // An inserted sentence brings its own full stop.
+            if (out.ends_with('.') && i + 1 < text.size() && text[i + 1] == '.') ++i;
         } else {
             out += text[i];
         }

@@ -49,7 +49,7 @@ HRESULT io_timeout(engine::MemberCall& call, LONG val) {
 }
 
 HRESULT serial_number(engine::MemberCall& call, BSTR* val) {
-    *val = AnsiToBstr(call.Simulating() ? std::string_view(call.Desc().simText) : call.Root()->State().serialNumber);
+    *val = Utf8ToBstr(call.Simulating() ? std::string_view(call.Desc().simText) : call.Root()->State().serialNumber);
     return *val ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -62,10 +62,10 @@ HRESULT query_text(engine::MemberCall& call, BSTR* text) {
     std::string reply;
     const HRESULT hr = call.IO().InstrQuery(call.Command(0), &reply, kTextReplyLength, kCurrentTimeout);
     if (FAILED(hr)) return hr;
-    BSTR result = AnsiToBstr(reply);
+    com::Bstr result(reply);
     if (!result) return E_OUTOFMEMORY;
-    if (!isResult) SysFreeString(*text);
-    *text = result;
+    if (!isResult) com::Bstr::Adopt(*text);  // the caller's text is replaced
+    *text = result.Detach();
     return hr;
 }
 

@@ -76,8 +76,8 @@ std::u16string_view BstrView(const OLECHAR* text) {
     return {text, TextLength(text)};
 }
 
-BSTR AnsiToBstr(std::string_view text) {
-    const std::u16string wide = AnsiToWide(text);
+BSTR Utf8ToBstr(std::string_view text) {
+    const std::u16string wide = Utf8ToWide(text);
     if (wide.size() > kMaxLength) return nullptr;
     return SysAllocStringLen(wide.data(), static_cast<unsigned int>(wide.size()));
 }

@@ -11,7 +11,7 @@ HRESULT CLSIDFromString(LPCOLESTR text, CLSID* out) {
         *out = GUID_NULL;
         return S_OK;
     }
-    const std::string narrow = WideToAnsi(text);
+    const std::string narrow = WideToUtf8(text);
     if (narrow.size() > 2 && narrow.front() == '{' && narrow.back() == '}' && GuidFromString(narrow, out)) {
         return S_OK;
     }

@@ -105,11 +105,11 @@ int SysReAllocString(BSTR* target, const OLECHAR* text);
 void SysFreeString(BSTR text);
 unsigned int SysStringLen(BSTR text);
 
-// ANSI code page (UTF-8 here) <-> UTF-16.
-std::u16string AnsiToWide(std::string_view text);
-std::string WideToAnsi(std::u16string_view text);
-std::string WideToAnsi(const OLECHAR* text);  // null reads as ""
-BSTR AnsiToBstr(std::string_view text);        // null only when out of memory
+// UTF-8 <-> UTF-16.
+std::u16string Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::u16string_view text);
+std::string WideToUtf8(const OLECHAR* text);  // null reads as ""
+BSTR Utf8ToBstr(std::string_view text);  // null only when out of memory
 std::u16string_view BstrView(const OLECHAR* text);  // null reads as ""
 
 // ---- VARIANT subset --------------------------------------------------------

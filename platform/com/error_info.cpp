@@ -1,10 +1,9 @@
 // COM error objects: one object implements both the writer's and the
 // reader's interface, and each thread holds at most one current object.
-#include <atomic>
 #include <new>
 #include <string>
 
-#include "platform/com/com.h"
+#include "platform/com/raii.h"
 
 namespace {
 
@@ -14,30 +13,9 @@ HRESULT CopyOut(const std::u16string& text, BSTR* out) {
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-class ErrorObject final : public ICreateErrorInfo, public IErrorInfo {
+class ErrorObject final : public com::ComObject<ErrorObject, com::Implements<ICreateErrorInfo, IID_ICreateErrorInfo>,
+                                                com::Implements<IErrorInfo, IID_IErrorInfo>> {
 public:
-    // IUnknown is reached through ICreateErrorInfo so that both interface
-    // views answer IID_IUnknown with the same pointer.
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ICreateErrorInfo) {
-            *ppv = static_cast<ICreateErrorInfo*>(this);
-        } else if (riid == IID_IErrorInfo) {
-            *ppv = static_cast<IErrorInfo*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
-    ULONG Release() override {
-        const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT SetGUID(REFGUID guid) override {
         guid_ = guid;
         return S_OK;
@@ -70,7 +48,6 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     GUID guid_ = GUID_NULL;
     std::u16string source_, description_, helpFile_;
     DWORD helpContext_ = 0;

@@ -33,7 +33,7 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) {
         reg::GetString(reg::Hive::ClassesRoot, "CLSID\\" + GuidToString(clsid) + "\\ProgID", "");
     if (!name || name->empty()) return REGDB_E_CLASSNOTREG;
 
-    const std::u16string wide = AnsiToWide(*name);
+    const std::u16string wide = Utf8ToWide(*name);
     auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((wide.size() + 1) * sizeof(OLECHAR)));
     if (out == nullptr) return E_OUTOFMEMORY;
     std::memcpy(out, wide.c_str(), (wide.size() + 1) * sizeof(OLECHAR));
@@ -43,7 +43,7 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) {
 
 HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
     if (progId == nullptr || clsid == nullptr) return E_INVALIDARG;
-    const std::string requested = WideToAnsi(progId);
+    const std::string requested = WideToUtf8(progId);
     if (requested.empty()) return CO_E_CLASSSTRING;
 
     std::string current = requested;

@@ -78,7 +78,7 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
-std::u16string AnsiToWide(std::string_view text) {
+std::u16string Utf8ToWide(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t pos = 0;
@@ -86,7 +86,7 @@ std::u16string AnsiToWide(std::string_view text) {
     return out;
 }
 
-std::string WideToAnsi(std::u16string_view text) {
+std::string WideToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -103,4 +103,4 @@ std::string WideToAnsi(std::u16string_view text) {
     return out;
 }
 
-std::string WideToAnsi(const OLECHAR* text) { return WideToAnsi(BstrView(text)); }
+std::string WideToUtf8(const OLECHAR* text) { return WideToUtf8(BstrView(text)); }

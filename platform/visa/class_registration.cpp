@@ -30,10 +30,7 @@ public:
         if (ppv == nullptr) return E_POINTER;
         *ppv = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        Object* created = Object::Create();
-        const HRESULT hr = created->QueryInterface(riid, ppv);
-        created->Release();
-        return hr;
+        return com::ComPtr<Object>::Adopt(Object::Create())->QueryInterface(riid, ppv);
     }
     HRESULT LockServer(int /*lock*/) override { return S_OK; }
 };

@@ -1,19 +1,17 @@
 #include "platform/visa/com_error.h"
 
+#include "platform/com/raii.h"
+
 namespace visa {
 
 HRESULT ReportError(HRESULT code, std::string_view description) {
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create)) || create == nullptr) return code;
-    const std::u16string text = AnsiToWide(description);
+    com::ComPtr<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(create.Receive())) || !create) return code;
+    const std::u16string text = Utf8ToWide(description);
     create->SetDescription(text.c_str());
     create->SetSource(u"VISA");
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info != nullptr) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
+    com::ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.ReceiveVoid())) && info) SetErrorInfo(0, info.get());
     return code;
 }
 

@@ -13,6 +13,9 @@ namespace visa {
 namespace {
 
 constexpr std::size_t kDirectReadChunk = 64 * 1024;
+// The most values one list read returns: a reply without end must not
+// take all memory.
+constexpr std::size_t kMaxListValues = std::size_t{16} << 20;
 
 bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsSeparator(int c) { return c == ',' || c == ';'; }
@@ -72,25 +75,6 @@ HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out
 
 }  // namespace
 
-HRESULT FormattedIO::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IFormattedIO488) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IFormattedIO488*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG FormattedIO::AddRef() { return ++references_; }
-
-ULONG FormattedIO::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT FormattedIO::NoIo() const {
     return ReportError(E_VISA_INV_SETUP, "The formatted I/O object has no session; set its IO property first.");
 }
@@ -105,8 +89,8 @@ HRESULT FormattedIO::get_IO(IMessage** io) {
 
 HRESULT FormattedIO::putref_IO(IMessage* io) {
     std::lock_guard lock(mutex_);
-    io_ = ComPtr<IMessage>::Share(io);
-    ioWithStop_ = ComPtr<IMessageReadEnd>();
+    io_ = com::ComPtr<IMessage>::Share(io);
+    ioWithStop_ = com::ComPtr<IMessageReadEnd>();
     if (io != nullptr) io->QueryInterface(IID_IMessageReadEnd, reinterpret_cast<void**>(ioWithStop_.Receive()));
     writeBuffer_.clear();
     sentWithoutEnd_ = false;
@@ -175,7 +159,7 @@ HRESULT FormattedIO::FlushWriteLocked(bool end) {
 HRESULT FormattedIO::WriteString(BSTR data, VARIANT_BOOL flushAndEND) {
     std::lock_guard lock(mutex_);
     if (!io_) return NoIo();
-    const std::string text = WideToAnsi(BstrView(data));
+    const std::string text = WideToUtf8(BstrView(data));
     if (HRESULT hr = Append(text.data(), text.size()); FAILED(hr)) return hr;
     return flushAndEND != VARIANT_FALSE ? FlushWriteLocked(true) : S_OK;
 }
@@ -195,7 +179,7 @@ HRESULT FormattedIO::WriteList(VARIANT* data, IEEEASCIIType type, BSTR separator
     SAFEARRAY* array = nullptr;
     VARTYPE elementType = VT_EMPTY;
     if (HRESULT hr = ArrayInVariant(data, &array, &elementType); FAILED(hr)) return hr;
-    std::string between = WideToAnsi(BstrView(separator));
+    std::string between = WideToUtf8(BstrView(separator));
     if (between.empty()) between = ",";
     void* elements = nullptr;
     if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
@@ -227,7 +211,7 @@ HRESULT FormattedIO::WriteIEEEBlock(BSTR command, VARIANT data, VARIANT_BOOL flu
     SafeArrayUnaccessData(array);
     if (bigEndian_ != (std::endian::native == std::endian::big)) SwapElementBytes(bytes.data(), length, elementSize);
 
-    std::string prefix = WideToAnsi(BstrView(command)) + DefiniteBlockHeader(length);
+    std::string prefix = WideToUtf8(BstrView(command)) + DefiniteBlockHeader(length);
     if (HRESULT hr = Append(prefix.data(), prefix.size()); FAILED(hr)) return hr;
     if (HRESULT hr = Append(bytes.data(), bytes.size()); FAILED(hr)) return hr;
     return flushAndEND != VARIANT_FALSE ? FlushWriteLocked(true) : S_OK;
@@ -241,23 +225,25 @@ HRESULT FormattedIO::FlushWrite(VARIANT_BOOL sendEND) {
 
 // ---- reading ------------------------------------------------------------------
 
-HRESULT FormattedIO::ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, bool* ended) {
+HRESULT FormattedIO::ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, ReadStop* stop) {
     LONG got = 0;
     HRESULT hr;
     if (ioWithStop_) {
-        ReadStop stop = READ_STOP_COUNT;
-        hr = ioWithStop_->ReadBytesWithStop(buffer, static_cast<LONG>(count), &got, &stop);
-        *ended = stop != READ_STOP_COUNT;
+        *stop = READ_STOP_COUNT;
+        hr = ioWithStop_->ReadBytesWithStop(buffer, static_cast<LONG>(count), &got, stop);
     } else {
         // A foreign session does not say why it stopped: a short read is the end.
         hr = io_->ReadBytes(buffer, static_cast<LONG>(count), &got);
-        *ended = static_cast<std::size_t>(got) < count;
+        *stop = static_cast<std::size_t>(got) < count ? READ_STOP_END : READ_STOP_COUNT;
     }
     *actual = SUCCEEDED(hr) ? static_cast<std::size_t>(got) : 0;
     if (FAILED(hr)) {
         // What was buffered belongs to a reply that is now broken.
         readPos_ = readLen_ = 0;
         readEnded_ = true;
+        lastStop_ = READ_STOP_END;
+    } else {
+        lastStop_ = *stop;
     }
     return hr;
 }
@@ -266,10 +252,10 @@ HRESULT FormattedIO::Fill() {
     readBuffer_.resize(readCapacity_);
     readPos_ = readLen_ = 0;
     std::size_t got = 0;
-    bool ended = false;
-    if (HRESULT hr = ReadChunk(readBuffer_.data(), readBuffer_.size(), &got, &ended); FAILED(hr)) return hr;
+    ReadStop stop = READ_STOP_COUNT;
+    if (HRESULT hr = ReadChunk(readBuffer_.data(), readBuffer_.size(), &got, &stop); FAILED(hr)) return hr;
     readLen_ = got;
-    readEnded_ = ended;
+    readEnded_ = stop != READ_STOP_COUNT;
     return S_OK;
 }
 
@@ -297,11 +283,11 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
         const std::size_t used = text->size();
         text->resize(used + chunk);
         std::size_t got = 0;
-        bool ended = false;
-        const HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(text->data()) + used, chunk, &got, &ended);
+        ReadStop stop = READ_STOP_COUNT;
+        const HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(text->data()) + used, chunk, &got, &stop);
         text->resize(used + got);
         if (FAILED(hr)) return hr;
-        readEnded_ = ended;
+        readEnded_ = stop != READ_STOP_COUNT;
     }
     return S_OK;
 }
@@ -314,13 +300,19 @@ HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) 
     std::string chunk(std::max(readCapacity_, kDirectReadChunk), '\0');
     while (!readEnded_) {
         std::size_t got = 0;
-        bool ended = false;
-        if (HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(chunk.data()), chunk.size(), &got, &ended);
+        ReadStop stop = READ_STOP_COUNT;
+        if (HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(chunk.data()), chunk.size(), &got, &stop);
             FAILED(hr)) {
             return hr;
         }
-        readEnded_ = ended;
+        readEnded_ = stop != READ_STOP_COUNT;
         parser.Feed(std::string_view(chunk.data(), got));
+        if (parser.values().size() > kMaxListValues) {
+            // The rest stays unread: the session needs a device clear.
+            readEnded_ = true;
+            return ReportError(E_VISA_INV_FMT, "The list holds more than " + std::to_string(kMaxListValues) +
+                                                   " values, the most one read returns.");
+        }
     }
     if (!parser.Finish())
         return ReportError(E_VISA_INV_FMT, "Cannot read \"" + parser.badItem() + "\" of the list as a number.");
@@ -332,13 +324,16 @@ HRESULT FormattedIO::ReadExactly(std::uint8_t* data, std::size_t size) {
     if (buffered > 0) std::memcpy(data, readBuffer_.data() + readPos_, buffered);
     readPos_ += buffered;
     std::size_t filled = buffered;
-    // Termination characters inside binary data do not end it: only the count does.
+    // Only END or the count ends binary data: a termination character inside
+    // it (or as its last byte) is data, and the real terminator still follows.
+    if (HasBuffered()) return S_OK;
+    if (lastStop_ == READ_STOP_TERMCHAR) readEnded_ = false;
     while (filled < size) {
         std::size_t got = 0;
-        bool ended = false;
-        if (HRESULT hr = ReadChunk(data + filled, size - filled, &got, &ended); FAILED(hr)) return hr;
+        ReadStop stop = READ_STOP_COUNT;
+        if (HRESULT hr = ReadChunk(data + filled, size - filled, &got, &stop); FAILED(hr)) return hr;
         filled += got;
-        readEnded_ = ended;
+        readEnded_ = stop == READ_STOP_END;
     }
     return S_OK;
 }
@@ -385,7 +380,7 @@ HRESULT FormattedIO::ReadString(BSTR* text) {
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     std::string reply;
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
-    *text = AnsiToBstr(reply);
+    *text = Utf8ToBstr(reply);
     return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
 }
 
@@ -408,7 +403,7 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     if (!io_) return NoIo();
     const VARTYPE elementType = ListElementType(type);
     if (elementType == VT_EMPTY) return ReportError(E_INVALIDARG, "Unknown list element type.");
-    std::string split = WideToAnsi(BstrView(separators));
+    std::string split = WideToUtf8(BstrView(separators));
     if (split.empty()) split = ",;";
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     // Long traces are reals: those are parsed as they arrive.

@@ -9,21 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/visa/com_ptr.h"
+#include "platform/com/raii.h"
 #include "platform/visa/message_read_end.h"
 
 namespace visa {
 
-class FormattedIO final : public IFormattedIO488 {
+class FormattedIO final
+    : public com::ComObject<FormattedIO, com::Implements<IFormattedIO488, IID_IFormattedIO488>> {
 public:
     static constexpr std::size_t kDefaultBufferSize = 4096;
 
     // Comes back with one reference held by the caller.
     static FormattedIO* Create() { return new FormattedIO(); }
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT get_IO(IMessage** io) override;
     HRESULT putref_IO(IMessage* io) override;
@@ -52,7 +49,7 @@ private:
     HRESULT Send(const std::uint8_t* data, std::size_t size, bool end);
     HRESULT FlushWriteLocked(bool end);
 
-    HRESULT ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, bool* ended);
+    HRESULT ReadChunk(std::uint8_t* buffer, std::size_t count, std::size_t* actual, ReadStop* stop);
     bool HasBuffered() const { return readPos_ < readLen_; }
     // Reads the next piece of the reply into the empty read buffer.
     HRESULT Fill();
@@ -67,10 +64,9 @@ private:
     HRESULT ReadToken(std::string* token);
     HRESULT FlushReadLocked();
 
-    std::atomic<ULONG> references_{1};
     std::mutex mutex_;
-    ComPtr<IMessage> io_;
-    ComPtr<IMessageReadEnd> ioWithStop_;
+    com::ComPtr<IMessage> io_;
+    com::ComPtr<IMessageReadEnd> ioWithStop_;
     bool bigEndian_ = true;
 
     std::vector<std::uint8_t> writeBuffer_;
@@ -82,6 +78,7 @@ private:
     std::size_t readPos_ = 0;
     std::size_t readLen_ = 0;
     bool readEnded_ = true;  // the data read so far reached the end of its reply
+    ReadStop lastStop_ = READ_STOP_END;  // why the last read from the session stopped
 };
 
 }  // namespace visa

@@ -70,6 +70,14 @@ void HislipTransport::ResetMessageIds() {
     currentIsEnd_ = false;
 }
 
+Status HislipTransport::EnsureConnected(Deadline deadline) {
+    if (sync_.connected() && async_.connected()) return Status::Ok();
+    // A session that lost a channel, or its place in the stream, starts anew.
+    sync_.Close();
+    async_.Close();
+    return Connect(deadline);
+}
+
 Status HislipTransport::Lost(Status failure) {
     // A time-out leaves both channels usable; anything else ends the session.
     if (!failure.ok() && failure.code != E_VISA_TMO) {
@@ -124,7 +132,7 @@ Status HislipTransport::SendOnSync(std::uint8_t type, const std::uint8_t* payloa
 }
 
 Status HislipTransport::Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) {
-    if (!sync_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + sync_.peer() + " lost.");
+    if (Status status = EnsureConnected(deadline); !status.ok()) return status;
     // Whatever is still arriving belongs to an earlier message.
     deliverCurrent_ = false;
     const std::uint64_t limit = serverMaximumMessageSize_ > kHeaderSize + 1 ? serverMaximumMessageSize_ - kHeaderSize : 1;
@@ -142,13 +150,19 @@ Status HislipTransport::Write(const std::uint8_t* data, std::size_t size, bool e
 
 Status HislipTransport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
     *result = ReadResult{};
-    if (!sync_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + sync_.peer() + " lost.");
+    if (Status status = EnsureConnected(deadline); !status.ok()) return status;
     std::size_t filled = 0;
     for (;;) {
         if (!sync_.InMessage()) {
             Header header;
             if (Status status = sync_.Next(deadline, &header); !status.ok()) return Lost(status);
             if (header.type == Error || header.type == FatalError) return Lost(ServerError(header, deadline));
+            // A length beyond what we accept means the header is not one.
+            if (header.payloadLength > kClientMaximumMessageSize) {
+                return Lost(Status::Fail(E_VISA_IO, "HiSLIP message from " + sync_.peer() + " claims " +
+                                                        std::to_string(header.payloadLength) +
+                                                        " bytes, more than agreed; connection closed."));
+            }
             const bool data = header.type == Data || header.type == DataEnd;
             deliverCurrent_ = data && header.parameter == lastSentId_;
             currentIsEnd_ = header.type == DataEnd;
@@ -180,11 +194,18 @@ Status HislipTransport::Read(const ReadRequest& request, Deadline deadline, Read
 }
 
 Status HislipTransport::Clear(Deadline deadline) {
-    if (!sync_.connected() || !async_.connected()) {
+    if (!sync_.connected() || !async_.connected()) return EnsureConnected(deadline);
+    const Status cleared = ClearChannels(deadline);
+    // A clear that could not finish leaves the channels at unknown places in
+    // their streams: they go, and the next call connects again.
+    if (!cleared.ok()) {
         sync_.Close();
         async_.Close();
-        return Connect(deadline);
     }
+    return cleared;
+}
+
+Status HislipTransport::ClearChannels(Deadline deadline) {
     Header acknowledge;
     std::vector<std::uint8_t> payload;
     if (Status status = AsyncTransaction(Header{AsyncDeviceClear, 0, 0, 0}, nullptr, AsyncDeviceClearAcknowledge,
@@ -224,7 +245,7 @@ Status HislipTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusBy
 }
 
 Status HislipTransport::Trigger(Deadline deadline) {
-    if (!sync_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + sync_.peer() + " lost.");
+    if (Status status = EnsureConnected(deadline); !status.ok()) return status;
     deliverCurrent_ = false;
     return SendOnSync(hislip::Trigger, nullptr, 0, deadline);
 }

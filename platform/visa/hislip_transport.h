@@ -31,6 +31,9 @@ private:
     HislipTransport(std::string host, std::uint16_t port, std::string subAddress);
 
     Status Connect(Deadline deadline);
+    // Connects again when a failure closed the channels.
+    Status EnsureConnected(Deadline deadline);
+    Status ClearChannels(Deadline deadline);
     // Sends `request` on the asynchronous channel and waits for a reply of
     // `replyType`, skipping service requests and other unsolicited messages.
     Status AsyncTransaction(const hislip::Header& request, const std::uint8_t* payload, std::uint8_t replyType,

@@ -22,33 +22,11 @@ MessageSession* MessageSession::Create(std::unique_ptr<Transport> transport, con
     return new MessageSession(std::move(transport), address);
 }
 
-HRESULT MessageSession::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IVisaSession || riid == IID_IMessage) {
-        *ppv = static_cast<IMessage*>(this);
-    } else if (riid == IID_IMessageReadEnd) {
-        *ppv = static_cast<IMessageReadEnd*>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG MessageSession::AddRef() { return ++references_; }
-
-ULONG MessageSession::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT MessageSession::Closed() const { return ReportError(E_VISA_INV_OBJECT, "The session is closed."); }
 
 HRESULT MessageSession::get_ResourceName(BSTR* name) {
     if (name == nullptr) return NullArgument();
-    *name = AnsiToBstr(resourceName_);
+    *name = Utf8ToBstr(resourceName_);
     return *name != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -148,7 +126,7 @@ HRESULT MessageSession::ReadString(LONG count, BSTR* text) {
     LONG actual = 0;
     if (HRESULT hr = ReadBytes(data.data(), count, &actual); FAILED(hr)) return hr;
     data.resize(static_cast<std::size_t>(actual));
-    *text = AnsiToBstr(data);
+    *text = Utf8ToBstr(data);
     return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
 }
 
@@ -159,16 +137,14 @@ HRESULT MessageSession::Write(SAFEARRAY* bytes, LONG* written) {
     if (FAILED(SafeArrayGetVartype(bytes, &type)) || type != VT_UI1 || SafeArrayGetDim(bytes) != 1) {
         return ReportError(E_INVALIDARG, "Write takes a one-dimensional array of bytes.");
     }
-    void* data = nullptr;
-    if (HRESULT hr = SafeArrayAccessData(bytes, &data); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
-    const HRESULT hr = WriteBytes(data, static_cast<LONG>(bytes->rgsabound[0].cElements), written);
-    SafeArrayUnaccessData(bytes);
-    return hr;
+    const com::SafeArrayView<BYTE> view(bytes);
+    if (FAILED(view.status())) return ReportError(view.status(), "Cannot access the array.");
+    return WriteBytes(view.elements().data(), static_cast<LONG>(view.elements().size()), written);
 }
 
 HRESULT MessageSession::WriteString(BSTR text, LONG* written) {
     if (written == nullptr) return NullArgument();
-    const std::string narrow = WideToAnsi(BstrView(text));
+    const std::string narrow = WideToUtf8(BstrView(text));
     return WriteBytes(narrow.data(), static_cast<LONG>(narrow.size()), written);
 }
 

@@ -3,25 +3,23 @@
 // every transfer, with failures reported as error objects.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/com/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/transport.h"
 
 namespace visa {
 
-class MessageSession final : public IMessage, public IMessageReadEnd {
+class MessageSession final
+    : public com::ComObject<MessageSession, com::Implements<IMessage, IID_IMessage, IID_IVisaSession>,
+                            com::Implements<IMessageReadEnd, IID_IMessageReadEnd>> {
 public:
     // Comes back with one reference held by the caller.
     static MessageSession* Create(std::unique_ptr<Transport> transport, const ResourceAddress& address);
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT get_ResourceName(BSTR* name) override;
     HRESULT get_HardwareInterfaceType(SHORT* type) override;
@@ -49,7 +47,7 @@ public:
 
 private:
     MessageSession(std::unique_ptr<Transport> transport, const ResourceAddress& address);
-    ~MessageSession() = default;
+    ~MessageSession() override = default;
 
     // Callers hold mutex_.
     HRESULT ReadLocked(void* buffer, LONG count, LONG* actual, ReadStop* stop);
@@ -57,7 +55,6 @@ private:
     HRESULT Closed() const;
     Deadline NextDeadline() const { return Deadline::After(timeoutMs_); }
 
-    std::atomic<ULONG> references_{1};
     std::mutex mutex_;
     std::unique_ptr<Transport> transport_;
     const std::string resourceName_;

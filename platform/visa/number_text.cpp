@@ -102,7 +102,7 @@ void AppendInteger(long long value, std::string* out) {
 
 HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out) {
     if (value.vt == VT_BSTR && (type == ASCIIType_BSTR || type == ASCIIType_Any)) {
-        out->append(WideToAnsi(BstrView(value.bstrVal)));
+        out->append(WideToUtf8(BstrView(value.bstrVal)));
         return S_OK;
     }
     double real = 0;
@@ -169,7 +169,7 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
             return S_OK;
         case ASCIIType_BSTR:
             value->vt = VT_BSTR;
-            value->bstrVal = AnsiToBstr(Trim(token));
+            value->bstrVal = Utf8ToBstr(Trim(token));
             return value->bstrVal != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
     }
     return ReportError(E_INVALIDARG, "Unknown number type.");

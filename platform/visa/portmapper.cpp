@@ -1,28 +1,36 @@
 #include "platform/visa/portmapper.h"
 
 #include <rpc/rpc.h>
+
+#include <atomic>
 #include <rpc/pmap_prot.h>
 
 #include "platform/visa/rpc_client.h"
 
 namespace visa {
+namespace {
+
+std::atomic<std::uint16_t> portmapperPort{PMAPPORT};
+
+}  // namespace
+
+void SetPortmapperPort(std::uint16_t port) { portmapperPort = port != 0 ? port : PMAPPORT; }
 
 Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint32_t version, Deadline deadline,
                        std::uint16_t* port) {
     RpcClient portmapper;
-    if (Status status = portmapper.Connect(host, PMAPPORT, PMAPPROG, PMAPVERS, deadline); !status.ok()) {
+    if (Status status = portmapper.Connect(host, portmapperPort.load(), PMAPPROG, PMAPVERS, deadline); !status.ok()) {
         return Status::Fail(status.code, status.text +
                                              " No portmapper answered; name the VXI-11 port with the open option "
                                              "VXI11Port=<port> or the environment variable ZENTRAVA_VXI11_PORT.");
     }
     pmap query{program, version, IPPROTO_TCP, 0};
     u_long found = 0;
-    portmapper.SetCallTimeout(deadline.RemainingMilliseconds());
-    const timeval unused{};
+    // A zero time-out would make the call one-way: it must carry the real one.
     const clnt_stat outcome =
         clnt_call(portmapper.get(), PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
                   reinterpret_cast<char*>(&query), reinterpret_cast<xdrproc_t>(xdr_u_long),
-                  reinterpret_cast<char*>(&found), unused);
+                  reinterpret_cast<char*>(&found), RpcClient::Wait(deadline.RemainingMilliseconds()));
     if (Status status = portmapper.Check(outcome, "portmapper GETPORT"); !status.ok()) return status;
     if (found == 0 || found > 65535) {
         return Status::Fail(E_VISA_RSRC_NFOUND, "The portmapper of " + host + " knows no VXI-11 server.");

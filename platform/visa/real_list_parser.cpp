@@ -7,6 +7,10 @@
 namespace visa {
 namespace {
 
+// No number an instrument sends is this long: an item that grows beyond it
+// is garbage, and keeping it would let a reply without end fill the memory.
+constexpr std::size_t kMaxItemLength = 4096;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string_view TrimFront(std::string_view text) {
@@ -101,8 +105,13 @@ void RealListParser::Item(std::string_view item, bool last) {
         values_.push_back(value);
         return;
     }
+    FailItem(item);
+}
+
+void RealListParser::FailItem(std::string_view item) {
     failed_ = true;
     badItem_.assign(item.substr(0, 40));
+    pending_.clear();
 }
 
 void RealListParser::Feed(std::string_view text) {
@@ -111,6 +120,7 @@ void RealListParser::Feed(std::string_view text) {
         const std::size_t end = NextSeparator(text);
         if (end == std::string_view::npos) {
             pending_.append(text);
+            if (pending_.size() > kMaxItemLength) FailItem(pending_);
             return;
         }
         sawSeparator_ = true;
@@ -140,7 +150,9 @@ void RealListParser::Feed(std::string_view text) {
         Item(std::string_view(p, length), false);
         p += length + 1;
     }
-    if (!failed_) pending_.assign(p, end);
+    if (failed_) return;
+    pending_.assign(p, end);
+    if (pending_.size() > kMaxItemLength) FailItem(pending_);
 }
 
 bool RealListParser::Finish() {

@@ -3,7 +3,7 @@
 // item that a chunk leaves open is kept until the next chunk ends it. The
 // result is what parsing the whole reply at once gives: blanks around the
 // list and around each item are ignored, a blank reply is an empty list, and
-// an empty or malformed item fails the list.
+// an empty, overlong or malformed item fails the list.
 #pragma once
 
 #include <array>
@@ -30,6 +30,7 @@ public:
 private:
     std::size_t NextSeparator(std::string_view text) const;
     void Item(std::string_view item, bool last);
+    void FailItem(std::string_view item);
 
     std::array<bool, 256> isSeparator_{};
     char onlySeparator_ = 0;  // the separator when there is exactly one

@@ -8,34 +8,15 @@
 
 namespace visa {
 
-HRESULT ResourceManager::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid != IID_IUnknown && riid != IID_IResourceManager) {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IResourceManager*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG ResourceManager::AddRef() { return ++references_; }
-
-ULONG ResourceManager::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT ResourceManager::Open(BSTR resourceName, AccessMode mode, LONG openTimeout, BSTR options,
                               IVisaSession** session) {
     if (session == nullptr) return ReportError(E_POINTER, "A required pointer argument is null.");
     *session = nullptr;
     ResourceAddress address;
-    if (Status status = ParseResourceName(WideToAnsi(BstrView(resourceName)), &address); !status.ok()) {
+    if (Status status = ParseResourceName(WideToUtf8(BstrView(resourceName)), &address); !status.ok()) {
         return ReportError(status);
     }
-    const OpenOptions parsed = OpenOptions::Parse(WideToAnsi(BstrView(options)));
+    const OpenOptions parsed = OpenOptions::Parse(WideToUtf8(BstrView(options)));
     const Deadline deadline = Deadline::After(openTimeout == 0 ? kDefaultOpenTimeoutMs : openTimeout);
     std::unique_ptr<Transport> transport;
     if (Status status = OpenTransport(address, parsed, (mode & EXCLUSIVE_LOCK) != 0, deadline, &transport);

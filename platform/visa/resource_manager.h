@@ -2,22 +2,18 @@
 // that serves it and hands out a message-based session.
 #pragma once
 
-#include <atomic>
-
+#include "platform/com/raii.h"
 #include "platform/visa/visacom.h"
 
 namespace visa {
 
-class ResourceManager final : public IResourceManager {
+class ResourceManager final
+    : public com::ComObject<ResourceManager, com::Implements<IResourceManager, IID_IResourceManager>> {
 public:
     static constexpr LONG kDefaultOpenTimeoutMs = 2000;
 
     // Comes back with one reference held by the caller.
     static ResourceManager* Create() { return new ResourceManager(); }
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     // openTimeout bounds connecting and handshakes (0 means the default of
     // 2000 ms, -1 waits forever); an EXCLUSIVE_LOCK mode locks the device
@@ -27,9 +23,7 @@ public:
 
 private:
     ResourceManager() = default;
-    ~ResourceManager() = default;
-
-    std::atomic<ULONG> references_{1};
+    ~ResourceManager() override = default;
 };
 
 }  // namespace visa

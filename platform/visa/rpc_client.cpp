@@ -40,10 +40,15 @@ void RpcClient::Close() {
     socket_.reset();
 }
 
-void RpcClient::SetCallTimeout(std::uint32_t milliseconds) {
+timeval RpcClient::Wait(std::uint32_t milliseconds) {
     timeval wait{};
     wait.tv_sec = milliseconds / 1000;
     wait.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+    return wait;
+}
+
+void RpcClient::SetCallTimeout(std::uint32_t milliseconds) {
+    timeval wait = Wait(milliseconds);
     clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&wait));
 }
 
@@ -52,6 +57,9 @@ Status RpcClient::Check(clnt_stat outcome, const char* call) {
         case RPC_SUCCESS:
             return Status::Ok();
         case RPC_TIMEDOUT:
+            // The late reply may still arrive and would answer the next call:
+            // the stream is one reply behind, so it goes.
+            Close();
             return Status::Timeout();
         case RPC_CANTSEND:
         case RPC_CANTRECV:

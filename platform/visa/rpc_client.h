@@ -27,9 +27,12 @@ public:
     CLIENT* get() const { return client_; }
     const std::string& peer() const { return peer_; }
 
+    // A call's time-out as the RPC library takes it.
+    static timeval Wait(std::uint32_t milliseconds);
     // Sets the time the next call may wait for its reply.
     void SetCallTimeout(std::uint32_t milliseconds);
-    // Turns a call's outcome into a status; a broken connection closes the client.
+    // Turns a call's outcome into a status; a broken connection or a reply
+    // that did not come in time closes the client.
     Status Check(clnt_stat outcome, const char* call);
 
 private:

@@ -17,8 +17,9 @@ constexpr long kReasonTermChar = 0x02;
 constexpr long kReasonEnd = 0x04;
 
 constexpr long kErrorIoTimeout = 15;
-// The reply may take a little longer than the instrument's own time-out.
-constexpr std::uint32_t kRpcMarginMs = 500;
+// The reply may take a little longer than the instrument's own time-out;
+// kept short so that a lost reply is reported soon after the time-out.
+constexpr std::uint32_t kRpcMarginMs = 200;
 // Used when a server announces no limit at all (the protocol promises 1024).
 constexpr std::size_t kMinimumReceiveSize = 1024;
 
@@ -108,6 +109,13 @@ unsigned long Vxi11Transport::BeginCall(Deadline deadline) {
     return ioTimeout;
 }
 
+Status Vxi11Transport::EnsureLinked(Deadline deadline) {
+    if (rpc_.connected()) return Status::Ok();
+    // A connection that broke or fell behind is replaced with a new link.
+    Unlink();
+    return Link(deadline);
+}
+
 Status Vxi11Transport::DeviceError(long error, const char* operation) {
     if (error == kErrorIoTimeout) return Status::Timeout();
     return Status::Fail(E_VISA_IO, std::string(operation) + " on " + rpc_.peer() + " failed: error " +
@@ -126,7 +134,7 @@ Status Vxi11Transport::ClearLink(Deadline deadline) {
 }
 
 Status Vxi11Transport::Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) {
-    if (!rpc_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + rpc_.peer() + " lost.");
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     if (stale_) {
         if (Status status = ClearLink(deadline); !status.ok()) return status;
     }
@@ -153,7 +161,7 @@ Status Vxi11Transport::Write(const std::uint8_t* data, std::size_t size, bool en
 
 Status Vxi11Transport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
     *result = ReadResult{};
-    if (!rpc_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + rpc_.peer() + " lost.");
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     std::size_t filled = 0;
     while (filled < request.count) {
         Device_ReadParms parms{};
@@ -190,15 +198,13 @@ Status Vxi11Transport::Read(const ReadRequest& request, Deadline deadline, ReadR
 }
 
 Status Vxi11Transport::Clear(Deadline deadline) {
-    if (!rpc_.connected()) {
-        Unlink();
-        return Link(deadline);
-    }
+    // A new link starts clean.
+    if (!rpc_.connected()) return EnsureLinked(deadline);
     return ClearLink(deadline);
 }
 
 Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    if (!rpc_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + rpc_.peer() + " lost.");
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_ReadStbResp response{};
     if (Status status = rpc_.Check(device_readstb_1(&parms, &response, rpc_.get()), "device_readstb"); !status.ok()) {
@@ -210,7 +216,7 @@ Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByt
 }
 
 Status Vxi11Transport::Trigger(Deadline deadline) {
-    if (!rpc_.connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + rpc_.peer() + " lost.");
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
     if (Status status = rpc_.Check(device_trigger_1(&parms, &response, rpc_.get()), "device_trigger"); !status.ok()) {

@@ -1,7 +1,9 @@
 // TCPIP::host[::device]::INSTR over VXI-11 (ONC RPC core channel). The
 // instrument ends reads itself (END, termination character, count); a read
 // that timed out is followed by a device clear before the next write, so
-// that its late reply is never taken for the next one.
+// that its late reply is never taken for the next one. A call whose RPC reply
+// did not come in time, or a broken connection, ends the link; the next call
+// links again.
 #pragma once
 
 #include <memory>
@@ -31,6 +33,8 @@ private:
 
     Status Link(Deadline deadline);
     void Unlink();
+    // Links again when the connection was closed after a failure.
+    Status EnsureLinked(Deadline deadline);
     // Prepares the RPC for a device operation and returns its io_timeout.
     unsigned long BeginCall(Deadline deadline);
     Status DeviceError(long error, const char* operation);

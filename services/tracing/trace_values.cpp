@@ -20,7 +20,7 @@ std::string ElementText(VARTYPE vt, const void* element) {
     case VT_I2: return std::to_string(*static_cast<const SHORT*>(element));
     case VT_UI1: return std::to_string(*static_cast<const BYTE*>(element));
     case VT_BOOL: return BooleanText(*static_cast<const VARIANT_BOOL*>(element));
-    case VT_BSTR: return WideToAnsi(*static_cast<const BSTR*>(element));
+    case VT_BSTR: return WideToUtf8(*static_cast<const BSTR*>(element));
     case VT_VARIANT: return VariantText(*static_cast<const VARIANT*>(element));
     default: return "<unknown>";
     }
@@ -77,7 +77,7 @@ std::string VariantText(const VARIANT& value) {
     case VT_R4: return FormatDouble(value.fltVal);
     case VT_R8: return FormatDouble(value.dblVal);
     case VT_BOOL: return BooleanText(value.boolVal);
-    case VT_BSTR: return WideToAnsi(value.bstrVal);
+    case VT_BSTR: return WideToUtf8(value.bstrVal);
     case VT_UNKNOWN:
     case VT_DISPATCH: return "<interface>";
     case VT_VARIANT:
@@ -103,7 +103,7 @@ TracedValue DescribeValue(const TraceArg& arg, long elementLimit) {
     case TraceType::Double: out.text = FormatDouble(*static_cast<const double*>(v)); break;
     case TraceType::Text: out.text = *static_cast<const std::string*>(v); break;
     case TraceType::TextView: out.text = *static_cast<const std::string_view*>(v); break;
-    case TraceType::Bstr: out.text = WideToAnsi(*static_cast<const BSTR*>(v)); break;
+    case TraceType::Bstr: out.text = WideToUtf8(*static_cast<const BSTR*>(v)); break;
     case TraceType::Array: DescribeArray(*static_cast<SAFEARRAY* const*>(v), elementLimit, out); break;
     case TraceType::Variant: {
         const VARIANT& variant = *static_cast<const VARIANT*>(v);

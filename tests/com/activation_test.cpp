@@ -271,8 +271,8 @@ TEST_F(ProgId, ClassFromProgIdFollowsCurVer) {
     };
     for (const Case& c : cases) {
         CLSID clsid = GUID_NULL;
-        EXPECT_EQ(CLSIDFromProgID(c.progId, &clsid), c.expected) << WideToAnsi(c.progId);
-        EXPECT_EQ(clsid, c.clsid) << WideToAnsi(c.progId);
+        EXPECT_EQ(CLSIDFromProgID(c.progId, &clsid), c.expected) << WideToUtf8(c.progId);
+        EXPECT_EQ(clsid, c.clsid) << WideToUtf8(c.progId);
     }
     CLSID clsid;
     ASSERT_EQ(CLSIDFromString(u"Zentrava.Test", &clsid), S_OK);

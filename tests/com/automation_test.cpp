@@ -80,7 +80,7 @@ TEST(VarBstrCmp, OrdinalWithOptionalCaseFolding) {
         BSTR left = SysAllocString(c.left);
         BSTR right = SysAllocString(c.right);
         EXPECT_EQ(VarBstrCmp(left, right, 0x0409, c.flags), c.expected)
-            << WideToAnsi(c.left) << " vs " << WideToAnsi(c.right);
+            << WideToUtf8(c.left) << " vs " << WideToUtf8(c.right);
         SysFreeString(left);
         SysFreeString(right);
     }

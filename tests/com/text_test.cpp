@@ -39,7 +39,7 @@ TEST(Bstr, NullAndEmpty) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(BstrView(nullptr), u"");
-    EXPECT_EQ(WideToAnsi(static_cast<const OLECHAR*>(nullptr)), "");
+    EXPECT_EQ(WideToUtf8(static_cast<const OLECHAR*>(nullptr)), "");
     SysFreeString(nullptr);
 
     BSTR empty = SysAllocString(u"");
@@ -68,13 +68,13 @@ TEST(Bstr, ReAllocReplacesAndAcceptsItsOwnText) {
     EXPECT_EQ(SysReAllocString(nullptr, u"x"), 0);
 }
 
-TEST(Bstr, FromAnsi) {
-    BSTR text = AnsiToBstr("Zentrava: \xC2\xB5s");
+TEST(Bstr, FromUtf8) {
+    BSTR text = Utf8ToBstr("Zentrava: \xC2\xB5s");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(BstrView(text), u"Zentrava: \u00B5s");
     EXPECT_EQ(SysStringLen(text), 12u);
     SysFreeString(text);
-    BSTR empty = AnsiToBstr("");
+    BSTR empty = Utf8ToBstr("");
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(SysStringLen(empty), 0u);
     SysFreeString(empty);
@@ -96,10 +96,10 @@ TEST(Utf, WellFormedTextRoundTrips) {
         {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(AnsiToWide(c.utf8), c.utf16) << c.utf8;
-        EXPECT_EQ(WideToAnsi(c.utf16), c.utf8) << c.utf8;
+        EXPECT_EQ(Utf8ToWide(c.utf8), c.utf16) << c.utf8;
+        EXPECT_EQ(WideToUtf8(c.utf16), c.utf8) << c.utf8;
     }
-    EXPECT_EQ(AnsiToWide("\xF0\x9F\x98\x80").size(), 2u);
+    EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98\x80").size(), 2u);
 }
 
 TEST(Utf, IllFormedUtf8BecomesReplacementCharacters) {
@@ -122,15 +122,15 @@ TEST(Utf, IllFormedUtf8BecomesReplacementCharacters) {
          u"\uFFFDA"},
         {"truncated four bytes", "x\xF0\x9F\x98", u"x\uFFFD"},
     };
-    for (const Case& c : cases) EXPECT_EQ(AnsiToWide(c.utf8), c.utf16) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(Utf8ToWide(c.utf8), c.utf16) << c.name;
 }
 
 TEST(Utf, LoneSurrogatesBecomeReplacementCharacters) {
     const std::string replacement = "\xEF\xBF\xBD";
-    EXPECT_EQ(WideToAnsi(std::u16string{0xD800}), replacement);
-    EXPECT_EQ(WideToAnsi(std::u16string{0xDC00, u'a'}), replacement + "a");
-    EXPECT_EQ(WideToAnsi(std::u16string{0xD83D, 0xD83D, 0xDE00}), replacement + "\xF0\x9F\x98\x80");
-    EXPECT_EQ(WideToAnsi(std::u16string{u'a', 0xDE00, 0xD83D}), "a" + replacement + replacement);
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD800}), replacement);
+    EXPECT_EQ(WideToUtf8(std::u16string{0xDC00, u'a'}), replacement + "a");
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}), replacement + "\xF0\x9F\x98\x80");
+    EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xDE00, 0xD83D}), "a" + replacement + replacement);
 }
 
 }  // namespace

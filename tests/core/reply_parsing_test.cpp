@@ -47,11 +47,11 @@ TEST(ErrorQueueReply, ReadsCodeAndTextUpToQuoteOrApostrophe) {
     for (const auto& c : cases) {
         LONG code = 12345;
         std::u16string message;
-        EXPECT_EQ(ParseErrorQueueReply(c.reply, &code, &message), c.ok) << WideToAnsi(c.reply);
+        EXPECT_EQ(ParseErrorQueueReply(c.reply, &code, &message), c.ok) << WideToUtf8(c.reply);
         if (c.ok || c.code != 0) {
-            EXPECT_EQ(code, c.code) << WideToAnsi(c.reply);
+            EXPECT_EQ(code, c.code) << WideToUtf8(c.reply);
         }
-        EXPECT_EQ(message, c.message) << WideToAnsi(c.reply);
+        EXPECT_EQ(message, c.message) << WideToUtf8(c.reply);
     }
 }
 

@@ -189,6 +189,10 @@ long Vxi11Client::Write(const std::string& data, bool end) {
   in.lid = link_;
   in.io_timeout = 5000;
   in.flags = end ? 8 : 0;
+  if (lockWaitMs_) {
+    in.flags |= 1;
+    in.lock_timeout = *lockWaitMs_;
+  }
   in.data.data_len = static_cast<u_int>(data.size());
   in.data.data_val = const_cast<char*>(data.data());
   Device_WriteResp out{};
@@ -204,6 +208,10 @@ Vxi11Client::ReadResult Vxi11Client::Read(unsigned long requestSize, unsigned lo
   if (termChar >= 0) {
     in.flags = 128;
     in.termChar = static_cast<char>(termChar);
+  }
+  if (lockWaitMs_) {
+    in.flags |= 1;
+    in.lock_timeout = *lockWaitMs_;
   }
   Device_ReadResp out{};
   ReadResult result;

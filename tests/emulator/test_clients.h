@@ -88,6 +88,8 @@ class Vxi11Client {
   Device_ReadStbResp ReadStb();
   long Clear();
   long Lock(bool wait, unsigned long timeout);
+  // Later writes and reads wait up to `timeout` for another link's lock.
+  void WaitForLocks(unsigned long timeout) { lockWaitMs_ = timeout; }
   long Unlock();
   long DestroyLink();
 
@@ -96,6 +98,7 @@ class Vxi11Client {
   int socket_ = -1;
   Device_Link link_ = 0;
   unsigned long maxRecvSize_ = 0;
+  std::optional<unsigned long> lockWaitMs_;
 };
 
 }  // namespace emulator::test

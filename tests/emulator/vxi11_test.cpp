@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
 #include <rpc/rpc.h>
 #include <rpc/pmap_prot.h>
 #include <rpc/rpcb_prot.h>
@@ -15,6 +19,12 @@ using test::Vxi11Client;
 
 constexpr long kEnd = 4, kTermChar = 2, kRequestCount = 1;
 
+// XDR routines all travel as the one variadic xdrproc_t.
+template <class Routine>
+xdrproc_t xdr(Routine routine) {
+  return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
+}
+
 class Vxi11Test : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -28,6 +38,13 @@ class Vxi11Test : public ::testing::Test {
     ASSERT_TRUE(emulator_->Start(&error)) << error;
   }
   int port() const { return emulator_->Vxi11Port(); }
+  sockaddr_in PortmapperAddress() const {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(emulator_->PortmapperPort()));
+    return addr;
+  }
   std::unique_ptr<Emulator> emulator_;
 };
 
@@ -157,13 +174,97 @@ TEST_F(Vxi11Test, LocksExcludeOtherLinks) {
   EXPECT_EQ(second.Write("*IDN?"), 4);  // the link is gone
 }
 
-TEST_F(Vxi11Test, PortmapperNamesTheCoreChannelOverTcpAndUdp) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(emulator_->PortmapperPort()));
+TEST_F(Vxi11Test, ALockKeepsOtherLinksFromWritingAndReading) {
+  Vxi11Client holder(port()), other(port());
+  ASSERT_EQ(holder.CreateLink(), 0);
+  ASSERT_EQ(other.CreateLink(), 0);
+  ASSERT_EQ(holder.Lock(false, 0), 0);
+  EXPECT_EQ(other.Write("*IDN?\n"), 11);
+  EXPECT_EQ(other.Read(100, 100).error, 11);
+  other.WaitForLocks(50);
+  EXPECT_EQ(other.Write("*IDN?\n"), 11);  // still held when the wait ends
+  EXPECT_EQ(holder.Query("*OPT?"), "QVX-BBM");
+
+  // A lock released while the other link waits lets it in.
+  other.WaitForLocks(5000);
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(holder.Unlock(), 0);
+  });
+  EXPECT_EQ(other.Write("*IDN?\n"), 0);
+  release.join();
+  EXPECT_EQ(other.Read().data, "Orvane Technologies,Q7310B,0123456789,1.0.9\n");
+}
+
+// What rpcinfo and other clients ask: the list of registrations (both
+// versions of DUMP), the portmapper's own address, and a version-0 ask.
+TEST_F(Vxi11Test, PortmapperAnswersDumpItselfAndAnyVersion) {
+  sockaddr_in addr = PortmapperAddress();
   timeval timeout{5, 0};
-  auto xdr = [](auto routine) { return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine)); };
+  const u_long core = static_cast<u_long>(port()), self = static_cast<u_long>(emulator_->PortmapperPort());
+
+  int sock = RPC_ANYSOCK;
+  CLIENT* v2 = clnttcp_create(&addr, PMAPPROG, PMAPVERS, &sock, 0, 0);
+  ASSERT_NE(v2, nullptr);
+  pmaplist* list = nullptr;
+  ASSERT_EQ(clnt_call(v2, PMAPPROC_DUMP, xdr(xdr_void), nullptr, xdr(xdr_pmaplist), reinterpret_cast<caddr_t>(&list),
+                      timeout),
+            RPC_SUCCESS);
+  std::set<std::string> listed;
+  for (pmaplist* entry = list; entry != nullptr; entry = entry->pml_next) {
+    const pmap& m = entry->pml_map;
+    listed.insert(std::to_string(m.pm_prog) + "/" + std::to_string(m.pm_vers) + "/" + std::to_string(m.pm_prot) +
+                  "/" + std::to_string(m.pm_port));
+  }
+  xdr_free(xdr(xdr_pmaplist), &list);
+  EXPECT_TRUE(listed.count("395183/1/6/" + std::to_string(core))) << listed.size();
+  EXPECT_TRUE(listed.count("100000/2/6/" + std::to_string(self)));
+  EXPECT_TRUE(listed.count("100000/2/17/" + std::to_string(self)));
+
+  struct Ask {
+    u_long program, version;
+    u_long port;
+  };
+  for (const Ask& ask : {Ask{0x0607AF, 0, core}, Ask{0x0607AF, 7, core}, Ask{PMAPPROG, 2, self}, Ask{PMAPPROG, 0, self},
+                         Ask{100003, 3, 0}}) {
+    pmap query{ask.program, ask.version, IPPROTO_TCP, 0};
+    u_long found = 99;
+    ASSERT_EQ(clnt_call(v2, PMAPPROC_GETPORT, xdr(xdr_pmap), reinterpret_cast<caddr_t>(&query), xdr(xdr_u_long),
+                        reinterpret_cast<caddr_t>(&found), timeout),
+              RPC_SUCCESS);
+    EXPECT_EQ(found, ask.port) << ask.program << " v" << ask.version;
+  }
+  clnt_destroy(v2);
+
+  sock = RPC_ANYSOCK;
+  CLIENT* v4 = clnttcp_create(&addr, RPCBPROG, RPCBVERS4, &sock, 0, 0);
+  ASSERT_NE(v4, nullptr);
+  const std::string selfAddress = "127.0.0.1." + std::to_string(self >> 8) + "." + std::to_string(self & 0xFF);
+  for (rpcvers_t version : {4u, 0u}) {
+    rpcb query{PMAPPROG, version, const_cast<char*>("tcp"), const_cast<char*>(""), const_cast<char*>("")};
+    char* universal = nullptr;
+    ASSERT_EQ(clnt_call(v4, RPCBPROC_GETADDR, xdr(xdr_rpcb), reinterpret_cast<caddr_t>(&query), xdr(xdr_wrapstring),
+                        reinterpret_cast<caddr_t>(&universal), timeout),
+              RPC_SUCCESS);
+    EXPECT_EQ(std::string(universal), selfAddress);
+    xdr_free(xdr(xdr_wrapstring), &universal);
+  }
+  rpcblist_ptr addresses = nullptr;
+  ASSERT_EQ(clnt_call(v4, RPCBPROC_DUMP, xdr(xdr_void), nullptr, xdr(xdr_rpcblist_ptr),
+                      reinterpret_cast<caddr_t>(&addresses), timeout),
+            RPC_SUCCESS);
+  bool coreListed = false;
+  for (rpcblist_ptr entry = addresses; entry != nullptr; entry = entry->rpcb_next) {
+    coreListed |= entry->rpcb_map.r_prog == 0x0607AF && std::string(entry->rpcb_map.r_netid) == "tcp";
+  }
+  xdr_free(xdr(xdr_rpcblist_ptr), &addresses);
+  EXPECT_TRUE(coreListed);
+  clnt_destroy(v4);
+}
+
+TEST_F(Vxi11Test, PortmapperNamesTheCoreChannelOverTcpAndUdp) {
+  sockaddr_in addr = PortmapperAddress();
+  timeval timeout{5, 0};
 
   for (bool tcp : {true, false}) {
     int sock = RPC_ANYSOCK;

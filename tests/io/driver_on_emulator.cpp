@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "platform/visa/portmapper.h"
+
 namespace ztv::test {
 namespace {
 
@@ -31,7 +33,7 @@ std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
     return "Unknown";
 }
 
-DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options) : link_(link) {
+DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options, Route route) : link_(link) {
     // Only the interface under test is served, so nothing else can answer.
     if (link != Link::Socket) options.socketPort = -1;
     if (link != Link::Vxi11) options.vxi11Port = -1;
@@ -39,17 +41,27 @@ DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options) : link_
     emulator_ = std::make_unique<emulator::Emulator>(options);
     std::string error;
     EXPECT_TRUE(emulator_->Start(&error)) << error;
+    const int served = link == Link::Socket ? emulator_->SocketPort()
+                       : link == Link::Vxi11 ? emulator_->Vxi11Port()
+                                             : emulator_->HislipPort();
+    if (route == Route::ThroughProxy) proxy_ = std::make_unique<FaultProxy>(static_cast<std::uint16_t>(served));
+    const int port = proxy_ ? proxy_->port() : served;
     switch (link) {
         case Link::Socket:
-            resource_ = emulator_->SocketResource();
+            resource_ = emulator::SocketResourceString(options.bindAddress, port);
             break;
         case Link::Vxi11:
-            // Unprivileged tests cannot serve the portmapper on 111.
-            vxi11Port_.emplace("ZENTRAVA_VXI11_PORT", std::to_string(emulator_->Vxi11Port()));
+            // Unprivileged tests cannot serve the portmapper on 111: the
+            // driver asks the one on the emulator's port, or is told the port.
+            if (options.portmapper) {
+                visa::SetPortmapperPort(static_cast<std::uint16_t>(emulator_->PortmapperPort()));
+            } else {
+                vxi11Port_.emplace("ZENTRAVA_VXI11_PORT", std::to_string(port));
+            }
             resource_ = emulator_->Vxi11Resource();
             break;
         case Link::Hislip:
-            resource_ = emulator_->HislipResource();
+            resource_ = emulator::HislipResourceString(options.bindAddress, port);
             break;
     }
     driver_.emplace(NewDriver());
@@ -57,6 +69,8 @@ DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options) : link_
 
 DriverOnEmulator::~DriverOnEmulator() {
     driver_.reset();
+    proxy_.reset();
+    visa::SetPortmapperPort(0);
     emulator_->Stop();
 }
 

@@ -11,17 +11,20 @@
 #include <gtest/gtest.h>
 
 #include "emulator/emulator.h"
+#include "tests/io/fault_proxy.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {
 
 enum class Link { Socket, Vxi11, Hislip };
+// Whether the driver reaches the emulator through a fault-injecting relay.
+enum class Route { Direct, ThroughProxy };
 
 std::string LinkName(const ::testing::TestParamInfo<Link>& info);
 
 class DriverOnEmulator {
 public:
-    explicit DriverOnEmulator(Link link, emulator::Options options = {});
+    explicit DriverOnEmulator(Link link, emulator::Options options = {}, Route route = Route::Direct);
     ~DriverOnEmulator();
 
     HRESULT Initialize(bool idQuery, bool reset, std::string_view options = "");
@@ -39,6 +42,7 @@ public:
     emulator::Emulator& emu() { return *emulator_; }
     emulator::Instrument& instrument() { return emulator_->instrument(); }
     emulator::Faults& faults() { return emulator_->faults(); }
+    FaultProxy& proxy() { return *proxy_; }
 
     // Program messages the emulator received since the last ClearSent, with
     // their exact bytes, and the connection each arrived on. Both first make
@@ -62,6 +66,7 @@ private:
     IsolatedEnvironment env_;
     Link link_;
     std::unique_ptr<emulator::Emulator> emulator_;
+    std::unique_ptr<FaultProxy> proxy_;
     std::optional<ScopedEnv> vxi11Port_;
     std::string resource_;
     std::optional<Ref<IIviDriver>> driver_;

@@ -94,6 +94,32 @@ TEST_P(InitializeIO, InstrumentErrorInTheFirstPollFailsInitialize) {
     EXPECT_THAT(rig.Sent(), ElementsAre("*IDN?\n", "*ESR?\n", "*RST;*OPC?\n", "*ESR?\n"));
 }
 
+// The way users open a LAN instrument: no port named, the portmapper asked.
+TEST(InitializeVxi11, FindsTheCoreChannelThroughThePortmapper) {
+    emulator::Options options;
+    options.portmapper = true;
+    options.portmapperPort = 0;
+    DriverOnEmulator rig(Link::Vxi11, options);
+    ASSERT_EQ(rig.Initialize(true, false), S_OK) << ThreadErrorText();
+    EXPECT_THAT(rig.Sent(), ElementsAre("*IDN?\n"));
+}
+
+TEST(InitializeVxi11, TakesTheCorePortFromDriverSetup) {
+    IsolatedEnvironment env;
+    emulator::Options options;
+    options.socketPort = -1;
+    options.hislipPort = -1;
+    emulator::Emulator emulator(options);
+    std::string error;
+    ASSERT_TRUE(emulator.Start(&error)) << error;
+    Ref<IIviDriver> driver = NewDriver();
+    EXPECT_EQ(InitializeDriver(driver.get(), emulator.Vxi11Resource(), true, false,
+                               "DriverSetup=Model=Q7310B, VXI11Port=" + std::to_string(emulator.Vxi11Port())),
+              S_OK)
+        << ThreadErrorText();
+    EXPECT_EQ(driver->Close(), S_OK);
+}
+
 INSTANTIATE_TEST_SUITE_P(Lan, InitializeIO, ::testing::ValuesIn(kAllLinks), LinkName);
 
 }  // namespace

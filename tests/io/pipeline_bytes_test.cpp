@@ -205,7 +205,7 @@ TEST_P(PipelineBytes, StringRepliesLoseOneTerminatorAndRespectTheLimit) {
     io.PushCommand("SYST:COMM:LAN:HOST?");
     BSTR wide = nullptr;
     ASSERT_EQ(io.InstrQueryCommand(&wide, kCurrentTimeout), S_OK);
-    EXPECT_EQ(WideToAnsi(wide), "\"bench-7\"");
+    EXPECT_EQ(WideToUtf8(wide), "\"bench-7\"");
     SysFreeString(wide);
     io.PopCommand();
 }

@@ -177,7 +177,7 @@ TEST_F(SerialIO, SilentInstrumentTimesOutAndTheLineRecovers) {
     line.Script("SENS:ATT:LEV?", std::nullopt);
     double level = 0;
     EXPECT_EQ(object().IO().InstrQuery("SENS:ATT:LEV?", &level, kCurrentTimeout), E_ZENTRAVA_IO_TIMEOUT);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: IO timeout error: Timeout expired before operation completed..");
+    EXPECT_EQ(ThreadErrorText(), "Zentrava: IO timeout error: Timeout expired before operation completed.");
     bool timedOut = false;
     ASSERT_EQ(object().Provider().IsTimeout(&timedOut), S_OK);
     EXPECT_TRUE(timedOut);

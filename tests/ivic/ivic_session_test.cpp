@@ -66,7 +66,7 @@ TEST(IviCStatus, ErrorMessagesComeFromTheDescriptionMap) {
 }
 
 TEST(IviCText, FollowsTheBufferRule) {
-    BSTR hello = AnsiToBstr("hello");  // 5 characters
+    BSTR hello = Utf8ToBstr("hello");  // 5 characters
     struct Case {
         ViInt32 size;
         bool buffer;

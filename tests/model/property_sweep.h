@@ -46,7 +46,7 @@ HRESULT Text(IUnknown* object, const IID& iid, HRESULT (I::*get)(BSTR*), HRESULT
     auto read = [&](std::string* text) {
         BSTR value = nullptr;
         const HRESULT result = (itf->*get)(&value);
-        *text = WideToAnsi(value);
+        *text = WideToUtf8(value);
         SysFreeString(value);
         return result;
     };
@@ -54,7 +54,7 @@ HRESULT Text(IUnknown* object, const IID& iid, HRESULT (I::*get)(BSTR*), HRESULT
     hr = read(&text);
     if (SUCCEEDED(hr) && text != unwritten) hr = E_FAIL;
     if (SUCCEEDED(hr) && put) {
-        BSTR value = AnsiToBstr(other);
+        BSTR value = Utf8ToBstr(other);
         hr = (itf->*put)(value);
         SysFreeString(value);
         if (SUCCEEDED(hr)) hr = read(&text);

@@ -17,12 +17,12 @@ std::vector<IUnknown*> ObjectsOf(Zentrava& root, std::string_view className) {
     std::vector<IUnknown*> objects;
     auto add = [&](const engine::CObjectNode::Collection* collection) {
         if (!collection) return;
-        for (engine::CChildNode* child : collection->instances) objects.push_back(child->Identity());
+        for (const auto& child : collection->instances) objects.push_back(child->Identity());
     };
     add(root.FindCollection(className));
     for (std::size_t c = 0; c < root.Class().collectionCount; ++c) {
         const auto* measurements = root.FindCollection(root.Class().collections[c].instanceClass->className);
-        for (engine::CChildNode* measurement : measurements->instances) add(measurement->FindCollection(className));
+        for (const auto& measurement : measurements->instances) add(measurement->FindCollection(className));
     }
     return objects;
 }

@@ -67,7 +67,10 @@ TEST(ErrorManager, IOErrorCarriesTheLibrarysDescription) {
     EXPECT_EQ(ThreadErrorText(), "Zentrava: IO error: .");
     SetThreadError(GUID_NULL, "Timeout expired before operation completed.");
     EXPECT_EQ(errors.ReportIOTimeoutError(), E_ZENTRAVA_IO_TIMEOUT);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: IO timeout error: Timeout expired before operation completed..");
+    EXPECT_EQ(ThreadErrorText(), "Zentrava: IO timeout error: Timeout expired before operation completed.");
+    SetThreadError(GUID_NULL, "Connection to 10.0.0.7:5025 lost");
+    EXPECT_EQ(errors.ReportIOError(), E_ZENTRAVA_IO_GENERAL);
+    EXPECT_EQ(ThreadErrorText(), "Zentrava: IO error: Connection to 10.0.0.7:5025 lost.");
 }
 
 TEST(ErrorManager, UnknownMessageNumberGivesInternalError) {

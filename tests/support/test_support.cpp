@@ -47,7 +47,7 @@ std::string ThreadErrorSource() {
     if (GetErrorInfo(0, &info) != S_OK || !info) return {};
     BSTR source = nullptr;
     info->GetSource(&source);
-    std::string text = WideToAnsi(source);
+    std::string text = WideToUtf8(source);
     SysFreeString(source);
     info->Release();
     return text;

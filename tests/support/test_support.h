@@ -35,13 +35,13 @@ private:
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(std::string_view text) : b_(AnsiToBstr(text)) {}
+    explicit Bstr(std::string_view text) : b_(Utf8ToBstr(text)) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(b_); }
     BSTR get() const { return b_; }
     BSTR* out() { return &b_; }
-    std::string str() const { return WideToAnsi(b_); }
+    std::string str() const { return WideToUtf8(b_); }
 
 private:
     BSTR b_ = nullptr;

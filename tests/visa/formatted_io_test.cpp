@@ -156,6 +156,21 @@ TEST_F(FormattedIo, ListOfManyRealsIsParsedExactly) {
     VariantClear(&list);
 }
 
+// A list longer than one read may return fails as soon as it is, with the rest
+// of the reply left for the device clear, instead of growing without bound.
+TEST_F(FormattedIo, ListBeyondTheMaximumFailsEarly) {
+    constexpr std::size_t kMaximum = std::size_t{16} << 20;
+    std::string reply;
+    reply.reserve(2 * (kMaximum + 200000));
+    for (std::size_t i = 0; i < kMaximum + 200000; ++i) reply += "0,";
+    session_.replies.push_back(reply + "0\n");
+    VARIANT list;
+    EXPECT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), E_VISA_INV_FMT);
+    EXPECT_NE(TakeErrorText().find("more than 16777216 values"), std::string::npos);
+    ASSERT_EQ(session_.replies.size(), 1u);
+    EXPECT_GT(session_.replies.front().size(), 0u);
+}
+
 TEST_F(FormattedIo, ListsOfOtherTypesAndBadElements) {
     session_.replies = {"1;2, 3\n", "a,b\n", "\n", "1,,2\n", "1,x\n"};
     VARIANT list;
@@ -164,7 +179,7 @@ TEST_F(FormattedIo, ListsOfOtherTypesAndBadElements) {
     VariantClear(&list);
     ASSERT_EQ(io_->ReadList(ASCIIType_BSTR, nullptr, &list), S_OK);
     ASSERT_EQ(list.vt, VT_ARRAY | VT_BSTR);
-    EXPECT_EQ(WideToAnsi(static_cast<BSTR*>(list.parray->pvData)[1]), "b");
+    EXPECT_EQ(WideToUtf8(static_cast<BSTR*>(list.parray->pvData)[1]), "b");
     VariantClear(&list);
     ASSERT_EQ(io_->ReadList(ASCIIType_R8, nullptr, &list), S_OK);
     EXPECT_TRUE(ArrayOf<double>(list, VT_R8).empty());

@@ -134,6 +134,11 @@ private:
     void Answer(int socket, const std::string& command, std::uint32_t id, std::uint32_t* staleId) {
         if (command == "*IDN?\n") SendMessage(socket, kDataEnd, 0, id, "ZT,HISLIP\n");
         if (command == "STALE?\n") *staleId = id;
+        if (command == "BROKEN?\n") {
+            // A header cut short and read on from inside its data: a length no message has.
+            const std::string header = std::string("HS") + static_cast<char>(kDataEnd) + std::string(5, '\0');
+            SendAll(socket, header + BigEndian64(std::uint64_t{1} << 40) + "tail");
+        }
         if (command == "BIG?\n") {
             SendMessage(socket, kData, 0, id, std::string(3000, 'a'));
             SendMessage(socket, kData, 0, id, std::string(3000, 'b') + "\n");
@@ -229,6 +234,17 @@ TEST_F(HislipSession, StaleReplyWithOldMessageIdIsDiscarded) {
     std::string reply;
     EXPECT_EQ(Query(io_.get(), "STALE?\n", &reply), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
+    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply, "ZT,HISLIP\n");
+}
+
+TEST_F(HislipSession, ImpossibleLengthClosesTheSessionAndTheNextCallReconnects) {
+    HislipServer server(1 << 20);
+    Open(server);
+    io_->put_Timeout(500);
+    std::string reply;
+    EXPECT_EQ(Query(io_.get(), "BROKEN?\n", &reply), E_VISA_IO);
+    EXPECT_NE(TakeErrorText().find("more than agreed; connection closed."), std::string::npos);
     ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
     EXPECT_EQ(reply, "ZT,HISLIP\n");
 }

@@ -79,6 +79,18 @@ TEST(RealListParser, ReportsOnlyTheStartOfALongBadItem) {
     EXPECT_EQ(outcome.badItem, item.substr(0, 40));
 }
 
+// An item without end (digits streaming in, no separator) is refused once it
+// is longer than any number, instead of being kept in memory.
+TEST(RealListParser, RefusesAnItemWithoutEnd) {
+    RealListParser parser(",");
+    parser.Feed("1,2,");
+    const std::string digits(1000, '7');
+    for (int i = 0; i < 100; ++i) parser.Feed(digits);
+    EXPECT_FALSE(parser.Finish());
+    EXPECT_EQ(parser.badItem(), digits.substr(0, 40));
+    EXPECT_EQ(parser.values(), (std::vector<double>{1, 2}));
+}
+
 // Every number must come out bit for bit as the C library reads it, whether
 // the fast exact path or the general parser takes it.
 TEST(RealListParser, NumbersReadExactlyAsTheCLibraryReadsThem) {

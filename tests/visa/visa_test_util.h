@@ -39,7 +39,7 @@ private:
 
 class Text {
 public:
-    explicit Text(std::string_view text = {}) : b_(AnsiToBstr(text)) {}
+    explicit Text(std::string_view text = {}) : b_(Utf8ToBstr(text)) {}
     Text(const Text&) = delete;
     Text& operator=(const Text&) = delete;
     ~Text() { SysFreeString(b_); }
@@ -49,7 +49,7 @@ public:
         b_ = nullptr;
         return &b_;
     }
-    std::string str() const { return WideToAnsi(b_); }
+    std::string str() const { return WideToUtf8(b_); }
 
 private:
     BSTR b_ = nullptr;
