@@ -51,10 +51,15 @@ def enum_class_name(enum):
 
 
 def enum_member_name(enum, value):
+    """ZentravaTriggerSlopePositive -> POSITIVE; a number first takes the type's last word:
+    ZentravaFrequencyBand1 -> BAND_1, ZentravaFrequencyRange_80MHz -> RANGE_80_MHZ."""
     base = re.sub(r"Enum$", "", enum.name)
     rest = value.name[len(base):] if value.name.startswith(base) and value.name != base else value.name
-    name = snake(rest).upper().rstrip("_")
-    return name if name.isidentifier() and not name[0].isdigit() else "V_" + name
+    rest = re.sub(r"([kKMG])Hz", r"\1hz", rest)  # a unit stays one word
+    name = snake(rest).upper().strip("_")
+    if name[0].isdigit():
+        name = re.findall(r"[A-Z][a-z]*", base)[-1].upper() + "_" + name
+    return name
 
 
 class Generator:
