@@ -18,7 +18,7 @@
 #include "bench/bare_client.h"
 #include "bench/ratio_reporter.h"
 #include "emulator/emulator.h"
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace {
 
