@@ -12,7 +12,7 @@
 
 #include "apps/plot/svg_plot.h"
 #include "emulator/emulator.h"
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 
 #include "bench/bare_client.h"
 #include "emulator/emulator.h"
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 // Counts the calling thread's allocations of trace size while asked to:
 // the read path must keep its buffers. The emulator's threads, which serve

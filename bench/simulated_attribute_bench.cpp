@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace {
 

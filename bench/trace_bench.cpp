@@ -14,7 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/driver.h"
-#include "model/zentrava_interfaces.h"
+#include "zentrava/interfaces.h"
 #include "services/tracing/method_trace.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv::engine {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/io_provider.h"
-#include "core/ivi_interfaces.h"
+#include "zentrava/ivi.h"
 #include "core/object_node.h"
 #include "core/pipeline.h"
 #include "core/session_state.h"

@@ -3,6 +3,7 @@
 #include "core/option_parsing.h"
 #include "platform/ivi/config_store.h"
 #include "services/driver_identity.h"
+#include "services/tracing/method_trace.h"
 
 namespace ztv {
 
@@ -35,6 +36,8 @@ HRESULT Zentrava::InitializeSession(BSTR resourceName, bool idQuery, bool reset,
     hr = StartTrace();
     if (SUCCEEDED(hr)) hr = OpenInstrumentIO();
     if (FAILED(hr)) {
+        // A session that never opens is never closed: keep what its trace saw.
+        if (tracer_.IsRecording()) tracer_.Save();
         state_.initialized = false;
         return hr;
     }
@@ -159,8 +162,15 @@ HRESULT Zentrava::OpenInstrumentIO() {
     links.queryInstrumentStatus = [this] { return state_.flags.queryInstrumentStatus; };
     links.errors = &errors_;
     links.openOptions = state_.driverSetup;
+    // Opening the connection is an I/O operation of its own in the trace,
+    // with the text that says why it failed.
+    std::string failure;
+    CMethodTrace trace;
+    trace.Begin(&tracer_, "CDriverIOManager", "Open",
+                {TraceArg::In("strResource", state_.resourceDescriptor), TraceArg::Out("strError", &failure)});
     const HRESULT hr = provider_.Open(links, state_.resourceDescriptor);
-    return hr == E_IVI_RESOURCE_UNKNOWN ? errors_.ReportError(IDS_E_IVI_RESOURCE_UNKNOWN) : hr;
+    if (hr != E_IVI_RESOURCE_UNKNOWN) return hr;
+    return errors_.ReportErrorWithReason(IDS_E_IVI_RESOURCE_UNKNOWN, TakeThreadErrorDescription(), &failure);
 }
 
 HRESULT Zentrava::CloseInstrumentIO() { return provider_.Close(); }

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/com.h"
-#include "platform/com/raii.h"
 #include "platform/visa/message_read_end.h"
+#include "zentrava/com.h"
+#include "zentrava/raii.h"
 #include "platform/visa/visacom.h"
 #include "services/error_manager.h"
 

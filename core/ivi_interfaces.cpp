@@ -1,4 +1,4 @@
-#include "core/ivi_interfaces.h"
+#include "zentrava/ivi.h"
 
 // The IVI inherent interfaces share one GUID family; IIviDriver's is the one
 // IVI-C sessions ask for.

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv::engine {
 

@@ -12,7 +12,7 @@
 
 #include "core/model_desc.h"
 #include "core/pipeline.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "services/cache.h"
 #include "services/error_manager.h"
 

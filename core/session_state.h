@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "services/trace_settings.h"
 
 namespace ztv {

@@ -42,8 +42,8 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
                        session_.Receive());
     manager = {};
     if (FAILED(hr) || !session_) {
-        // The caller reports the resource as unknown with its own text.
-        SetErrorInfo(0, nullptr);
+        // The caller reports the resource as unknown, with the transport's
+        // reason that the resource manager left on the thread.
         session_ = {};
         return E_IVI_RESOURCE_UNKNOWN;
     }

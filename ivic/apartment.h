@@ -1,7 +1,7 @@
 // Joining a COM apartment on behalf of a C caller.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

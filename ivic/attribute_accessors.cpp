@@ -2,10 +2,10 @@
 // attribute records, reach the owning interface and call its accessor.
 #include <algorithm>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/attribute_table.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "services/driver_identity.h"
 
 using namespace ztv;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ivic/status_translation.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/ivi/iviss.h"
 
 namespace ztv {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "ivic/call_frame.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 

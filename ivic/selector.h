@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/visa/visatype.h"
+#include "zentrava/visatype.h"
 
 namespace ztv {
 

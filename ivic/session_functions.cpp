@@ -1,11 +1,11 @@
 // IVI-C sessions: opening, closing, attaching, locking and the error record.
 #include <cstring>
 
-#include "core/ivi_interfaces.h"
-#include "include/Zentrava.h"
+#include "zentrava/ivi.h"
+#include "zentrava/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/call_frame.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "services/driver_identity.h"
 
 using namespace ztv;

@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/ivi/iviss.h"
 #include "services/message_table.h"
 

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "platform/com/com.h"
-#include "platform/visa/visatype.h"
+#include "zentrava/com.h"
+#include "zentrava/visatype.h"
 
 namespace ztv {
 

@@ -1,8 +1,8 @@
 // IVI-C wrappers of the inherent utility, identity and operation members.
-#include "core/ivi_interfaces.h"
-#include "include/Zentrava.h"
+#include "zentrava/ivi.h"
+#include "zentrava/Zentrava.h"
 #include "ivic/call_frame.h"
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 
 using namespace ztv;
 

@@ -6,7 +6,8 @@
 #   scripts/run.sh "TCPIP0::10.0.0.7::inst0::INSTR"  # a real instrument
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the tool and what it links: no tests, no test libraries.
+ZTV_TARGETS=ztv "$root/scripts/setup.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZTV_BUILD_TESTS=OFF
 ztv="$root/build/bin/ztv"
 measure=(measure pn --start 1 --stop 40e6 --marker 1e3 --upper-limit 1,-40,100,-80,100,-80,1e4,-120,1e4,-120,4e7,-140
          --csv pn_trace.csv --svg pn_trace.svg)

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages) and configures and builds
-# one build folder. Usage: scripts/setup.sh <build-dir> [cmake options...]
+# one build folder: everything, or the targets named in $ZTV_TARGETS.
+# Usage: scripts/setup.sh <build-dir> [cmake options...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 shift
 
-packages=(g++ cmake make pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-          libtirpc-dev rpcsvc-proto python3-numpy python3-pytest python3-setuptools python3-venv libcli11-dev
-          libpng-dev)
+packages=(g++ cmake make pkg-config python3 libpugixml-dev libtirpc-dev rpcsvc-proto libcli11-dev libpng-dev)
+# Test, benchmark and Python-package libraries only for builds that build the tests.
+if [[ " $* " != *" -DZTV_BUILD_TESTS=OFF "* ]]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-pytest python3-setuptools python3-venv)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,4 +25,5 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$root" -B "$build" "$@" >/dev/null
-cmake --build "$build" -j2
+# shellcheck disable=SC2086
+cmake --build "$build" -j2 ${ZTV_TARGETS:+--target $ZTV_TARGETS}

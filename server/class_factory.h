@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

@@ -1,9 +1,12 @@
 // The in-process server's exported entry points.
-#include "platform/com/com.h"
 #include "server/class_factory.h"
 #include "server/object_table.h"
 #include "server/registration.h"
+#include "services/driver_identity.h"
 #include "services/module_lock.h"
+#include "zentrava/interfaces.h"
+
+const CLSID CLSID_Zentrava = ztv::ClsidZentrava();
 
 extern "C" {
 

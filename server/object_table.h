@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

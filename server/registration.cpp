@@ -92,8 +92,10 @@ std::string ModulePath() {
     return ec ? std::string(info.dli_fname) : path.string();
 }
 
+// share/zentrava/ beside the library's lib/ folder, installed or in a build tree.
 std::string TypeLibraryPath() {
-    return (std::filesystem::path(ModulePath()).parent_path() / "Zentrava.typelib.xml").string();
+    const auto prefix = std::filesystem::path(ModulePath()).parent_path().parent_path();
+    return (prefix / "share" / "zentrava" / "Zentrava.typelib.xml").string();
 }
 
 HRESULT RegisterServer() {

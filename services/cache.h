@@ -7,7 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

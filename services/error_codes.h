@@ -2,7 +2,7 @@
 // number each one is reported under.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/text/number_codec.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
@@ -50,8 +50,8 @@ std::string TakeThreadErrorDescription() {
     return description.Utf8();
 }
 
-HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
-                              std::string_view i2, std::string_view i3) const {
+HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, Join join, std::string_view i1,
+                              std::string_view i2, std::string_view i3, std::string* out) const {
     const std::string_view inserts[] = {i1, i2, i3};
     const std::optional<std::string> formatted = FormatMessageText(messageId, inserts);
     if (!formatted) {
@@ -65,10 +65,14 @@ HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, bool wit
         return DISP_E_EXCEPTION;
     }
     std::string text(Trim(*formatted));
-    if (withDetail) {
+    if (join == Join::Line) {
         text += "\r\n";
         text += detail;
+    } else if (join == Join::Sentence && !detail.empty()) {
+        text += ' ';
+        text += detail;
     }
+    if (out) *out = text;
     const auto mapped = CErrorMap::Lookup(messageId);
     const HRESULT code = mapped ? mapped->code : E_FAIL;
     SetErrorObject(interfaceId_, text);
@@ -77,12 +81,16 @@ HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, bool wit
 
 HRESULT CErrorManager::ReportError(ULONG messageId, std::string_view i1, std::string_view i2,
                                    std::string_view i3) const {
-    return Report(messageId, {}, false, i1, i2, i3);
+    return Report(messageId, {}, Join::None, i1, i2, i3);
 }
 
 HRESULT CErrorManager::ReportErrorWithDetail(ULONG messageId, std::string_view detail, std::string_view i1,
                                              std::string_view i2, std::string_view i3) const {
-    return Report(messageId, detail, true, i1, i2, i3);
+    return Report(messageId, detail, Join::Line, i1, i2, i3);
+}
+
+HRESULT CErrorManager::ReportErrorWithReason(ULONG messageId, std::string_view reason, std::string* text) const {
+    return Report(messageId, reason, Join::Sentence, {}, {}, {}, text);
 }
 
 HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "services/error_codes.h"
 
 namespace ztv {
@@ -16,6 +16,10 @@ public:
                         std::string_view i3 = {}) const;
     HRESULT ReportErrorWithDetail(ULONG messageId, std::string_view detail, std::string_view i1 = {},
                                   std::string_view i2 = {}, std::string_view i3 = {}) const;
+    // The message followed by the sentence that says why, when there is one:
+    // "Unknown resource. Connection refused by 127.0.0.1:1." The whole text
+    // also goes to *text.
+    HRESULT ReportErrorWithReason(ULONG messageId, std::string_view reason, std::string* text) const;
 
     HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::uint8_t value) const;
     HRESULT ReportInvalidValueError(std::string_view method, std::string_view parameter, std::int16_t value) const;
@@ -38,8 +42,11 @@ public:
     }
 
 private:
-    HRESULT Report(ULONG messageId, std::string_view detail, bool withDetail, std::string_view i1,
-                   std::string_view i2, std::string_view i3) const;
+    // How a detail follows the message: not at all, on a line of its own, or
+    // as the next sentence.
+    enum class Join { None, Line, Sentence };
+    HRESULT Report(ULONG messageId, std::string_view detail, Join join, std::string_view i1, std::string_view i2,
+                   std::string_view i3, std::string* text = nullptr) const;
 
     GUID interfaceId_ = GUID_NULL;
 };

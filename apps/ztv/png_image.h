@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv_tool {
 

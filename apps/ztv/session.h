@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv_tool {
 

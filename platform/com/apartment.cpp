@@ -2,7 +2,7 @@
 // counts its CoInitializeEx calls and remembers which kind it joined.
 #include "platform/com/apartment.h"
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

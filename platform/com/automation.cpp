@@ -1,7 +1,7 @@
 // OLE Automation numeric rounding and string comparison.
 #include <cmath>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

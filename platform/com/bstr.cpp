@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

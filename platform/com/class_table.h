@@ -2,7 +2,7 @@
 // CoRegisterClassObject.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace com_detail {
 

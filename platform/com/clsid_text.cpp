@@ -1,7 +1,7 @@
 // The UTF-16 forms of GUID text used by COM callers.
 #include <string>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 // Like Windows, a string that is not a braced GUID is tried as a ProgID, and
 // a null string stands for the null CLSID.

@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Internal: in-process servers linked into the process.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace com_detail {
 

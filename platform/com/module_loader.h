@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace com_detail {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "platform/com/registry.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace reg {
 

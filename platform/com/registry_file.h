@@ -5,7 +5,7 @@
 #include <functional>
 #include <pugixml.hpp>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace com_detail {
 

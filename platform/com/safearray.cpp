@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // UTF-8 <-> UTF-16. Ill-formed input never fails: each maximal ill-formed
 // subsequence becomes one U+FFFD, the practice Unicode recommends.
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // interface pointers are freed on clear and deep-copied on copy.
 #include <cstring>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #ifndef ZENTRAVA_IVISS_H
 #define ZENTRAVA_IVISS_H
 
-#include "platform/visa/visatype.h"
+#include "zentrava/visatype.h"
 
 #ifdef __cplusplus
 extern "C" {

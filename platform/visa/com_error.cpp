@@ -1,6 +1,6 @@
 #include "platform/visa/com_error.h"
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 
 namespace visa {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/real_list_parser.h"
 

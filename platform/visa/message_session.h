@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/transport.h"

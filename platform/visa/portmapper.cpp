@@ -20,9 +20,8 @@ Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint
                        std::uint16_t* port) {
     RpcClient portmapper;
     if (Status status = portmapper.Connect(host, portmapperPort.load(), PMAPPROG, PMAPVERS, deadline); !status.ok()) {
-        return Status::Fail(status.code, status.text +
-                                             " No portmapper answered; name the VXI-11 port with the open option "
-                                             "VXI11Port=<port> or the environment variable ZENTRAVA_VXI11_PORT.");
+        return Status::Fail(status.code,
+                            "No portmapper answered; name the VXI-11 port with VXI11Port or ZENTRAVA_VXI11_PORT.");
     }
     pmap query{program, version, IPPROTO_TCP, 0};
     u_long found = 0;

@@ -2,7 +2,7 @@
 // that serves it and hands out a message-based session.
 #pragma once
 
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 #include "platform/visa/visacom.h"
 
 namespace visa {

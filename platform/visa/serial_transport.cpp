@@ -18,7 +18,12 @@ Status SerialTransport::Open(const std::string& devicePath, const SerialSettings
                              std::unique_ptr<Transport>* transport) {
     std::unique_ptr<SerialTransport> opened(new SerialTransport(devicePath));
     opened->tty_.reset(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!opened->tty_.valid()) return Status::FromErrno(E_VISA_RSRC_NFOUND, "Cannot open " + devicePath, errno);
+    if (!opened->tty_.valid()) {
+        const int err = errno;
+        if (err == ENOENT || err == ENODEV || err == ENXIO)
+            return Status::Fail(E_VISA_RSRC_NFOUND, "No such device " + devicePath + ".");
+        return Status::FromErrno(E_VISA_RSRC_NFOUND, "Cannot open " + devicePath, err);
+    }
     termios attributes{};
     if (::tcgetattr(opened->tty_.get(), &attributes) != 0) {
         return Status::FromErrno(E_VISA_RSRC_NFOUND, devicePath + " is not a serial port", errno);

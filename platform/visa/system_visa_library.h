@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/visa/status.h"
-#include "platform/visa/visatype.h"
+#include "zentrava/visatype.h"
 
 namespace visa {
 

@@ -5,7 +5,7 @@
 // leave an error object with a readable description on the calling thread.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace visa {
 

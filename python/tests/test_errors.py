@@ -6,8 +6,10 @@ import zentrava
 
 
 @pytest.mark.parametrize("resource, options, error, text", [
-    ("TCPIP0::127.0.0.1::1::SOCKET", "", zentrava.Error, "Zentrava: Unknown resource."),
-    ("NOT A RESOURCE", "", zentrava.Error, "Zentrava: Unknown resource."),
+    ("TCPIP0::127.0.0.1::1::SOCKET", "", zentrava.Error,
+     "Zentrava: Unknown resource. Connection refused by 127.0.0.1:1."),
+    ("NOT A RESOURCE", "", zentrava.Error,
+     'Zentrava: Unknown resource. Invalid resource name "NOT A RESOURCE": unknown interface type.'),
     ("", "Simulate=maybe", zentrava.Error, "Zentrava: The maybe value in the option string is unknown."),
 ])
 def test_a_session_that_cannot_open_says_why(resource, options, error, text):

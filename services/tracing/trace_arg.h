@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

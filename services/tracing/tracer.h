@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

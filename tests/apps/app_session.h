@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "platform/com/registry.h"
 #include "tests/com/temp_registry.h"
 #include "tests/com/test_module_ids.h"

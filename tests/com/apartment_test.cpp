@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

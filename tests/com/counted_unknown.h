@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 class CountedUnknown : public IUnknown {
 public:

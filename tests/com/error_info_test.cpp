@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "tests/com/counted_unknown.h"
 
 namespace {

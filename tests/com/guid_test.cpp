@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/com/raii.h"
+#include "zentrava/raii.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // objects answer 42, with a class factory reached through DllGetClassObject.
 #include <atomic>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 #include "tests/com/test_module_ids.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Identifiers shared by the activation tests and their test module.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 // The test class's one custom interface.
 struct ITestAnswer : IUnknown {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -90,7 +90,7 @@ TEST_F(DriverSession, DriverSetupTakesTheRestOfTheOptionString) {
     EXPECT_EQ(InitializeDriver(driver.get(), "TCPIP0::127.0.0.1::1::SOCKET", false, false,
                                "DriverSetup=Model=Q7310A, Simulate=true"),
               E_IVI_RESOURCE_UNKNOWN);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: Unknown resource.");
+    EXPECT_EQ(ThreadErrorText(), "Zentrava: Unknown resource. Connection refused by 127.0.0.1:1.");
     EXPECT_FALSE(Initialized());
     ASSERT_EQ(InitializeDriver(driver.get(), "x", false, false, "Simulate=true,DriverSetup=Model=Q7310A, Foo=1"),
               S_OK);

@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/zentrava_interfaces.h"
+#include "zentrava/interfaces.h"
 #include "tests/io/driver_on_emulator.h"
 
 namespace ztv::test {

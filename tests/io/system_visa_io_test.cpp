@@ -63,7 +63,7 @@ TEST_F(SystemVisaIO, GpibSessionKeepsTheLibraryDefaultsAndClearsOnFailure) {
 TEST_F(SystemVisaIO, ResourceTheLibraryDoesNotKnowIsUnknown) {
     Ref<IIviDriver> driver = NewDriver();
     EXPECT_EQ(InitializeDriver(driver.get(), "GPIB0::5::INSTR", false, false, ""), E_IVI_RESOURCE_UNKNOWN);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: Unknown resource.");
+    EXPECT_EQ(ThreadErrorText(), "Zentrava: Unknown resource. Fake VISA: resource not found.");
 }
 
 }  // namespace

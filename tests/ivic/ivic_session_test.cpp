@@ -5,7 +5,7 @@
 #include <cstring>
 #include <thread>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 #include "ivic/status_translation.h"
 #include "services/error_codes.h"
 #include "tests/support/test_support.h"

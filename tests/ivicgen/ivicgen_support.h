@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "include/Zentrava.h"
+#include "zentrava/Zentrava.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {

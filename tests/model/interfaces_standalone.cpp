@@ -1,6 +1,6 @@
 // The public interface header compiles on its own, before anything else.
-#include "model/zentrava_interfaces.h"
-#include "model/zentrava_enums.h"
+#include "zentrava/interfaces.h"
+#include "zentrava/enums.h"
 
 static_assert(sizeof(ZentravaTriggerSlopeEnum) == sizeof(LONG), "enumerations travel as 32-bit numbers");
 static_assert(ZentravaApplicationAM1 == 4 && ZentravaFrequencyRange_80MHz == 0 && ZentravaStatusRegisterQuesLimitAM == 8);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "model/zentrava_interfaces.h"
+#include "zentrava/interfaces.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv::test {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/driver.h"
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace ztv::test {
 

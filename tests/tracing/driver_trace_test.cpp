@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "emulator/emulator.h"
-#include "model/zentrava_interfaces.h"
+#include "zentrava/interfaces.h"
 #include "tests/support/test_support.h"
 #include "tests/tracing/trace_xml.h"
 
@@ -128,8 +128,9 @@ TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
     emulator::Emulator instrument(options);
     std::string error;
     ASSERT_TRUE(instrument.Start(&error)) << error;
+    const std::string resource = instrument.SocketResource();
     const std::string setup = "DriverSetup=Trace=true, TraceName=" + env.dir().file("io");
-    ASSERT_EQ(InitializeDriver(driver.get(), instrument.SocketResource(), false, false, setup), S_OK)
+    ASSERT_EQ(InitializeDriver(driver.get(), resource, false, false, setup), S_OK)
         << ThreadErrorText();
     ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(10.5), S_OK);
     // A measurement's commands go through its own pipeline, into the same trace.
@@ -142,30 +143,46 @@ TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
 
     pugi::xml_document document;
     const std::vector<pugi::xml_node> methods = Records(document, "io");
-    ASSERT_EQ(methods.size(), 6u);
-    // The identification query of Initialize: a string query, traced as "InstrPrintf".
+    ASSERT_EQ(methods.size(), 7u);
+    // Opening the connection, which reports no error.
     EXPECT_STREQ(methods[0].attribute("Interface").value(), "CDriverIOManager");
-    EXPECT_STREQ(methods[0].attribute("Name").value(), "InstrPrintf");
+    EXPECT_STREQ(methods[0].attribute("Name").value(), "Open");
+    EXPECT_EQ(Value(methods[0], "strResource"), resource);
+    EXPECT_EQ(Value(methods[0], "strError"), "");
+    // The identification query of Initialize: a string query, traced as "InstrPrintf".
+    EXPECT_STREQ(methods[1].attribute("Interface").value(), "CDriverIOManager");
+    EXPECT_STREQ(methods[1].attribute("Name").value(), "InstrPrintf");
     Names parameters;
-    for (pugi::xml_node parameter : methods[0].children("Parameter"))
+    for (pugi::xml_node parameter : methods[1].children("Parameter"))
         parameters.push_back(std::string(parameter.attribute("Name").value()) + "/" +
                              parameter.attribute("Direction").value());
     EXPECT_EQ(parameters, (Names{"strCommand/In", "bstrResult/Out", "cchDesired/In", "lTimeout/In"}));
-    EXPECT_EQ(Value(methods[0], "strCommand"), "*IDN?");
-    EXPECT_NE(Value(methods[0], "bstrResult").find("Q7310"), std::string::npos);
-    EXPECT_EQ(Value(methods[0], "cchDesired"), "1024");
-    EXPECT_EQ(Value(methods[0], "lTimeout"), "-2");
+    EXPECT_EQ(Value(methods[1], "strCommand"), "*IDN?");
+    EXPECT_NE(Value(methods[1], "bstrResult").find("Q7310"), std::string::npos);
+    EXPECT_EQ(Value(methods[1], "cchDesired"), "1024");
+    EXPECT_EQ(Value(methods[1], "lTimeout"), "-2");
 
-    EXPECT_STREQ(methods[1].attribute("Name").value(), "put_Attenuation");
-    EXPECT_STREQ(methods[2].attribute("Interface").value(), "CDriverIOManager");
-    EXPECT_STREQ(methods[2].attribute("Name").value(), "InstrPrintCommand");
-    EXPECT_EQ(Value(methods[2], "strCommand"), "SENS:ATT:LEV 10.5");
+    EXPECT_STREQ(methods[2].attribute("Name").value(), "put_Attenuation");
+    EXPECT_STREQ(methods[3].attribute("Interface").value(), "CDriverIOManager");
+    EXPECT_STREQ(methods[3].attribute("Name").value(), "InstrPrintCommand");
+    EXPECT_EQ(Value(methods[3], "strCommand"), "SENS:ATT:LEV 10.5");
 
-    EXPECT_STREQ(methods[3].attribute("Name").value(), "get_Item");
-    EXPECT_STREQ(methods[4].attribute("Interface").value(), "IZentravaPNMeasurement");
-    EXPECT_EQ(Value(methods[4], "val"), "true");
-    EXPECT_STREQ(methods[5].attribute("Name").value(), "InstrPrintCommand");
-    EXPECT_EQ(Value(methods[5], "strCommand").rfind(" 1"), Value(methods[5], "strCommand").size() - 2);
+    EXPECT_STREQ(methods[4].attribute("Name").value(), "get_Item");
+    EXPECT_STREQ(methods[5].attribute("Interface").value(), "IZentravaPNMeasurement");
+    EXPECT_EQ(Value(methods[5], "val"), "true");
+    EXPECT_STREQ(methods[6].attribute("Name").value(), "InstrPrintCommand");
+    EXPECT_EQ(Value(methods[6], "strCommand").rfind(" 1"), Value(methods[6], "strCommand").size() - 2);
+}
+
+TEST_F(DriverTrace, ConnectionThatCannotBeOpenedLeavesItsReason) {
+    const std::string setup = "DriverSetup=Trace=true, TraceName=" + env.dir().file("refused");
+    ASSERT_EQ(InitializeDriver(driver.get(), "TCPIP0::127.0.0.1::1::SOCKET", false, false, setup),
+              E_IVI_RESOURCE_UNKNOWN);
+
+    pugi::xml_document document;
+    const pugi::xml_node open = Find(Records(document, "refused"), "Open");
+    EXPECT_EQ(Value(open, "strResource"), "TCPIP0::127.0.0.1::1::SOCKET");
+    EXPECT_EQ(Value(open, "strError"), "Zentrava: Unknown resource. Connection refused by 127.0.0.1:1.");
 }
 
 TEST_F(DriverTrace, HandWrittenAndInherentMembersRecordTheirArguments) {

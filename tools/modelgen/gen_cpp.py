@@ -1,10 +1,11 @@
 """Generates the C++ side of the object model from model/*.model.
 
-    python3 tools/modelgen/gen_cpp.py --model model --out build/model --typelib build/lib/Zentrava.typelib.xml
+    python3 tools/modelgen/gen_cpp.py --model model --out build/model --public-out build/include/zentrava \
+        --typelib build/share/zentrava/Zentrava.typelib.xml
 
 Writes (a file is rewritten only when its text changes, so that unchanged outputs
 do not trigger recompilation):
-  zentrava_enums.h, zentrava_interfaces.h   public headers
+  enums.h, interfaces.h (in --public-out)   public headers, installed as zentrava/*.h
   zentrava_iids.cpp                         IID_<interface> = NameBasedGuid(<interface>)
   zentrava_enum_tables.h/.cpp               token tables and accepted values
   zentrava_custom.h                         hand-written member bodies (ztv::custom)
@@ -32,6 +33,11 @@ from gen_typelib import typelib_xml  # noqa: E402
 from model import ModelError, load  # noqa: E402
 
 
+# Names of the public headers in the files generate() returns; they are written
+# to --public-out instead of --out.
+PUBLIC_PREFIX = "public/"
+
+
 def write_if_changed(path, text):
     try:
         with open(path, encoding="utf-8") as f:
@@ -48,8 +54,8 @@ def write_if_changed(path, text):
 def generate(model, inherent_typelib):
     """{file name: text} of every generated file except the type library."""
     files = {
-        "zentrava_enums.h": enums_header(model),
-        "zentrava_interfaces.h": interfaces_header(model),
+        PUBLIC_PREFIX + "enums.h": enums_header(model),
+        PUBLIC_PREFIX + "interfaces.h": interfaces_header(model),
         "zentrava_iids.cpp": iids_source(model),
         "zentrava_enum_tables.h": enum_tables_header(model),
         "zentrava_enum_tables.cpp": enum_tables_source(model),
@@ -74,6 +80,7 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--model", required=True, help="the model/ folder")
     parser.add_argument("--out", required=True, help="folder for the generated sources")
+    parser.add_argument("--public-out", required=True, help="folder for the public headers (zentrava/)")
     parser.add_argument("--typelib", required=True, help="path of the type library description to write")
     parser.add_argument("--list", action="store_true", help="print the generated sources' names and stop")
     args = parser.parse_args(argv[1:])
@@ -87,8 +94,12 @@ def main(argv):
         print(files["sources.txt"], end="")
         return 0
     os.makedirs(args.out, exist_ok=True)
+    os.makedirs(args.public_out, exist_ok=True)
     for name, text in files.items():
-        write_if_changed(os.path.join(args.out, name), text)
+        if name.startswith(PUBLIC_PREFIX):
+            write_if_changed(os.path.join(args.public_out, name[len(PUBLIC_PREFIX):]), text)
+        else:
+            write_if_changed(os.path.join(args.out, name), text)
     os.makedirs(os.path.dirname(os.path.abspath(args.typelib)), exist_ok=True)
     write_if_changed(args.typelib, typelib)
     return 0

@@ -244,7 +244,7 @@ def custom_declarations(model):
            "// The hand-written member bodies named by custom=NAME in the model data. Each runs\n"
            "// after the generic prologue (lock, initialization, output pointers, model, restricted\n"
            "// values) and does the rest itself, simulation included.\n#pragma once\n\n",
-           "#include <span>\n\n#include \"core/member_call.h\"\n#include \"zentrava_interfaces.h\"\n\n",
+           "#include <span>\n\n#include \"core/member_call.h\"\n#include \"zentrava/interfaces.h\"\n\n",
            "namespace ztv::custom {\n\n"]
     for decl in sorted(seen):
         users = seen[decl]
@@ -316,7 +316,7 @@ def facets_source(group, interfaces, model):
     out = [HEADER_NOTE, "// Interface facets of the %s group.\n" % group,
            "#include <array>\n#include <span>\n\n",
            '#include "core/member_template.h"\n#include "zentrava_custom.h"\n#include "zentrava_enum_tables.h"\n',
-           '#include "zentrava_facets.h"\n#include "zentrava_interfaces.h"\n\n',
+           '#include "zentrava_facets.h"\n#include "zentrava/interfaces.h"\n\n',
            "namespace ztv::generated {\nnamespace {\n\n"]
     for iface in interfaces:
         out.append("constexpr engine::InterfaceDesc kI_%s = {%s, &IID_%s, engine::ObjectKind::%s, %s};\n" % (

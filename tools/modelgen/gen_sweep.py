@@ -42,7 +42,7 @@ def _entry(iface, m, model):
 
 
 def sweep_source(model):
-    out = [HEADER_NOTE, '#include "model/zentrava_interfaces.h"\n#include "tests/model/property_sweep.h"\n\n',
+    out = [HEADER_NOTE, '#include "zentrava/interfaces.h"\n#include "tests/model/property_sweep.h"\n\n',
            "namespace ztv::test {\n\nconst std::vector<SweepEntry> kSweepEntries = {\n"]
     for iface in model.interfaces.values():
         for m in iface.properties:

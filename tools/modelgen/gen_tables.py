@@ -9,7 +9,7 @@ COLLECTION_ORDER = ("AM", "BB", "FP", "PN", "SP", "TR", "User")
 
 
 def iids_source(model):
-    out = [HEADER_NOTE, '#include "zentrava_interfaces.h"\n\n']
+    out = [HEADER_NOTE, '#include "zentrava/interfaces.h"\n\n']
     for name in model.interfaces:
         out.append("extern const IID IID_%s = %s;  // %s\n" % (name, guid_initializer(name_guid(name)), name))
     return "".join(out)
@@ -58,7 +58,7 @@ def _clsid(text):
 
 def node_classes_source(model, counts):
     out = [HEADER_NOTE, '#include <iterator>\n\n#include "core/model_tables.h"\n#include "zentrava_facets.h"\n',
-           '#include "zentrava_interfaces.h"\n\n', "namespace ztv::generated {\nnamespace {\n\n"]
+           '#include "zentrava/interfaces.h"\n\n', "namespace ztv::generated {\nnamespace {\n\n"]
 
     def facet_table(var, interfaces):
         rows = ",\n    ".join("{&IID_%s, &CreateFacet_%s}" % (i.name, i.name) for i in interfaces)

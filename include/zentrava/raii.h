@@ -12,7 +12,7 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 namespace com {
 

@@ -1,7 +1,7 @@
 // The IVI inherent interfaces every IVI-COM driver offers.
 #pragma once
 
-#include "platform/com/com.h"
+#include "zentrava/com.h"
 
 struct IIviDriverOperation;
 struct IIviDriverIdentity;

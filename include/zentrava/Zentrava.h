@@ -3,11 +3,11 @@
 #ifndef ZENTRAVA_H
 #define ZENTRAVA_H
 
-#include "platform/visa/visatype.h"
+#include "zentrava/visatype.h"
 
 /* Attribute identifiers, attribute values, the attribute accessors and the
    function wrappers, generated from the driver's object model. */
-#include "Zentrava_generated.h"
+#include "zentrava/Zentrava_generated.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,0 +1,108 @@
+// C++ helpers for programs that drive the object model: interface and text
+// owners, arrays as standard containers, failures as exceptions, and opening
+// a session in one call.
+//
+//     auto root = zentrava::open("TCPIP0::10.0.0.7::inst0::INSTR", "QueryInstrStatus=true");
+//     double attenuation = 0;
+//     zentrava::check(root->get_Attenuation(&attenuation));
+//
+// Exceptions are the program's own: the driver's COM members return result
+// codes, and check() turns a failed one into zentrava::Error.
+#pragma once
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "zentrava/interfaces.h"
+#include "zentrava/raii.h"
+
+namespace zentrava {
+
+using com::Bstr;
+using com::ComPtr;
+
+// A failed call: its result code and the driver's description.
+class Error : public std::runtime_error {
+public:
+    Error(HRESULT code, const std::string& description) : std::runtime_error(description), code_(code) {}
+    HRESULT code() const noexcept { return code_; }
+
+private:
+    HRESULT code_;
+};
+
+// Throws Error for a failed result, with the text of the error object the
+// call left on the thread.
+inline void check(HRESULT hr) {
+    if (SUCCEEDED(hr)) return;
+    std::string text;
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Receive()) == S_OK && info) {
+        Bstr description;
+        if (SUCCEEDED(info->GetDescription(description.Receive()))) text = description.Utf8();
+    }
+    if (text.empty()) {
+        char code[32];
+        std::snprintf(code, sizeof code, "error 0x%08X", static_cast<unsigned>(hr));
+        text = code;
+    }
+    throw Error(hr, text);
+}
+
+// Another interface of the same object.
+template <typename To, typename From>
+ComPtr<To> query(const ComPtr<From>& from, REFIID iid) {
+    ComPtr<To> to;
+    check(from->QueryInterface(iid, to.ReceiveVoid()));
+    return to;
+}
+
+// Owns a SAFEARRAY that a member hands out, and reads it as a container.
+class SafeArray {
+public:
+    SafeArray() = default;
+    SafeArray(const SafeArray&) = delete;
+    SafeArray& operator=(const SafeArray&) = delete;
+    ~SafeArray() { SafeArrayDestroy(array_); }
+
+    // For out parameters; destroys what is held.
+    SAFEARRAY** Receive() {
+        SafeArrayDestroy(std::exchange(array_, nullptr));
+        return &array_;
+    }
+    SAFEARRAY* get() const { return array_; }
+
+    // Numbers (traces, offsets, results); throws Error for another element type.
+    std::vector<double> doubles() const {
+        com::SafeArrayView<double> view(array_);
+        check(view.status());
+        return {view.elements().begin(), view.elements().end()};
+    }
+    // Bytes (screen images, instrument states) as a string of bytes.
+    std::string bytes() const {
+        com::SafeArrayView<char> view(array_);
+        check(view.status());
+        return {view.elements().begin(), view.elements().end()};
+    }
+
+private:
+    SAFEARRAY* array_ = nullptr;
+};
+
+// Joins the thread to the multithreaded apartment (once per thread; a thread
+// already in an apartment stays in it), creates the driver, initializes it
+// on the resource with the option string and returns its root interface.
+inline ComPtr<IZentrava> open(std::string_view resource, std::string_view options) {
+    const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (joined != RPC_E_CHANGED_MODE) check(joined);
+    ComPtr<IIviDriver> driver;
+    check(CoCreateInstance(CLSID_Zentrava, nullptr, CLSCTX_INPROC_SERVER, IID_IIviDriver, driver.ReceiveVoid()));
+    check(driver->Initialize(Bstr(resource).get(), VARIANT_TRUE, VARIANT_TRUE, Bstr(options).get()));
+    return query<IZentrava>(driver, IID_IZentrava);
+}
+
+}  // namespace zentrava

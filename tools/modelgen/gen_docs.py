@@ -1,0 +1,100 @@
+"""Writes the reference documentation (Markdown) from the object model.
+
+    python3 gen_docs.py --model MODEL_DIR --out OUT_DIR
+
+Writes attributes.md, functions.md, enumerations.md and index.md into OUT_DIR.
+"""
+
+import argparse
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from gen_ivic import Generator, write_if_changed  # noqa: E402
+from model import load  # noqa: E402
+from reference import (ACCESS_WORDS, MODEL_WORDS, attribute_member, com_property, commands,  # noqa: E402
+                       member_commands, simulated_default)
+
+DEPTH_WORDS = {0: "0 (driver)", 1: "1 (measurement)", 2: "2 (marker)"}
+
+
+def cell(text):
+    """Markdown table cell text: pipes escaped, code in backticks."""
+    return str(text).replace("|", "\\|")
+
+
+def code(text):
+    return "`%s`" % text if text and text != "-" else "-"
+
+
+def table(header, rows):
+    out = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    out += ["| " + " | ".join(cell(c) for c in row) + " |" for row in rows]
+    return out
+
+
+def attributes_page(model):
+    rows = []
+    for attr in model.attributes:
+        member = attribute_member(model, attr)
+        rows.append([code(attr.constant), attr.id, attr.ctype, ACCESS_WORDS[attr.access], code(com_property(attr)),
+                     code(commands(member.query)) if member else "-",
+                     code(commands(member.setting)) if member and attr.access == "ReadWrite" else "-",
+                     MODEL_WORDS[member.models] if member else MODEL_WORDS["both"],
+                     simulated_default(member), DEPTH_WORDS[attr.depth]])
+    header = ["C constant", "Id", "Type", "Access", "COM property", "SCPI query", "SCPI setting", "Models",
+              "Simulated default", "Repeated-capability depth"]
+    intro = ["# Attributes", "",
+             "Every attribute of the C face (`Ztv_GetAttribute*` / `Ztv_SetAttribute*`), with the COM",
+             "property that carries it and the command texts it sends. Attributes below the driver",
+             "take a repeated-capability selector: a measurement name (depth 1) or",
+             "`measurement,marker` (depth 2).", ""]
+    return "\n".join(intro + table(header, rows) + [""])
+
+
+def functions_page(model):
+    rows = []
+    for export in sorted(model.exports.values(), key=lambda e: e.name):
+        com = "%s.%s" % (export.interface, export.member) if export.interface and export.member else "-"
+        rows.append([code(Generator.prototype(export)), code(com), code(member_commands(model, export))])
+    intro = ["# Functions", "", "Every function the library exports, with the COM member it calls and the",
+             "command texts that member sends.", ""]
+    return "\n".join(intro + table(["C signature", "COM member", "SCPI sent"], rows) + [""])
+
+
+def enumerations_page(model):
+    out = ["# Enumerations", "", "Attribute values: the C constant, the COM enumeration value, its number and",
+           "the instrument token it stands for.", ""]
+    for enum in model.enums.values():
+        out += ["## %s" % enum.name, ""]
+        rows = [[code(v.constant), code(v.name), v.number, code(v.token) if v.token else "-", MODEL_WORDS[v.models]]
+                for v in enum.values]
+        out += table(["C constant", "COM value", "Number", "Token", "Models"], rows) + [""]
+    return "\n".join(out)
+
+
+def index_page(model):
+    return "\n".join([
+        "# Zentrava reference", "",
+        "Generated from the object model when the driver is built.", "",
+        "- [Attributes](attributes.md): %d attributes" % len(model.attributes),
+        "- [Functions](functions.md): %d exported functions" % len(model.exports),
+        "- [Enumerations](enumerations.md): %d enumerations" % len(model.enums), ""])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--model", required=True)
+    parser.add_argument("--out", required=True)
+    options = parser.parse_args()
+    model = load(options.model)
+    os.makedirs(options.out, exist_ok=True)
+    pages = {"index.md": index_page(model), "attributes.md": attributes_page(model),
+             "functions.md": functions_page(model), "enumerations.md": enumerations_page(model)}
+    for name, text in pages.items():
+        write_if_changed(os.path.join(options.out, name), text)
+
+
+if __name__ == "__main__":
+    main()
