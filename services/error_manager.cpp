@@ -18,13 +18,6 @@ std::string DriverProgId() {
     return text;
 }
 
-std::string_view Trim(std::string_view s) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // Error objects carry a help file only with a non-zero help context, and no
 // table entry has one, so the help file never reaches the object.
 void SetErrorObject(const GUID& iid, std::string_view description) {
@@ -64,7 +57,7 @@ HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, Join joi
         SetErrorObject(interfaceId_, text);
         return DISP_E_EXCEPTION;
     }
-    std::string text(Trim(*formatted));
+    std::string text(codec::TrimBlanks(*formatted));
     if (join == Join::Line) {
         text += "\r\n";
         text += detail;
