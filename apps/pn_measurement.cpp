@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "apps/log_plot.h"
+#include "apps/plot/svg_plot.h"
 #include "emulator/emulator.h"
 #include "zentrava/Zentrava.h"
 
@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     if (!WriteCsv("pn_trace.csv", offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.csv\n");
     char title[160];
     std::snprintf(title, sizeof title, "Phase noise L(f): integrated jitter %.1f fs rms (1 kHz to 10 MHz)", jitter * 1e15);
-    if (!WriteLogPlotSvg("pn_trace.svg", title, offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
+    const Plot plot{title, "Offset frequency", "L(f) (dBc/Hz)", true, offsets, noise, {}, {}};
+    if (!WriteSvgPlot("pn_trace.svg", plot)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
     std::printf("written           pn_trace.csv, pn_trace.svg\n");
 
     Check(VI_NULL, Ztv_close(vi), "Ztv_close");

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text/number_codec.h"
+
 namespace ztv::engine {
 namespace {
 
@@ -44,6 +46,7 @@ std::string Convert(const std::string& directive, char conversion, const Command
 
 std::string FormatCommandText(std::string_view format, const CommandNumbers& numbers,
                               std::span<const CommandArg> args) {
+    const codec::CLocaleScope cLocale;  // the instrument reads the C locale's numbers
     std::string out;
     out.reserve(format.size() + 16);
     std::size_t next = 0;

@@ -92,7 +92,7 @@ void Zentrava::InvalidateCaches() { InvalidateTree(); }
 // ---- IIviDriver -------------------------------------------------------------
 
 HRESULT Zentrava::get_DriverOperation(IIviDriverOperation** pVal) {
-    return Entry([&] {
+    return Entry("IIviDriver", "get_DriverOperation", {TraceArg::OutInterface("pVal", pVal)}, [&] {
         if (!pVal) return NullPointer("get_DriverOperation", "pVal");
         *pVal = this;
         AddRef();
@@ -101,7 +101,7 @@ HRESULT Zentrava::get_DriverOperation(IIviDriverOperation** pVal) {
 }
 
 HRESULT Zentrava::get_Identity(IIviDriverIdentity** pVal) {
-    return Entry([&] {
+    return Entry("IIviDriver", "get_Identity", {TraceArg::OutInterface("pVal", pVal)}, [&] {
         if (!pVal) return NullPointer("get_Identity", "pVal");
         *pVal = this;
         AddRef();
@@ -110,7 +110,7 @@ HRESULT Zentrava::get_Identity(IIviDriverIdentity** pVal) {
 }
 
 HRESULT Zentrava::get_Utility(IIviDriverUtility** pVal) {
-    return Entry([&] {
+    return Entry("IIviDriver", "get_Utility", {TraceArg::OutInterface("pVal", pVal)}, [&] {
         if (!pVal) return NullPointer("get_Utility", "pVal");
         *pVal = this;
         AddRef();
@@ -119,22 +119,25 @@ HRESULT Zentrava::get_Utility(IIviDriverUtility** pVal) {
 }
 
 HRESULT Zentrava::Initialize(BSTR ResourceName, VARIANT_BOOL IdQuery, VARIANT_BOOL Reset, BSTR OptionString) {
-    return Entry([&] { return InitializeSession(ResourceName, IdQuery != 0, Reset != 0, OptionString); });
+    // Initialize and Close open and end the trace itself: they are not traced.
+    return Locked([&] { return InitializeSession(ResourceName, IdQuery != 0, Reset != 0, OptionString); });
 }
 
 HRESULT Zentrava::get_Initialized(VARIANT_BOOL* pVal) {
-    return Entry([&] { return ReturnFlag(state_.initialized, pVal, "get_Initialized", "pVal"); });
+    return Entry("IIviDriver", "get_Initialized", {TraceArg::OutBoolean("pVal", pVal)},
+                 [&] { return ReturnFlag(state_.initialized, pVal, "get_Initialized", "pVal"); });
 }
 
 // ---- IIviClassWrapper: the driver keeps no IVI-C handle of its own ----------
 
-HRESULT Zentrava::AttachToExistingCSession(LONG) {
-    return InitializedEntry(
-        [&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "AttachToExistingCSession"); });
+HRESULT Zentrava::AttachToExistingCSession(LONG Vi) {
+    return InitializedEntry("IIviClassWrapper", "AttachToExistingCSession", {TraceArg::In("Vi", Vi)}, [&] {
+        return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "AttachToExistingCSession");
+    });
 }
 
 HRESULT Zentrava::get_NativeCHandle(LONG* pVal) {
-    return InitializedEntry([&] {
+    return InitializedEntry("IIviClassWrapper", "get_NativeCHandle", {TraceArg::Out("pVal", pVal)}, [&] {
         if (!pVal) return NullPointer("get_NativeCHandle", "pVal");
         *pVal = 0;
         return errors_.ReportError(IDS_E_IVI_PROPERTY_NOT_SUPPORTED, "get_NativeCHandle");

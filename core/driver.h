@@ -19,6 +19,7 @@
 #include "services/cache.h"
 #include "services/coercion_log.h"
 #include "services/error_manager.h"
+#include "services/tracing/method_trace.h"
 #include "services/tracing/trace_owner.h"
 
 namespace ivi {
@@ -149,7 +150,7 @@ private:
 
     // Runs a public member under the object lock; no exception leaves it.
     template <class F>
-    HRESULT Entry(F&& body) noexcept {
+    HRESULT Locked(F&& body) noexcept {
         try {
             std::lock_guard lock(mutex_);
             return body();
@@ -159,13 +160,27 @@ private:
             return E_UNEXPECTED;
         }
     }
-    // The same for members that need an initialized session.
+    // A member of an inherent interface, locked and traced with its arguments
+    // as the members of the object model are.
     template <class F>
-    HRESULT InitializedEntry(F&& body) noexcept {
-        return Entry([&] {
+    HRESULT Entry(const char* iface, const char* member, std::initializer_list<TraceArg> args, F&& body) noexcept {
+        return Locked([&] { return Traced(iface, member, args, body); });
+    }
+    // The same for members that need an initialized session; a call refused
+    // for that leaves no record.
+    template <class F>
+    HRESULT InitializedEntry(const char* iface, const char* member, std::initializer_list<TraceArg> args,
+                             F&& body) noexcept {
+        return Locked([&] {
             const HRESULT hr = RequireInitialized();
-            return FAILED(hr) ? hr : body();
+            return FAILED(hr) ? hr : Traced(iface, member, args, body);
         });
+    }
+    template <class F>
+    HRESULT Traced(const char* iface, const char* member, std::initializer_list<TraceArg> args, F& body) {
+        CMethodTrace trace;  // ends before the lock is released
+        trace.Begin(&tracer_, iface, member, args);
+        return body();
     }
     HRESULT RequireInitialized() const;
     HRESULT NullPointer(std::string_view member, std::string_view parameter) const;

@@ -207,7 +207,7 @@ HRESULT Zentrava::IdentifyInstrument() {
 }
 
 HRESULT Zentrava::Close() {
-    return Entry([&] {
+    return Locked([&] {
         if (!state_.initialized) return errors_.ReportError(IDS_E_IVI_NOT_INITIALIZED);
         if (tracer_.GetEnabled()) tracer_.Save();
         CloseInstrumentIO();

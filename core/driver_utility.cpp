@@ -10,7 +10,7 @@ constexpr LONG kLongOperationTimeout = 30000;
 }  // namespace
 
 HRESULT Zentrava::Disable() {
-    return InitializedEntry([&] {
+    return InitializedEntry("IIviDriverUtility", "Disable", {}, [&] {
         if (state_.flags.simulate) return S_OK;
         LONG reply = 0;
         return io_.InstrQuery("*RST;*OPC?", &reply, kLongOperationTimeout);
@@ -18,7 +18,7 @@ HRESULT Zentrava::Disable() {
 }
 
 HRESULT Zentrava::Reset() {
-    return InitializedEntry([&] {
+    return InitializedEntry("IIviDriverUtility", "Reset", {}, [&] {
         HRESULT hr = S_OK;
         if (!state_.flags.simulate) {
             LONG reply = 0;
@@ -30,7 +30,7 @@ HRESULT Zentrava::Reset() {
 }
 
 HRESULT Zentrava::ResetWithDefaults() {
-    return InitializedEntry([&] {
+    return InitializedEntry("IIviDriverUtility", "ResetWithDefaults", {}, [&] {
         const HRESULT hr = Reset();
         return FAILED(hr) ? hr : RestoreInitialSettings();
     });
@@ -49,54 +49,58 @@ HRESULT Zentrava::RestoreInitialSettings() {
 }
 
 HRESULT Zentrava::SelfTest(LONG* pResult, BSTR* pMessage) {
-    return InitializedEntry([&] {
-        if (!pMessage) return NullPointer("SelfTest", "pMessage");
-        com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
-        if (!pResult) return NullPointer("SelfTest", "pResult");
-        *pResult = 0;
-        if (state_.flags.simulate) {
-            *pMessage = Utf8ToBstr("Selftest passed");
-            return *pMessage ? S_OK : E_OUTOFMEMORY;
-        }
-        const HRESULT hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
-        if (FAILED(hr)) return hr;
-        *pMessage = Utf8ToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
-        return *pMessage ? hr : E_OUTOFMEMORY;
-    });
+    return InitializedEntry("IIviDriverUtility", "SelfTest",
+                            {TraceArg::Out("pResult", pResult), TraceArg::Out("pMessage", pMessage)}, [&] {
+                                if (!pMessage) return NullPointer("SelfTest", "pMessage");
+                                com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
+                                if (!pResult) return NullPointer("SelfTest", "pResult");
+                                *pResult = 0;
+                                if (state_.flags.simulate) {
+                                    *pMessage = Utf8ToBstr("Selftest passed");
+                                    return *pMessage ? S_OK : E_OUTOFMEMORY;
+                                }
+                                const HRESULT hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
+                                if (FAILED(hr)) return hr;
+                                *pMessage = Utf8ToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
+                                return *pMessage ? hr : E_OUTOFMEMORY;
+                            });
 }
 
 HRESULT Zentrava::ErrorQuery(LONG* pCode, BSTR* pMessage) {
-    return InitializedEntry([&] {
-        if (!pMessage) return NullPointer("ErrorQuery", "pMessage");
-        com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
-        if (!pCode) return NullPointer("ErrorQuery", "pCode");
-        *pCode = 0;
-        if (state_.flags.simulate) {
-            *pMessage = Utf8ToBstr("No error.");
-            return *pMessage ? S_OK : E_OUTOFMEMORY;
-        }
-        // Reading the error queue must not itself trip the status check.
-        const bool polling = state_.flags.queryInstrumentStatus;
-        state_.flags.queryInstrumentStatus = false;
-        std::string reply;
-        const HRESULT hr = io_.InstrQuery("SYST:ERR?", &reply, 1023, kCurrentTimeout);
-        state_.flags.queryInstrumentStatus = polling;
-        if (FAILED(hr)) return hr;
+    return InitializedEntry("IIviDriverUtility", "ErrorQuery",
+                            {TraceArg::Out("pCode", pCode), TraceArg::Out("pMessage", pMessage)}, [&] {
+                                if (!pMessage) return NullPointer("ErrorQuery", "pMessage");
+                                com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
+                                if (!pCode) return NullPointer("ErrorQuery", "pCode");
+                                *pCode = 0;
+                                if (state_.flags.simulate) {
+                                    *pMessage = Utf8ToBstr("No error.");
+                                    return *pMessage ? S_OK : E_OUTOFMEMORY;
+                                }
+                                // Reading the error queue must not itself trip the status check.
+                                const bool polling = state_.flags.queryInstrumentStatus;
+                                state_.flags.queryInstrumentStatus = false;
+                                std::string reply;
+                                const HRESULT hr = io_.InstrQuery("SYST:ERR?", &reply, 1023, kCurrentTimeout);
+                                state_.flags.queryInstrumentStatus = polling;
+                                if (FAILED(hr)) return hr;
 
-        std::u16string message;
-        if (!ParseErrorQueueReply(Utf8ToWide(reply), pCode, &message))
-            return errors_.ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
-        *pMessage = SysAllocStringLen(message.data(), static_cast<unsigned>(message.size()));
-        return *pMessage ? hr : E_OUTOFMEMORY;
-    });
+                                std::u16string message;
+                                if (!ParseErrorQueueReply(Utf8ToWide(reply), pCode, &message))
+                                    return errors_.ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+                                *pMessage = SysAllocStringLen(message.data(), static_cast<unsigned>(message.size()));
+                                return *pMessage ? hr : E_OUTOFMEMORY;
+                            });
 }
 
 HRESULT Zentrava::LockObject() {
-    return InitializedEntry([&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "LockObject"); });
+    return InitializedEntry("IIviDriverUtility", "LockObject", {},
+                            [&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "LockObject"); });
 }
 
 HRESULT Zentrava::UnlockObject() {
-    return InitializedEntry([&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "UnlockObject"); });
+    return InitializedEntry("IIviDriverUtility", "UnlockObject", {},
+                            [&] { return errors_.ReportError(IDS_E_IVI_METHOD_NOT_SUPPORTED, "UnlockObject"); });
 }
 
 }  // namespace ztv

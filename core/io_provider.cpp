@@ -1,10 +1,10 @@
 #include "core/io_provider.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "platform/ivi/ivi_float.h"
+#include "platform/text/number_codec.h"
 
 namespace ztv {
 namespace {
@@ -15,10 +15,8 @@ constexpr LONG kRecoveryClearTimeoutMs = 200;
 }  // namespace
 
 double ReplyToDouble(std::string_view reply) {
-    const std::string text(reply);  // strtod needs a terminated string
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() ? Ivi_GetViReal64NaN() : value;
+    double value = 0;
+    return codec::ScanReal(reply.data(), reply.data() + reply.size(), &value) ? value : Ivi_GetViReal64NaN();
 }
 
 LONG ReplyToLong(std::string_view reply) {

@@ -98,10 +98,11 @@ HRESULT ReadEnumBody(MemberCall& call, LONG* val);
 HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal);
 
 // Hand-written bodies: the prologue (initialization, the descriptor's output
-// pointers in order, model, restricted enumeration inputs), then the body.
+// pointers in order, the trace of every parameter, model, restricted
+// enumeration inputs), then the body.
 template <class Body>
 HRESULT RunCustom(CObjectNode& node, const MemberDesc& d, std::initializer_list<const void*> outputs,
-                  std::initializer_list<LONG> restricted, Body&& body) {
+                  std::initializer_list<LONG> restricted, std::initializer_list<TraceArg> traced, Body&& body) {
     return Guarded([&] {
         MemberCall call(node, d);
         HRESULT hr = call.RequireInitialized();
@@ -111,7 +112,7 @@ HRESULT RunCustom(CObjectNode& node, const MemberDesc& d, std::initializer_list<
             if (!output) return call.NullPointer(d.outputs[i].name);
             ++i;
         }
-        call.Trace();
+        call.Trace(traced);
         hr = call.CheckModel();
         if (FAILED(hr)) return hr;
         i = 0;

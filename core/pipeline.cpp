@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/option_parsing.h"
+#include "platform/text/number_codec.h"
 #include "services/tracing/method_trace.h"
 
 namespace ztv {
@@ -18,6 +19,7 @@ void StoreLowBits(LONG value, SHORT* result) { *result = static_cast<SHORT>(stat
 }  // namespace
 
 std::string FormatCommandV(const char* format, va_list args) {
+    const codec::CLocaleScope cLocale;  // the instrument reads the C locale's numbers
     va_list copy;
     va_copy(copy, args);
     char small[256];

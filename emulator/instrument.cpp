@@ -334,17 +334,18 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     return Answer(scpi::DefiniteBlock(ScreenImage(p[0].empty() ? "BMP" : p[0])));
   }
 
-  int points = TracePoints();
   if (std::optional<TraceQuery> query = ClassifyTraceQuery(nodes)) {
+    const Sweep sweep = SweepOf(query->app);
     std::lock_guard<std::mutex> lock(mutex_);
     auto stored = settings_.find(key);
     if (stored != settings_.end()) return Answer(stored->second);
-    return Answer(ListReplyLocked(TraceList(*query, points)));
+    return Answer(ListReplyLocked(TraceList(*query, sweep)));
   }
   std::optional<TraceQuery> trace = TraceOf(nodes);
   if (!trace) return std::nullopt;
+  const Sweep sweep = SweepOf(trace->app);
   if (EndsWith(nodes, {"FUNC", "STAT", "DATA"}) || EndsWith(nodes, {"FUNC", "STAT", "MEM"})) {
-    return Answer(FormatList(Statistics(MeasuredTrace(trace->app, trace->trace, points).y)));
+    return Answer(FormatList(Statistics(MeasuredTrace(trace->app, trace->trace, sweep).y)));
   }
   if (EndsWith(nodes, {"FUNC", "INT", "DATA"}) || EndsWith(nodes, {"FUNC", "INT", "MEM"})) {
     // The integration range is the X band marker's, 1 kHz to 10 MHz until one is set.
@@ -353,11 +354,11 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     const std::vector<double> stop = StoredNumbers(trace3, {"BDM", "X", "STOP"});
     double from = start.empty() ? 1e3 : start[0], to = stop.empty() ? 1e7 : stop[0];
     if (to <= from) std::swap(from, to);
-    return Answer(FormatList(MeasuredIntegral(trace->app, trace->trace, points, from, to)));
+    return Answer(FormatList(MeasuredIntegral(trace->app, trace->trace, sweep, from, to)));
   }
   if (EndsWith(nodes, {"LIM", "FAIL"})) {
     const std::vector<std::string> trace2(nodes.begin(), nodes.end() - 2);
-    bool fails = LimitFails(MeasuredTrace(trace->app, trace->trace, points),
+    bool fails = LimitFails(MeasuredTrace(trace->app, trace->trace, sweep),
                             StoredNumbers(trace2, {"LIM", "UPP", "SEGM", "DATA"}),
                             StoredNumbers(trace2, {"LIM", "LOW", "SEGM", "DATA"}));
     return Answer(fails ? "1" : "0");
@@ -368,20 +369,55 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
       ReportError(kMissingParameter, unit.header);
       return Reply{};
     }
-    return Answer(FormatList(AllanVariance(MeasuredTrace(trace->app, trace->trace, points), args[0], args[1])));
+    return Answer(FormatList(AllanVariance(MeasuredTrace(trace->app, trace->trace, sweep), args[0], args[1])));
   }
   if (EndsWith(nodes, {"FUNC", "LREG", "DATA"}) || EndsWith(nodes, {"FUNC", "LREG", "MEM"})) {
-    return Answer(FormatList(LinearRegression(MeasuredTrace(trace->app, trace->trace, points))));
+    return Answer(FormatList(LinearRegression(MeasuredTrace(trace->app, trace->trace, sweep))));
   }
   if (nodes.size() >= 2 && nodes.back() == "Y" && nodes[nodes.size() - 2].rfind("MARK", 0) == 0) {
     std::vector<std::string> xNodes = nodes;
     xNodes.back() = "X";
     std::optional<std::string> x = Setting(scpi::JoinNodes(xNodes));
     std::optional<double> at = x ? scpi::Number(*x) : std::nullopt;
-    Trace measured = MeasuredTrace(trace->app, trace->trace, points);
+    Trace measured = MeasuredTrace(trace->app, trace->trace, sweep);
     return Answer(FormatReal(Interpolate(measured, at ? *at : measured.x.front())));
   }
   return std::nullopt;
+}
+
+Sweep Instrument::SweepOf(Application app) const {
+  // The headers the applications keep their X range and point count under;
+  // the transient time axis stays the instrument's own.
+  struct Headers {
+    Application app;
+    const char* start;
+    const char* stop;
+    const char* points;
+  };
+  static const Headers kHeaders[] = {
+      {Application::PhaseNoise, "SENS:PN:FREQ:STAR", "SENS:PN:FREQ:STOP", "SENS:PN:SWE:POIN"},
+      {Application::AmNoise, "SENS:AM:FREQ:STAR", "SENS:AM:FREQ:STOP", "SENS:AM:SWE:POIN"},
+      {Application::Baseband, "SENS:BB:FREQ:STAR", "SENS:BB:FREQ:STOP", "SENS:BB:SWE:POIN"},
+      {Application::SpectrumMonitor, "SENS:SP:FREQ:STAR", "SENS:SP:FREQ:STOP", "SENS:SP:SWE:POIN"},
+      {Application::FrequencyPower, "SOUR:FP:VOLT:CONT:STAR", "SOUR:FP:VOLT:CONT:STOP", "SOUR:FP:SWE:POIN"},
+      {Application::User, "SENS:USER:FREQ:STAR", "SENS:USER:FREQ:STOP", "SENS:USER:SWE:POIN"},
+      {Application::Transient, nullptr, nullptr, "SENS:TR:WIDE:SWE:POIN"}};
+  auto number = [this](const char* header) -> std::optional<double> {
+    std::optional<std::string> text = header ? Setting(header) : std::nullopt;
+    return text ? scpi::Number(*text) : std::nullopt;
+  };
+  Sweep sweep;
+  sweep.points = TracePoints();
+  for (const Headers& h : kHeaders) {
+    if (h.app != app) continue;
+    std::optional<double> start = number(h.start), stop = number(h.stop), points = number(h.points);
+    if (start && stop) {
+      sweep.start = *start;
+      sweep.stop = *stop;
+    }
+    if (points) sweep.points = static_cast<int>(std::clamp(*points, 2.0, static_cast<double>(kMaxTracePoints)));
+  }
+  return sweep;
 }
 
 std::vector<double> Instrument::StoredNumbers(std::vector<std::string> nodes,

@@ -15,6 +15,7 @@
 
 #include "emulator/faults.h"
 #include "emulator/scpi_parser.h"
+#include "emulator/traces.h"
 #include "emulator/waker.h"
 
 namespace emulator {
@@ -107,6 +108,9 @@ class Instrument {
   std::string ListReplyLocked(const std::vector<double>& values) const;
   // The numbers stored under `nodes` followed by `tail`; empty when unset.
   std::vector<double> StoredNumbers(std::vector<std::string> nodes, std::initializer_list<const char*> tail) const;
+  // The X range and points a trace of the application spans: its written
+  // settings, else the application's own range and the trace point count.
+  Sweep SweepOf(Application app) const;
   std::string LearnStringLocked() const;
   void RestoreLocked(std::string_view state);
 

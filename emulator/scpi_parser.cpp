@@ -1,8 +1,7 @@
 #include "emulator/scpi_parser.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <strings.h>
 
@@ -241,10 +240,14 @@ std::optional<double> Number(std::string_view param) {
   std::string text(param);
   if (strcasecmp(text.c_str(), "ON") == 0) return 1.0;
   if (strcasecmp(text.c_str(), "OFF") == 0) return 0.0;
-  char* end = nullptr;
-  errno = 0;
-  double value = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || *end != '\0' || errno == ERANGE) return std::nullopt;
+  // from_chars reads the C locale's form whatever locale the host program
+  // set; it leaves SCPI's leading '+' to the caller.
+  const char* first = param.data();
+  const char* last = first + param.size();
+  if (*first == '+' && last - first > 1 && first[1] != '-') ++first;
+  double value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last) return std::nullopt;
   return value;
 }
 

@@ -26,7 +26,7 @@ std::vector<std::uint8_t> Draw() {
       if (x % 16 == 0 || y % 12 == 0 || x == kWidth - 1 || y == kHeight - 1) pixels[y * kWidth + x] = kGrid;
     }
   }
-  Trace trace = MeasuredTrace(Application::PhaseNoise, 1, kWidth);
+  Trace trace = MeasuredTrace(Application::PhaseNoise, 1, Sweep{0.0, 0.0, kWidth});
   int previous = -1;
   for (int x = 0; x < kWidth; ++x) {
     // -40 dBc/Hz at the top, -180 dBc/Hz at the bottom.

@@ -76,18 +76,30 @@ void AddSpurs(const std::vector<double>& x, std::vector<double>& y) {
 double AmModel(double f) { return FlickerModel(f, -110.0, -170.0); }
 double BasebandModel(double f) { return FlickerModel(f, -120.0, -165.0); }
 
-Trace PhaseNoiseTrace(int points, std::uint64_t seed) {
+// The X axis a sweep asks for, or the application's own range when the sweep
+// names none or one the axis cannot show (a logarithmic axis starts above 0).
+std::vector<double> Axis(const Sweep& sweep, double start, double stop, bool logarithmic) {
+  const int points = std::max(sweep.points, 2);
+  const bool given = sweep.stop > sweep.start && (!logarithmic || sweep.start > 0.0);
+  if (given) {
+    start = sweep.start;
+    stop = sweep.stop;
+  }
+  return logarithmic ? LogSpaced(start, stop, points) : LinSpaced(start, stop, points);
+}
+
+Trace PhaseNoiseTrace(const Sweep& sweep, std::uint64_t seed) {
   Trace t;
-  t.x = LogSpaced(kStartOffsetHz, kStopOffsetHz, points);
+  t.x = Axis(sweep, kStartOffsetHz, kStopOffsetHz, true);
   t.y = NoiseCurve(t.x, PhaseNoiseModel, seed);
   AddSpurs(t.x, t.y);
   return t;
 }
 
-Trace SpectrumTrace(int points) {
+Trace SpectrumTrace(const Sweep& sweep) {
   Trace t;
   constexpr double span = 1e6;
-  t.x = LinSpaced(kCarrierHz - span / 2, kCarrierHz + span / 2, points);
+  t.x = Axis(sweep, kCarrierHz - span / 2, kCarrierHz + span / 2, false);
   t.y.resize(t.x.size());
   for (std::size_t i = 0; i < t.x.size(); ++i) {
     double delta = std::abs(t.x[i] - kCarrierHz);
@@ -97,9 +109,9 @@ Trace SpectrumTrace(int points) {
   return t;
 }
 
-Trace FrequencyPowerTrace(int trace, int points) {
+Trace FrequencyPowerTrace(int trace, const Sweep& sweep) {
   Trace t;
-  t.x = LinSpaced(0.0, 10.0, points);  // control voltage
+  t.x = Axis(sweep, 0.0, 10.0, false);  // control voltage
   t.y.resize(t.x.size());
   for (std::size_t i = 0; i < t.x.size(); ++i) {
     double v = t.x[i] - 5.0;
@@ -113,9 +125,9 @@ Trace FrequencyPowerTrace(int trace, int points) {
   return t;
 }
 
-Trace TransientTrace(int trace, int points) {
+Trace TransientTrace(int trace, const Sweep& sweep) {
   Trace t;
-  t.x = LinSpaced(0.0, 10e-3, points);  // time after the trigger
+  t.x = Axis(sweep, 0.0, 10e-3, false);  // time after the trigger
   t.y.resize(t.x.size());
   for (std::size_t i = 0; i < t.x.size(); ++i) {
     double s = t.x[i];
@@ -186,34 +198,33 @@ std::optional<TraceQuery> ClassifyTraceQuery(const std::vector<std::string>& nod
   return std::nullopt;
 }
 
-Trace MeasuredTrace(Application app, int trace, int points) {
-  points = std::max(points, 2);
+Trace MeasuredTrace(Application app, int trace, const Sweep& sweep) {
   switch (app) {
     case Application::PhaseNoise:
     case Application::User:
-      return PhaseNoiseTrace(points, 1);
+      return PhaseNoiseTrace(sweep, 1);
     case Application::AmNoise: {
-      Trace t{LogSpaced(kStartOffsetHz, kStopOffsetHz, points), {}};
+      Trace t{Axis(sweep, kStartOffsetHz, kStopOffsetHz, true), {}};
       t.y = NoiseCurve(t.x, AmModel, 2);
       return t;
     }
     case Application::Baseband: {
-      Trace t{LogSpaced(kStartOffsetHz, kStopOffsetHz, points), {}};
+      Trace t{Axis(sweep, kStartOffsetHz, kStopOffsetHz, true), {}};
       t.y = NoiseCurve(t.x, BasebandModel, 3);
       return t;
     }
     case Application::SpectrumMonitor:
-      return SpectrumTrace(points);
+      return SpectrumTrace(sweep);
     case Application::FrequencyPower:
-      return FrequencyPowerTrace(trace, points);
+      return FrequencyPowerTrace(trace, sweep);
     case Application::Transient:
-      return TransientTrace(trace, points);
+      return TransientTrace(trace, sweep);
   }
   return {};
 }
 
-std::vector<double> TraceList(const TraceQuery& query, int points) {
-  Trace trace = MeasuredTrace(query.app, query.trace, points);
+std::vector<double> TraceList(const TraceQuery& query, const Sweep& sweep) {
+  Trace trace = MeasuredTrace(query.app, query.trace, sweep);
   switch (query.kind) {
     case TraceKind::Formatted:
     case TraceKind::Tester:
@@ -304,13 +315,13 @@ std::vector<double> IntegratedNoise(const Trace& pn, double startHz, double stop
   return IntegralResults(power, fm, stopHz - startHz);
 }
 
-std::vector<double> MeasuredIntegral(Application app, int trace, int points, double startHz, double stopHz) {
+std::vector<double> MeasuredIntegral(Application app, int trace, const Sweep& sweep, double startHz, double stopHz) {
   if (app != Application::PhaseNoise && app != Application::User) {
-    return IntegratedNoise(MeasuredTrace(app, trace, points), startHz, stopHz);
+    return IntegratedNoise(MeasuredTrace(app, trace, sweep), startHz, stopHz);
   }
   // A spur is a line of its own power (dBc), not a density spread over the
   // width of its trace point: integrate the noise alone, then add the spurs.
-  Trace noise{LogSpaced(kStartOffsetHz, kStopOffsetHz, std::max(points, 2)), {}};
+  Trace noise{Axis(sweep, kStartOffsetHz, kStopOffsetHz, true), {}};
   noise.y = NoiseCurve(noise.x, PhaseNoiseModel, 1);
   double power = 0.0, fm = 0.0;
   Accumulate(noise, startHz, stopHz, &power, &fm);

@@ -39,10 +39,18 @@ struct Trace {
   std::vector<double> y;
 };
 
+// What a trace spans: its X axis from start to stop (both 0: the
+// application's own range) on a number of points.
+struct Sweep {
+  double start = 0.0;
+  double stop = 0.0;
+  int points = 1001;
+};
+
 // The measured trace of an application: X axis and formatted Y values.
-Trace MeasuredTrace(Application app, int trace, int points);
+Trace MeasuredTrace(Application app, int trace, const Sweep& sweep);
 // The list a data query answers.
-std::vector<double> TraceList(const TraceQuery& query, int points);
+std::vector<double> TraceList(const TraceQuery& query, const Sweep& sweep);
 
 // The phase-noise model without spurs and measurement noise, in dBc/Hz.
 double PhaseNoiseModel(double offsetHz);
@@ -58,7 +66,7 @@ std::vector<double> Statistics(const std::vector<double>& y);
 std::vector<double> IntegratedNoise(const Trace& phaseNoise, double startHz, double stopHz);
 // The integral results of an application's measured trace; the phase-noise
 // spurs count as lines of their own power.
-std::vector<double> MeasuredIntegral(Application app, int trace, int points, double startHz, double stopHz);
+std::vector<double> MeasuredIntegral(Application app, int trace, const Sweep& sweep, double startHz, double stopHz);
 // Allan variance and RMS jitter up to `cutoffHz` for averaging time `tau`.
 std::vector<double> AllanVariance(const Trace& phaseNoise, double tau, double cutoffHz);
 // Whether the trace crosses a limit line. Segments are (x start, y start,

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/text/number_codec.h"
 #include "zentrava/raii.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
@@ -38,12 +39,6 @@ void SetErrorObject(const GUID& iid, std::string_view description) {
 }
 
 }  // namespace
-
-std::string FormatDouble(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
 
 void SetThreadError(const GUID& iid, std::string_view description) { SetErrorObject(iid, description); }
 
@@ -115,12 +110,12 @@ HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::str
 
 HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
                                                float value) const {
-    return ReportError(IDS_E_IVI_INVALID_VALUE, FormatDouble(static_cast<double>(value)), method, parameter);
+    return ReportError(IDS_E_IVI_INVALID_VALUE, codec::FormatG15(static_cast<double>(value)), method, parameter);
 }
 
 HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
                                                double value) const {
-    return ReportError(IDS_E_IVI_INVALID_VALUE, FormatDouble(value), method, parameter);
+    return ReportError(IDS_E_IVI_INVALID_VALUE, codec::FormatG15(value), method, parameter);
 }
 
 HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,

@@ -51,9 +51,6 @@ private:
     GUID interfaceId_ = GUID_NULL;
 };
 
-// "%.15g" of a double, as the error texts and traces print numbers.
-std::string FormatDouble(double value);
-
 // Sets the thread's error object with the driver's source and the given text.
 void SetThreadError(const GUID& iid, std::string_view description);
 

@@ -6,6 +6,8 @@
 #include <pugixml.hpp>
 #include <system_error>
 
+#include "platform/text/number_codec.h"
+
 namespace ivi {
 namespace {
 
@@ -181,7 +183,7 @@ private:
         if (component.type == "Integer" && !ParseInteger(text, component.integer)) {
             return Fail(node, "\"" + text + "\" is not a 32-bit integer (data component \"" + component.name + "\")");
         }
-        if (component.type == "Real" && !ParseReal(text, component.real)) {
+        if (component.type == "Real" && !codec::ParseReal(text, &component.real)) {
             return Fail(node, "\"" + text + "\" is not a number (data component \"" + component.name + "\")");
         }
         if (component.type == "Boolean" && !ParseBool(text, component.boolean)) {
@@ -317,11 +319,6 @@ private:
     }
 
     static bool ParseInteger(std::string_view text, int32_t& out) {
-        auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), out);
-        return status == std::errc() && end == text.data() + text.size() && !text.empty();
-    }
-
-    static bool ParseReal(std::string_view text, double& out) {
         auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), out);
         return status == std::errc() && end == text.data() + text.size() && !text.empty();
     }

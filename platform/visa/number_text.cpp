@@ -2,39 +2,17 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include "platform/visa/com_error.h"
-#include "platform/visa/text_util.h"
+#include "platform/text/number_codec.h"
 
 namespace visa {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// The C library takes what from_chars refuses (a leading '+', hexadecimal
-// floats); it needs a terminated copy.
-bool ParseWithStrtod(std::string_view token, double* value) {
-    char small[64];
-    std::string large;
-    const char* text;
-    if (token.size() < sizeof small) {
-        token.copy(small, token.size());
-        small[token.size()] = '\0';
-        text = small;
-    } else {
-        large.assign(token);
-        text = large.c_str();
-    }
-    char* end = nullptr;
-    *value = std::strtod(text, &end);
-    return end == text + token.size();
-}
-
 // Integers keep their exact value; anything else goes through the real parser
 // and is truncated toward zero.
 bool ParseInteger(std::string_view token, long long low, long long high, long long* value) {
-    const std::string_view trimmed = Trim(token);
+    const std::string_view trimmed = codec::TrimBlanks(token);
     long long whole = 0;
     const char* first = trimmed.data() + (!trimmed.empty() && trimmed.front() == '+' ? 1 : 0);
     const char* last = trimmed.data() + trimmed.size();
@@ -44,7 +22,7 @@ bool ParseInteger(std::string_view token, long long low, long long high, long lo
         return whole >= low && whole <= high;
     }
     double real = 0;
-    if (!ParseReal(trimmed, &real) || !std::isfinite(real)) return false;
+    if (!codec::ParseReal(trimmed, &real) || !std::isfinite(real)) return false;
     real = std::trunc(real);
     if (real < static_cast<double>(low) || real > static_cast<double>(high)) return false;
     *value = static_cast<long long>(real);
@@ -71,35 +49,6 @@ bool VariantAsReal(const VARIANT& value, double* real) {
 
 }  // namespace
 
-bool ParseReal(std::string_view token, double* value) {
-    while (!token.empty() && IsBlank(token.front())) token.remove_prefix(1);
-    while (!token.empty() && IsBlank(token.back())) token.remove_suffix(1);
-    if (token.empty()) return false;
-    const char* last = token.data() + token.size();
-    const auto [stop, error] = std::from_chars(token.data(), last, *value);
-    if (error == std::errc() && stop == last) return true;
-    // Out-of-range values are left to strtod, which gives infinity or zero as C does.
-    return ParseWithStrtod(token, value);
-}
-
-void AppendReal(double value, std::string* out) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    out->append(text, result.ptr);
-}
-
-void AppendFloat(float value, std::string* out) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    out->append(text, result.ptr);
-}
-
-void AppendInteger(long long value, std::string* out) {
-    char text[24];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    out->append(text, result.ptr);
-}
-
 HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out) {
     if (value.vt == VT_BSTR && (type == ASCIIType_BSTR || type == ASCIIType_Any)) {
         out->append(WideToUtf8(BstrView(value.bstrVal)));
@@ -110,8 +59,8 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
         return ReportError(DISP_E_TYPEMISMATCH, "The value to write is not a number.");
     }
     switch (type) {
-        case ASCIIType_R8: AppendReal(real, out); return S_OK;
-        case ASCIIType_R4: AppendFloat(static_cast<float>(real), out); return S_OK;
+        case ASCIIType_R8: codec::AppendShortest(real, out); return S_OK;
+        case ASCIIType_R4: codec::AppendShortest(static_cast<float>(real), out); return S_OK;
         case ASCIIType_I2: case ASCIIType_I4: case ASCIIType_UI1: {
             const double rounded = std::nearbyint(real);
             const double low = type == ASCIIType_I2 ? -32768.0 : type == ASCIIType_UI1 ? 0.0 : -2147483648.0;
@@ -119,20 +68,20 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
             if (!(rounded >= low && rounded <= high)) {
                 return ReportError(DISP_E_OVERFLOW, "The value to write does not fit the integer type.");
             }
-            AppendInteger(static_cast<long long>(rounded), out);
+            codec::AppendShortest(static_cast<long long>(rounded), out);
             return S_OK;
         }
         case ASCIIType_Any:
             if (value.vt == VT_R4) {
-                AppendFloat(value.fltVal, out);
+                codec::AppendShortest(value.fltVal, out);
             } else if (value.vt == VT_R8) {
-                AppendReal(real, out);
+                codec::AppendShortest(real, out);
             } else {
-                AppendInteger(static_cast<long long>(real), out);
+                codec::AppendShortest(static_cast<long long>(real), out);
             }
             return S_OK;
         case ASCIIType_BSTR:
-            AppendReal(real, out);
+            codec::AppendShortest(real, out);
             return S_OK;
     }
     return ReportError(E_INVALIDARG, "Unknown number type.");
@@ -143,12 +92,12 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
     double real = 0;
     switch (type) {
         case ASCIIType_R8: case ASCIIType_Any:
-            if (!ParseReal(token, &real)) return BadNumber(token, "a number");
+            if (!codec::ParseReal(token, &real)) return BadNumber(token, "a number");
             value->vt = VT_R8;
             value->dblVal = real;
             return S_OK;
         case ASCIIType_R4:
-            if (!ParseReal(token, &real)) return BadNumber(token, "a number");
+            if (!codec::ParseReal(token, &real)) return BadNumber(token, "a number");
             value->vt = VT_R4;
             value->fltVal = static_cast<float>(real);
             return S_OK;
@@ -169,7 +118,7 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
             return S_OK;
         case ASCIIType_BSTR:
             value->vt = VT_BSTR;
-            value->bstrVal = Utf8ToBstr(Trim(token));
+            value->bstrVal = Utf8ToBstr(codec::TrimBlanks(token));
             return value->bstrVal != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
     }
     return ReportError(E_INVALIDARG, "Unknown number type.");

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/visa/number_text.h"
+#include "platform/text/number_codec.h"
 
 namespace visa {
 namespace {
@@ -101,7 +101,7 @@ void RealListParser::Item(std::string_view item, bool last) {
     if (last) item = TrimBack(item);
     first_ = false;
     double value = 0;
-    if (ParseReal(item, &value)) {
+    if (codec::ParseReal(item, &value)) {
         values_.push_back(value);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/text/number_codec.h"
 #include "services/error_manager.h"
 
 namespace ztv {
@@ -14,8 +15,8 @@ std::string BooleanText(VARIANT_BOOL value) { return value ? "true" : "false"; }
 // One element of an array's storage, by its element type.
 std::string ElementText(VARTYPE vt, const void* element) {
     switch (vt) {
-    case VT_R8: return FormatDouble(*static_cast<const double*>(element));
-    case VT_R4: return FormatDouble(*static_cast<const float*>(element));
+    case VT_R8: return codec::FormatG15(*static_cast<const double*>(element));
+    case VT_R4: return codec::FormatG15(*static_cast<const float*>(element));
     case VT_I4: return std::to_string(*static_cast<const LONG*>(element));
     case VT_I2: return std::to_string(*static_cast<const SHORT*>(element));
     case VT_UI1: return std::to_string(*static_cast<const BYTE*>(element));
@@ -74,8 +75,8 @@ std::string VariantText(const VARIANT& value) {
     case VT_UINT: return std::to_string(static_cast<ULONG>(value.lVal));
     case VT_I8: return std::to_string(value.llVal);
     case VT_UI8: return std::to_string(static_cast<std::uint64_t>(value.llVal));
-    case VT_R4: return FormatDouble(value.fltVal);
-    case VT_R8: return FormatDouble(value.dblVal);
+    case VT_R4: return codec::FormatG15(value.fltVal);
+    case VT_R8: return codec::FormatG15(value.dblVal);
     case VT_BOOL: return BooleanText(value.boolVal);
     case VT_BSTR: return WideToUtf8(value.bstrVal);
     case VT_UNKNOWN:
@@ -99,8 +100,8 @@ TracedValue DescribeValue(const TraceArg& arg, long elementLimit) {
     case TraceType::Byte: out.text = std::to_string(*static_cast<const BYTE*>(v)); break;
     case TraceType::Int16: out.text = std::to_string(*static_cast<const SHORT*>(v)); break;
     case TraceType::Int32: out.text = std::to_string(*static_cast<const LONG*>(v)); break;
-    case TraceType::Float: out.text = FormatDouble(*static_cast<const float*>(v)); break;
-    case TraceType::Double: out.text = FormatDouble(*static_cast<const double*>(v)); break;
+    case TraceType::Float: out.text = codec::FormatG15(*static_cast<const float*>(v)); break;
+    case TraceType::Double: out.text = codec::FormatG15(*static_cast<const double*>(v)); break;
     case TraceType::Text: out.text = *static_cast<const std::string*>(v); break;
     case TraceType::TextView: out.text = *static_cast<const std::string_view*>(v); break;
     case TraceType::Bstr: out.text = WideToUtf8(*static_cast<const BSTR*>(v)); break;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "emulator/message_framer.h"
+#include "tests/support/test_support.h"
 
 namespace emulator::scpi {
 namespace {
@@ -80,6 +81,17 @@ TEST(ScpiParserTest, NumbersAcceptBooleanWordsButNotText) {
   EXPECT_FALSE(Number("1.5dB"));
   EXPECT_FALSE(Number("abc"));
   EXPECT_FALSE(Number(""));
+}
+
+TEST(ScpiParserTest, NumbersKeepAPointAsDecimalMarkInACommaLocale) {
+  const ztv::test::CommaDecimalLocale locale;
+  if (!locale.active()) GTEST_SKIP() << ztv::test::CommaDecimalLocale::kMissing;
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {{"10.5", 10.5}, {"+1.5E+06", 1.5e6}, {"-0.125", -0.125}, {"2", 2}};
+  for (const auto& c : cases) EXPECT_EQ(Number(c.text), c.value) << c.text;
+  EXPECT_FALSE(Number("10,5"));
 }
 
 TEST(ScpiParserTest, DefiniteBlocksRoundTrip) {

@@ -94,6 +94,31 @@ TEST(TracesTest, ListLengthFollowsTheConfiguredPointCount) {
   }
 }
 
+TEST(TracesTest, TracesSpanTheSweepSettingsWritten) {
+  struct Case {
+    const char* settings;
+    const char* xQuery;
+    double first, last;
+    std::size_t points;
+  };
+  const Case cases[] = {
+      {"SENS:PN1:FREQ:STAR 100;STOP 1e5;:SENS:PN1:SWE:POIN 11", "CALC:PN1:DATA:XDAT?", 100, 1e5, 11},
+      {"SENS:AM:FREQ:STAR 10;STOP 1e6", "CALC:AM1:DATA:XDAT?", 10, 1e6, 1001},
+      {"SENS:SP1:FREQ:STAR 999e6;STOP 1001e6;:SENS:SP1:SWE:POIN 21", "CALC:SP1:DATA:XDAT?", 999e6, 1001e6, 21},
+      {"SOUR:FP1:VOLT:CONT:STAR 1;STOP 3;:SOUR:FP1:SWE:POIN 5", "CALC:FP1:DATA:XDAT?", 1, 3, 5},
+      // A logarithmic axis cannot start at 0: the instrument keeps its own range.
+      {"SENS:PN1:FREQ:STAR 0;STOP 1e5", "CALC:PN1:DATA:XDAT?", 1, 40e6, 1001},
+  };
+  for (const Case& c : cases) {
+    Instrument instrument;
+    instrument.Execute(c.settings);
+    const std::vector<double> x = QueryList(instrument, c.xQuery);
+    ASSERT_EQ(x.size(), c.points) << c.settings;
+    EXPECT_NEAR(x.front(), c.first, c.first * 1e-9) << c.settings;
+    EXPECT_NEAR(x.back(), c.last, c.last * 1e-9) << c.settings;
+  }
+}
+
 TEST(TracesTest, AWrittenTraceReadsBackInsteadOfTheMeasurement) {
   Instrument instrument;
   instrument.Execute("FORM:DATA ASC;:CALC:PN1:TRAC1:DATA:FMEM -100,-110,-120");

@@ -15,6 +15,20 @@ TempDir::TempDir() {
     std::filesystem::create_directories(path_);
 }
 
+CommaDecimalLocale::CommaDecimalLocale() : locale_(newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr))) {
+    if (!locale_) return;
+    previous_ = uselocale(locale_);
+    if (*localeconv()->decimal_point == ',') return;
+    uselocale(previous_);
+    freelocale(std::exchange(locale_, static_cast<locale_t>(nullptr)));
+}
+
+CommaDecimalLocale::~CommaDecimalLocale() {
+    if (!locale_) return;
+    uselocale(previous_);
+    freelocale(locale_);
+}
+
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);

@@ -2,6 +2,8 @@
 // the thread's error text, and a driver object ready to use.
 #pragma once
 
+#include <locale.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -82,6 +84,24 @@ private:
     TempDir dir_;
     ScopedEnv registry_;
     ScopedEnv store_;
+};
+
+// The calling thread in a locale whose decimal mark is a comma while this
+// lives, as in a host program that follows its user's locale. Inactive on a
+// machine without such a locale.
+class CommaDecimalLocale {
+public:
+    static constexpr const char* kMissing =
+        "no comma-decimal locale (de_DE.UTF-8) on this machine; .ci/run generates one with localedef";
+    CommaDecimalLocale();
+    ~CommaDecimalLocale();
+    CommaDecimalLocale(const CommaDecimalLocale&) = delete;
+    CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
+    bool active() const { return locale_ != nullptr; }
+
+private:
+    locale_t locale_;
+    locale_t previous_ = nullptr;
 };
 
 // The description of the thread's error object, taken off the thread.

@@ -185,5 +185,59 @@ TEST_F(DriverTrace, ConnectionThatCannotBeOpenedLeavesItsReason) {
     EXPECT_EQ(Value(open, "strError"), "Zentrava: Unknown resource. Connection refused by 127.0.0.1:1.");
 }
 
+TEST_F(DriverTrace, HandWrittenAndInherentMembersRecordTheirArguments) {
+    ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, TraceOptions("members")), S_OK)
+        << ThreadErrorText();
+    Ref<IZentravaPNMeasurement> measurement;
+    Bstr first("Measurement1");
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    auto function = Query<IZentravaPNMeasurementFunction>(measurement.get(), IID_IZentravaPNMeasurementFunction);
+    double mean = 1, deviation = 2, peak = 3;
+    ASSERT_EQ(function->StatisticData(&mean, &deviation, &peak), S_OK);
+    ASSERT_EQ(Root<IIviDriverOperation>(IID_IIviDriverOperation)->put_Cache(VARIANT_FALSE), S_OK);
+    LONG result = -1;
+    Bstr message;
+    ASSERT_EQ(Root<IIviDriverUtility>(IID_IIviDriverUtility)->SelfTest(&result, message.out()), S_OK);
+    Bstr vendor;
+    ASSERT_EQ(Root<IIviDriverIdentity>(IID_IIviDriverIdentity)->get_Vendor(vendor.out()), S_OK);
+    ASSERT_EQ(driver->Close(), S_OK);
+
+    pugi::xml_document document;
+    const std::vector<pugi::xml_node> methods = Records(document, "members");
+    const struct {
+        const char* member;
+        const char* interface;
+        const char* parameter;
+        const char* direction;
+        std::string value;
+    } cases[] = {
+        {"StatisticData", "IZentravaPNMeasurementFunction", "Mean", "InOut", "109.131328019"},
+        {"StatisticData", "IZentravaPNMeasurementFunction", "StdDev", "InOut", "17.2794071402"},
+        {"StatisticData", "IZentravaPNMeasurementFunction", "PeakToPeak", "InOut", "67.2172787339"},
+        {"put_Cache", "IIviDriverOperation", "bCache", "In", "false"},
+        {"SelfTest", "IIviDriverUtility", "pResult", "Out", "0"},
+        {"SelfTest", "IIviDriverUtility", "pMessage", "Out", "Selftest passed"},
+        {"get_Vendor", "IIviComponentIdentity", "pbstr", "Out", vendor.str()},
+    };
+    for (const auto& c : cases) {
+        const pugi::xml_node method = Find(methods, c.member);
+        EXPECT_STREQ(method.attribute("Interface").value(), c.interface) << c.member;
+        const pugi::xml_node parameter = method.find_child_by_attribute("Parameter", "Name", c.parameter);
+        EXPECT_STREQ(parameter.attribute("Direction").value(), c.direction) << c.member << " " << c.parameter;
+        EXPECT_EQ(Value(method, c.parameter), c.value) << c.member << " " << c.parameter;
+    }
+}
+
+TEST_F(DriverTrace, NumbersKeepAPointInACommaDecimalLocale) {
+    const CommaDecimalLocale locale;
+    if (!locale.active()) GTEST_SKIP() << CommaDecimalLocale::kMissing;
+    ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, TraceOptions("comma")), S_OK)
+        << ThreadErrorText();
+    ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(10.5), S_OK);
+    ASSERT_EQ(driver->Close(), S_OK);
+    pugi::xml_document document;
+    EXPECT_EQ(Value(Find(Records(document, "comma"), "put_Attenuation"), "val"), "10.5");
+}
+
 }  // namespace
 }  // namespace ztv::test

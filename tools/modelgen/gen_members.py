@@ -180,9 +180,30 @@ def _custom(d, sig, model):
         d.sim_results = [float(x) for x in m.flags["sim"].split(",")]
     outputs = ", ".join("static_cast<const void*>(%s)" % n for n, _ in d.outputs)
     restricted = ", ".join("static_cast<LONG>(%s)" % n for n, _ in d.restricted)
+    traced = ", ".join(_trace_arg(p, sig, model) for p in sig.params)
     body = _custom_body(name, sig, model)
-    return d, "engine::RunCustom(node_, kD, {%s}, {%s}, [&](engine::MemberCall& call) { return %s; })" % (
-        outputs, restricted, body)
+    return d, ("engine::RunCustom(node_, kD, {%s}, {%s}, {%s},\n"
+               "                             [&](engine::MemberCall& call) { return %s; })" % (
+                   outputs, restricted, traced, body))
+
+
+def _trace_arg(p, sig, model):
+    """The trace record's view of one parameter, as the generic members record theirs."""
+    kind = type_kind(p.model_type, model)
+    name = c_string(p.name)
+    if kind in ("interface", "external"):
+        if p.direction != "out":
+            raise GenError("%s: only interface results are traced" % sig.member.key)
+        return "TraceArg::OutInterface(%s, %s)" % (name, p.name)
+    if p.model_type == "Boolean":
+        if p.direction == "inout":
+            raise GenError("%s: in-out booleans are not traced" % sig.member.key)
+        return "TraceArg::%sBoolean(%s, %s)" % ("In" if p.direction == "in" else "Out", name, p.name)
+    value = p.name
+    if kind == "enum":
+        value = "static_cast<LONG>(%s)" % p.name if p.direction == "in" else "reinterpret_cast<LONG*>(%s)" % p.name
+    direction = {"in": "In", "out": "Out", "inout": "InOut"}[p.direction]
+    return "TraceArg::%s(%s, %s)" % (direction, name, value)
 
 
 def _custom_body(name, sig, model):

@@ -1,0 +1,254 @@
+// measure APP: one complete measurement of an application, its trace as CSV
+// and as an SVG plot.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/plot/svg_plot.h"
+#include "apps/ztv/commands.h"
+#include "apps/ztv/names.h"
+
+namespace ztv_tool {
+
+namespace {
+
+using Initiate = ViStatus (*)(ViSession);
+using ReadList = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[], ViInt32*);
+using WriteList = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[]);
+
+// What differs between the applications. Attributes are named as `get`
+// takes them with the application's --app.
+struct Application {
+    const char* name;
+    const char* title;
+    Initiate initiate;  // nullptr: the trace is the user's, nothing to start
+    ReadList data;
+    ReadList xData;
+    WriteList upperLimit;
+    const char* start;   // setting of the first X value, nullptr when it has none
+    const char* stop;
+    const char* points;  // writable point count, nullptr when the instrument chooses
+    bool averages;
+    const char* limitFail;  // the trace's limit test result
+    bool logX;
+    const char* xLabel;
+    const char* yLabel;
+};
+
+const Application kApplications[] = {
+    {"pn", "Phase noise L(f)", Ztv_ApplicationPhaseNoiseMeasurementsInitiate, Ztv_Get_FormattedData,
+     Ztv_ApplicationPhaseNoiseMeasurementGet_Xdata, Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment,
+     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "L(f) (dBc/Hz)"},
+    {"am", "AM noise", Ztv_ApplicationAMNoiseMeasurementsInitiate, Ztv_ApplicationAMNoiseMeasurementDataGet_FormattedData,
+     Ztv_ApplicationAMNoiseMeasurementGet_XData, Ztv_ApplicationAMNoiseMeasurementLimitUpperSegment,
+     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "M(f) (dBc/Hz)"},
+    {"bb", "Baseband noise", Ztv_ApplicationBaseBandMeasurementsInitiate,
+     Ztv_ApplicationBaseBandMeasurementDataGet_FormattedData, Ztv_ApplicationBaseBandMeasurementGet_Xdata,
+     Ztv_ApplicationBaseBandMeasurementLimitUpperSegment, "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true,
+     "Frequency (Hz)", "Noise (dBV/Hz)"},
+    {"fp", "Frequency against control voltage", Ztv_ApplicationFrequencyPowerMeasurementsInitiate,
+     Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData, Ztv_ApplicationFrequencyPowerMeasurementGet_Xdata,
+     Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment, "CONTROLVOLTAGESTEP_START", "CONTROLVOLTAGESTEP_STOP",
+     "SWEEP_SIZE", true, "MEASUREMENT_LIMIT_FAIL", false, "Control voltage (V)", "Frequency (Hz)"},
+    {"sp", "Spectrum", Ztv_ApplicationSpectrumMonitorMeasurementsInitiate, Ztv_Get_FormattedData2,
+     Ztv_ApplicationSpectrumMonitorMeasurementGet_Xdata, Ztv_ApplicationSpectrumMonitorMeasurementLimitUpperSegment,
+     "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Frequency (Hz)", "Power (dBm)"},
+    {"tr", "Transient", Ztv_ApplicationTransientMeasurementsInitiate, Ztv_Get_FormattedData3,
+     Ztv_ApplicationTransientMeasurementGet_XData, Ztv_ApplicationTransientMeasurementLimitUpperSegment, nullptr,
+     nullptr, nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Time (s)", "Frequency deviation (Hz)"},
+    {"user", "User trace", nullptr, Ztv_ApplicationUserMeaurementDataGet_FormattedData,
+     Ztv_ApplicationUserMeaurementGet_Xdata, Ztv_ApplicationUserMeaurementLimitUpperSegment, nullptr, nullptr, nullptr,
+     false, "MEAUREMENTS_LIMIT_FAIL", true, "Offset frequency (Hz)", "Level (dB)"},
+};
+
+constexpr const char* kTrace = "Measurement1";
+
+struct Settings {
+    std::string app;
+    std::optional<double> start, stop;
+    std::optional<int> points, averages;
+    std::vector<double> markers;
+    std::vector<double> upperLimit;  // x start, y start, x stop, y stop per segment
+    int maxTimeMs = 600000;
+    std::string csv, svg;
+};
+
+// Every failing call ends the measurement; `ok` stays false from then on.
+class Run {
+public:
+    Run(Session& session, const Application& app) : s_(session), app_(app), appName_(FindApp(app.name)) {}
+
+    bool ok = true;
+
+    ViAttr Attribute(const char* name) {
+        std::string error;
+        const AttributeInfo* a = FindAttribute(name, appName_, &error);
+        if (!a && ok) {
+            std::fprintf(stderr, "ztv: %s\n", error.c_str());
+            ok = false;
+        }
+        return a ? static_cast<ViAttr>(a->id) : 0;
+    }
+    void Call(ViStatus status, const std::string& what) { ok = ok && s_.Check(status, what); }
+    void SetReal(const char* name, double v, const char* selector = "") {
+        if (ok) Call(Ztv_SetAttributeViReal64(s_.vi(), selector, Attribute(name), v), std::string("setting ") + name);
+    }
+    void SetInt(const char* name, int v) {
+        if (ok) Call(Ztv_SetAttributeViInt32(s_.vi(), "", Attribute(name), v), std::string("setting ") + name);
+    }
+    void SetBool(const char* name, bool v, const char* selector) {
+        if (ok) Call(Ztv_SetAttributeViBoolean(s_.vi(), selector, Attribute(name), v ? VI_TRUE : VI_FALSE), std::string("setting ") + name);
+    }
+    std::vector<double> List(ReadList read, const std::string& what) {
+        std::vector<double> values(200001);
+        ViInt32 actual = 0;
+        if (ok) Call(read(s_.vi(), kTrace, static_cast<ViInt32>(values.size()), values.data(), &actual), what);
+        values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size()))) : 0);
+        return values;
+    }
+    // Waits for the measurement, showing the time it takes on a terminal.
+    void Wait(int maxTimeMs) {
+        if (!ok) return;
+        const ViSession vi = s_.vi();
+        auto done = std::async(std::launch::async, [vi, maxTimeMs] { return Ztv_SystemWaitForOperationComplete(vi, maxTimeMs); });
+        const bool terminal = isatty(STDERR_FILENO);
+        const auto begin = std::chrono::steady_clock::now();
+        static const char kSpinner[] = "|/-\\";
+        for (int tick = 0; done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready; ++tick) {
+            if (!terminal) continue;
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            std::fprintf(stderr, "\r%c measuring %s: %.1f s ", kSpinner[tick % 4], app_.name, seconds);
+        }
+        if (terminal) std::fprintf(stderr, "\r%40s\r", "");
+        Call(done.get(), "waiting for the measurement");
+    }
+    Session& session() { return s_; }
+
+private:
+    Session& s_;
+    const Application& app_;
+    const AppName* appName_;
+};
+
+bool WriteCsv(const std::string& path, const Application& app, const std::vector<double>& x, const std::vector<double>& y) {
+    FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "%s,%s\n", app.xLabel, app.yLabel);
+    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) std::fprintf(f, "%.10g,%.6g\n", x[i], y[i]);
+    return path == "-" ? std::fflush(f) == 0 : std::fclose(f) == 0;
+}
+
+int Measure(Session& session, const Application& app, const Settings& settings) {
+    Run run(session, app);
+    if (settings.start) run.SetReal(app.start, *settings.start);
+    if (settings.stop) run.SetReal(app.stop, *settings.stop);
+    if (settings.points) run.SetInt(app.points, *settings.points);
+    if (settings.averages) {
+        run.SetBool("ACQUISITION_AVERAGE_ENABLED", *settings.averages > 1, "");
+        run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
+    }
+    if (app.initiate && run.ok) run.Call(app.initiate(session.vi()), "starting the measurement");
+    if (app.initiate) run.Wait(settings.maxTimeMs);
+    const std::vector<double> y = run.List(app.data, "reading the trace");
+    const std::vector<double> x = run.List(app.xData, "reading the X axis");
+    if (!run.ok) return kExitFailed;
+    if (x.size() != y.size() || y.empty()) {
+        std::fprintf(stderr, "ztv: the trace has %zu points but %zu X values\n", y.size(), x.size());
+        return kExitFailed;
+    }
+
+    Plot plot{app.title, app.xLabel, app.yLabel, app.logX, x, y, {}, {}};
+    for (std::size_t i = 0; i < settings.markers.size(); ++i) {
+        const std::string selector = std::string(kTrace) + ":Marker" + std::to_string(i + 1);
+        run.SetBool("MARKER_ENABLED", true, selector.c_str());
+        run.SetReal("MARKER_X_VALUE", settings.markers[i], selector.c_str());
+        ViReal64 level = 0;
+        if (run.ok) run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level), "reading a marker");
+        if (!run.ok) return kExitFailed;
+        std::fprintf(stderr, "marker %zu: %g at %g\n", i + 1, level, settings.markers[i]);
+        plot.markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
+    }
+    if (!settings.upperLimit.empty()) {
+        std::vector<double> segments = settings.upperLimit;
+        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()), "writing the limit line");
+        run.SetBool("LIMIT_ENABLED", true, kTrace);
+        ViBoolean failed = VI_FALSE;
+        if (run.ok) run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed), "reading the limit test");
+        if (!run.ok) return kExitFailed;
+        std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
+        for (std::size_t i = 0; i + 3 < segments.size(); i += 4) {
+            plot.limits.push_back({segments[i], segments[i + 1], segments[i + 2], segments[i + 3]});
+        }
+    }
+    if (std::string(app.name) == "pn") {
+        // The key result of a phase-noise measurement: integrated jitter over the instrument's band.
+        ViReal64 noise = 0, range = 0, rad = 0, deg = 0, jitter = 0, fm = 0;
+        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad, &deg, &jitter, &fm),
+                 "reading the integrated noise");
+        if (!run.ok) return kExitFailed;
+        char title[160];
+        std::snprintf(title, sizeof title, "%s: integrated jitter %.1f fs rms over %g Hz", app.title, jitter * 1e15, range);
+        plot.title = title;
+        std::fprintf(stderr, "integrated noise: %.2f dBc, jitter %.1f fs rms, residual FM %.3g Hz\n", noise, jitter * 1e15, fm);
+    }
+    std::fprintf(stderr, "trace: %zu points, %g to %g\n", x.size(), x.front(), x.back());
+    if (!settings.csv.empty() && !WriteCsv(settings.csv, app, x, y)) {
+        std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
+        return kExitFailed;
+    }
+    if (!settings.svg.empty() && !WriteSvgPlot(settings.svg.c_str(), plot)) {
+        std::fprintf(stderr, "ztv: cannot write %s\n", settings.svg.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+// The application and whether every given option is one it has.
+const Application* Check(const Settings& settings, int* exit) {
+    const AppName* name = FindApp(settings.app);
+    const Application* app = nullptr;
+    for (const Application& a : kApplications) {
+        if (name && name->shortName == std::string(a.name)) app = &a;
+    }
+    auto refuse = [&](const std::string& text) {
+        *exit = UsageError(text);
+        return nullptr;
+    };
+    if (!app) return refuse("APP " + settings.app + ": not an application (" + AppNames() + ")");
+    if ((settings.start || settings.stop) && !app->start) return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
+    if (settings.points && !app->points) return refuse(std::string("--points: ") + app->name + " chooses its points itself");
+    if (settings.averages && !app->averages) return refuse(std::string("--averages: ") + app->name + " does not average");
+    if (settings.upperLimit.size() % 4 != 0) return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
+    return app;
+}
+
+}  // namespace
+
+Runner AddMeasure(CLI::App& parent, const Globals& globals) {
+    CLI::App* command = parent.add_subcommand("measure", "run a measurement; write its trace as CSV and SVG");
+    auto settings = std::make_shared<Settings>();
+    command->add_option("APP", settings->app, "application: " + AppNames())->required();
+    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage");
+    command->add_option("--stop", settings->stop, "last X value");
+    command->add_option("--points", settings->points, "points of the sweep (fp)")->check(CLI::Range(2, 100001));
+    command->add_option("--averages", settings->averages, "averages (1: none)")->check(CLI::Range(1, 10000));
+    command->add_option("--marker", settings->markers, "place a marker at this X value (repeatable)");
+    command->add_option("--upper-limit", settings->upperLimit, "limit line: x1,y1,x2,y2 per segment")->delimiter(',');
+    command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")->check(CLI::PositiveNumber);
+    command->add_option("--csv", settings->csv, "write the trace as CSV (- for standard output)");
+    command->add_option("--svg", settings->svg, "plot the trace as SVG");
+    return [=, &globals] {
+        int exit = kExitOk;
+        const Application* app = Check(*settings, &exit);
+        if (!app) return exit;
+        return WithSession(globals, [&](Session& s) { return Measure(s, *app, *settings); });
+    };
+}
+
+}  // namespace ztv_tool

@@ -1,0 +1,53 @@
+// Global options, exit statuses and the driver session every instrument
+// subcommand of ztv works in.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "zentrava/Zentrava.h"
+
+namespace ztv_tool {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the instrument or the driver reported an error
+constexpr int kExitUsage = 2;   // the command line is wrong
+
+struct Globals {
+    std::string resource;  // else $ZTV_RESOURCE
+    std::string options = "QueryInstrStatus=true";
+    int timeoutMs = 0;  // 0: the driver's own I/O timeout
+    bool simulate = false;
+    bool verbose = false;  // print every SCPI exchange from the driver's trace
+};
+
+// Prints "ztv: <text>" on stderr; returns kExitUsage.
+int UsageError(const std::string& text);
+
+// Whether the session checks the instrument's status after each call. The
+// commands that read or clear errors, and raw SCPI, must work while an
+// error is pending, so they open the session without the check.
+enum class StatusQuery { AsOptioned, Off };
+
+class Session {
+public:
+    ViSession vi() const { return vi_; }
+    // True for success and warnings; otherwise prints what failed with the
+    // driver's text, and the instrument's error queue when the instrument
+    // reported an error.
+    bool Check(ViStatus status, const std::string& what);
+
+private:
+    friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery);
+    void PrintErrorQueue();
+
+    ViSession vi_ = VI_NULL;
+};
+
+// Opens the instrument the globals name, runs `body` and closes it again.
+// Returns body's exit status, kExitUsage without a resource and kExitFailed
+// when the session cannot be opened.
+int WithSession(const Globals& globals, const std::function<int(Session&)>& body,
+                StatusQuery statusQuery = StatusQuery::AsOptioned);
+
+}  // namespace ztv_tool

@@ -1,0 +1,36 @@
+// Replies read through the formatter from an in-memory session: blocks
+// (definite and indefinite), lists and numbers. The first byte picks the
+// read and the termination character setting; the rest is the reply.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/visa/formatted_io.h"
+#include "tests/visa/memory_message.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    visa::test::MemoryMessage session;
+    session.put_TerminationCharacterEnabled((data[0] & 0x10) ? VARIANT_TRUE : VARIANT_FALSE);
+    session.replies.emplace_back(reinterpret_cast<const char*>(data) + 1, size - 1);
+    session.replies.emplace_back("1\n");
+    visa::FormattedIO* io = visa::FormattedIO::Create();
+    io->putref_IO(&session);
+    VARIANT value;
+    VariantInit(&value);
+    const bool flag = (data[0] & 0x20) != 0;
+    switch (data[0] % 5) {
+        case 0: io->ReadIEEEBlock(visa::BinaryType_UI1, flag, VARIANT_TRUE, &value); break;
+        case 1: io->ReadIEEEBlock(visa::BinaryType_R8, flag, VARIANT_FALSE, &value); break;
+        case 2: io->ReadList(visa::ASCIIType_R8, nullptr, &value); break;
+        case 3: io->ReadList(visa::ASCIIType_BSTR, nullptr, &value); break;
+        default: io->ReadNumber(visa::ASCIIType_R8, VARIANT_TRUE, &value); break;
+    }
+    VariantClear(&value);
+    // Whatever the first reply was, reading on must stay within the session.
+    io->ReadNumber(visa::ASCIIType_I4, VARIANT_TRUE, &value);
+    VariantClear(&value);
+    io->putref_IO(nullptr);
+    io->Release();
+    return 0;
+}

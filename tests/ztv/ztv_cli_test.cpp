@@ -1,0 +1,351 @@
+// ztv as a user runs it: a process against the emulator on loopback.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "emulator/emulator.h"
+#include "tests/support/test_support.h"
+#include "tests/ztv/tool_process.h"
+
+namespace ztv::test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+class ZtvCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emulator::Options options;
+        options.hislipPort = -1;
+        options.portmapper = true;
+        options.portmapperPort = 0;
+        emulator_ = std::make_unique<emulator::Emulator>(options);
+        std::string error;
+        ASSERT_TRUE(emulator_->Start(&error)) << error;
+    }
+    void TearDown() override { emulator_->Stop(); }
+
+    // ztv with -r naming the emulator's raw socket.
+    ToolResult Ztv(Args arguments, const std::string& input = "") {
+        arguments.insert(arguments.begin(), {"-r", emulator_->SocketResource()});
+        return RunTool(arguments, input);
+    }
+    std::string File(const std::string& name) const { return dir_.file(name); }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    std::unique_ptr<emulator::Emulator> emulator_;
+    TempDir dir_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST_F(ZtvCli, UsageErrorsExitWithTwoAndNameTheArgument) {
+    struct Case {
+        Args arguments;
+        const char* named;  // what stderr must mention
+    };
+    const Case cases[] = {
+        {{}, "a command is needed"},
+        {{"--bogus", "identify"}, "--bogus"},
+        {{"frobnicate"}, "frobnicate"},
+        {{"get", "NO_SUCH_THING"}, "NO_SUCH_THING"},
+        {{"get", "ATTENUATOIN"}, "ATTENUATION"},  // the closest name is suggested
+        {{"get", "MARKER_Y_VALUE", "--app", "xx"}, "--app xx"},
+        {{"get", "MARKER_Y_VALUE"}, "MARKER_Y_VALUE"},
+        {{"set", "ATTENUATION", "ten"}, "ten"},
+        {{"set", "DISPLAY_ENABLED", "maybe"}, "maybe"},
+        {{"set", "SYSTEM_SERIAL_NUMBER", "1"}, "read-only"},
+        {{"set", "ATTENUATION"}, "VALUE"},
+        {{"measure", "xx"}, "xx"},
+        {{"measure", "pn", "--points", "11"}, "--points"},
+        {{"measure", "tr", "--start", "0"}, "--start"},
+        {{"measure", "pn", "--start", "abc"}, "--start"},
+        {{"measure", "pn", "--upper-limit", "1,2,3"}, "--upper-limit"},
+        {{"screenshot"}, "FILE"},
+        {{"discover", "--address", "not-an-address"}, "--address"},
+        {{"--timeout", "0", "identify"}, "--timeout"},
+        {{"emulator", "--socket-port", "99999"}, "--socket-port 99999"},
+        {{"emulator", "--trace-points", "1"}, "--trace-points 1"},
+        {{"emulator", "--measurement-delay", "-5"}, "--measurement-delay -5"},
+        {{"emulator", "--bogus"}, "--bogus"},
+    };
+    for (const Case& c : cases) {
+        const ToolResult r = Ztv(c.arguments);
+        std::string command;
+        for (const std::string& a : c.arguments) command += a + " ";
+        EXPECT_EQ(r.exit, 2) << command << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << command << r.err;
+    }
+}
+
+TEST_F(ZtvCli, WithoutAResourceTheErrorSaysHowToNameOne) {
+    const ToolResult r = RunTool({"identify"});
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_NE(r.err.find("ZTV_RESOURCE"), std::string::npos) << r.err;
+    const ToolResult fromEnvironment = RunTool({"identify"}, "", {"ZTV_RESOURCE=" + emulator_->SocketResource()});
+    EXPECT_EQ(fromEnvironment.exit, 0) << fromEnvironment.err;
+}
+
+TEST_F(ZtvCli, HelpAndVersionExitWithZero) {
+    for (const char* command : {"list", "get", "set", "scpi", "measure", "screenshot", "identify", "errors", "reset",
+                                "clear", "selftest", "discover", "emulator"}) {
+        const ToolResult r = RunTool({command, "--help"});
+        EXPECT_EQ(r.exit, 0) << command << r.err;
+        EXPECT_NE(r.out.find("sage"), std::string::npos) << command << r.out;
+    }
+    const ToolResult version = RunTool({"--version"});
+    EXPECT_EQ(version.exit, 0);
+    EXPECT_EQ(version.out.rfind("ztv 1.0.9", 0), 0u) << version.out;
+    EXPECT_NE(version.out.find("driver 1.0.9"), std::string::npos) << version.out;
+}
+
+TEST_F(ZtvCli, InstrumentAndDriverErrorsExitWithOne) {
+    // Out of range for the instrument: the driver's text, then the error queue.
+    const ToolResult range = Ztv({"set", "ATTENUATION", "99"});
+    EXPECT_EQ(range.exit, 1);
+    EXPECT_NE(range.err.find("setting ATTENUATION failed"), std::string::npos) << range.err;
+    EXPECT_NE(range.err.find("instrument error -222"), std::string::npos) << range.err;
+
+    const ToolResult unreachable = RunTool({"-r", "TCPIP0::127.0.0.1::1::SOCKET", "identify"});
+    EXPECT_EQ(unreachable.exit, 1);
+    EXPECT_NE(unreachable.err.find("opening TCPIP0::127.0.0.1::1::SOCKET failed"), std::string::npos) << unreachable.err;
+}
+
+TEST_F(ZtvCli, IdentifyNamesTheInstrumentAndTheDriver) {
+    const ToolResult r = Ztv({"identify"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("Orvane Technologies"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Q7310B"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0123456789"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("driver revision"), std::string::npos) << r.out;
+}
+
+TEST_F(ZtvCli, SetValuesReadBackByName) {
+    struct Case {
+        Args set;
+        Args get;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {{"set", "ATTENUATION", "10"}, {"get", "attenuation"}, "10\n"},
+        {{"set", "zTv_Attr_Display_Enabled", "off"}, {"get", "DISPLAY_ENABLED"}, "false\n"},
+        {{"set", "START_OFFSET", "100", "--app", "pn"}, {"get", "APPLICATION_PHASENOISE_FREQUENCY_START_OFFSET"}, "100\n"},
+        {{"set", "FUNCTION_ANALYSIS_TYPE", "integral", "--app", "phasenoise", "-s", "Measurement1"},
+         {"get", "FUNCTION_ANALYSIS_TYPE", "--app", "pn", "-s", "Measurement1"},
+         "ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL\n"},
+    };
+    for (const Case& c : cases) {
+        const ToolResult set = Ztv(c.set);
+        ASSERT_EQ(set.exit, 0) << c.set[1] << set.err;
+        const ToolResult get = Ztv(c.get);
+        ASSERT_EQ(get.exit, 0) << c.get[1] << get.err;
+        EXPECT_EQ(get.out, c.printed) << c.get[1];
+    }
+    const ToolResult marker = Ztv({"get", "MARKER_Y_VALUE", "-s", "Measurement1:Marker1", "--app", "phasenoise"});
+    ASSERT_EQ(marker.exit, 0) << marker.err;
+    EXPECT_LT(std::stod(marker.out), -40.0) << "a level of the phase-noise trace: " << marker.out;
+}
+
+TEST_F(ZtvCli, ListFiltersTheGeneratedTables) {
+    const ToolResult attributes = Ztv({"list", "attenuation"});
+    ASSERT_EQ(attributes.exit, 0);
+    EXPECT_NE(attributes.out.find("ATTENUATION"), std::string::npos);
+    EXPECT_NE(attributes.out.find("SENS:ATT:LEV"), std::string::npos) << attributes.out;
+    EXPECT_EQ(attributes.out.find("DISPLAY_ENABLED"), std::string::npos);
+
+    const ToolResult functions = Ztv({"list", "--functions", "ztv_init"});
+    EXPECT_NE(functions.out.find("Ztv_init(ViRsrc ResourceName"), std::string::npos) << functions.out;
+    EXPECT_NE(functions.out.find("Ztv_InitWithOptions("), std::string::npos) << functions.out;
+
+    const ToolResult enums = Ztv({"list", "--enums", "analysis_type_integral"});
+    EXPECT_NE(enums.out.find("ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL"), std::string::npos) << enums.out;
+    EXPECT_EQ(Lines(enums.out).size(), 1u) << enums.out;
+}
+
+TEST_F(ZtvCli, ScpiSendsCommandsAndPrintsReplies) {
+    const ToolResult one = Ztv({"scpi", "SENS:ATT:LEV 5", "SENS:ATT:LEV?", "*IDN?"});
+    ASSERT_EQ(one.exit, 0) << one.err;
+    EXPECT_EQ(one.out, "5\nOrvane Technologies,Q7310B,0123456789,1.0.9\n");
+
+    const ToolResult shell = Ztv({"scpi"}, "*OPC?\n\nFOO:BAR\nSYST:ERR?\n");
+    ASSERT_EQ(shell.exit, 0) << shell.err;
+    EXPECT_EQ(shell.out, "1\n-113,\"Undefined header\"\n");
+    EXPECT_EQ(shell.err.find("scpi>"), std::string::npos) << "no prompt when standard input is not a terminal";
+
+    const ToolResult block = Ztv({"scpi", "HCOP:SDUM:DATA? BMP"});
+    ASSERT_EQ(block.exit, 0) << block.err;
+    EXPECT_EQ(block.out, "#-block of 57654 bytes\n");
+    // The learned settings are a block of text: it arrives whole.
+    const ToolResult saved = Ztv({"scpi", "SENS:ATT:LEV 7", "*LRN?", "--out", File("state.txt")});
+    ASSERT_EQ(saved.exit, 0) << saved.err;
+    const std::string state = Read(File("state.txt"));
+    EXPECT_EQ(saved.out, "#-block of " + std::to_string(state.size()) + " bytes written to " + File("state.txt") + "\n");
+    EXPECT_EQ(state.rfind("SYST:SET #", 0), 0u) << state;
+    EXPECT_NE(state.find("SENS:ATT:LEV 7"), std::string::npos) << state;
+    // Image bytes do not survive text I/O: refused rather than saved broken.
+    const ToolResult image = Ztv({"scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")});
+    EXPECT_EQ(image.exit, 1);
+    EXPECT_NE(image.err.find("57654-byte block did not arrive intact"), std::string::npos) << image.err;
+    EXPECT_FALSE(std::filesystem::exists(File("screen.bmp")));
+}
+
+TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
+    const ToolResult r = Ztv({"-v", "get", "ATTENUATION"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.err.find("> SENS:ATT:LEV?"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "0\n");
+}
+
+TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
+    struct Case {
+        Args options;
+        std::size_t rows;
+    };
+    const std::vector<std::pair<std::string, Case>> cases = {
+        {"pn", {{"--start", "10", "--stop", "1e6", "--averages", "4"}, 1001}},
+        {"am", {{"--start", "10", "--stop", "1e6"}, 1001}},
+        {"bb", {{}, 1001}},
+        {"fp", {{"--points", "101", "--start", "1", "--stop", "4"}, 101}},
+        {"sp", {{"--start", "999.5e6", "--stop", "1000.5e6"}, 1001}},
+        {"tr", {{}, 1001}},
+        {"user", {{"--marker", "1e3"}, 1001}},
+    };
+    for (const auto& [app, c] : cases) {
+        Args arguments{"measure", app, "--csv", File(app + ".csv"), "--svg", File(app + ".svg")};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const ToolResult r = Ztv(arguments);
+        ASSERT_EQ(r.exit, 0) << app << r.err;
+        EXPECT_TRUE(r.out.empty()) << app << ": results go to stderr and files";
+        const std::vector<std::string> rows = Lines(Read(File(app + ".csv")));
+        ASSERT_EQ(rows.size(), c.rows + 1) << app;
+        EXPECT_NE(rows[0].find("("), std::string::npos) << app << ": columns carry units: " << rows[0];
+        pugi::xml_document svg;
+        ASSERT_TRUE(svg.load_file(File(app + ".svg").c_str())) << app;
+        EXPECT_STREQ(svg.document_element().name(), "svg") << app;
+        EXPECT_TRUE(svg.document_element().child("polyline")) << app;
+    }
+    // The sweep asked for is the sweep measured.
+    const std::vector<std::string> pn = Lines(Read(File("pn.csv")));
+    EXPECT_DOUBLE_EQ(std::stod(pn[1]), 10.0);
+    EXPECT_DOUBLE_EQ(std::stod(pn.back()), 1e6);
+    const std::vector<std::string> fp = Lines(Read(File("fp.csv")));
+    EXPECT_DOUBLE_EQ(std::stod(fp[1]), 1.0);
+    EXPECT_DOUBLE_EQ(std::stod(fp.back()), 4.0);
+}
+
+TEST_F(ZtvCli, PhaseNoisePlotCarriesJitterMarkersAndLimits) {
+    const ToolResult r = Ztv({"measure", "pn", "--marker", "1e3", "--marker", "1e5", "--upper-limit",
+                              "1,-40,1e4,-120,1e4,-120,4e7,-140", "--svg", File("pn.svg"), "--csv", "-"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 1002u) << "the CSV on standard output";
+    EXPECT_NE(r.err.find("limit test: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("jitter"), std::string::npos) << r.err;
+    pugi::xml_document svg;
+    ASSERT_TRUE(svg.load_file(File("pn.svg").c_str()));
+    std::string texts;
+    for (pugi::xml_node text : svg.document_element().children("text")) texts += std::string(text.text().get()) + "|";
+    EXPECT_NE(texts.find("integrated jitter"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("M1|"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("M2|"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("1 kHz"), std::string::npos) << "decade labels of the log axis: " << texts;
+    EXPECT_EQ(svg.document_element().select_nodes("line[@stroke-dasharray]").size(), 2u) << "two limit segments";
+}
+
+TEST_F(ZtvCli, ScreenshotsArePngOrTheRawImage) {
+    const ToolResult png = Ztv({"screenshot", File("screen.png")});
+    ASSERT_EQ(png.exit, 0) << png.err;
+    const std::string bytes = Read(File("screen.png"));
+    ASSERT_GT(bytes.size(), 33u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 160);
+    EXPECT_EQ(be32(20), 120);
+
+    const ToolResult raw = Ztv({"screenshot", File("screen.bmp")});
+    ASSERT_EQ(raw.exit, 0) << raw.err;
+    EXPECT_EQ(Read(File("screen.bmp")).substr(0, 2), "BM");
+}
+
+TEST_F(ZtvCli, ErrorsResetClearAndSelftest) {
+    ASSERT_EQ(Ztv({"scpi", "FOO:BAR", "EMUL:ERR -350"}).exit, 0);
+    const ToolResult errors = Ztv({"errors"});
+    ASSERT_EQ(errors.exit, 0) << errors.err;
+    const std::vector<std::string> lines = Lines(errors.out);
+    ASSERT_EQ(lines.size(), 3u) << errors.out;
+    EXPECT_EQ(lines[0].rfind("-113,", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("-350,", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "0,\"No error\"");
+
+    ASSERT_EQ(Ztv({"scpi", "FOO:BAR"}).exit, 0);
+    EXPECT_EQ(Ztv({"clear"}).exit, 0);
+    EXPECT_EQ(Ztv({"errors"}).out, "0,\"No error\"\n") << "clear empties the queue";
+
+    ASSERT_EQ(Ztv({"set", "ATTENUATION", "20"}).exit, 0);
+    EXPECT_EQ(Ztv({"reset"}).exit, 0);
+    EXPECT_EQ(Ztv({"get", "ATTENUATION"}).out, "0\n") << "reset forgets the setting";
+
+    const ToolResult selftest = Ztv({"selftest"});
+    EXPECT_EQ(selftest.exit, 0) << selftest.err;
+    EXPECT_EQ(selftest.out.rfind("0 ", 0), 0u) << selftest.out;
+}
+
+TEST_F(ZtvCli, DiscoverFindsTheEmulatorThroughItsPortmapper) {
+    const ToolResult r = RunTool({"discover", "--address", "127.0.0.1", "--port",
+                                  std::to_string(emulator_->PortmapperPort()), "--timeout", "500"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "TCPIP0::127.0.0.1::inst0::INSTR  Orvane Technologies,Q7310B,0123456789,1.0.9  (VXI11Port=" +
+                         std::to_string(emulator_->Vxi11Port()) + ")\n");
+
+    // Nobody on a port without a portmapper: nothing found, which is no error.
+    const ToolResult none = RunTool({"discover", "--address", "127.0.0.1", "--port", "9", "--timeout", "200"});
+    EXPECT_EQ(none.exit, 0) << none.err;
+    EXPECT_TRUE(none.out.empty()) << none.out;
+    EXPECT_NE(none.err.find("no instrument answered"), std::string::npos) << none.err;
+}
+
+TEST(ZtvEmulator, PrintsResourceStringsThatWorkAsPrinted) {
+    BackgroundTool emulator({"emulator", "--socket-port", "0", "--vxi11-port", "0", "--hislip-port", "0"});
+    std::vector<std::string> lines;
+    for (std::string line; lines.size() < 4 && !(line = emulator.ReadLine()).empty();) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 4u);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        // "  VXI-11      port 40211  TCPIP0::127.0.0.1::inst0::INSTR  with ZENTRAVA_VXI11_PORT=40211 or ..."
+        std::istringstream words(lines[i]);
+        std::string resource, word;
+        std::vector<std::string> environment;
+        while (words >> word) {
+            if (word.rfind("TCPIP0::", 0) == 0) resource = word;
+            if (word.rfind("ZENTRAVA_VXI11_PORT=", 0) == 0) environment.push_back(word);
+        }
+        ASSERT_FALSE(resource.empty()) << lines[i];
+        const ToolResult r = RunTool({"-r", resource, "scpi", "*IDN?"}, "", environment);
+        EXPECT_EQ(r.exit, 0) << lines[i] << r.err;
+        EXPECT_EQ(r.out, "Orvane Technologies,Q7310B,0123456789,1.0.9\n") << lines[i];
+    }
+    EXPECT_EQ(emulator.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace ztv::test
