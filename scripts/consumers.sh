@@ -38,7 +38,8 @@ for program in "$libdir/libzentrava.so.1.0.9" "$prefix"/bin/*; do
 done
 
 # The emulator from the prefix, on a free loopback port.
-"$prefix/bin/ztv-emulator" --socket-port 0 --vxi11-port -1 --hislip-port -1 >"$work/emulator.out" 2>&1 &
+: >"$work/emulator.out"  # there before the emulator writes, for the first look below
+"$prefix/bin/ztv-emulator" --socket-port 0 --vxi11-port -1 --hislip-port -1 >>"$work/emulator.out" 2>&1 &
 emulator_pid=$!
 for _ in $(seq 50); do
   port=$(sed -n 's/.*raw socket *port \([0-9]*\).*/\1/p' "$work/emulator.out")
