@@ -2,6 +2,7 @@
 #include "core/driver.h"
 #include "core/option_parsing.h"
 #include "platform/ivi/config_store.h"
+#include "platform/text/number_codec.h"
 #include "services/driver_identity.h"
 #include "services/tracing/method_trace.h"
 
@@ -132,7 +133,7 @@ HRESULT Zentrava::LoadConfigurableInitialSettings(const std::vector<ivi::DataCom
     const ivi::DataComponent* settings = ivi::FindDataComponent(owner, "Configurable Initial Settings");
     if (!settings) return S_OK;
     for (const ivi::DataComponent& component : settings->children) {
-        const std::string key = ToLower(TrimWhite(component.name));
+        const std::string key = ToLower(codec::TrimBlanks(component.name));
         if (component.type == "String")
             state_.initialSettings[key] = component.text;
         else if (component.type == "Integer")

@@ -1,6 +1,7 @@
 // Applying the option string and DriverSetup texts to the session.
 #include "core/driver.h"
 #include "core/option_parsing.h"
+#include "platform/text/number_codec.h"
 
 namespace ztv {
 
@@ -26,8 +27,8 @@ HRESULT Zentrava::ProcessOptionString(std::string_view optionString) {
 HRESULT Zentrava::ProcessInitOption(std::string name, std::string value) {
     if (name.empty()) return errors_.ReportInvalidValueError("ProcessInitOption", "strNameIn", LONG{0});
     if (value.empty()) return errors_.ReportInvalidValueError("ProcessInitOption", "strValueIn", LONG{0});
-    const std::string key = ToLower(TrimWhite(name));
-    const std::string text(TrimWhite(value));
+    const std::string key = ToLower(codec::TrimBlanks(name));
+    const std::string text(codec::TrimBlanks(value));
 
     static constexpr std::pair<std::string_view, bool SessionFlags::*> kFlags[] = {
         {"cache", &SessionFlags::cache},
@@ -59,7 +60,7 @@ HRESULT Zentrava::ProcessDriverSetup(std::string_view text) {
 }
 
 HRESULT Zentrava::ProcessDriverSetupOption(std::string name, std::string value) {
-    const std::string key = ToLower(TrimWhite(name));
+    const std::string key = ToLower(codec::TrimBlanks(name));
     TraceSettings& trace = state_.trace;
     HRESULT hr = S_OK;
     auto setBoolean = [&](bool& target) {

@@ -6,6 +6,7 @@
 #include "core/driver.h"
 #include "core/option_parsing.h"
 #include "core/shared_selectors.h"
+#include "platform/text/number_codec.h"
 
 namespace ztv::engine {
 namespace {
@@ -75,55 +76,57 @@ HRESULT ReadBooleanBody(MemberCall& call, VARIANT_BOOL* val) {
     return call.IO().InstrQueryCommandBool(val, kCurrentTimeout);
 }
 
-HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL* val) {
+namespace {
+
+// A number property's reading: the last value written or the simulated
+// number while simulating, else the reply of its query.
+template <class T>
+HRESULT ReadNumberBody(MemberCall& call, T* val) {
+    if (call.Simulating()) {
+        SimulatedRead(call, val, static_cast<T>(call.Desc().simNumber));
+        return S_OK;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+}
+
+HRESULT ReadTextBody(MemberCall& call, BSTR* val) {
+    const MemberDesc& d = call.Desc();
+    if (call.Simulating()) {
+        if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
+        *val = Utf8ToBstr(d.simText ? d.simText : "");
+        return *val ? S_OK : E_OUTOFMEMORY;
+    }
+    CurrentCommand current(call.IO(), call.Command(0));
+    return call.IO().InstrQueryCommand(val, kCurrentTimeout);
+}
+
+// Every property getter: the prologue with the type's preset output, then its body.
+template <class T>
+HRESULT GetValue(CObjectNode& node, const MemberDesc& d, T* val, T preset, HRESULT (*body)(MemberCall&, T*)) {
     return Guarded([&] {
         MemberCall call(node, d);
-        const HRESULT hr = GetterPrologue<VARIANT_BOOL>(call, val, VARIANT_TRUE);
-        return FAILED(hr) ? hr : ReadBooleanBody(call, val);
+        const HRESULT hr = GetterPrologue<T>(call, val, preset);
+        return FAILED(hr) ? hr : body(call, val);
     });
+}
+
+}  // namespace
+
+HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL* val) {
+    return GetValue<VARIANT_BOOL>(node, d, val, VARIANT_TRUE, ReadBooleanBody);
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, LONG* val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        HRESULT hr = GetterPrologue<LONG>(call, val, 0);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) {
-            SimulatedRead(call, val, static_cast<LONG>(d.simNumber));
-            return S_OK;
-        }
-        CurrentCommand current(call.IO(), call.Command(0));
-        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
-    });
+    return GetValue<LONG>(node, d, val, 0, ReadNumberBody<LONG>);
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, double* val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        HRESULT hr = GetterPrologue<double>(call, val, 0.0);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) {
-            SimulatedRead(call, val, d.simNumber);
-            return S_OK;
-        }
-        CurrentCommand current(call.IO(), call.Command(0));
-        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
-    });
+    return GetValue<double>(node, d, val, 0.0, ReadNumberBody<double>);
 }
 
 HRESULT GetProperty(CObjectNode& node, const MemberDesc& d, BSTR* val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        HRESULT hr = GetterPrologue<BSTR>(call, val, nullptr);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) {
-            if (d.sim == SimMode::LastValue && d.key && call.Cache().Get(d.key, val)) return S_OK;
-            *val = Utf8ToBstr(d.simText ? d.simText : "");
-            return *val ? S_OK : E_OUTOFMEMORY;
-        }
-        CurrentCommand current(call.IO(), call.Command(0));
-        return call.IO().InstrQueryCommand(val, kCurrentTimeout);
-    });
+    return GetValue<BSTR>(node, d, val, nullptr, ReadTextBody);
 }
 
 HRESULT ReadEnumBody(MemberCall& call, LONG* val) {
@@ -151,53 +154,56 @@ HRESULT GetEnumNumber(CObjectNode& node, const MemberDesc& d, LONG* val, bool ha
 
 // ---- setters ----------------------------------------------------------------------
 
-HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) {
+namespace {
+
+// How a setter of each value type traces its value and puts it in its command.
+template <class T>
+struct Setting;
+template <>
+struct Setting<VARIANT_BOOL> {
+    static TraceArg Traced(const char* name, const VARIANT_BOOL& val) { return TraceArg::InBoolean(name, val); }
+    static CommandArg Argument(VARIANT_BOOL val) { return CommandArg::Text(val ? "1" : "0"); }
+};
+template <>
+struct Setting<LONG> {
+    static TraceArg Traced(const char* name, const LONG& val) { return TraceArg::In(name, val); }
+    static CommandArg Argument(LONG val) { return CommandArg::Integer(val); }
+};
+template <>
+struct Setting<double> {
+    static TraceArg Traced(const char* name, const double& val) { return TraceArg::In(name, val); }
+    static CommandArg Argument(double val) { return CommandArg::Real(val); }
+};
+template <>
+struct Setting<BSTR> {
+    static TraceArg Traced(const char* name, const BSTR& val) { return TraceArg::In(name, val); }
+    static CommandArg Argument(BSTR val) { return CommandArg::Text(WideToUtf8(val)); }
+};
+
+HRESULT SimulatedWrite(MemberCall& call, BSTR val) {
+    const MemberDesc& d = call.Desc();
+    if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
+    return S_OK;
+}
+
+template <class T>
+HRESULT PutValue(CObjectNode& node, const MemberDesc& d, T val) {
     return Guarded([&] {
         MemberCall call(node, d);
-        const TraceArg traced[] = {TraceArg::InBoolean(d.param, val)};
+        const TraceArg traced[] = {Setting<T>::Traced(d.param, val)};
         const HRESULT hr = SetterPrologue(call, traced);
         if (FAILED(hr)) return hr;
         if (call.Simulating()) return SimulatedWrite(call, val);
-        return SendSetting(call, CommandArg::Text(val ? "1" : "0"));
+        return SendSetting(call, Setting<T>::Argument(val));
     });
 }
 
-HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        const TraceArg traced[] = {TraceArg::In(d.param, val)};
-        const HRESULT hr = SetterPrologue(call, traced);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) return SimulatedWrite(call, val);
-        return SendSetting(call, CommandArg::Integer(val));
-    });
-}
+}  // namespace
 
-HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        const TraceArg traced[] = {TraceArg::In(d.param, val)};
-        const HRESULT hr = SetterPrologue(call, traced);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) return SimulatedWrite(call, val);
-        return SendSetting(call, CommandArg::Real(val));
-    });
-}
-
-HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) {
-    return Guarded([&] {
-        MemberCall call(node, d);
-        const TraceArg traced[] = {TraceArg::In(d.param, val)};
-        const HRESULT hr = SetterPrologue(call, traced);
-        if (FAILED(hr)) return hr;
-        if (call.Simulating()) {
-            if (d.sim == SimMode::LastValue && d.key) call.Cache().Set(d.key, val ? val : u"");
-            return S_OK;
-        }
-        const CommandArg args[] = {CommandArg::Text(WideToUtf8(val))};
-        return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
-    });
-}
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, VARIANT_BOOL val) { return PutValue(node, d, val); }
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, LONG val) { return PutValue(node, d, val); }
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, double val) { return PutValue(node, d, val); }
+HRESULT PutProperty(CObjectNode& node, const MemberDesc& d, BSTR val) { return PutValue(node, d, val); }
 
 HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
     return Guarded([&] {
@@ -212,8 +218,7 @@ HRESULT PutEnumNumber(CObjectNode& node, const MemberDesc& d, LONG val) {
         if (call.Simulating()) return SimulatedWrite(call, val);
         const char* token = TokenOf(*d.enumType, val);
         if (!token) return S_OK;  // a value without a token has nothing to send
-        const CommandArg args[] = {CommandArg::Text(token)};
-        return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
+        return SendSetting(call, CommandArg::Text(token));
     });
 }
 
@@ -348,7 +353,7 @@ HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
         call.Trace({TraceArg::In("Name", name), TraceArg::OutInterface(d.param, val)});
         const CObjectNode::Collection* collection = node.FindCollection(d.collection);
         if (!collection) return E_UNEXPECTED;
-        const std::string wanted(TrimWhite(WideToUtf8(name)));
+        const std::string wanted(codec::TrimBlanks(WideToUtf8(name)));
         CChildNode* found = nullptr;
         if (collection->instances.size() == 1 && wanted.empty()) found = collection->instances.front().get();
         for (const com::ComPtr<CChildNode>& child : collection->instances) {

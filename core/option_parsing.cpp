@@ -4,19 +4,14 @@
 #include <cctype>
 #include <climits>
 
+#include "platform/text/number_codec.h"
+
 namespace ztv {
 namespace {
 
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 bool IsPairChar(char c) { return c != ',' && c != '='; }
 
 }  // namespace
-
-std::string_view TrimWhite(std::string_view text) {
-    while (!text.empty() && IsWhite(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsWhite(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 std::string ToLower(std::string_view text) {
     std::string out(text);
@@ -58,8 +53,8 @@ OptionPairs ParseOptionPairs(std::string_view text) {
             pos = nameEnd + 1;
             continue;
         }
-        std::string name(TrimWhite(text.substr(pos, nameEnd - pos)));
-        std::string value(TrimWhite(text.substr(nameEnd + 1, valueEnd - nameEnd - 1)));
+        std::string name(codec::TrimBlanks(text.substr(pos, nameEnd - pos)));
+        std::string value(codec::TrimBlanks(text.substr(nameEnd + 1, valueEnd - nameEnd - 1)));
         auto existing = std::find_if(pairs.begin(), pairs.end(), [&](const auto& p) { return p.first == name; });
         if (existing != pairs.end())
             existing->second = std::move(value);
@@ -78,7 +73,7 @@ std::optional<bool> ParseOptionBoolean(std::string_view value) {
 
 std::int32_t ParseDecimalInteger(std::string_view value) {
     std::size_t i = 0;
-    while (i < value.size() && IsWhite(value[i])) ++i;
+    while (i < value.size() && codec::IsBlank(value[i])) ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
     long long n = 0;

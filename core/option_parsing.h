@@ -23,7 +23,6 @@ std::optional<bool> ParseOptionBoolean(std::string_view value);
 // Leading digits after optional white space and sign; no digits reads as 0.
 std::int32_t ParseDecimalInteger(std::string_view value);
 
-std::string_view TrimWhite(std::string_view text);
 std::string ToLower(std::string_view text);
 std::string ToUpper(std::string_view text);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 #include "core/pipeline.h"
 
 #include <cstdio>
+#include <type_traits>
 
 #include "core/option_parsing.h"
 #include "platform/text/number_codec.h"
@@ -12,9 +13,39 @@ namespace {
 // Pipeline operations are traced under the framework class's name.
 constexpr const char* kTraceClass = "CDriverIOManager";
 
+// What each number query reads from the provider, and the name of its traced result.
+template <class T>
+struct NumberQuery;
+template <>
+struct NumberQuery<BYTE> {
+    using Read = LONG;
+    static constexpr const char* param = "pbResult";
+};
+template <>
+struct NumberQuery<SHORT> {
+    using Read = LONG;
+    static constexpr const char* param = "psResult";
+};
+template <>
+struct NumberQuery<LONG> {
+    using Read = LONG;
+    static constexpr const char* param = "plResult";
+};
+template <>
+struct NumberQuery<float> {
+    using Read = double;
+    static constexpr const char* param = "pfResult";
+};
+template <>
+struct NumberQuery<double> {
+    using Read = double;
+    static constexpr const char* param = "pdResult";
+};
+
 // Narrow integer forms keep the low bits of the 32-bit value.
-void StoreLowBits(LONG value, BYTE* result) { *result = static_cast<BYTE>(value & 0xFF); }
-void StoreLowBits(LONG value, SHORT* result) { *result = static_cast<SHORT>(static_cast<std::uint16_t>(value & 0xFFFF)); }
+void Narrow(LONG value, BYTE* result) { *result = static_cast<BYTE>(value & 0xFF); }
+void Narrow(LONG value, SHORT* result) { *result = static_cast<SHORT>(static_cast<std::uint16_t>(value & 0xFFFF)); }
+void Narrow(double value, float* result) { *result = static_cast<float>(value); }
 
 }  // namespace
 
@@ -70,52 +101,29 @@ HRESULT CDriverIOManager::InstrQuery(std::string_view command, std::string* repl
     return io_.InstrQuery(command, reply, cchDesired, timeout);
 }
 
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, BYTE* result, LONG timeout) {
+template <class T>
+HRESULT CDriverIOManager::QueryNumber(const char* member, std::string_view command, T* result, LONG timeout) {
     CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQuery",
-                {TraceArg::In("strCommand", command), TraceArg::Out("pbResult", result), TraceArg::In("lTimeout", timeout)});
-    if (!result) return E_POINTER;
-    LONG value = 0;
-    const HRESULT hr = io_.InstrQuery(command, &value, timeout);
-    if (SUCCEEDED(hr)) StoreLowBits(value, result);
-    return hr;
+    trace.Begin(tracer_, kTraceClass, member,
+                {TraceArg::In("strCommand", command), TraceArg::Out(NumberQuery<T>::param, result),
+                 TraceArg::In("lTimeout", timeout)});
+    using Read = typename NumberQuery<T>::Read;
+    if constexpr (std::is_same_v<Read, T>) {
+        return io_.InstrQuery(command, result, timeout);
+    } else {
+        if (!result) return E_POINTER;
+        Read value = 0;
+        const HRESULT hr = io_.InstrQuery(command, &value, timeout);
+        if (SUCCEEDED(hr)) Narrow(value, result);
+        return hr;
+    }
 }
 
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, SHORT* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQuery",
-                {TraceArg::In("strCommand", command), TraceArg::Out("psResult", result), TraceArg::In("lTimeout", timeout)});
-    if (!result) return E_POINTER;
-    LONG value = 0;
-    const HRESULT hr = io_.InstrQuery(command, &value, timeout);
-    if (SUCCEEDED(hr)) StoreLowBits(value, result);
-    return hr;
-}
-
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, LONG* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQuery",
-                {TraceArg::In("strCommand", command), TraceArg::Out("plResult", result), TraceArg::In("lTimeout", timeout)});
-    return io_.InstrQuery(command, result, timeout);
-}
-
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, float* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQuery",
-                {TraceArg::In("strCommand", command), TraceArg::Out("pfResult", result), TraceArg::In("lTimeout", timeout)});
-    if (!result) return E_POINTER;
-    double value = 0;
-    const HRESULT hr = io_.InstrQuery(command, &value, timeout);
-    if (SUCCEEDED(hr)) *result = static_cast<float>(value);
-    return hr;
-}
-
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, double* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQuery",
-                {TraceArg::In("strCommand", command), TraceArg::Out("pdResult", result), TraceArg::In("lTimeout", timeout)});
-    return io_.InstrQuery(command, result, timeout);
-}
+template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, BYTE*, LONG);
+template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, SHORT*, LONG);
+template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, LONG*, LONG);
+template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, float*, LONG);
+template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, double*, LONG);
 
 HRESULT CDriverIOManager::InstrWrite(std::string_view command, LONG timeout) {
     CMethodTrace trace;
@@ -163,22 +171,6 @@ HRESULT CDriverIOManager::InstrQueryCommand(BSTR* reply, LONG timeout) {
     return *reply ? hr : E_OUTOFMEMORY;
 }
 
-HRESULT CDriverIOManager::InstrQueryCommand(LONG* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
-                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("plResult", result),
-                 TraceArg::In("lTimeout", timeout)});
-    return io_.InstrQuery(CurrentCommand(), result, timeout);
-}
-
-HRESULT CDriverIOManager::InstrQueryCommand(double* result, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
-                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("pdResult", result),
-                 TraceArg::In("lTimeout", timeout)});
-    return io_.InstrQuery(CurrentCommand(), result, timeout);
-}
-
 HRESULT CDriverIOManager::InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout) {
     CMethodTrace trace;
     trace.Begin(tracer_, kTraceClass, "InstrQueryCommandBool",
@@ -189,7 +181,7 @@ HRESULT CDriverIOManager::InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeo
     std::string reply;
     const HRESULT hr = io_.InstrQuery(CurrentCommand(), &reply, 1024, timeout);
     if (FAILED(hr)) return hr;
-    const std::string_view value = TrimWhite(reply);
+    const std::string_view value = codec::TrimBlanks(reply);
     if (value == "1") {
         *result = VARIANT_TRUE;
     } else if (value != "0") {

@@ -47,11 +47,12 @@ public:
     HRESULT InstrPrintfNoPoll(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     HRESULT InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout);
-    HRESULT InstrQuery(std::string_view command, BYTE* result, LONG timeout);
-    HRESULT InstrQuery(std::string_view command, SHORT* result, LONG timeout);
-    HRESULT InstrQuery(std::string_view command, LONG* result, LONG timeout);
-    HRESULT InstrQuery(std::string_view command, float* result, LONG timeout);
-    HRESULT InstrQuery(std::string_view command, double* result, LONG timeout);
+    // Numbers of type BYTE, SHORT, LONG, float or double: the narrow integers
+    // keep the low bits of the integer read, a float is the double read.
+    template <class T>
+    HRESULT InstrQuery(std::string_view command, T* result, LONG timeout) {
+        return QueryNumber("InstrQuery", command, result, timeout);
+    }
     HRESULT InstrWrite(std::string_view command, LONG timeout);
     HRESULT InstrWriteNoPoll(std::string_view command, LONG timeout);
 
@@ -59,11 +60,17 @@ public:
     HRESULT InstrPrintCommandNoPoll();
     HRESULT InstrQueryCommand(BSTR* reply, LONG timeout);
     HRESULT InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout);
-    HRESULT InstrQueryCommand(LONG* result, LONG timeout);
-    HRESULT InstrQueryCommand(double* result, LONG timeout);
+    template <class T>
+    HRESULT InstrQueryCommand(T* result, LONG timeout) {
+        return QueryNumber("InstrQueryCommand", CurrentCommand(), result, timeout);
+    }
     HRESULT InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout);
 
 private:
+    // Traced under the member's name; defined for the five number types.
+    template <class T>
+    HRESULT QueryNumber(const char* member, std::string_view command, T* result, LONG timeout);
+
     CDriverIOProvider& io_;
     const CErrorManager& errors_;
     CTraceOwner* tracer_;

@@ -3,6 +3,7 @@
 
 #include "core/driver.h"
 #include "core/option_parsing.h"
+#include "platform/text/number_codec.h"
 
 namespace ztv {
 
@@ -15,7 +16,7 @@ IdentityFields SplitIdentification(std::string_view reply) {
         pos = reply.find_first_not_of(',', pos);
         if (pos == std::string_view::npos) break;
         const std::size_t end = std::min(reply.find(',', pos), reply.size());
-        *target = std::string(TrimWhite(reply.substr(pos, end - pos)));
+        *target = std::string(codec::TrimBlanks(reply.substr(pos, end - pos)));
         pos = end;
     }
     return fields;

@@ -18,6 +18,7 @@ InstrumentOptions InstrumentOptionsOf(const Options& o) {
   i.options = o.options;
   i.tracePoints = o.tracePoints;
   i.measurementDelayMs = o.measurementDelayMs;
+  i.shortReals = o.shortReals;
   return i;
 }
 

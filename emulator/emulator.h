@@ -25,6 +25,7 @@ struct Options {
   std::string options = "QVX-BBM";  // "*OPT?" reply
   int tracePoints = 1001;
   int measurementDelayMs = 0;
+  bool shortReals = false;  // measured reals in the short form rather than NR3
   unsigned long vxi11MaxRecvSize = 1u << 20;
   bool hislipOverlapped = false;
   unsigned long long hislipMaxMessageSize = 1u << 20;

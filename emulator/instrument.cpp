@@ -345,7 +345,7 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
   if (!trace) return std::nullopt;
   const Sweep sweep = SweepOf(trace->app);
   if (EndsWith(nodes, {"FUNC", "STAT", "DATA"}) || EndsWith(nodes, {"FUNC", "STAT", "MEM"})) {
-    return Answer(FormatList(Statistics(MeasuredTrace(trace->app, trace->trace, sweep).y)));
+    return Answer(FormatList(Statistics(MeasuredTrace(trace->app, trace->trace, sweep).y), realForm()));
   }
   if (EndsWith(nodes, {"FUNC", "INT", "DATA"}) || EndsWith(nodes, {"FUNC", "INT", "MEM"})) {
     // The integration range is the X band marker's, 1 kHz to 10 MHz until one is set.
@@ -354,7 +354,7 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     const std::vector<double> stop = StoredNumbers(trace3, {"BDM", "X", "STOP"});
     double from = start.empty() ? 1e3 : start[0], to = stop.empty() ? 1e7 : stop[0];
     if (to <= from) std::swap(from, to);
-    return Answer(FormatList(MeasuredIntegral(trace->app, trace->trace, sweep, from, to)));
+    return Answer(FormatList(MeasuredIntegral(trace->app, trace->trace, sweep, from, to), realForm()));
   }
   if (EndsWith(nodes, {"LIM", "FAIL"})) {
     const std::vector<std::string> trace2(nodes.begin(), nodes.end() - 2);
@@ -369,10 +369,11 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
       ReportError(kMissingParameter, unit.header);
       return Reply{};
     }
-    return Answer(FormatList(AllanVariance(MeasuredTrace(trace->app, trace->trace, sweep), args[0], args[1])));
+    return Answer(
+        FormatList(AllanVariance(MeasuredTrace(trace->app, trace->trace, sweep), args[0], args[1]), realForm()));
   }
   if (EndsWith(nodes, {"FUNC", "LREG", "DATA"}) || EndsWith(nodes, {"FUNC", "LREG", "MEM"})) {
-    return Answer(FormatList(LinearRegression(MeasuredTrace(trace->app, trace->trace, sweep))));
+    return Answer(FormatList(LinearRegression(MeasuredTrace(trace->app, trace->trace, sweep)), realForm()));
   }
   if (nodes.size() >= 2 && nodes.back() == "Y" && nodes[nodes.size() - 2].rfind("MARK", 0) == 0) {
     std::vector<std::string> xNodes = nodes;
@@ -380,7 +381,7 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
     std::optional<std::string> x = Setting(scpi::JoinNodes(xNodes));
     std::optional<double> at = x ? scpi::Number(*x) : std::nullopt;
     Trace measured = MeasuredTrace(trace->app, trace->trace, sweep);
-    return Answer(FormatReal(Interpolate(measured, at ? *at : measured.x.front())));
+    return Answer(FormatReal(Interpolate(measured, at ? *at : measured.x.front()), realForm()));
   }
   return std::nullopt;
 }
@@ -432,7 +433,7 @@ std::string Instrument::ListReplyLocked(const std::vector<double>& values) const
   if (format == settings_.end()) format = settings_.find("FORM");
   std::vector<std::string> p =
       scpi::SplitParameters(format == settings_.end() ? std::string("ASC") : format->second);
-  if (Upper(p[0]) != "REAL") return FormatList(values);
+  if (Upper(p[0]) != "REAL") return FormatList(values, realForm());
   bool single = p.size() >= 2 && p[1] == "32";
   auto order = settings_.find("FORM:BORD");
   bool swapped = order != settings_.end() && Upper(order->second).rfind("SWAP", 0) == 0;

@@ -28,6 +28,7 @@ struct InstrumentOptions {
   std::string options = "QVX-BBM";  // "*OPT?" reply
   int tracePoints = 1001;
   int measurementDelayMs = 0;       // how long "INIT:...:IMM" keeps "*OPC?" waiting
+  bool shortReals = false;          // measured reals as "-60.0011" rather than "-6.000110000E+01"
   std::size_t errorQueueCapacity = 30;
 };
 
@@ -106,6 +107,7 @@ class Instrument {
   void SettleOperationLocked();
   void ResetLocked();
   std::string ListReplyLocked(const std::vector<double>& values) const;
+  RealForm realForm() const { return options_.shortReals ? RealForm::kShort : RealForm::kNr3; }
   // The numbers stored under `nodes` followed by `tail`; empty when unset.
   std::vector<double> StoredNumbers(std::vector<std::string> nodes, std::initializer_list<const char*> tail) const;
   // The X range and points a trace of the application spans: its written

@@ -18,7 +18,7 @@ void Usage(FILE* out, const char* program) {
   std::fprintf(out,
                "usage: %s [--bind ADDRESS] [--socket-port N] [--vxi11-port N] [--hislip-port N]\n"
                "          [--portmapper [PORT]] [--model NAME] [--serial TEXT] [--options TEXT]\n"
-               "          [--trace-points N] [--measurement-delay MS] [--verbose]\n"
+               "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--verbose]\n"
                "A port of -1 switches that interface off; 0 picks a free port.\n",
                program);
 }
@@ -88,6 +88,8 @@ bool Parse(const char* program, int argc, char** argv, Parsed* parsed, bool* hel
       ok = number(&options.tracePoints, 2, 100001, "points per trace are 2 to 100001");
     } else if (arg == "--measurement-delay") {
       ok = number(&options.measurementDelayMs, 0, 3600000, "milliseconds are 0 to 3600000");
+    } else if (arg == "--short-reals") {
+      options.shortReals = true;
     } else if (arg == "--verbose") {
       parsed->verbose = true;
     } else {

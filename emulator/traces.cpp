@@ -385,20 +385,36 @@ std::vector<double> LinearRegression(const Trace& trace) {
   return {slope, (sy - slope * sx) / n};
 }
 
-std::string FormatReal(double value) {
+namespace {
+
+// Appends one real as `form` says; "%.9E" and "%.9g" of printf, without its locale.
+void AppendReal(std::string* text, double value, RealForm form) {
   char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
-  return std::string(buffer, result.ptr);
+  const bool nr3 = form == RealForm::kNr3;
+  auto result = nr3 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 9)
+                    : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+  const std::size_t start = text->size();
+  text->append(buffer, result.ptr);
+  if (nr3) {
+    const std::size_t e = text->find('e', start);
+    if (e != std::string::npos) (*text)[e] = 'E';
+  }
 }
 
-std::string FormatList(const std::vector<double>& values) {
+}  // namespace
+
+std::string FormatReal(double value, RealForm form) {
   std::string text;
-  text.reserve(values.size() * 16);
-  char buffer[32];
+  AppendReal(&text, value, form);
+  return text;
+}
+
+std::string FormatList(const std::vector<double>& values, RealForm form) {
+  std::string text;
+  text.reserve(values.size() * 17);
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i) text += ',';
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, values[i], std::chars_format::general, 9);
-    text.append(buffer, result.ptr);
+    AppendReal(&text, values[i], form);
   }
   return text;
 }

@@ -75,8 +75,12 @@ bool LimitFails(const Trace& trace, const std::vector<double>& upperSegments, co
 // Slope and offset of the least-squares line through the trace.
 std::vector<double> LinearRegression(const Trace& trace);
 
+// How reals are written: the instrument's NR3 form ("-6.000109999E+01"),
+// or the shortest form with nine significant digits ("-60.0011").
+enum class RealForm { kNr3, kShort };
+
 // Comma-separated reals, nine significant digits.
-std::string FormatList(const std::vector<double>& values);
-std::string FormatReal(double value);
+std::string FormatList(const std::vector<double>& values, RealForm form);
+std::string FormatReal(double value, RealForm form);
 
 }  // namespace emulator

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/text/number_codec.h"
 #include "zentrava/raii.h"
+#include "platform/text/number_codec.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
 
@@ -16,13 +16,6 @@ std::string DriverProgId() {
     std::string text = WideToUtf8(progId);
     CoTaskMemFree(progId);
     return text;
-}
-
-std::string_view Trim(std::string_view s) {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 // Error objects carry a help file only with a non-zero help context, and no
@@ -64,7 +57,7 @@ HRESULT CErrorManager::Report(ULONG messageId, std::string_view detail, Join joi
         SetErrorObject(interfaceId_, text);
         return DISP_E_EXCEPTION;
     }
-    std::string text(Trim(*formatted));
+    std::string text(codec::TrimBlanks(*formatted));
     if (join == Join::Line) {
         text += "\r\n";
         text += detail;

@@ -28,7 +28,9 @@ std::string Lower(const std::string& text) {
 bool ContainsDriverSetup(const std::string& options) { return Lower(options).find("driversetup") != std::string::npos; }
 
 // The options with the status query off: an explicit setting turned to false,
-// else one added in front.
+// else one added in front. Sessions open without it and switch it on
+// afterwards: the driver then starts from a clear status (*CLS), so an error
+// left by an earlier command does not fail this one.
 std::string WithoutStatusQuery(std::string options) {
     const std::string key = "queryinstrstatus=true";
     const std::size_t at = Lower(options).find(key);
@@ -39,8 +41,8 @@ std::string WithoutStatusQuery(std::string options) {
 
 // The option string: the user's, simulation first, the trace last (the
 // driver settings part must end the string).
-std::string OptionString(const Globals& globals, const std::string& tracePath, StatusQuery statusQuery) {
-    std::string options = statusQuery == StatusQuery::Off ? WithoutStatusQuery(globals.options) : globals.options;
+std::string OptionString(const Globals& globals, const std::string& tracePath) {
+    std::string options = WithoutStatusQuery(globals.options);
     if (globals.simulate) options = "Simulate=true" + (options.empty() ? "" : ", " + options);
     if (!tracePath.empty()) {
         const std::string trace = "Trace=true, TraceName=" + tracePath;
@@ -109,12 +111,18 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
         globals.verbose ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
                         : "";
     Session session;
-    const std::string options = OptionString(globals, tracePath, statusQuery);
+    const std::string options = OptionString(globals, tracePath);
     int exit = kExitFailed;
     if (session.Check(Ztv_InitWithOptions(resource.data(), VI_TRUE, VI_FALSE, options.c_str(), &session.vi_),
                       "opening " + resource)) {
         exit = kExitOk;
-        if (globals.timeoutMs > 0 &&
+        if (statusQuery == StatusQuery::AsOptioned && Lower(globals.options).find("queryinstrstatus=true") != std::string::npos) {
+            if (!session.Check(Ztv_SetAttributeViBoolean(session.vi_, "", IVI_ATTR_QUERY_INSTRUMENT_STATUS, VI_TRUE),
+                               "switching the status query on")) {
+                exit = kExitFailed;
+            }
+        }
+        if (exit == kExitOk && globals.timeoutMs > 0 &&
             !session.Check(Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
                            "setting the timeout")) {
             exit = kExitFailed;

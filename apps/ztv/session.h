@@ -24,9 +24,9 @@ struct Globals {
 // Prints "ztv: <text>" on stderr; returns kExitUsage.
 int UsageError(const std::string& text);
 
-// Whether the session checks the instrument's status after each call. The
-// commands that read or clear errors, and raw SCPI, must work while an
-// error is pending, so they open the session without the check.
+// Whether the session checks the instrument's status after each call, as
+// the options say. The commands that read or clear errors, and raw SCPI,
+// leave the status to the user, so they never check it.
 enum class StatusQuery { AsOptioned, Off };
 
 class Session {

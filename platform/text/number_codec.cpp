@@ -18,10 +18,19 @@ bool StartsHexadecimal(const char* p, const char* last) {
     return last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
 }
 
+// The characters a number can be made of, "nan(...)" included.
+bool MayBeInNumber(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '+' ||
+           c == '-' || c == '_' || c == '(' || c == ')';
+}
+
 // The rare forms from_chars leaves out (hexadecimal, out of range) go to the
-// C library with the C locale named explicitly; it needs a terminated copy.
+// C library with the C locale named explicitly; it needs a terminated copy
+// of the token, not of everything after it.
 const char* ScanWithCLibrary(const char* first, const char* last, double* value) {
-    const std::string copy(first, last);
+    const char* tokenEnd = first;
+    while (tokenEnd != last && MayBeInNumber(*tokenEnd)) ++tokenEnd;
+    const std::string copy(first, tokenEnd);
     char* end = nullptr;
     const double result = strtod_l(copy.c_str(), &end, CLocale());
     if (end == copy.c_str()) return nullptr;
@@ -31,11 +40,17 @@ const char* ScanWithCLibrary(const char* first, const char* last, double* value)
 
 }  // namespace
 
-std::string_view TrimBlanks(std::string_view text) {
+std::string_view TrimLeadingBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+std::string_view TrimTrailingBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
 }
+
+std::string_view TrimBlanks(std::string_view text) { return TrimTrailingBlanks(TrimLeadingBlanks(text)); }
 
 const char* ScanReal(const char* first, const char* last, double* value) {
     const char* p = first;

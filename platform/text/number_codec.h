@@ -10,8 +10,10 @@
 
 namespace codec {
 
-// The C locale's white space.
+// The C locale's white space, the blanks every reader skips.
 constexpr bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+std::string_view TrimLeadingBlanks(std::string_view text);
+std::string_view TrimTrailingBlanks(std::string_view text);
 std::string_view TrimBlanks(std::string_view text);
 
 // Reads the number at the start of [first, last) after any blanks, as strtod

@@ -7,6 +7,7 @@
 #include "platform/visa/com_error.h"
 #include "platform/visa/ieee_block.h"
 #include "platform/visa/number_text.h"
+#include "platform/text/number_codec.h"
 #include "platform/visa/real_list_parser.h"
 
 namespace visa {
@@ -17,7 +18,6 @@ constexpr std::size_t kDirectReadChunk = 64 * 1024;
 // take all memory.
 constexpr std::size_t kMaxListValues = std::size_t{16} << 20;
 
-bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsSeparator(int c) { return c == ',' || c == ';'; }
 
 HRESULT NullArgument() { return ReportError(E_POINTER, "A required pointer argument is null."); }
@@ -294,19 +294,17 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
 
 HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) {
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
-    RealListParser parser(separators);
+    RealListParser& parser = listParser_;
+    parser.Start(separators);
     parser.Feed(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()) + readPos_, readLen_ - readPos_));
     readPos_ = readLen_ = 0;
-    std::string chunk(std::max(readCapacity_, kDirectReadChunk), '\0');
+    listChunk_.resize(std::max(readCapacity_, kDirectReadChunk));
     while (!readEnded_) {
         std::size_t got = 0;
         ReadStop stop = READ_STOP_COUNT;
-        if (HRESULT hr = ReadChunk(reinterpret_cast<std::uint8_t*>(chunk.data()), chunk.size(), &got, &stop);
-            FAILED(hr)) {
-            return hr;
-        }
+        if (HRESULT hr = ReadChunk(listChunk_.data(), listChunk_.size(), &got, &stop); FAILED(hr)) return hr;
         readEnded_ = stop != READ_STOP_COUNT;
-        parser.Feed(std::string_view(chunk.data(), got));
+        parser.Feed(std::string_view(reinterpret_cast<const char*>(listChunk_.data()), got));
         if (parser.values().size() > kMaxListValues) {
             // The rest stays unread: the session needs a device clear.
             readEnded_ = true;
@@ -351,13 +349,13 @@ HRESULT FormattedIO::ReadToken(std::string* token) {
         int c = 0;
         if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
         if (c < 0) continue;
-        if (!IsBlank(c) && !IsSeparator(c)) break;
+        if (!codec::IsBlank(c) && !IsSeparator(c)) break;
         ++readPos_;
     }
     for (;;) {
         int c = 0;
         if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
-        if (c < 0 || IsBlank(c) || IsSeparator(c)) return S_OK;
+        if (c < 0 || codec::IsBlank(c) || IsSeparator(c)) return S_OK;
         token->push_back(static_cast<char>(c));
         ++readPos_;
     }
@@ -412,8 +410,7 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
 
     std::string_view rest(reply);
-    while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
-    while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+    rest = codec::TrimBlanks(rest);
     if (rest.empty()) return PutArray(elementType, nullptr, 0, list);
 
     std::vector<VARIANT> items;
@@ -468,7 +465,7 @@ HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock
         if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
         if (c < 0) return ReportError(E_VISA_INV_FMT, "The reply holds no IEEE 488.2 block.");
         if (c == '#') break;
-        if (seekToBlock == VARIANT_FALSE && !IsBlank(c)) {
+        if (seekToBlock == VARIANT_FALSE && !codec::IsBlank(c)) {
             return ReportError(E_VISA_INV_FMT, "The reply does not start with an IEEE 488.2 block.");
         }
         ++readPos_;

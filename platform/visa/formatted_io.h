@@ -11,6 +11,7 @@
 
 #include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
+#include "platform/visa/real_list_parser.h"
 
 namespace visa {
 
@@ -79,6 +80,11 @@ private:
     std::size_t readLen_ = 0;
     bool readEnded_ = true;  // the data read so far reached the end of its reply
     ReadStop lastStop_ = READ_STOP_END;  // why the last read from the session stopped
+
+    // Kept from one list read to the next, so that reading the same trace
+    // again allocates nothing of its size.
+    RealListParser listParser_;
+    std::vector<std::uint8_t> listChunk_;
 };
 
 }  // namespace visa

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/text/number_codec.h"
 #include "platform/visa/text_util.h"
 
 namespace visa {
@@ -14,8 +15,8 @@ OpenOptions OpenOptions::Parse(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         const auto equals = entry.find('=');
         if (equals == std::string_view::npos) continue;
-        options.entries_.emplace_back(std::string(Trim(entry.substr(0, equals))),
-                                      std::string(Trim(entry.substr(equals + 1))));
+        options.entries_.emplace_back(std::string(codec::TrimBlanks(entry.substr(0, equals))),
+                                      std::string(codec::TrimBlanks(entry.substr(equals + 1))));
     }
     return options;
 }

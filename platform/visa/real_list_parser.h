@@ -15,7 +15,12 @@ namespace visa {
 
 class RealListParser {
 public:
-    explicit RealListParser(std::string_view separators);
+    RealListParser() = default;
+    explicit RealListParser(std::string_view separators) { Start(separators); }
+
+    // Begins a new list. The storage of the last one is kept, so reading
+    // lists of the same length again allocates nothing.
+    void Start(std::string_view separators);
 
     // Parses every item this text completes. After a bad item the rest is
     // only skipped, so the reply can still be read to its end.

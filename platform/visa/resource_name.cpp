@@ -3,6 +3,7 @@
 #include <charconv>
 #include <vector>
 
+#include "platform/text/number_codec.h"
 #include "platform/visa/text_util.h"
 
 namespace visa {
@@ -175,7 +176,7 @@ Status ParseGpib(std::string_view text, int board, std::vector<std::string_view>
 
 Status ParseResourceName(std::string_view text, ResourceAddress* out) {
     *out = ResourceAddress{};
-    const std::string_view trimmed = Trim(text);
+    const std::string_view trimmed = codec::TrimBlanks(text);
     if (trimmed.empty()) return Malformed(text, "it is empty");
     const std::vector<std::string_view> parts = SplitOnDoubleColon(trimmed);
     for (const std::string_view part : parts) {

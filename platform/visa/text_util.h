@@ -9,7 +9,6 @@ namespace visa {
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-std::string_view Trim(std::string_view text);
 // A whole-token decimal number within [low, high].
 std::optional<int> ParseDecimal(std::string_view text, int low, int high);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/text/number_codec.h"
 #include "platform/visa/text_util.h"
 
 namespace visa {
@@ -16,7 +17,7 @@ std::optional<std::string> ReadAttribute(const fs::path& file) {
     std::ifstream in(file);
     std::string value;
     if (!in || !std::getline(in, value)) return std::nullopt;
-    return std::string(Trim(value));
+    return std::string(codec::TrimBlanks(value));
 }
 
 std::optional<unsigned long> ReadHexAttribute(const fs::path& file) {

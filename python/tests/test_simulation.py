@@ -126,6 +126,8 @@ def test_values_are_typed(simulated):
     assert simulated.trigger.mode is zentrava.Application.FP1
     assert isinstance(simulated.driver_operation.simulate, bool) and simulated.driver_operation.simulate
     with pytest.raises(TypeError):
+        simulated.trigger.mode = zentrava.TriggerSlope.NEGATIVE  # a value of another enumeration
+    with pytest.raises(TypeError):
         simulated.system.date = 5
     with pytest.raises(TypeError):
         simulated.system.timeout_milliseconds = 2.5

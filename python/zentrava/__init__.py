@@ -17,7 +17,6 @@ from . import _library, _model
 _library.LIB = _library.load(_model.FUNCTIONS)
 
 from ._model import *  # noqa: E402,F401,F403  constants, enumerations, ATTRIBUTES, FUNCTIONS
-from ._model import ATTRIBUTES, FUNCTIONS  # noqa: E402,F401
 from ._driver import Driver  # noqa: E402,F401
 from ._errors import (Error, InstrumentStatusError, InvalidValueError, ModelNotSupportedError,  # noqa: E402,F401
                       SelectorError, TimeoutError)

@@ -8,10 +8,11 @@ are class attributes the generator writes; collections add item access.
 
 import collections
 import ctypes
+import enum
 import operator
 
 from . import _calls, _library
-from ._errors import error_for
+from ._errors import WARNING_BASE, error_for
 
 AttributeInfo = collections.namedtuple("AttributeInfo", "id c_type writable path")
 FunctionInfo = collections.namedtuple("FunctionInfo", "c_types path")
@@ -29,7 +30,7 @@ def read_attribute(vi, selector, attribute_id, c_type):
             status = lib.Ztv_GetAttributeViString(vi, selector, attribute_id, size, text)
             if status < 0:
                 raise error_for(vi, status)
-            if not size < status < _calls.WARNING_BASE:
+            if not size < status < WARNING_BASE:
                 return _calls.decode(text.value)
             size = status
     cell = _NUMBER_CELLS[c_type]()
@@ -75,6 +76,9 @@ class Attribute(_Member):
     def __set__(self, node, value):
         if not self.writable:
             raise AttributeError("%s is read-only" % self.name)
+        if isinstance(value, enum.IntEnum) and not isinstance(value, self.enum or ()):
+            raise TypeError("%s takes %s, not %s" % (self.name, self.enum.__name__ if self.enum else "int",
+                                                     type(value).__name__))
         write_attribute(node._driver._vi, node._selector, self.id, self.c_type, value)
 
 

@@ -166,11 +166,26 @@ TEST(InstrumentTest, OperationCompleteFollowsTheMeasurement) {
   EXPECT_EQ(Ask(instrument, "*ESR?"), "1");
 }
 
+TEST(InstrumentTest, RealsAreSentInNr3FormUnlessTheShortFormIsChosen) {
+  struct Case {
+    bool shortReals;
+    const char* reply;
+  };
+  for (const Case& c : {Case{false, "1.000000000E+00,6.324555320E+03,4.000000000E+07"},
+                        Case{true, "1,6324.55532,40000000"}}) {
+    InstrumentOptions options;
+    options.shortReals = c.shortReals;
+    Instrument instrument(options);
+    instrument.Execute("EMUL:TRAC:POIN 3");
+    EXPECT_EQ(Ask(instrument, "CALC:PN1:DATA:XDAT?"), c.reply) << c.shortReals;
+  }
+}
+
 TEST(InstrumentTest, RealFormatSendsBigEndianOrSwappedBlocks) {
   Instrument instrument;
   instrument.Execute("EMUL:TRAC:POIN 11");
   std::string ascii = Ask(instrument, "CALC:PN1:DATA:XDAT?");
-  EXPECT_EQ(ascii.substr(0, 2), "1,");
+  EXPECT_EQ(ascii.substr(0, 16), "1.000000000E+00,");
   instrument.Execute("FORM:DATA REAL,64");
   std::optional<std::string> big = scpi::BlockPayload(Ask(instrument, "CALC:PN1:DATA:XDAT?"));
   ASSERT_TRUE(big);

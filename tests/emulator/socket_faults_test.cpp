@@ -121,7 +121,9 @@ const FaultCase kFaults[] = {
     {"reply delay", [](Faults& f) { f.SetReplyDelay(30); }, "EMUL:FAUL:DEL 30",
      [](RawClient& c) { EXPECT_EQ(c.Query("*IDN?"), kIdn); }},
     {"slow trace", [](Faults& f) { f.SetTraceDelay(30); }, "EMUL:FAUL:TRAC:DEL 30",
-     [](RawClient& c) { EXPECT_EQ(c.Query("EMUL:TRAC:POIN 3;:CALC:PN1:DATA:XDAT?"), "1,6324.55532,40000000"); }},
+     [](RawClient& c) {
+       EXPECT_EQ(c.Query("EMUL:TRAC:POIN 3;:CALC:PN1:DATA:XDAT?"), "1.000000000E+00,6.324555320E+03,4.000000000E+07");
+     }},
 };
 
 TEST_F(SocketTest, EachFaultMisbehavesAsAskedWhetherSetByApiOrScpi) {

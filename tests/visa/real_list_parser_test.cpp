@@ -19,8 +19,11 @@ struct Outcome {
     std::string badItem;
 };
 
+// One parser for every list, as a session keeps it: a list must not see
+// anything of the one read before, however that one ended.
 Outcome ParseInChunks(std::string_view reply, std::string_view separators, std::vector<std::size_t> cuts) {
-    RealListParser parser(separators);
+    static RealListParser parser;
+    parser.Start(separators);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
         parser.Feed(reply.substr(from, cut - from));
@@ -70,6 +73,26 @@ TEST(RealListParser, AnyChunkingGivesTheWholeReplyResult) {
             }
         }
     }
+}
+
+// A read broken off mid-item (a time-out) or by a bad item leaves nothing
+// behind for the next list.
+TEST(RealListParser, StartsEachListAfresh) {
+    RealListParser parser(";");
+    parser.Feed("7;8");  // broken off with "8" open
+    parser.Start(",");
+    parser.Feed("1,2");
+    EXPECT_TRUE(parser.Finish());
+    EXPECT_EQ(parser.values(), (std::vector<double>{1, 2}));
+    parser.Start(",");
+    parser.Feed("1;2");  // ";" separated the list before, not this one
+    EXPECT_FALSE(parser.Finish());
+    EXPECT_EQ(parser.badItem(), "1;2");
+    parser.Start(",");
+    parser.Feed("3,4");
+    EXPECT_TRUE(parser.Finish());
+    EXPECT_EQ(parser.values(), (std::vector<double>{3, 4}));
+    EXPECT_EQ(parser.badItem(), "");
 }
 
 TEST(RealListParser, ReportsOnlyTheStartOfALongBadItem) {

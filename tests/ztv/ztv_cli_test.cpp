@@ -298,6 +298,11 @@ TEST_F(ZtvCli, ErrorsResetClearAndSelftest) {
     EXPECT_EQ(lines[1].rfind("-350,", 0), 0u) << lines[1];
     EXPECT_EQ(lines[2], "0,\"No error\"");
 
+    // An error of an earlier command does not fail the next one.
+    ASSERT_EQ(Ztv({"scpi", "FOO:BAR"}).exit, 0);
+    const ToolResult later = Ztv({"get", "ATTENUATION"});
+    EXPECT_EQ(later.exit, 0) << later.err;
+
     ASSERT_EQ(Ztv({"scpi", "FOO:BAR"}).exit, 0);
     EXPECT_EQ(Ztv({"clear"}).exit, 0);
     EXPECT_EQ(Ztv({"errors"}).out, "0,\"No error\"\n") << "clear empties the queue";

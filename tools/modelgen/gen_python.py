@@ -51,10 +51,15 @@ def enum_class_name(enum):
 
 
 def enum_member_name(enum, value):
+    """ZentravaTriggerSlopePositive -> POSITIVE; a number first takes the type's last word:
+    ZentravaFrequencyBand1 -> BAND_1, ZentravaFrequencyRange_80MHz -> RANGE_80_MHZ."""
     base = re.sub(r"Enum$", "", enum.name)
     rest = value.name[len(base):] if value.name.startswith(base) and value.name != base else value.name
-    name = snake(rest).upper().rstrip("_")
-    return name if name.isidentifier() and not name[0].isdigit() else "V_" + name
+    rest = re.sub(r"([kKMG])Hz", r"\1hz", rest)  # a unit stays one word
+    name = snake(rest).upper().strip("_")
+    if name[0].isdigit():
+        name = re.findall(r"[A-Z][a-z]*", base)[-1].upper() + "_" + name
+    return name
 
 
 class Generator:
@@ -255,6 +260,13 @@ class Generator:
         out.append("}")
         return "\n".join(out) + "\n"
 
+    def exported(self):
+        """What `from _model import *` gives the package: constants, enumerations, tables."""
+        names = [a.constant for a in self.model.attributes]
+        names += sorted({v.constant for e in self.model.enums.values() for v in e.values})
+        names += [enum_class_name(e) for e in self.model.enums.values()] + ["ATTRIBUTES", "FUNCTIONS"]
+        return "__all__ = [\n%s]\n" % "".join("    %r,\n" % n for n in names)
+
     def module(self):
         self.check_reached()
         classes = [self.interface_class(i) for i in self.order]
@@ -265,7 +277,7 @@ class Generator:
             "from ._nodes import Attribute, AttributeInfo, Child, Collection, Function, FunctionInfo, Node", "",
             "# ---- C constants", "", self.constants(),
             "# ---- enumerations", "", self.enums(),
-            "# ---- object tree", ""] + classes + ["", "# ---- C names and their Python paths", "", self.tables()])
+            "# ---- object tree", ""] + classes + ["", "# ---- C names and their Python paths", "", self.tables(), self.exported()])
 
 
 def main():
