@@ -1,6 +1,7 @@
 #include "core/member_call.h"
 
 #include "core/driver.h"
+#include "core/model_tables.h"
 #include "services/driver_identity.h"
 
 namespace ztv::engine {
@@ -43,7 +44,7 @@ std::string_view MemberCall::Model() const {
 bool MemberCall::Simulating() const { return root_ && root_->Flags().simulate; }
 
 HRESULT MemberCall::CheckModel() {
-    if (!desc_.q7310bOnly || Model() == "Q7310B") return S_OK;
+    if (desc_.models.Contains(Model())) return S_OK;
     return Errors().ReportError(IDS_E_ZENTRAVA_MODEL_NOT_SUPPORTED, desc_.name);
 }
 
@@ -77,7 +78,14 @@ std::string MemberCall::Command(std::size_t i, std::span<const CommandArg> args)
     return FormatCommandText(desc_.commands[i], Numbers(), args);
 }
 
-// ---- enumeration tables ---------------------------------------------------------
+// ---- model sets and enumeration tables -------------------------------------------
+
+bool ModelSet::Contains(std::string_view model) const {
+    if (bits == 0) return true;
+    for (std::size_t i = 0; i < kModelNames.size(); ++i)
+        if (kModelNames[i] == model) return (bits >> i) & 1U;
+    return false;
+}
 
 const EnumValueDesc* FindValue(const EnumDesc& type, LONG value) {
     for (std::uint16_t i = 0; i < type.count; ++i)
@@ -87,7 +95,7 @@ const EnumValueDesc* FindValue(const EnumDesc& type, LONG value) {
 
 bool IsValueAccepted(const EnumDesc& type, LONG value, std::string_view model) {
     const EnumValueDesc* row = FindValue(type, value);
-    return !row || !row->q7310bOnly || model == "Q7310B";
+    return !row || row->models.Contains(model);
 }
 
 const char* TokenOf(const EnumDesc& type, LONG value) {

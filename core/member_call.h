@@ -34,7 +34,8 @@ public:
     // Reports E_IVI_NOT_INITIALIZED unless the session is open, then clears
     // the thread's error object.
     HRESULT RequireInitialized();
-    // E_ZENTRAVA_MODEL_NOT_SUPPORTED for a "Q7310B" member on another model.
+    // E_ZENTRAVA_MODEL_NOT_SUPPORTED when the connected model is not in the
+    // member's set.
     HRESULT CheckModel();
     // E_IVI_INVALID_VALUE for an enumeration value the current model refuses.
     HRESULT CheckAccepted(const EnumDesc& type, LONG value, const char* param);

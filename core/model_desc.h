@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "zentrava/com.h"
 
@@ -23,11 +24,20 @@ struct InterfaceDesc {
     const char* className;  // the object that carries it: "Zentrava", "ZentravaPNMarker"
 };
 
+// The instrument models a member or enumeration value is accepted on: bit i
+// stands for kModelNames[i] of the model data (core/model_tables.h). The
+// empty set restricts nothing, so it accepts any model, named or not.
+struct ModelSet {
+    std::uint8_t bits;
+
+    bool Contains(std::string_view model) const;
+};
+
 struct EnumValueDesc {
     LONG number;
     const char* name;   // "ZentravaTriggerSlopePositive"
     const char* token;  // SCPI token, or nullptr for a value without one
-    bool q7310bOnly;    // accepted on "Q7310B" only
+    ModelSet models;
 };
 
 struct EnumDesc {
@@ -68,7 +78,7 @@ struct MemberDesc {
     MemberKind kind;
     ValueType type;
     const EnumDesc* enumType;  // of the value (properties) or of the switch argument
-    bool q7310bOnly;
+    ModelSet models;
     // Simulation: the cache key of a LastValue property and the value read
     // when nothing was written (number for scalars and enums, text for strings).
     SimMode sim;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
+#include <string_view>
 
 #include "core/model_desc.h"
 
@@ -9,6 +11,9 @@ namespace ztv::engine {
 
 // The driver object: its interfaces and its seven measurement collections.
 extern const NodeClassDesc kRootNodeClass;
+
+// The instrument models the data names, in the order of ModelSet's bits.
+extern const std::span<const std::string_view> kModelNames;
 
 // Every enumeration type, in the order the data declares them.
 extern const EnumDesc* const kEnumTypes[];

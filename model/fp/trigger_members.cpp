@@ -4,6 +4,7 @@
 #include "core/member_template.h"
 #include "model/root/option_checks.h"
 #include "model/zentrava_custom.h"
+#include "model/zentrava_enum_tables.h"
 
 namespace ztv::custom {
 namespace {
@@ -22,7 +23,10 @@ HRESULT fp_trigger_options(engine::MemberCall& call, ZentravaAppTriggerModeEnum*
 HRESULT fp_trigger_options(engine::MemberCall& call, ZentravaAppTriggerModeEnum val) {
     if (SimulatedSetting(call, static_cast<LONG>(val))) return S_OK;
     const std::string options = QueryOptions(call);
-    if (val == kAnalyzer && (call.Model() == "Q7310A" || (call.Model() == "Q7310B" && options.find("011") != std::string::npos)))
+    const std::string_view model = call.Model();
+    const bool lacksAnalyzer = generated::kModel_Q7310A.Contains(model) ||
+                               (generated::kModel_Q7310B.Contains(model) && options.find("011") != std::string::npos);
+    if (val == kAnalyzer && lacksAnalyzer)
         return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
     const char* token = engine::TokenOf(*call.Desc().enumType, val);
     if (!token) return S_OK;

@@ -67,7 +67,7 @@ TEST(GeneratedOutput, EnumerationTablesCarryTokensAndRestrictions) {
     int restricted = 0;
     for (std::size_t i = 0; i < engine::kEnumTypeCount; ++i) {
         const engine::EnumDesc& type = *engine::kEnumTypes[i];
-        for (std::uint16_t v = 0; v < type.count; ++v) restricted += type.values[v].q7310bOnly ? 1 : 0;
+        for (std::uint16_t v = 0; v < type.count; ++v) restricted += type.values[v].models.bits != 0 ? 1 : 0;
         if (std::string(type.name) == "ZentravaMeasFormatUnitEnum") {
             EXPECT_STREQ(engine::TokenOf(type, 4), "DBMH");
             EXPECT_EQ(engine::ValueOfToken(type, "DBVH")->number, 5);

@@ -2,6 +2,8 @@
 
 import uuid
 
+from model_cells import MODELS
+
 # Namespace of the driver's name-based GUIDs (platform/com: ZENTRAVA_NAME_NAMESPACE).
 NAME_NAMESPACE = uuid.UUID("7f4aaa2e-a68e-482b-b9cb-9b5aef80a61f")
 
@@ -77,6 +79,17 @@ def simulated_value(member, model):
             raise ValueError("%s: %s is not a value of %s" % (member.key, value, typ))
         return float(enum_value.number), None
     return (float(value) if value else 0.0), None
+
+
+# The instrument models by name, in the order of engine::ModelSet's bits;
+# "both" is the empty set, which restricts nothing.
+MODEL_NAMES = tuple(m for m in MODELS if m != "both")
+
+
+def model_set(models):
+    """engine::ModelSet initializer of a models cell."""
+    bits = 0 if models == "both" else 1 << MODEL_NAMES.index(models)
+    return "engine::ModelSet{%d}" % bits
 
 
 def double_literal(value):

@@ -8,7 +8,7 @@ prologue; their declarations are collected into zentrava_custom.h.
 
 from cpp_signatures import interface_signatures, type_kind
 from gen_common import (ASCII_FORMAT, HEADER_NOTE, OBJECT_KINDS, c_string, class_name_of, commands_of,
-                        double_literal, simulated_value)
+                        double_literal, model_set, simulated_value)
 
 VALUE_TYPES = {"Boolean": "Boolean", "Int32": "Int32", "Double": "Double", "String": "String",
                "Double[]": "DoubleArray", "Byte[]": "ByteArray"}
@@ -35,7 +35,7 @@ def value_type(typ, model):
 
 def restricted_enum(typ, model):
     enum = model.enums.get(typ)
-    return enum is not None and any(v.models == "Q7310B" for v in enum.values)
+    return enum is not None and any(v.models != "both" for v in enum.values)
 
 
 def item_class(interface, model):
@@ -289,7 +289,7 @@ def _descriptor(iface, sig, d, index):
         "engine::MemberKind::%s" % d.kind,
         "engine::ValueType::%s" % d.type,
         "&kEnum_%s" % d.enum if d.enum else "nullptr",
-        "true" if d.m.models == "Q7310B" else "false",
+        model_set(d.m.models),
         "engine::SimMode::%s" % d.sim,
         c_string(d.key),
         double_literal(d.sim_number),

@@ -2,7 +2,7 @@
 
 import uuid
 
-from gen_common import HEADER_NOTE, c_string, guid_initializer, name_guid
+from gen_common import HEADER_NOTE, MODEL_NAMES, c_string, guid_initializer, model_set, name_guid
 
 # Order in which the root builds its measurement collections.
 COLLECTION_ORDER = ("AM", "BB", "FP", "PN", "SP", "TR", "User")
@@ -17,6 +17,9 @@ def iids_source(model):
 
 def enum_tables_header(model):
     out = [HEADER_NOTE, "#pragma once\n\n#include \"core/model_desc.h\"\n\nnamespace ztv::generated {\n\n"]
+    for name in MODEL_NAMES:
+        out.append("inline constexpr engine::ModelSet kModel_%s = %s;\n" % (name, model_set(name)))
+    out.append("\n")
     for name in model.enums:
         out.append("extern const engine::EnumDesc kEnum_%s;\n" % name)
     out.append("\n}  // namespace ztv::generated\n")
@@ -28,16 +31,18 @@ def enum_tables_source(model):
            "namespace ztv::generated {\nnamespace {\n\n"]
     for enum in model.enums.values():
         rows = ",\n    ".join("{%d, %s, %s, %s}" % (v.number, c_string(v.name), c_string(v.token),
-                                                    "true" if v.models == "Q7310B" else "false")
+                                                    model_set(v.models))
                                for v in enum.values)
         out.append("constexpr engine::EnumValueDesc kValues_%s[] = {\n    %s};\n\n" % (enum.name, rows))
     out.append("}  // namespace\n\n")
     for enum in model.enums.values():
-        restricted = any(v.models == "Q7310B" for v in enum.values)
+        restricted = any(v.models != "both" for v in enum.values)
         out.append("extern const engine::EnumDesc kEnum_%s = {%s, kValues_%s, %d, %d, %s};\n" % (
             enum.name, c_string(enum.name), enum.name, len(enum.values), enum.reply_length,
             "true" if restricted else "false"))
     out.append("\n}  // namespace ztv::generated\n\nnamespace ztv::engine {\n\n")
+    out.append("constexpr std::string_view kModelList[] = {%s};\n" % ", ".join(c_string(n) for n in MODEL_NAMES))
+    out.append("const std::span<const std::string_view> kModelNames = kModelList;\n")
     out.append("const EnumDesc* const kEnumTypes[] = {%s};\n" % ", ".join(
         "&generated::kEnum_%s" % n for n in model.enums))
     out.append("const std::size_t kEnumTypeCount = %d;\n\n}  // namespace ztv::engine\n" % len(model.enums))
