@@ -74,7 +74,7 @@ CommandNumbers MemberCall::Numbers() const {
 }
 
 std::string MemberCall::Command(std::size_t i, std::span<const CommandArg> args) const {
-    if (i >= desc_.commandCount) return {};
+    if (i >= desc_.commands.size()) return {};
     return FormatCommandText(desc_.commands[i], Numbers(), args);
 }
 

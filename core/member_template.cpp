@@ -262,7 +262,7 @@ HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_l
         HRESULT hr = SetterPrologue(call, std::span<const TraceArg>(traced.data(), count));
         if (FAILED(hr) || call.Simulating()) return hr;
         if (args.size() > 0) return call.IO().InstrWrite(call.Command(0, args), kCurrentTimeout);
-        for (std::size_t i = 0; i < d.commandCount && SUCCEEDED(hr); ++i) {
+        for (std::size_t i = 0; i < d.commands.size() && SUCCEEDED(hr); ++i) {
             CurrentCommand current(call.IO(), call.Command(i));
             hr = call.IO().InstrPrintCommand();
         }
@@ -272,7 +272,7 @@ HRESULT InvokeCommand(CObjectNode& node, const MemberDesc& d, std::initializer_l
 
 HRESULT ReadArrayBody(MemberCall& call, std::size_t query, SAFEARRAY** pVal) {
     const MemberDesc& d = call.Desc();
-    if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
+    if (d.commands.size() > 1 && kAsciiFormat == d.commands[0]) {
         const HRESULT hr = call.IO().InstrWrite(call.Command(0), kCurrentTimeout);
         if (FAILED(hr)) return hr;
     }
@@ -292,7 +292,7 @@ HRESULT ReadArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY** pVal) {
             *pVal = zeros;
             return S_OK;
         }
-        const bool ascii = d.commandCount > 1 && kAsciiFormat == d.commands[0];
+        const bool ascii = d.commands.size() > 1 && kAsciiFormat == d.commands[0];
         return ReadArrayBody(call, ascii ? 1 : 0, pVal);
     });
 }
@@ -305,7 +305,7 @@ HRESULT WriteArray(CObjectNode& node, const MemberDesc& d, SAFEARRAY* val) {
         if (FAILED(hr) || call.Simulating()) return hr;
         if (!val) return call.NullPointer(d.param);
         std::size_t next = 0;
-        if (d.commandCount > 1 && kAsciiFormat == d.commands[0]) {
+        if (d.commands.size() > 1 && kAsciiFormat == d.commands[0]) {
             hr = call.IO().InstrWrite(call.Command(next++), kCurrentTimeout);
             if (FAILED(hr)) return hr;
         }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "zentrava/com.h"
@@ -71,37 +72,35 @@ struct ParamCheck {
     const EnumDesc* enumType;  // for restricted inputs
 };
 
+// Written by the generator with designated initializers; fields a member does
+// not use keep their defaults.
 struct MemberDesc {
-    const InterfaceDesc* iface;
-    const char* name;   // as COM sees it: "get_Enabled", "Search"
-    const char* param;  // the value or result parameter ("val", "pVal"), or the first parameter
-    MemberKind kind;
-    ValueType type;
-    const EnumDesc* enumType;  // of the value (properties) or of the switch argument
-    ModelSet models;
+    const InterfaceDesc* iface = nullptr;
+    const char* name = nullptr;   // as COM sees it: "get_Enabled", "Search"
+    const char* param = nullptr;  // the value or result parameter ("val", "pVal"), or the first parameter
+    MemberKind kind = MemberKind::Getter;
+    ValueType type = ValueType::None;
+    const EnumDesc* enumType = nullptr;  // of the value (properties) or of the switch argument
+    ModelSet models = {};
     // Simulation: the cache key of a LastValue property and the value read
     // when nothing was written (number for scalars and enums, text for strings).
-    SimMode sim;
-    const char* key;
-    double simNumber;
-    const char* simText;
+    SimMode sim = SimMode::None;
+    const char* key = nullptr;
+    double simNumber = 0.0;
+    const char* simText = nullptr;
     // Command texts in the order they are sent (alternatives for switches).
-    const char* const* commands;
-    std::uint8_t commandCount;
-    std::uint8_t items;  // array values per counted item (limit segments: 4)
+    std::span<const char* const> commands = {};
+    std::uint8_t items = 0;  // array values per counted item (limit segments: 4)
     // Children: the interface handed out, the collection for Item, and the
     // shared selector a child getter sets ("LO1", "Bias2").
-    const IID* target;
-    const char* collection;
-    const char* select;
+    const IID* target = nullptr;
+    const char* collection = nullptr;
+    const char* select = nullptr;
     // Hand-written bodies: the outputs and restricted enumeration inputs that
     // the prologue checks, and simulated results.
-    const ParamCheck* outputs;
-    std::uint8_t outputCount;
-    const ParamCheck* restricted;
-    std::uint8_t restrictedCount;
-    const double* simResults;
-    std::uint8_t simResultCount;
+    std::span<const ParamCheck> outputs = {};
+    std::span<const ParamCheck> restricted = {};
+    std::span<const double> simResults = {};
 };
 
 // The interface implementation objects of one node. Each facet answers its

@@ -74,7 +74,7 @@ HRESULT query_text(engine::MemberCall& call, BSTR* text) {
 HRESULT command_pair(engine::MemberCall& call, std::span<const double> args) {
     if (call.Simulating()) return S_OK;
     HRESULT hr = S_OK;
-    for (std::size_t i = 0; i < call.Desc().commandCount; ++i) {
+    for (std::size_t i = 0; i < call.Desc().commands.size(); ++i) {
         std::vector<engine::CommandArg> arg;
         if (i < args.size()) arg.push_back(engine::CommandArg::Real(args[i]));
         hr = call.IO().InstrWrite(call.Command(i, arg), kCurrentTimeout);

@@ -16,7 +16,7 @@ constexpr LONG kResultTimeout = 5000;
 HRESULT result_list(engine::MemberCall& call, std::span<const double> inputs, std::span<double* const> outputs) {
     const engine::MemberDesc& d = call.Desc();
     if (call.Simulating()) {
-        for (std::size_t i = 0; i < outputs.size(); ++i) *outputs[i] = i < d.simResultCount ? d.simResults[i] : 0.0;
+        for (std::size_t i = 0; i < outputs.size(); ++i) *outputs[i] = i < d.simResults.size() ? d.simResults[i] : 0.0;
         return S_OK;
     }
     std::vector<engine::CommandArg> args;

@@ -12,7 +12,7 @@ HRESULT search_switch(engine::MemberCall& call, LONG value) {
     const engine::MemberDesc& d = call.Desc();
     const engine::EnumValueDesc* declared = engine::FindValue(*d.enumType, value);
     if (!declared) return S_OK;
-    if (value < 0 || value >= d.commandCount)
+    if (value < 0 || static_cast<std::size_t>(value) >= d.commands.size())
         return call.Errors().ReportError(IDS_E_IVI_VALUE_NOT_SUPPORTED, declared->name, "SearchType", d.name);
     return call.IO().InstrWrite(call.Command(static_cast<std::size_t>(value)), kCurrentTimeout);
 }

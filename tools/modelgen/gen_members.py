@@ -283,31 +283,29 @@ def _descriptor(iface, sig, d, index):
         sims = base + "Sim"
         out.append("constexpr double %s[] = {%s};\n" % (sims, ", ".join(double_literal(v) for v in d.sim_results)))
     fields = [
-        "&kI_%s" % iface.name,
-        c_string(sig.function),
-        c_string(d.param),
-        "engine::MemberKind::%s" % d.kind,
-        "engine::ValueType::%s" % d.type,
-        "&kEnum_%s" % d.enum if d.enum else "nullptr",
-        model_set(d.m.models),
-        "engine::SimMode::%s" % d.sim,
-        c_string(d.key),
-        double_literal(d.sim_number),
-        c_string(d.sim_text),
-        cmds,
-        str(len(d.commands)),
-        str(d.items),
-        "&IID_%s" % d.target if d.target else "nullptr",
-        c_string(d.collection),
-        c_string(d.select),
-        outputs,
-        str(len(d.outputs)),
-        restricted,
-        str(len(d.restricted)),
-        sims,
-        str(len(d.sim_results)),
+        ("iface", "&kI_%s" % iface.name),
+        ("name", c_string(sig.function)),
+        ("param", c_string(d.param)),
+        ("kind", "engine::MemberKind::%s" % d.kind),
+        ("type", "engine::ValueType::%s" % d.type),
+        ("enumType", "&kEnum_%s" % d.enum if d.enum else "nullptr"),
+        ("models", model_set(d.m.models)),
+        ("sim", "engine::SimMode::%s" % d.sim),
+        ("key", c_string(d.key)),
+        ("simNumber", double_literal(d.sim_number)),
+        ("simText", c_string(d.sim_text)),
+        ("commands", cmds),
+        ("items", str(d.items)),
+        ("target", "&IID_%s" % d.target if d.target else "nullptr"),
+        ("collection", c_string(d.collection)),
+        ("select", c_string(d.select)),
+        ("outputs", outputs),
+        ("restricted", restricted),
+        ("simResults", sims),
     ]
-    out.append("constexpr engine::MemberDesc %s = {%s};\n" % (base, ", ".join(fields)))
+    # Unused pointers and lists keep the descriptor's defaults.
+    written = ", ".join(".%s = %s" % (name, value) for name, value in fields if value != "nullptr")
+    out.append("constexpr engine::MemberDesc %s = {%s};\n" % (base, written))
     return "".join(out), base
 
 
