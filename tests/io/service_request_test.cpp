@@ -10,6 +10,7 @@
 
 #include "emulator/emulator.h"
 #include "platform/visa/hislip_transport.h"
+#include "platform/visa/message_session.h"
 #include "platform/visa/socket_transport.h"
 
 namespace visa {
@@ -114,6 +115,28 @@ TEST_P(ServiceRequestWait, TwoSessionsWaitAtOnce) {
         EXPECT_TRUE(results[i].ok()) << i << ": " << results[i].text;
         EXPECT_EQ(bytes[i] & 0x40, 0x40) << i;
     }
+}
+
+TEST_P(ServiceRequestWait, SessionCloseFromAnotherThreadEndsTheWait) {
+    std::unique_ptr<Transport> transport = Open();
+    ASSERT_TRUE(transport);
+    Send(*transport, "*CLS;*ESE 1;*SRE 32\n");
+    MessageSession* session = MessageSession::Create(std::move(transport), ResourceAddress{});
+    IServiceRequestWait* waiting = nullptr;
+    ASSERT_EQ(session->QueryInterface(IID_IServiceRequestWait, reinterpret_cast<void**>(&waiting)), S_OK);
+    HRESULT result = S_OK;
+    std::thread waiter([&] {
+        SHORT statusByte = 0;
+        result = waiting->WaitForServiceRequest(-1, &statusByte);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(session->Close(), S_OK);
+    waiter.join();
+    EXPECT_EQ(result, E_VISA_INV_OBJECT);
+    SHORT statusByte = 0;
+    EXPECT_EQ(waiting->WaitForServiceRequest(100, &statusByte), E_VISA_INV_OBJECT);  // closed for good
+    waiting->Release();
+    session->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ServiceRequestWait, ::testing::Values("hislip", "socket"),
