@@ -163,7 +163,11 @@ HRESULT CDriverIOProvider::InstrQuery(std::string_view command, std::string* rep
     });
 }
 
-HRESULT CDriverIOProvider::InstrQuery(std::string_view command, LONG* result, LONG timeout) {
+// A number query: the reply is converted before the status poll, so a
+// failed poll still leaves the value read.
+template <class T>
+HRESULT CDriverIOProvider::QueryNumber(std::string_view command, T* result, LONG timeout,
+                                       T (*convert)(std::string_view)) {
     if (!result) return E_POINTER;
     std::string reply;
     const HRESULT hr = Transfer(timeout, false, [&] {
@@ -171,20 +175,16 @@ HRESULT CDriverIOProvider::InstrQuery(std::string_view command, LONG* result, LO
         return SUCCEEDED(h) ? ReadReply(100, &reply) : h;
     });
     if (FAILED(hr)) return hr;
-    *result = ReplyToLong(reply);
+    *result = convert(reply);
     return PollInstrumentErrors();
 }
 
+HRESULT CDriverIOProvider::InstrQuery(std::string_view command, LONG* result, LONG timeout) {
+    return QueryNumber(command, result, timeout, ReplyToLong);
+}
+
 HRESULT CDriverIOProvider::InstrQuery(std::string_view command, double* result, LONG timeout) {
-    if (!result) return E_POINTER;
-    std::string reply;
-    const HRESULT hr = Transfer(timeout, false, [&] {
-        HRESULT h = WriteCommand(command);
-        return SUCCEEDED(h) ? ReadReply(100, &reply) : h;
-    });
-    if (FAILED(hr)) return hr;
-    *result = ReplyToDouble(reply);
-    return PollInstrumentErrors();
+    return QueryNumber(command, result, timeout, ReplyToDouble);
 }
 
 HRESULT CDriverIOProvider::InstrRead(std::string* text, LONG cchDesired, bool removeTrailing, LONG timeout) {

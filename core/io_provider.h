@@ -91,6 +91,8 @@ private:
     HRESULT HandleIOError(HRESULT result);
     template <class F>
     HRESULT Transfer(LONG timeout, bool poll, F&& primitive);
+    template <class T>
+    HRESULT QueryNumber(std::string_view command, T* result, LONG timeout, T (*convert)(std::string_view));
 
     bool opened_ = false;
     Links links_;

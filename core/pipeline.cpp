@@ -13,34 +13,22 @@ namespace {
 // Pipeline operations are traced under the framework class's name.
 constexpr const char* kTraceClass = "CDriverIOManager";
 
-// What each number query reads from the provider, and the name of its traced result.
+// What each number query reads from the provider (integers as LONG, reals as
+// double), and the name of its traced result.
 template <class T>
-struct NumberQuery;
+using ReadAs = std::conditional_t<std::is_integral_v<T>, LONG, double>;
+template <class T>
+constexpr const char* kResultName = nullptr;
 template <>
-struct NumberQuery<BYTE> {
-    using Read = LONG;
-    static constexpr const char* param = "pbResult";
-};
+constexpr const char* kResultName<BYTE> = "pbResult";
 template <>
-struct NumberQuery<SHORT> {
-    using Read = LONG;
-    static constexpr const char* param = "psResult";
-};
+constexpr const char* kResultName<SHORT> = "psResult";
 template <>
-struct NumberQuery<LONG> {
-    using Read = LONG;
-    static constexpr const char* param = "plResult";
-};
+constexpr const char* kResultName<LONG> = "plResult";
 template <>
-struct NumberQuery<float> {
-    using Read = double;
-    static constexpr const char* param = "pfResult";
-};
+constexpr const char* kResultName<float> = "pfResult";
 template <>
-struct NumberQuery<double> {
-    using Read = double;
-    static constexpr const char* param = "pdResult";
-};
+constexpr const char* kResultName<double> = "pdResult";
 
 // Narrow integer forms keep the low bits of the 32-bit value.
 void Narrow(LONG value, BYTE* result) { *result = static_cast<BYTE>(value & 0xFF); }
@@ -105,9 +93,9 @@ template <class T>
 HRESULT CDriverIOManager::QueryNumber(const char* member, std::string_view command, T* result, LONG timeout) {
     CMethodTrace trace;
     trace.Begin(tracer_, kTraceClass, member,
-                {TraceArg::In("strCommand", command), TraceArg::Out(NumberQuery<T>::param, result),
+                {TraceArg::In("strCommand", command), TraceArg::Out(kResultName<T>, result),
                  TraceArg::In("lTimeout", timeout)});
-    using Read = typename NumberQuery<T>::Read;
+    using Read = ReadAs<T>;
     if constexpr (std::is_same_v<Read, T>) {
         return io_.InstrQuery(command, result, timeout);
     } else {

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.put_TerminationCharacterEnabled((data[0] & 0x10) ? VARIANT_TRUE : VARIANT_FALSE);
     session.replies.emplace_back(reinterpret_cast<const char*>(data) + 1, size - 1);
     session.replies.emplace_back("1\n");
-    visa::FormattedIO* io = visa::FormattedIO::Create();
+    const auto io = com::ComPtr<visa::FormattedIO>::Adopt(visa::FormattedIO::Create());
     io->putref_IO(&session);
     VARIANT value;
     VariantInit(&value);
@@ -31,6 +31,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     io->ReadNumber(visa::ASCIIType_I4, VARIANT_TRUE, &value);
     VariantClear(&value);
     io->putref_IO(nullptr);
-    io->Release();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/option_parsing.h"
+#include "platform/text/number_codec.h"
 #include "platform/visa/open_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [name, value] : ztv::ParseOptionPairs(text)) {
         ztv::ParseOptionBoolean(value);
         ztv::ParseDecimalInteger(value);
-        ztv::EqualsIgnoreCase(ztv::TrimWhite(name), "DriverSetup");
+        ztv::EqualsIgnoreCase(codec::TrimBlanks(name), "DriverSetup");
     }
     const visa::OpenOptions options = visa::OpenOptions::Parse(text);
     std::optional<std::uint16_t> port;

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "zentrava/raii.h"
 #include "platform/text/number_codec.h"
+#include "zentrava/raii.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
 

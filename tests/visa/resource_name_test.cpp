@@ -1,5 +1,7 @@
 #include "platform/visa/resource_name.h"
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 namespace visa {
@@ -11,6 +13,9 @@ struct ValidCase {
     HardwareInterfaceType type;
     const char* canonical;
 };
+
+// Names each case by its text in test listings.
+void PrintTo(const ValidCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ValidResourceName : public ::testing::TestWithParam<ValidCase> {};
 
