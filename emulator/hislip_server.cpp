@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "emulator/socket_io.h"
 
@@ -28,6 +29,7 @@ enum MessageType : std::uint8_t {
   kAsyncInitialize = 17,
   kAsyncInitializeResponse = 18,
   kAsyncDeviceClear = 19,
+  kAsyncServiceRequest = 20,
   kAsyncStatusQuery = 21,
   kAsyncStatusResponse = 22,
   kAsyncDeviceClearAcknowledge = 23,
@@ -87,6 +89,8 @@ struct HislipServer::Session {
   std::atomic<std::uint64_t> clearGeneration{0};
   std::atomic<bool> replyPending{false};         // MAV for AsyncStatusQuery
   std::atomic<std::uint64_t> clientMaxMessage{0};  // 0: not negotiated
+  std::mutex asyncWrite;                         // replies and service requests share the async channel
+  std::atomic<bool> asyncClosed{false};
 };
 
 namespace {
@@ -256,11 +260,16 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
   // Ready before the response: the client may send data the moment it has it.
   session->asyncReady = true;
   if (!Send(fd, kAsyncInitializeResponse, 0, kVendorId)) return;
+  auto reply = [&](std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
+    std::lock_guard<std::mutex> lock(session->asyncWrite);
+    return Send(fd, type, control, parameter, payload);
+  };
+  std::thread serviceRequests([this, fd, session] { SendServiceRequests(fd, *session); });
   for (;;) {
     Header header;
     ReadResult result = ReadHeader(fd, &header);
     if (result == ReadResult::Garbage) {
-      Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+      reply(kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
       break;
     }
     if (result != ReadResult::Ok || instrument_.halted() || !ReadPayload(fd, header.length, &payload)) break;
@@ -272,43 +281,55 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
         }
         std::string size;
         PutBig(size, options_.maxMessageSize, 8);
-        sent = Send(fd, kAsyncMaximumMessageSizeResponse, 0, 0, size);
+        sent = reply(kAsyncMaximumMessageSizeResponse, 0, 0, size);
         break;
       }
       case kAsyncDeviceClear:
         session->clearing = true;
         ++session->clearGeneration;
         instrument_.DeviceClear();
-        sent = Send(fd, kAsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
+        sent = reply(kAsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
         break;
       case kAsyncStatusQuery:
-        sent = Send(fd, kAsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
+        sent = reply(kAsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
         break;
       case kAsyncLock:
         if (header.control == 1) {
-          sent = Send(fd, kAsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
+          sent = reply(kAsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
         } else {
           int expected = session->id;
           bool released = lockOwner_.compare_exchange_strong(expected, 0);
           if (released) instrument_.waker().NotifyAll();
-          sent = Send(fd, kAsyncLockResponse, released ? 1 : 3, 0);
+          sent = reply(kAsyncLockResponse, released ? 1 : 3, 0);
         }
         break;
       case kAsyncLockInfo: {
         bool locked = lockOwner_ != 0;
-        sent = Send(fd, kAsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
+        sent = reply(kAsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
         break;
       }
       case kAsyncRemoteLocalControl:
-        sent = Send(fd, kAsyncRemoteLocalResponse, 0, 0);
+        sent = reply(kAsyncRemoteLocalResponse, 0, 0);
         break;
       default:
-        sent = Send(fd, kError, kErrorUnrecognizedType, 0, "Unrecognized message type");
+        sent = reply(kError, kErrorUnrecognizedType, 0, "Unrecognized message type");
     }
     if (!sent) break;
   }
+  session->asyncClosed = true;
+  instrument_.waker().NotifyAll();
+  serviceRequests.join();
   int expected = session->id;
   if (lockOwner_.compare_exchange_strong(expected, 0)) instrument_.waker().NotifyAll();
+}
+
+void HislipServer::SendServiceRequests(int fd, Session& session) {
+  bool requesting = instrument_.ReadStatusByte(false) & kServiceRequest;
+  while (std::optional<std::uint8_t> stb =
+             instrument_.WaitForServiceRequest(&requesting, [&] { return session.asyncClosed.load(); })) {
+    std::lock_guard<std::mutex> lock(session.asyncWrite);
+    if (!Send(fd, kAsyncServiceRequest, *stb, 0)) return;
+  }
 }
 
 }  // namespace emulator

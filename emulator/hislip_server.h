@@ -40,6 +40,8 @@ class HislipServer {
   // Executes one complete message and sends its reply; false closes the channel.
   bool Answer(int fd, int connection, Session& session, std::uint64_t generation, std::uint32_t messageId,
               const std::string& message);
+  // Sends AsyncServiceRequest each time the instrument starts requesting service.
+  void SendServiceRequests(int fd, Session& session);
   bool TakeLock(std::uint16_t session, std::uint32_t timeoutMs);
 
   Instrument& instrument_;

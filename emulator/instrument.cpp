@@ -91,6 +91,8 @@ std::optional<std::string> Instrument::Execute(std::string_view message) {
     }
     if (tCommandError) break;
   }
+  ++statusGeneration_;
+  waker_.NotifyAll();
   if (!answered) return std::nullopt;
   return response;
 }
@@ -164,9 +166,7 @@ Instrument::Reply Instrument::RunCommon(const scpi::Unit& unit) {
   if (name == "SRE") return Answer(std::to_string(sre_));
   if (name == "STB") {
     SettleOperationLocked();
-    int stb = (errors_.empty() ? 0 : kErrorAvailable) | ((esr_ & ese_) ? kEventSummary : 0);
-    if (stb & sre_) stb |= kServiceRequest;
-    return Answer(std::to_string(stb));
+    return Answer(std::to_string(StatusByteLocked(false)));
   }
   if (name == "OPT") return Answer(options_.options.empty() ? "0" : options_.options);
   if (name == "TST") return Answer("0");
@@ -513,10 +513,32 @@ void Instrument::ReportError(int code, std::string_view detail) {
 std::uint8_t Instrument::ReadStatusByte(bool messageAvailable) {
   std::lock_guard<std::mutex> lock(mutex_);
   SettleOperationLocked();
+  return static_cast<std::uint8_t>(StatusByteLocked(messageAvailable));
+}
+
+int Instrument::StatusByteLocked(bool messageAvailable) const {
   int stb = (errors_.empty() ? 0 : kErrorAvailable) | (messageAvailable ? kMessageAvailable : 0) |
             ((esr_ & ese_) ? kEventSummary : 0);
   if (stb & sre_) stb |= kServiceRequest;
-  return static_cast<std::uint8_t>(stb);
+  return stb;
+}
+
+std::optional<std::uint8_t> Instrument::WaitForServiceRequest(bool* requesting, const std::function<bool()>& stop) {
+  for (;;) {
+    std::uint64_t generation = statusGeneration_;
+    Clock::time_point next = Clock::now() + std::chrono::hours(1);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      SettleOperationLocked();
+      int stb = StatusByteLocked(false);
+      bool rose = (stb & kServiceRequest) && !*requesting;
+      *requesting = (stb & kServiceRequest) != 0;
+      if (rose) return static_cast<std::uint8_t>(stb);
+      if (opcArmed_) next = operationEnd_;
+    }
+    waker_.WaitUntil(next, [&] { return halted_.load() || stop() || statusGeneration_.load() != generation; });
+    if (halted_ || stop()) return std::nullopt;
+  }
 }
 
 void Instrument::DeviceClear() {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <initializer_list>
@@ -63,6 +64,11 @@ class Instrument {
 
   // Status byte; `messageAvailable` is the asking session's MAV.
   std::uint8_t ReadStatusByte(bool messageAvailable);
+  // Blocks until the service request bit rises: `*requesting` holds the bit
+  // as the caller last saw it and is updated. Returns the status byte at the
+  // rise, or nothing once halted or `stop()` holds (its setter must notify
+  // the waker). An operation ending on its own counts as a change.
+  std::optional<std::uint8_t> WaitForServiceRequest(bool* requesting, const std::function<bool()>& stop);
   // Adds an error to the queue and sets the event status bit of its class.
   void ReportError(int code, std::string_view detail = {});
   // Device clear: stops waiting for a running operation on behalf of clients.
@@ -105,6 +111,7 @@ class Instrument {
   // Helpers that expect mutex_ held.
   void PushErrorLocked(int code, std::string_view detail);
   void SettleOperationLocked();
+  int StatusByteLocked(bool messageAvailable) const;
   void ResetLocked();
   std::string ListReplyLocked(const std::vector<double>& values) const;
   RealForm realForm() const { return options_.shortReals ? RealForm::kShort : RealForm::kNr3; }
@@ -125,6 +132,7 @@ class Instrument {
   Waker waker_;
   std::atomic<bool> halted_{false};
   std::atomic<std::uint64_t> clearGeneration_{0};
+  std::atomic<std::uint64_t> statusGeneration_{0};  // counts executed messages, for SRQ waiters
 
   mutable std::mutex mutex_;
   std::map<std::string, std::string> settings_;

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "ivic/navigation.h"
+#include "platform/visa/array_loan.h"
 
 namespace ztv {
 
@@ -54,7 +55,8 @@ private:
 };
 
 // (size, buffer, actual size): as many elements as fit are copied, the
-// actual size is always the result's full length.
+// actual size is always the result's full length. The array is only copied
+// from, so it goes back on loan for the thread's next read.
 template <class T>
 class ArrayOut {
 public:
@@ -62,7 +64,7 @@ public:
         : bufferSize_(bufferSize), data_(data), actualSize_(actualSize) {}
     ArrayOut(const ArrayOut&) = delete;
     ArrayOut& operator=(const ArrayOut&) = delete;
-    ~ArrayOut() { SafeArrayDestroy(array_); }
+    ~ArrayOut() { loan_.GiveBack(array_); }
     SAFEARRAY** com() { return &array_; }
 
     ViStatus Store() const {
@@ -97,6 +99,7 @@ private:
     ViInt32 bufferSize_;
     T* data_;
     ViInt32* actualSize_;
+    visa::ArrayLoan loan_;
 };
 
 // The caller's first BufferSize bytes go in; the result comes back like an

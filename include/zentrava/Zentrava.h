@@ -42,6 +42,11 @@ ViStatus _VI_FUNC Ztv_ClearInterchangeWarnings(ViSession Vi);
 ViStatus _VI_FUNC Ztv_GetNextCoercionRecord(ViSession Vi, ViInt32 BufferSize, ViChar Record[]);
 ViStatus _VI_FUNC Ztv_GetNextInterchangeWarning(ViSession Vi, ViInt32 BufferSize, ViChar Warning[]);
 
+/* Extension, not among the specified functions: waits until the instrument
+   requests service and returns its status byte. TimeoutMs -1 waits forever;
+   Ztv_close from another thread ends the wait. */
+ViStatus _VI_FUNC Ztv_WaitForServiceRequest(ViSession Vi, ViInt32 TimeoutMs, ViInt16* StatusByte);
+
 #ifdef __cplusplus
 }
 #endif

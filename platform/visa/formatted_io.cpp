@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/visa/array_loan.h"
 #include "platform/visa/com_error.h"
 #include "platform/visa/ieee_block.h"
 #include "platform/visa/number_text.h"
@@ -65,7 +66,7 @@ VARTYPE BinaryVartype(IEEEBinaryType type) {
 }
 
 HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out) {
-    SAFEARRAY* array = SafeArrayCreateVector(type, 0, static_cast<ULONG>(count));
+    SAFEARRAY* array = ResultVector(type, static_cast<ULONG>(count));
     if (array == nullptr) return ReportError(E_OUTOFMEMORY, "Out of memory for the data read.");
     if (count > 0) std::memcpy(array->pvData, data, count * SafeArrayGetElemsize(array));
     out->vt = static_cast<VARTYPE>(VT_ARRAY | type);

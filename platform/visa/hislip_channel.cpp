@@ -1,5 +1,7 @@
 #include "platform/visa/hislip_channel.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,14 +19,21 @@ constexpr std::uint64_t kMaxControlPayload = 64 * 1024;
 Status Channel::Connect(const std::string& host, std::uint16_t port, Deadline deadline) {
     Close();
     peer_ = PeerName(host, port);
-    return ConnectTcp(host, port, deadline, &socket_);
+    Status status = ConnectTcp(host, port, deadline, &socket_);
+    openFd_ = socket_.get();
+    return status;
 }
 
 void Channel::Close() {
+    openFd_ = -1;
     socket_.reset();
     received_.clear();
     inMessage_ = false;
     remaining_ = 0;
+}
+
+void Channel::Interrupt() {
+    if (int fd = openFd_.load(); fd >= 0) ::shutdown(fd, SHUT_RDWR);
 }
 
 Status Channel::Failed(Status status) {

@@ -4,6 +4,7 @@
 // read as a new header.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ class Channel {
 public:
     Status Connect(const std::string& host, std::uint16_t port, Deadline deadline);
     void Close();
+    // Wakes a reader blocked on this channel from another thread; the
+    // channel then reads as lost.
+    void Interrupt();
     bool connected() const { return socket_.valid(); }
     const std::string& peer() const { return peer_; }
 
@@ -44,6 +48,7 @@ private:
     Status Failed(Status status);
 
     UniqueFd socket_;
+    std::atomic<int> openFd_{-1};  // socket_ as another thread may see it
     std::string peer_;
     ReceiveBuffer received_;
     std::vector<std::uint8_t> outgoing_;

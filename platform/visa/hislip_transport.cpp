@@ -118,8 +118,35 @@ Status HislipTransport::AsyncTransaction(const Header& request, const std::uint8
                                      "HiSLIP error " + std::to_string(reply->control) + " \"" +
                                          std::string(text.begin(), text.end()) + "\" from " + async_.peer() + "."));
         }
+        if (reply->type == AsyncServiceRequest) pendingServiceRequest_ = reply->control;
         if (Status status = async_.SkipPayload(deadline); !status.ok()) return Lost(status);
     }
+}
+
+Status HislipTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    if (Status status = EnsureConnected(deadline); !status.ok()) return status;
+    for (;;) {
+        if (interruption_.raised()) return ServiceRequestWaitInterrupted();
+        if (pendingServiceRequest_) {
+            *statusByte = *pendingServiceRequest_;
+            pendingServiceRequest_.reset();
+            return Status::Ok();
+        }
+        if (async_.InMessage()) {
+            if (Status status = async_.SkipPayload(deadline); !status.ok()) return Lost(status);
+        }
+        Header header;
+        Status status = async_.Next(deadline, &header);
+        if (interruption_.raised()) return ServiceRequestWaitInterrupted();
+        if (status.code == E_VISA_TMO) return ServiceRequestWaitTimedOut();
+        if (!status.ok()) return Lost(status);
+        if (header.type == AsyncServiceRequest) pendingServiceRequest_ = header.control;
+    }
+}
+
+void HislipTransport::Interrupt() {
+    Transport::Interrupt();
+    async_.Interrupt();
 }
 
 Status HislipTransport::SendOnSync(std::uint8_t type, const std::uint8_t* payload, std::size_t size,

@@ -1,11 +1,13 @@
 // TCPIP::host::hislipN::INSTR over HiSLIP 1.0 in synchronized mode: a
 // synchronous channel for Data/DataEND messages and an asynchronous one for
-// device clear, the status query and the maximum message size. Replies are
+// device clear, the status query, the maximum message size and service
+// requests. Replies are
 // matched to the last message sent by their message ID; anything older
 // (the late rest of a reply whose read timed out) is thrown away.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/visa/hislip_channel.h"
@@ -23,6 +25,8 @@ public:
     Status Clear(Deadline deadline) override;
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
     Status Trigger(Deadline deadline) override;
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
+    void Interrupt() override;
 
     // The largest message the server takes, header included, as negotiated.
     std::uint64_t serverMaximumMessageSize() const { return serverMaximumMessageSize_; }
@@ -52,6 +56,7 @@ private:
     std::uint16_t sessionId_ = 0;
     std::uint8_t overlapMode_ = 0;
     std::uint64_t serverMaximumMessageSize_ = 0;
+    std::optional<std::uint8_t> pendingServiceRequest_;  // arrived while waiting for another reply
 
     std::uint32_t nextMessageId_ = hislip::kFirstMessageId;
     std::uint32_t lastSentId_ = hislip::kFirstMessageId - 2;

@@ -53,6 +53,11 @@ HRESULT MessageSession::put_Timeout(LONG ms) {
 }
 
 HRESULT MessageSession::Close() {
+    {
+        std::lock_guard lock(waitMutex_);
+        closing_ = true;
+        if (waiting_ != nullptr) waiting_->Interrupt();
+    }
     std::unique_ptr<Transport> closing;
     {
         std::lock_guard lock(mutex_);
@@ -90,6 +95,26 @@ HRESULT MessageSession::ReadBytesWithStop(void* buffer, LONG count, LONG* actual
     if (count < 0) return NegativeCount();
     std::lock_guard lock(mutex_);
     return ReadLocked(buffer, count, actual, stop);
+}
+
+HRESULT MessageSession::WaitForServiceRequest(LONG timeoutMs, SHORT* statusByte) {
+    if (statusByte == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    if (!transport_) return Closed();
+    {
+        std::lock_guard waitLock(waitMutex_);
+        if (closing_) return Closed();
+        waiting_ = transport_.get();
+    }
+    std::uint8_t value = 0;
+    const Status status = transport_->WaitForServiceRequest(Deadline::After(timeoutMs), &value);
+    {
+        std::lock_guard waitLock(waitMutex_);
+        waiting_ = nullptr;
+    }
+    if (!status.ok()) return ReportError(status);
+    *statusByte = value;
+    return S_OK;
 }
 
 HRESULT MessageSession::ReadBytes(void* buffer, LONG count, LONG* actual) {

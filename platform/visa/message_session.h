@@ -10,13 +10,15 @@
 #include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/resource_name.h"
+#include "platform/visa/service_request_wait.h"
 #include "platform/visa/transport.h"
 
 namespace visa {
 
 class MessageSession final
     : public com::ComObject<MessageSession, com::Implements<IMessage, IID_IMessage, IID_IVisaSession>,
-                            com::Implements<IMessageReadEnd, IID_IMessageReadEnd>> {
+                            com::Implements<IMessageReadEnd, IID_IMessageReadEnd>,
+                            com::Implements<IServiceRequestWait, IID_IServiceRequestWait>> {
 public:
     // Comes back with one reference held by the caller.
     static MessageSession* Create(std::unique_ptr<Transport> transport, const ResourceAddress& address);
@@ -44,6 +46,7 @@ public:
     HRESULT WriteBytes(const void* buffer, LONG count, LONG* written) override;
 
     HRESULT ReadBytesWithStop(void* buffer, LONG count, LONG* actual, ReadStop* stop) override;
+    HRESULT WaitForServiceRequest(LONG timeoutMs, SHORT* statusByte) override;
 
 private:
     MessageSession(std::unique_ptr<Transport> transport, const ResourceAddress& address);
@@ -57,6 +60,10 @@ private:
 
     std::mutex mutex_;
     std::unique_ptr<Transport> transport_;
+    // Lets Close reach a service-request wait, which holds mutex_ throughout.
+    std::mutex waitMutex_;
+    Transport* waiting_ = nullptr;
+    bool closing_ = false;
     const std::string resourceName_;
     const HardwareInterfaceType interfaceType_;
     LONG timeoutMs_ = 2000;

@@ -81,4 +81,8 @@ Status SerialTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusBy
 
 Status SerialTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
 
+Status SerialTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
+}
+
 }  // namespace visa

@@ -24,6 +24,7 @@ public:
     Status Clear(Deadline deadline) override;
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
     Status Trigger(Deadline deadline) override;
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
 
 private:
     explicit SerialTransport(std::string devicePath) : path_(std::move(devicePath)) {}

@@ -86,4 +86,8 @@ Status SocketTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusBy
 
 Status SocketTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
 
+Status SocketTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
+}
+
 }  // namespace visa

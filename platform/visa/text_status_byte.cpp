@@ -20,6 +20,22 @@ Status QueryStatusByteAsText(Transport& transport, Deadline deadline, std::uint8
     return Status::Ok();
 }
 
+Status PollForServiceRequest(Transport& transport, Interruption& interruption, Deadline deadline,
+                             std::uint8_t* statusByte) {
+    // Often enough to notice a finished operation promptly, rarely enough to
+    // leave the instrument's parser to the measurement.
+    constexpr int kPollIntervalMs = 50;
+    for (;;) {
+        if (interruption.raised()) return ServiceRequestWaitInterrupted();
+        Status status = QueryStatusByteAsText(transport, deadline, statusByte);
+        if (status.code == E_VISA_TMO) return ServiceRequestWaitTimedOut();
+        if (!status.ok()) return status;
+        if (*statusByte & kRequestServiceBit) return Status::Ok();
+        if (deadline.Expired()) return ServiceRequestWaitTimedOut();
+        interruption.Sleep(kPollIntervalMs, deadline);
+    }
+}
+
 Status SendTriggerAsText(Transport& transport, Deadline deadline) {
     static const std::uint8_t command[] = {'*', 'T', 'R', 'G', '\n'};
     return transport.Write(command, sizeof command, true, deadline);

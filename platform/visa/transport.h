@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/visa/interruption.h"
+
 #include "platform/visa/deadline.h"
 #include "platform/visa/status.h"
 
@@ -25,6 +27,13 @@ struct ReadResult {
     ReadEnd end = ReadEnd::Count;
 };
 
+// Request service (RQS) in the status byte.
+constexpr std::uint8_t kRequestServiceBit = 0x40;
+
+// How every transport ends a service-request wait that did not see one.
+Status ServiceRequestWaitTimedOut();
+Status ServiceRequestWaitInterrupted();
+
 class Transport {
 public:
     virtual ~Transport() = default;
@@ -41,6 +50,16 @@ public:
     virtual Status Clear(Deadline deadline) = 0;
     virtual Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) = 0;
     virtual Status Trigger(Deadline deadline) = 0;
+
+    // Waits until the instrument requests service and returns its status
+    // byte. Transports without a way to learn of it report E_VISA_NSUP_OPER.
+    virtual Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte);
+    // Ends a WaitForServiceRequest running on another thread, now and for
+    // good: the transport is about to be closed.
+    virtual void Interrupt() { interruption_.Raise(); }
+
+protected:
+    Interruption interruption_;
 };
 
 }  // namespace visa

@@ -1,6 +1,7 @@
 // Identifiers of the VISA-COM interfaces and classes of this layer. They are
 // aggregate constants so that they are set before any static constructor runs.
 #include "platform/visa/message_read_end.h"
+#include "platform/visa/service_request_wait.h"
 #include "platform/visa/visacom.h"
 
 namespace visa {
@@ -19,5 +20,7 @@ const GUID CLSID_ResourceManager = {0xe52fe949, 0x2594, 0x470b, {0x83, 0x1c, 0xa
 const GUID CLSID_FormattedIO488 = {0xca2453c1, 0x8108, 0x4d0c, {0x85, 0x1d, 0xac, 0xa5, 0xed, 0x33, 0x34, 0xd1}};
 // {8f72a8fb-82c9-4385-b425-d46b77c7adf8}
 const GUID IID_IMessageReadEnd = {0x8f72a8fb, 0x82c9, 0x4385, {0xb4, 0x25, 0xd4, 0x6b, 0x77, 0xc7, 0xad, 0xf8}};
+// {de7e2ab5-e105-463a-aff3-6d55b25c21e1}
+const GUID IID_IServiceRequestWait = {0xde7e2ab5, 0xe105, 0x463a, {0xaf, 0xf3, 0x6d, 0x55, 0xb2, 0x5c, 0x21, 0xe1}};
 
 }  // namespace visa

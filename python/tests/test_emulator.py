@@ -100,3 +100,12 @@ def test_learned_state_and_screen_image_come_as_bytes(emulator):
         assert second.attenuation == 7.5
         picture = second.system.get_screen_bitmap()
     assert picture[:2] == b"BM" and len(picture) == int.from_bytes(picture[2:6], "little")
+
+
+def test_service_request_ends_the_wait_with_the_status_byte(instrument):
+    instrument.system.write("*CLS;*ESE 1;*SRE 32;*OPC\n")
+    assert instrument.wait_for_srq(timeout=5) & 0x60 == 0x60  # event summary and request
+    instrument.system.write("*CLS;*ESE 1;*SRE 32\n")  # enabled, but nothing completes
+    with pytest.raises(zentrava.TimeoutError):
+        instrument.wait_for_srq(timeout=0.3)
+    assert instrument.system.serial_number == "0123456789"

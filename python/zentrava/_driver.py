@@ -3,7 +3,7 @@
 import ctypes
 
 from . import _library
-from ._errors import VI_NULL, error_for
+from ._errors import VI_NULL, check, error_for
 from ._model import ATTRIBUTES, IZentrava
 from ._nodes import read_attribute, write_attribute
 
@@ -56,6 +56,16 @@ class Driver(IZentrava):
     def __del__(self):
         if getattr(self, "_open", False) and _library.LIB is not None:
             _library.LIB.Ztv_close(self._vi)
+
+    def wait_for_srq(self, timeout=10.0):
+        """Waits up to timeout seconds for the instrument's service request and returns its
+        status byte; zentrava.TimeoutError when none comes. HiSLIP waits without traffic,
+        a raw socket or serial line polls *STB?. Enable the request first, for example with
+        "*ESE 1;*SRE 32" and "*OPC" after starting a measurement."""
+        status_byte = ctypes.c_int16()
+        check(self._vi, _library.LIB.Ztv_WaitForServiceRequest(self._vi, int(timeout * 1000),
+                                                               ctypes.byref(status_byte)))
+        return status_byte.value & 0xFF
 
     def get_attribute(self, attribute_id, selector=""):
         """Reads an attribute by its C constant (zentrava.ZTV_ATTR_...), typed by the attribute table."""

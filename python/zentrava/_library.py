@@ -60,8 +60,16 @@ def load(functions):
             function = getattr(library, name)
             function.argtypes = [c_type(t) for t in info.c_types]
             function.restype = ctypes.c_int32
+        _type_extensions(library)
         return library
     raise ImportError("zentrava: cannot load the driver library; looked " + "; ".join(failures))
+
+
+def _type_extensions(library):
+    """Exported functions beyond the object model's."""
+    wait = library.Ztv_WaitForServiceRequest
+    wait.argtypes = [ctypes.c_uint32, ctypes.c_int32, ctypes.POINTER(ctypes.c_int16)]
+    wait.restype = ctypes.c_int32
 
 
 # Set once by the package when it is imported.

@@ -163,5 +163,25 @@ TEST_F(HislipTest, DroppedConnectionCutsTheReplyShort) {
   EXPECT_EQ(rest.substr(16), "Orva");
 }
 
+
+TEST_F(HislipTest, ServiceRequestIsSentWhenAnEnabledStatusBitRises) {
+  HislipClient client(port());
+  HislipClient bystander(port());
+  emulator_->instrument().SetMeasurementDelay(150);
+  client.SendData("*CLS;*ESE 1;*SRE 32;INIT:PN1:IMM;*OPC", kFirstMessageId);
+  // Both sessions hear it once the measurement ends on its own, with no message in between.
+  for (HislipClient* session : {&client, &bystander}) {
+    std::optional<HislipMessage> request = HislipClient::Read(session->async());
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->type, 20);  // AsyncServiceRequest
+    EXPECT_EQ(request->control, 0x60);  // event summary and request service
+  }
+  // The bit stays up until the event register is read: no second request.
+  EXPECT_EQ(client.Query("*ESR?", kFirstMessageId + 2), "1\n");
+  HislipMessage status = Exchange(client.async(), HislipFrame(kAsyncStatusQuery, 0, 0, ""));
+  EXPECT_EQ(status.type, kAsyncStatusResponse);
+  EXPECT_EQ(status.control, 0);
+}
+
 }  // namespace
 }  // namespace emulator

@@ -1,4 +1,5 @@
 // The C face against the emulated instrument: the exact bytes that reach it.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,20 @@ TEST_F(IviCOnEmulator, WrappersSendTheirCommands) {
     EXPECT_EQ(points, 1001);
     EXPECT_EQ(Sent(), (Messages{"CALC:FP1:TRAC2:MARK3:SEAR:EXEC:MAX\n", "FORM:DATA ASC\n",
                                 "CALC:PN1:TRAC1:DATA:FDAT?\n"}));
+}
+
+// Repeated reads refill one array on loan: every read must still give the
+// reply's values, whatever the caller's buffer holds.
+TEST_F(IviCOnEmulator, RepeatedTraceReadsKeepTheirValues) {
+    std::vector<ViReal64> first(1001), again(1001, -7.0), head(4, -7.0);
+    ViInt32 points = 0;
+    ASSERT_EQ(Ztv_Get_FormattedData(vi, "Measurement1", 1001, first.data(), &points), 0);
+    ASSERT_EQ(points, 1001);
+    ASSERT_EQ(Ztv_Get_FormattedData(vi, "Measurement1", 4, head.data(), &points), 0);
+    EXPECT_EQ(points, 1001);
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), first.begin()));
+    ASSERT_EQ(Ztv_Get_FormattedData(vi, "Measurement1", 1001, again.data(), &points), 0);
+    EXPECT_EQ(again, first);
 }
 
 TEST_F(IviCOnEmulator, TextAndRegisterResults) {
