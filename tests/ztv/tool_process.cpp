@@ -5,20 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
 namespace ztv::test {
 
 namespace {
-
-std::vector<char*> Argv(std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return argv;
-}
 
 std::vector<std::string> Command(const std::vector<std::string>& arguments) {
     std::vector<std::string> command{ZTV_PROGRAM};
@@ -26,15 +17,46 @@ std::vector<std::string> Command(const std::vector<std::string>& arguments) {
     return command;
 }
 
-// In the child: the environment the tool sees, then exec.
-[[noreturn]] void Exec(std::vector<std::string> command, const std::vector<std::string>& environment) {
-    unsetenv("ZTV_RESOURCE");
-    unsetenv("ZENTRAVA_VXI11_PORT");
-    for (const std::string& e : environment) putenv(strdup(e.c_str()));
-    std::vector<char*> argv = Argv(command);
-    execv(argv[0], argv.data());
-    _exit(127);
-}
+// The command line and environment the tool sees, built before fork: the
+// test process has threads (the emulator), so the child may only call
+// async-signal-safe functions until exec; an allocation there can hang on a
+// lock another thread held at the fork.
+struct Launch {
+    std::vector<std::string> argumentText;
+    std::vector<std::string> environmentText;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+
+    Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+        : argumentText(Command(arguments)) {
+        // The tool's own settings never leak in from the test's environment;
+        // what the test gives replaces an inherited entry of the same name.
+        std::vector<std::string> replaced{"ZTV_RESOURCE=", "ZENTRAVA_VXI11_PORT="};
+        for (const std::string& e : environment) replaced.push_back(e.substr(0, e.find('=') + 1));
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry(*e);
+            bool keep = true;
+            for (const std::string& name : replaced) keep = keep && entry.rfind(name, 0) != 0;
+            if (keep) environmentText.push_back(entry);
+        }
+        environmentText.insert(environmentText.end(), environment.begin(), environment.end());
+        argv = Pointers(argumentText);
+        envp = Pointers(environmentText);
+    }
+
+    [[noreturn]] void Exec() {
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+
+private:
+    static std::vector<char*> Pointers(std::vector<std::string>& texts) {
+        std::vector<char*> pointers;
+        for (std::string& t : texts) pointers.push_back(t.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+};
 
 std::string Drain(int fd) {
     std::string text;
@@ -55,6 +77,7 @@ int ExitStatus(int pid) {
 
 ToolResult RunTool(const std::vector<std::string>& arguments, const std::string& input,
                    const std::vector<std::string>& environment) {
+    Launch launch(arguments, environment);
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err)) return {};
     const int pid = fork();
@@ -63,7 +86,7 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const std::string&
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-        Exec(Command(arguments), environment);
+        launch.Exec();
     }
     close(in[0]);
     close(out[1]);
@@ -80,6 +103,7 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const std::string&
 }
 
 BackgroundTool::BackgroundTool(const std::vector<std::string>& arguments) {
+    Launch launch(arguments, {});
     int out[2];
     if (pipe(out)) return;
     pid_ = fork();
@@ -87,7 +111,7 @@ BackgroundTool::BackgroundTool(const std::vector<std::string>& arguments) {
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
-        Exec(Command(arguments), {});
+        launch.Exec();
     }
     close(out[1]);
     out_ = out[0];
