@@ -143,7 +143,9 @@ public:
         if (riid == IID_IUnknown) {
             *ppv = static_cast<IUnknown*>(static_cast<FirstInterface*>(this));
         } else {
-            ((Interfaces::Answers(riid) ? (*ppv = static_cast<typename Interfaces::Type*>(this), true) : false) || ...);
+            static_cast<void>(
+                ((Interfaces::Answers(riid) ? (*ppv = static_cast<typename Interfaces::Type*>(this), true) : false) ||
+                 ...));
         }
         if (*ppv == nullptr) return E_NOINTERFACE;
         AddRef();
