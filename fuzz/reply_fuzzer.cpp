@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/io_provider.h"
+#include "platform/text/number_codec.h"
 #include "platform/visa/number_text.h"
 #include "platform/visa/real_list_parser.h"
 
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ztv::ReplyToDouble(text);
     ztv::ReplyToLong(text);
     double real = 0;
-    visa::ParseReal(text, &real);
+    codec::ParseReal(text, &real);
     for (visa::IEEEASCIIType type : {visa::ASCIIType_I2, visa::ASCIIType_I4, visa::ASCIIType_R4, visa::ASCIIType_R8,
                                      visa::ASCIIType_BSTR, visa::ASCIIType_Any}) {
         VARIANT value;
