@@ -4,7 +4,7 @@
 #include "platform/visa/message_session.h"
 #include "platform/visa/open_options.h"
 #include "platform/visa/resource_name.h"
-#include "platform/visa/transport_factory.h"
+#include "platform/visa/transport/transport_factory.h"
 
 namespace visa {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/visa/portmapper.h"
+#include "platform/visa/transport/portmapper.h"
 
 namespace ztv::test {
 namespace {

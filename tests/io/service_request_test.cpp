@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "emulator/emulator.h"
-#include "platform/visa/hislip_transport.h"
+#include "platform/visa/transport/hislip_transport.h"
 #include "platform/visa/message_session.h"
-#include "platform/visa/socket_transport.h"
+#include "platform/visa/transport/socket_transport.h"
 
 namespace visa {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/visa/portmapper.h"
+#include "platform/visa/transport/portmapper.h"
 #include "tests/support/test_support.h"
 #include "zentrava/Zentrava.h"
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/visa/open_options.h"
-#include "platform/visa/serial_settings.h"
+#include "platform/visa/transport/serial_settings.h"
 #include "visa_test_util.h"
 
 namespace visa::test {

@@ -7,7 +7,7 @@
 
 #include <condition_variable>
 
-#include "platform/visa/tcp_connect.h"
+#include "platform/visa/transport/tcp_connect.h"
 #include "visa_test_util.h"
 
 namespace visa::test {

@@ -1,4 +1,4 @@
-#include "platform/visa/usbtmc_locate.h"
+#include "platform/visa/transport/usbtmc_locate.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/visa/tcp_connect.h"
+#include "platform/visa/transport/tcp_connect.h"
 #include "rpc/vxi11.h"
 #include "visa_test_util.h"
 

@@ -1,0 +1,41 @@
+#include "platform/visa/transport/portmapper.h"
+
+#include <rpc/rpc.h>
+
+#include <atomic>
+#include <rpc/pmap_prot.h>
+
+#include "platform/visa/transport/rpc_client.h"
+
+namespace visa {
+namespace {
+
+std::atomic<std::uint16_t> portmapperPort{PMAPPORT};
+
+}  // namespace
+
+void SetPortmapperPort(std::uint16_t port) { portmapperPort = port != 0 ? port : PMAPPORT; }
+
+Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint32_t version, Deadline deadline,
+                       std::uint16_t* port) {
+    RpcClient portmapper;
+    if (Status status = portmapper.Connect(host, portmapperPort.load(), PMAPPROG, PMAPVERS, deadline); !status.ok()) {
+        return Status::Fail(status.code,
+                            "No portmapper answered; name the VXI-11 port with VXI11Port or ZENTRAVA_VXI11_PORT.");
+    }
+    pmap query{program, version, IPPROTO_TCP, 0};
+    u_long found = 0;
+    // A zero time-out would make the call one-way: it must carry the real one.
+    const clnt_stat outcome =
+        clnt_call(portmapper.get(), PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
+                  reinterpret_cast<char*>(&query), reinterpret_cast<xdrproc_t>(xdr_u_long),
+                  reinterpret_cast<char*>(&found), RpcClient::Wait(deadline.RemainingMilliseconds()));
+    if (Status status = portmapper.Check(outcome, "portmapper GETPORT"); !status.ok()) return status;
+    if (found == 0 || found > 65535) {
+        return Status::Fail(E_VISA_RSRC_NFOUND, "The portmapper of " + host + " knows no VXI-11 server.");
+    }
+    *port = static_cast<std::uint16_t>(found);
+    return Status::Ok();
+}
+
+}  // namespace visa

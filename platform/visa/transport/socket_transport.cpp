@@ -1,0 +1,93 @@
+#include "platform/visa/transport/socket_transport.h"
+
+#include "platform/visa/transport/tcp_connect.h"
+#include "platform/visa/transport/text_status_byte.h"
+
+namespace visa {
+namespace {
+
+constexpr std::size_t kReceiveChunk = 64 * 1024;
+
+}  // namespace
+
+SocketTransport::SocketTransport(std::string host, std::uint16_t port)
+    : host_(std::move(host)), port_(port), peer_(PeerName(host_, port)) {}
+
+Status SocketTransport::Open(const std::string& host, std::uint16_t port, Deadline deadline,
+                             std::unique_ptr<Transport>* transport) {
+    std::unique_ptr<SocketTransport> opened(new SocketTransport(host, port));
+    if (Status status = ConnectTcp(host, port, deadline, &opened->socket_); !status.ok()) return status;
+    *transport = std::move(opened);
+    return Status::Ok();
+}
+
+Status SocketTransport::Reconnect(Deadline deadline) {
+    socket_.reset();
+    received_.clear();
+    stale_ = false;
+    return ConnectTcp(host_, port_, deadline, &socket_);
+}
+
+Status SocketTransport::Abandon(Status failure) {
+    if (failure.code == E_VISA_TMO) {
+        stale_ = true;
+    } else if (failure.code == E_VISA_CONN_LOST) {
+        socket_.reset();
+    }
+    return failure;
+}
+
+Status SocketTransport::Write(const std::uint8_t* data, std::size_t size, bool /*end*/, Deadline deadline) {
+    if (stale_ || !socket_.valid()) {
+        if (Status status = Reconnect(deadline); !status.ok()) return status;
+    }
+    return Abandon(WriteAll(socket_.get(), data, size, deadline, peer_));
+}
+
+Status SocketTransport::Receive(Deadline deadline) {
+    std::uint8_t* space = received_.Reserve(kReceiveChunk);
+    std::size_t got = 0;
+    Status status = ReadSome(socket_.get(), space, kReceiveChunk, deadline, peer_, &got);
+    received_.Commit(got);
+    return status;
+}
+
+Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
+    *result = ReadResult{};
+    if (!socket_.valid()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " lost.");
+    std::size_t filled = 0;
+    for (;;) {
+        if (received_.Take(request, &filled)) {
+            result->end = ReadEnd::TermChar;
+            break;
+        }
+        if (filled == request.count) break;
+        if (filled > 0 && !request.termCharEnabled) {
+            // Without a termination character the end of the waiting data is the end.
+            const Status more = Receive(Deadline::After(0));
+            if (more.code == E_VISA_TMO) {
+                result->end = ReadEnd::End;
+                break;
+            }
+            if (!more.ok()) return Abandon(more);
+            continue;
+        }
+        if (Status status = Receive(deadline); !status.ok()) return Abandon(status);
+    }
+    result->count = filled;
+    return Status::Ok();
+}
+
+Status SocketTransport::Clear(Deadline deadline) { return Reconnect(deadline); }
+
+Status SocketTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
+    return QueryStatusByteAsText(*this, deadline, statusByte);
+}
+
+Status SocketTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
+
+Status SocketTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
+}
+
+}  // namespace visa

@@ -1,0 +1,45 @@
+// TCPIP::host::port::SOCKET: a plain TCP stream. There is no END on a raw
+// socket: reads stop at the termination character when it is enabled, and
+// otherwise when no more data is waiting. Device clear and a read that timed
+// out both reconnect, so that a late reply can never be read as the answer to
+// a later query; the status byte and trigger are sent as "*STB?" and "*TRG".
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/visa/transport/fd_io.h"
+#include "platform/visa/transport/receive_buffer.h"
+#include "platform/visa/transport/transport.h"
+
+namespace visa {
+
+class SocketTransport final : public Transport {
+public:
+    static Status Open(const std::string& host, std::uint16_t port, Deadline deadline,
+                       std::unique_ptr<Transport>* transport);
+
+    Status Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) override;
+    Status Read(const ReadRequest& request, Deadline deadline, ReadResult* result) override;
+    Status Clear(Deadline deadline) override;
+    Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
+    Status Trigger(Deadline deadline) override;
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
+
+private:
+    SocketTransport(std::string host, std::uint16_t port);
+
+    Status Reconnect(Deadline deadline);
+    // Fails the transfer and forgets the connection state it leaves behind.
+    Status Abandon(Status failure);
+    Status Receive(Deadline deadline);
+
+    std::string host_;
+    std::uint16_t port_;
+    std::string peer_;
+    UniqueFd socket_;
+    ReceiveBuffer received_;
+    bool stale_ = false;  // the stream may still carry the rest of an abandoned reply
+};
+
+}  // namespace visa

@@ -1,0 +1,229 @@
+#include "platform/visa/transport/vxi11_transport.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/visa/transport/portmapper.h"
+#include "rpc/vxi11.h"
+
+namespace visa {
+namespace {
+
+// Device_Flags and reasons of the VXI-11 core channel.
+constexpr long kFlagEnd = 0x08;
+constexpr long kFlagTermCharSet = 0x80;
+constexpr long kReasonRequestCount = 0x01;
+constexpr long kReasonTermChar = 0x02;
+constexpr long kReasonEnd = 0x04;
+
+constexpr long kErrorIoTimeout = 15;
+// The reply may take a little longer than the instrument's own time-out;
+// kept short so that a lost reply is reported soon after the time-out.
+constexpr std::uint32_t kRpcMarginMs = 200;
+// Used when a server announces no limit at all (the protocol promises 1024).
+constexpr std::size_t kMinimumReceiveSize = 1024;
+
+const char* DeviceErrorText(long error) {
+    switch (error) {
+        case 1: return "syntax error";
+        case 3: return "device not accessible";
+        case 4: return "invalid link identifier";
+        case 5: return "parameter error";
+        case 6: return "channel not established";
+        case 8: return "operation not supported";
+        case 9: return "out of resources";
+        case 11: return "device locked by another link";
+        case 12: return "no lock held by this link";
+        case 15: return "I/O timeout";
+        case 17: return "I/O error";
+        case 21: return "invalid address";
+        case 23: return "abort";
+        case 29: return "channel already established";
+        default: return "unknown error";
+    }
+}
+
+}  // namespace
+
+Vxi11Transport::Vxi11Transport(std::string host, std::uint16_t port, std::string device, bool lockDevice)
+    : host_(std::move(host)), port_(port), device_(std::move(device)), lockDevice_(lockDevice) {}
+
+Vxi11Transport::~Vxi11Transport() { Unlink(); }
+
+Status Vxi11Transport::Open(const std::string& host, std::optional<std::uint16_t> port, const std::string& device,
+                            bool lockDevice, Deadline deadline, std::unique_ptr<Transport>* transport) {
+    std::uint16_t corePort = 0;
+    if (port) {
+        corePort = *port;
+    } else if (Status status = QueryPortmapper(host, DEVICE_CORE, DEVICE_CORE_VERSION, deadline, &corePort);
+               !status.ok()) {
+        return status;
+    }
+    std::unique_ptr<Vxi11Transport> opened(new Vxi11Transport(host, corePort, device, lockDevice));
+    if (Status status = opened->Link(deadline); !status.ok()) return status;
+    *transport = std::move(opened);
+    return Status::Ok();
+}
+
+Status Vxi11Transport::Link(Deadline deadline) {
+    if (Status status = rpc_.Connect(host_, port_, DEVICE_CORE, DEVICE_CORE_VERSION, deadline); !status.ok()) {
+        return status;
+    }
+    Create_LinkParms parms{};
+    parms.clientId = static_cast<long>(reinterpret_cast<std::uintptr_t>(this) & 0x7FFFFFFF);
+    parms.lockDevice = lockDevice_ ? 1 : 0;
+    parms.lock_timeout = deadline.RemainingMilliseconds();
+    parms.device = device_.data();
+    Create_LinkResp response{};
+    rpc_.SetCallTimeout(deadline.RemainingMilliseconds());
+    if (Status status = rpc_.Check(create_link_1(&parms, &response, rpc_.get()), "create_link"); !status.ok()) {
+        rpc_.Close();
+        return status;
+    }
+    if (response.error != 0) {
+        rpc_.Close();
+        return Status::Fail(E_VISA_RSRC_NFOUND, "VXI-11 server " + rpc_.peer() + " refused device \"" + device_ +
+                                                    "\": error " + std::to_string(response.error) + " (" +
+                                                    DeviceErrorText(response.error) + ").");
+    }
+    link_ = response.lid;
+    linked_ = true;
+    stale_ = false;
+    maxReceiveSize_ = response.maxRecvSize > 0 ? response.maxRecvSize : kMinimumReceiveSize;
+    return Status::Ok();
+}
+
+void Vxi11Transport::Unlink() {
+    if (linked_ && rpc_.connected()) {
+        Device_Error response{};
+        rpc_.SetCallTimeout(1000);
+        destroy_link_1(&link_, &response, rpc_.get());
+    }
+    linked_ = false;
+    rpc_.Close();
+}
+
+unsigned long Vxi11Transport::BeginCall(Deadline deadline) {
+    const std::uint32_t ioTimeout = deadline.RemainingMilliseconds();
+    rpc_.SetCallTimeout(deadline.infinite() ? 0xFFFFFFFFu : ioTimeout + kRpcMarginMs);
+    return ioTimeout;
+}
+
+Status Vxi11Transport::EnsureLinked(Deadline deadline) {
+    if (rpc_.connected()) return Status::Ok();
+    // A connection that broke or fell behind is replaced with a new link.
+    Unlink();
+    return Link(deadline);
+}
+
+Status Vxi11Transport::DeviceError(long error, const char* operation) {
+    if (error == kErrorIoTimeout) return Status::Timeout();
+    return Status::Fail(E_VISA_IO, std::string(operation) + " on " + rpc_.peer() + " failed: error " +
+                                       std::to_string(error) + " (" + DeviceErrorText(error) + ").");
+}
+
+Status Vxi11Transport::ClearLink(Deadline deadline) {
+    Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
+    Device_Error response{};
+    if (Status status = rpc_.Check(device_clear_1(&parms, &response, rpc_.get()), "device_clear"); !status.ok()) {
+        return status;
+    }
+    if (response.error != 0) return DeviceError(response.error, "device_clear");
+    stale_ = false;
+    return Status::Ok();
+}
+
+Status Vxi11Transport::Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) {
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
+    if (stale_) {
+        if (Status status = ClearLink(deadline); !status.ok()) return status;
+    }
+    do {
+        const std::size_t chunk = std::min(size, maxReceiveSize_);
+        Device_WriteParms parms{};
+        parms.lid = link_;
+        parms.io_timeout = BeginCall(deadline);
+        parms.flags = (chunk == size && end) ? kFlagEnd : 0;
+        parms.data.data_len = static_cast<u_int>(chunk);
+        parms.data.data_val = reinterpret_cast<char*>(const_cast<std::uint8_t*>(data));
+        Device_WriteResp response{};
+        if (Status status = rpc_.Check(device_write_1(&parms, &response, rpc_.get()), "device_write"); !status.ok()) {
+            return status;
+        }
+        if (response.error != 0) return DeviceError(response.error, "device_write");
+        const std::size_t taken = std::min<std::size_t>(response.size, chunk);
+        if (taken == 0 && chunk > 0 && deadline.Expired()) return Status::Timeout();
+        data += taken;
+        size -= taken;
+    } while (size > 0);
+    return Status::Ok();
+}
+
+Status Vxi11Transport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
+    *result = ReadResult{};
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
+    std::size_t filled = 0;
+    while (filled < request.count) {
+        Device_ReadParms parms{};
+        parms.lid = link_;
+        parms.requestSize = static_cast<unsigned long>(std::min<std::size_t>(request.count - filled, 0xFFFFFFFFu));
+        parms.io_timeout = BeginCall(deadline);
+        parms.flags = request.termCharEnabled ? kFlagTermCharSet : 0;
+        parms.termChar = static_cast<char>(request.termChar);
+        Device_ReadResp response{};
+        const clnt_stat outcome = device_read_1(&parms, &response, rpc_.get());
+        Status status = rpc_.Check(outcome, "device_read");
+        if (status.ok() && response.error != 0) status = DeviceError(response.error, "device_read");
+        if (status.ok()) {
+            const std::size_t got = std::min<std::size_t>(response.data.data_len, request.count - filled);
+            if (got > 0) std::memcpy(request.buffer + filled, response.data.data_val, got);
+            filled += got;
+            if (response.reason & kReasonEnd) {
+                result->end = ReadEnd::End;
+            } else if (response.reason & kReasonTermChar) {
+                result->end = ReadEnd::TermChar;
+            } else if (got == 0 && (response.reason & kReasonRequestCount) == 0 && deadline.Expired()) {
+                status = Status::Timeout();
+            }
+        }
+        if (outcome == RPC_SUCCESS) xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&response));
+        if (!status.ok()) {
+            if (status.code == E_VISA_TMO) stale_ = true;
+            return status;
+        }
+        if (result->end != ReadEnd::Count) break;
+    }
+    result->count = filled;
+    return Status::Ok();
+}
+
+Status Vxi11Transport::Clear(Deadline deadline) {
+    // A new link starts clean.
+    if (!rpc_.connected()) return EnsureLinked(deadline);
+    return ClearLink(deadline);
+}
+
+Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
+    Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
+    Device_ReadStbResp response{};
+    if (Status status = rpc_.Check(device_readstb_1(&parms, &response, rpc_.get()), "device_readstb"); !status.ok()) {
+        return status;
+    }
+    if (response.error != 0) return DeviceError(response.error, "device_readstb");
+    *statusByte = response.stb;
+    return Status::Ok();
+}
+
+Status Vxi11Transport::Trigger(Deadline deadline) {
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
+    Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
+    Device_Error response{};
+    if (Status status = rpc_.Check(device_trigger_1(&parms, &response, rpc_.get()), "device_trigger"); !status.ok()) {
+        return status;
+    }
+    if (response.error != 0) return DeviceError(response.error, "device_trigger");
+    return Status::Ok();
+}
+
+}  // namespace visa
