@@ -110,8 +110,11 @@ class _Loader:
     @staticmethod
     def need(cols, low, high, what):
         """high None: any number of optional key=value cells follow the low positional ones."""
+        if high is None:
+            expected = "at least %d" % low
+        else:
+            expected = str(low) if low == high else "%d to %d" % (low, high)
         if len(cols) < low or (high is not None and len(cols) > high):
-            expected = "at least %d" % low if high is None else str(low) if low == high else "%d to %d" % (low, high)
             raise CellError("%s takes %s columns, found %d" % (what, expected, len(cols)))
 
     # ---- interfaces and members ------------------------------------------------------------
