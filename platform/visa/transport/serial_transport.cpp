@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "platform/visa/transport/text_status_byte.h"
 
 namespace visa {
 namespace {
@@ -74,15 +73,5 @@ Status SerialTransport::Read(const ReadRequest& request, Deadline deadline, Read
 }
 
 Status SerialTransport::Clear(Deadline /*deadline*/) { return Flush(TCIOFLUSH); }
-
-Status SerialTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    return QueryStatusByteAsText(*this, deadline, statusByte);
-}
-
-Status SerialTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
-
-Status SerialTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
-}
 
 }  // namespace visa

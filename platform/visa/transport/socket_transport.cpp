@@ -1,7 +1,6 @@
 #include "platform/visa/transport/socket_transport.h"
 
 #include "platform/visa/transport/tcp_connect.h"
-#include "platform/visa/transport/text_status_byte.h"
 
 namespace visa {
 namespace {
@@ -79,15 +78,5 @@ Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, Read
 }
 
 Status SocketTransport::Clear(Deadline deadline) { return Reconnect(deadline); }
-
-Status SocketTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    return QueryStatusByteAsText(*this, deadline, statusByte);
-}
-
-Status SocketTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
-
-Status SocketTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
-}
 
 }  // namespace visa
