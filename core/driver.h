@@ -200,6 +200,9 @@ private:
     }
     HRESULT GetFixedText(const char* iface, const char* member, const char* parameter, std::string_view text,
                          BSTR* out);
+    // SelfTest and ErrorQuery: both outputs checked, the caller's text
+    // released, the code preset to 0.
+    HRESULT ClearCodeAndMessage(const char* member, const char* codeName, LONG* code, BSTR* message) const;
     HRESULT GetFlag(const char* member, const char* parameter, const bool& flag, VARIANT_BOOL* out);
     HRESULT PutFlag(const char* member, const char* parameter, bool& flag, VARIANT_BOOL value);
 
