@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-
 namespace visa {
 namespace {
 
