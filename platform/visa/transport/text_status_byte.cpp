@@ -27,7 +27,7 @@ Status PollForServiceRequest(Transport& transport, Interruption& interruption, D
     constexpr int kPollIntervalMs = 50;
     for (;;) {
         if (interruption.raised()) return ServiceRequestWaitInterrupted();
-        Status status = QueryStatusByteAsText(transport, deadline, statusByte);
+        Status status = transport.ReadStatusByte(deadline, statusByte);
         if (status.code == E_VISA_TMO) return ServiceRequestWaitTimedOut();
         if (!status.ok()) return status;
         if (*statusByte & kRequestServiceBit) return Status::Ok();
