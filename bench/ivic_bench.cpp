@@ -11,6 +11,8 @@
 //   8 sessions      aggregate queries/s of 8 sessions, one per thread, against
 //                   one session alone
 //   Tracing         a simulated attribute read traced, against untraced
+// Arguments name the rows to run ("Attribute", "Trace", "Repeated", "8",
+// "Tracing"); without any, all run.
 // Driver and bare measurements take turns round by round, so that a change
 // in machine load does not tilt a ratio.
 #include <unistd.h>
@@ -26,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -314,7 +317,15 @@ void TracingRow(Table& table) {
 
 }  // namespace
 
-int main() {
+// With arguments, only the rows whose first word is named run (for profiling one path).
+bool Wanted(int argc, char** argv, std::string_view row) {
+    if (argc < 2) return true;
+    for (int i = 1; i < argc; ++i)
+        if (row == argv[i]) return true;
+    return false;
+}
+
+int main(int argc, char** argv) {
     // No machine configuration store: the resource is used as it stands.
     setenv("IVI_CONFIG_STORE", "/nonexistent/zentrava-bench-store.xml", 1);
     std::string error;
@@ -325,11 +336,13 @@ int main() {
     }
     std::printf("The C face against the bare transport (medians of %d rounds):\n", kRounds);
     Table table;
-    AttributeRow(nr3, table);
-    TraceRow("Trace NR3", nr3, table);
-    TraceRow("Trace short", shortForm, table);
-    RepeatedReadsRow(nr3, table);
-    ScalingRow(nr3, table);
-    TracingRow(table);
+    if (Wanted(argc, argv, "Attribute")) AttributeRow(nr3, table);
+    if (Wanted(argc, argv, "Trace")) {
+        TraceRow("Trace NR3", nr3, table);
+        TraceRow("Trace short", shortForm, table);
+    }
+    if (Wanted(argc, argv, "Repeated")) RepeatedReadsRow(nr3, table);
+    if (Wanted(argc, argv, "8")) ScalingRow(nr3, table);
+    if (Wanted(argc, argv, "Tracing")) TracingRow(table);
     return table.allMet() ? 0 : 1;
 }

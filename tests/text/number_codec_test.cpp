@@ -55,7 +55,8 @@ TEST(NumberCodec, ScanStopsWhereTheNumberEnds) {
         std::size_t length;  // 0: no number at the start
         double value;
     } cases[] = {{"10.5dBm", 4, 10.5}, {"  -3.25,4", 7, -3.25}, {"1e5x", 3, 1e5}, {"1e+", 1, 1},
-                 {"abc", 0, 0},        {",1", 0, 0},            {"", 0, 0}};
+                 {"abc", 0, 0},        {",1", 0, 0},            {"", 0, 0},
+                 {"-6.000109999E+01,-6", 16, -60.00109999}, {"2.5e1.5", 5, 25}, {"7.5e+02 V", 7, 750}};
     for (const auto& c : cases) {
         const std::string text = c.text;
         double value = 0;
@@ -83,6 +84,30 @@ std::vector<double> SpreadDoubles() {
         if (std::isfinite(value)) values.push_back(value);
     }
     return values;
+}
+
+// Instruments send "%.9E" and "%.9g"; tools send 15 and 17 significant
+// digits. Every form of every spread value, and values whose digits or
+// exponent sit at the edges of the short way, must read as the C library reads them.
+TEST(NumberCodec, InstrumentFormsReadAsTheCLibraryReadsThem) {
+    std::vector<std::string> tokens = {"9007199254740992",   "9007199254740993",    "-9007199254740993e-3",
+                                       "1e22",               "1e23",                "123456789012345678e4",
+                                       "1234567890123456789", "12345678901234567890", "0.0000000000000000000001",
+                                       "4.35e-22",            "4.35e-23",            "1e0005",
+                                       "-0.0e-5",             "8.98846567431158e307", "2.4703282292062328e-324"};
+    for (const double value : SpreadDoubles()) {
+        for (const char* format : {"%.9E", "%.9g", "%.15g", "%.17g", "%.3f"}) {
+            char text[400];
+            std::snprintf(text, sizeof text, format, value);
+            tokens.emplace_back(text);
+        }
+    }
+    for (const std::string& token : tokens) {
+        const CReading expected = ReadWithCLibrary(token);
+        double value = -12345;
+        ASSERT_EQ(codec::ParseReal(token, &value), expected.whole) << token;
+        ASSERT_TRUE(SameDouble(value, expected.value)) << token << " gave " << value;
+    }
 }
 
 TEST(NumberCodec, G15IsPrintfsTextByteForByte) {

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 
+#include "platform/visa/transport/fd_io.h"
 #include "platform/visa/transport/tcp_connect.h"
 #include "visa_test_util.h"
 
@@ -149,6 +152,69 @@ TEST(SocketConnect, SlowConnectTimesOutInsteadOfHanging) {
     if (status.ok()) GTEST_SKIP() << "this kernel accepts connections beyond the listen backlog";
     EXPECT_EQ(status.code, E_VISA_TMO);
     EXPECT_EQ(status.text, "Timed out connecting to 127.0.0.1:" + std::to_string(full.port()) + ".");
+}
+
+// A blocking socket waits inside recv, bounded by the deadline it is given;
+// the time-out it arms for one read must not outlive that read.
+TEST(SocketReceive, WaitsInsideTheReadUntilTheDeadline) {
+    const struct {
+        const char* name;
+        const char* waiting;  // what the peer sent before the read
+        bool peerClosed;
+        std::int64_t deadlineMs;  // negative: none
+        HRESULT expected;
+    } cases[] = {
+        {"data waiting", "abc", false, 1000, S_OK},
+        {"data waiting, no deadline", "abc", false, -1, S_OK},
+        {"nothing within the deadline", "", false, 30, E_VISA_TMO},
+        {"nothing and no time left", "", false, 0, E_VISA_TMO},
+        {"peer gone", "", true, 1000, E_VISA_CONN_LOST},
+    };
+    for (const auto& c : cases) {
+        int ends[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        UniqueFd mine(ends[0]), peer(ends[1]);
+        ASSERT_TRUE(SetBlocking(mine.get()).ok());
+        SendAll(peer.get(), c.waiting);
+        if (c.peerClosed) peer.reset();
+        int armedMs = -1;
+        std::uint8_t buffer[16];
+        std::size_t got = 0;
+        const Status status = ReceiveWaiting(mine.get(), buffer, sizeof buffer, Deadline::After(c.deadlineMs), "peer",
+                                             &armedMs, &got);
+        EXPECT_EQ(status.code, c.expected) << c.name << ": " << status.text;
+        if (c.expected == S_OK) {
+            EXPECT_EQ(std::string(buffer, buffer + got), c.waiting) << c.name;
+        }
+        if (c.deadlineMs > 0) {
+            EXPECT_LE(armedMs, c.deadlineMs) << c.name;
+        }
+        if (c.deadlineMs < 0) {
+            EXPECT_EQ(armedMs, 0) << c.name;
+        }
+    }
+}
+
+// A read without deadline after one with a short deadline must wait for its
+// data, not stop at the time-out the earlier read armed.
+TEST(SocketReceive, ReadWithoutDeadlineOutlivesAnEarlierShortTimeout) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    UniqueFd mine(ends[0]), peer(ends[1]);
+    ASSERT_TRUE(SetBlocking(mine.get()).ok());
+    int armedMs = -1;
+    std::uint8_t buffer[16];
+    std::size_t got = 0;
+    ASSERT_EQ(ReceiveWaiting(mine.get(), buffer, sizeof buffer, Deadline::After(20), "peer", &armedMs, &got).code,
+              E_VISA_TMO);
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        SendAll(peer.get(), "late");
+    });
+    const Status status = ReceiveWaiting(mine.get(), buffer, sizeof buffer, Deadline::Never(), "peer", &armedMs, &got);
+    late.join();
+    ASSERT_TRUE(status.ok()) << status.text;
+    EXPECT_EQ(std::string(buffer, buffer + got), "late");
 }
 
 }  // namespace

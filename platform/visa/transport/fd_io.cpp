@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace visa {
@@ -17,9 +19,10 @@ Status IoFailure(const std::string& action, const std::string& peer, int err) {
     return Status::FromErrno(E_VISA_IO, action + " " + peer + " failed", err);
 }
 
-// send() keeps a closed peer from raising SIGPIPE; ttys need write().
+// send() keeps a closed peer from raising SIGPIPE, and a blocking socket from
+// blocking (the wait is WriteAll's, bounded by its deadline); ttys need write().
 ssize_t WriteNoSignal(int fd, const std::uint8_t* data, std::size_t size) {
-    const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+    const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0 && errno == ENOTSOCK) return ::write(fd, data, size);
     return sent;
 }
@@ -42,10 +45,10 @@ void UniqueFd::reset(int fd) {
     fd_ = fd;
 }
 
-Status SetNonBlocking(int fd) {
+Status SetBlocking(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
-        return Status::FromErrno(E_VISA_SYSTEM_ERROR, "Cannot make the connection non-blocking", errno);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        return Status::FromErrno(E_VISA_SYSTEM_ERROR, "Cannot make the connection blocking", errno);
     }
     return Status::Ok();
 }
@@ -92,6 +95,34 @@ Status ReadSome(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline dea
         if (got == 0) return Status::Fail(E_VISA_CONN_LOST, "Connection closed by " + peer + ".");
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure("Reading from", peer, errno);
+    }
+}
+
+Status ReceiveWaiting(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline deadline, const std::string& peer,
+                      int* armedMs, std::size_t* received) {
+    for (;;) {
+        const int left = deadline.PollMilliseconds();
+        int flags = 0;
+        if (left == 0) {
+            flags = MSG_DONTWAIT;  // only what is already there
+        } else if (left < 0 ? *armedMs != 0 : (*armedMs <= 0 || *armedMs > left || *armedMs < left / 2)) {
+            // Three quarters of the time left: the next queries, with about the
+            // same time left, find it armed already.
+            const int arm = left < 0 ? 0 : std::max(1, left - left / 4);
+            timeval wait{arm / 1000, static_cast<suseconds_t>(arm % 1000) * 1000};
+            if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) < 0)
+                return Status::FromErrno(E_VISA_SYSTEM_ERROR, "Cannot set the receive time-out", errno);
+            *armedMs = arm;
+        }
+        const ssize_t got = ::recv(fd, buffer, capacity, flags);
+        if (got > 0) {
+            *received = static_cast<std::size_t>(got);
+            return Status::Ok();
+        }
+        if (got == 0) return Status::Fail(E_VISA_CONN_LOST, "Connection closed by " + peer + ".");
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure("Reading from", peer, errno);
+        if (left == 0) return Status::Timeout();
     }
 }
 

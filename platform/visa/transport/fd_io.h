@@ -1,4 +1,4 @@
-// Deadline-bounded I/O on non-blocking file descriptors (sockets, ttys).
+// Deadline-bounded I/O on file descriptors (sockets, ttys); writes never block.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +30,8 @@ private:
     int fd_ = -1;
 };
 
-Status SetNonBlocking(int fd);
+// Lets reads block: a socket read through ReceiveWaiting waits inside recv.
+Status SetBlocking(int fd);
 // Waits until `events` (POLLIN/POLLOUT) are ready; a time-out fails with E_VISA_TMO.
 Status WaitFor(int fd, short events, Deadline deadline);
 // Writes everything. `peer` names the other side in error texts.
@@ -38,6 +39,13 @@ Status WriteAll(int fd, const std::uint8_t* data, std::size_t size, Deadline dea
 // Reads at least one byte; end of stream is E_VISA_CONN_LOST.
 Status ReadSome(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline deadline, const std::string& peer,
                 std::size_t* received);
+// ReadSome for a blocking socket, waiting inside recv itself with the time
+// left as the socket's receive time-out, so that a reply costs one system
+// call instead of a poll and a read. `*armedMs` is the time-out the socket
+// holds (-1: none set yet, 0: none); it is set again only when the time left
+// falls below it or far above it.
+Status ReceiveWaiting(int fd, std::uint8_t* buffer, std::size_t capacity, Deadline deadline, const std::string& peer,
+                      int* armedMs, std::size_t* received);
 // Reads exactly `size` bytes.
 Status ReadExactly(int fd, std::uint8_t* buffer, std::size_t size, Deadline deadline, const std::string& peer);
 // Reads and throws away whatever is already waiting, without blocking.

@@ -15,16 +15,22 @@ SocketTransport::SocketTransport(std::string host, std::uint16_t port)
 Status SocketTransport::Open(const std::string& host, std::uint16_t port, Deadline deadline,
                              std::unique_ptr<Transport>* transport) {
     std::unique_ptr<SocketTransport> opened(new SocketTransport(host, port));
-    if (Status status = ConnectTcp(host, port, deadline, &opened->socket_); !status.ok()) return status;
+    if (Status status = opened->Connect(deadline); !status.ok()) return status;
     *transport = std::move(opened);
     return Status::Ok();
+}
+
+Status SocketTransport::Connect(Deadline deadline) {
+    armedMs_ = -1;
+    if (Status status = ConnectTcp(host_, port_, deadline, &socket_); !status.ok()) return status;
+    return SetBlocking(socket_.get());
 }
 
 Status SocketTransport::Reconnect(Deadline deadline) {
     socket_.reset();
     received_.clear();
     stale_ = false;
-    return ConnectTcp(host_, port_, deadline, &socket_);
+    return Connect(deadline);
 }
 
 Status SocketTransport::Abandon(Status failure) {
@@ -44,7 +50,11 @@ Status SocketTransport::Write(const std::uint8_t* data, std::size_t size, bool /
 }
 
 Status SocketTransport::Receive(Deadline deadline) {
-    return received_.ReadFrom(socket_.get(), kReceiveChunk, deadline, peer_);
+    std::uint8_t* space = received_.Reserve(kReceiveChunk);
+    std::size_t got = 0;
+    Status status = ReceiveWaiting(socket_.get(), space, kReceiveChunk, deadline, peer_, &armedMs_, &got);
+    received_.Commit(got);
+    return status;
 }
 
 Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {

@@ -26,6 +26,7 @@ public:
 private:
     SocketTransport(std::string host, std::uint16_t port);
 
+    Status Connect(Deadline deadline);
     Status Reconnect(Deadline deadline);
     // Fails the transfer and forgets the connection state it leaves behind.
     Status Abandon(Status failure);
@@ -37,6 +38,7 @@ private:
     UniqueFd socket_;
     ReceiveBuffer received_;
     bool stale_ = false;  // the stream may still carry the rest of an abandoned reply
+    int armedMs_ = -1;    // the receive time-out the socket holds, for ReceiveWaiting
 };
 
 }  // namespace visa
