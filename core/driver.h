@@ -13,6 +13,7 @@
 
 #include "core/io_provider.h"
 #include "zentrava/ivi.h"
+#include "zentrava/service_request.h"
 #include "core/object_node.h"
 #include "core/pipeline.h"
 #include "core/session_state.h"
@@ -34,6 +35,7 @@ class Zentrava final : public IIviDriver,
                        public IIviDriverIdentity,
                        public IIviDriverUtility,
                        public IIviClassWrapper,
+                       public IZentravaServiceRequest,
                        public ISupportErrorInfo,
                        public engine::CObjectNode {
 public:
@@ -100,6 +102,9 @@ public:
     // IIviClassWrapper
     HRESULT AttachToExistingCSession(LONG Vi) override;
     HRESULT get_NativeCHandle(LONG* pVal) override;
+
+    // IZentravaServiceRequest (an extension)
+    HRESULT WaitForServiceRequest(LONG TimeoutMs, SHORT* StatusByte) override;
 
     // ISupportErrorInfo
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
