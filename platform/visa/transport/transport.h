@@ -59,6 +59,10 @@ public:
     virtual void Interrupt() { interruption_.Raise(); }
 
 protected:
+    // Serial polls at a bounded rate until the request-service bit is set,
+    // for links that cannot be told of a request.
+    Status PollForServiceRequest(Deadline deadline, std::uint8_t* statusByte);
+
     Interruption interruption_;
 };
 
