@@ -2,6 +2,7 @@
 // that CoCreateInstance finds them without a registry entry.
 #include <mutex>
 
+#include "platform/com/static_class_factory.h"
 #include "platform/visa/formatted_io.h"
 #include "platform/visa/resource_manager.h"
 
@@ -10,29 +11,12 @@ namespace {
 
 constexpr DWORD kRegisterForMultipleUse = 1;
 
+// The factories live as long as the process.
 template <typename Object>
-class Factory final : public IClassFactory {
-public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    // The factories live as long as the process.
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        *ppv = nullptr;
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+class Factory final : public com::StaticClassFactory {
+    HRESULT CreateObject(REFIID riid, void** ppv) override {
         return com::ComPtr<Object>::Adopt(Object::Create())->QueryInterface(riid, ppv);
     }
-    HRESULT LockServer(int /*lock*/) override { return S_OK; }
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // objects answer 42, with a class factory reached through DllGetClassObject.
 #include <atomic>
 
+#include "platform/com/static_class_factory.h"
 #include "zentrava/com.h"
 #include "tests/com/test_module_ids.h"
 
@@ -34,27 +35,14 @@ private:
     std::atomic<ULONG> refs_{1};
 };
 
-class Factory final : public IClassFactory {
-public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    // One static instance lives as long as the module.
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+// One static instance lives as long as the module.
+class Factory final : public com::StaticClassFactory {
+    HRESULT CreateObject(REFIID riid, void** ppv) override {
         auto* object = new ModuleAnswer;
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();
         return hr;
     }
-    HRESULT LockServer(int) override { return S_OK; }
 };
 
 Factory g_factory;

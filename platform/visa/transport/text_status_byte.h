@@ -13,7 +13,6 @@ class TextStatusByteTransport : public Transport {
 public:
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) final;
     Status Trigger(Deadline deadline) final;
-    // Serial polls at a bounded rate until the request-service bit is set.
     Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) final;
 };
 
