@@ -74,6 +74,17 @@ TEST_P(ServiceRequestWait, ReturnsTheStatusByteWhenTheMeasurementEnds) {
     EXPECT_EQ(emulator_->instrument().PeekEventStatus() & 1, 1);
 }
 
+TEST_P(ServiceRequestWait, ARequestRaisedBeforeTheFirstWaitIsNotLost) {
+    std::unique_ptr<Transport> transport = Open();
+    ASSERT_TRUE(transport);
+    StartMeasurement(*transport);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kMeasurementMs + 100));
+    std::uint8_t statusByte = 0;
+    Status status = transport->WaitForServiceRequest(Deadline::After(1000), &statusByte);
+    ASSERT_TRUE(status.ok()) << status.text;
+    EXPECT_EQ(statusByte & 0x40, 0x40);
+}
+
 TEST_P(ServiceRequestWait, TimesOutWithoutARequest) {
     std::unique_ptr<Transport> transport = Open();
     ASSERT_TRUE(transport);

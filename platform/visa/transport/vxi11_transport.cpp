@@ -289,6 +289,12 @@ Status Vxi11Transport::WaitForServiceRequest(Deadline deadline, std::uint8_t* st
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     if (!interruptChannelOpen_ && !interruptsUnsupported_) {
         if (Status status = OpenInterruptChannel(deadline); !status.ok()) return status;
+        // A request raised before the channel was open never travels on it.
+        if (interruptChannelOpen_) {
+            if (Status status = ReadStatusByte(deadline, statusByte); !status.ok() || (*statusByte & kRequestServiceBit)) {
+                return status;
+            }
+        }
     }
     if (interruptsUnsupported_) return PollForServiceRequest(*this, interruption_, deadline, statusByte);
     if (Status status = interrupts_.WaitForRequest(deadline); !status.ok()) return status;
