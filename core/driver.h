@@ -196,6 +196,20 @@ private:
         *out = value ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
+    // Inherent members that read or write one value the driver holds, under
+    // the lock. GetFixedText needs no session.
+    template <class Text>
+    HRESULT GetText(const char* iface, const char* member, const char* parameter, const Text& text, BSTR* out) {
+        return InitializedEntry(iface, member, {TraceArg::Out(parameter, out)},
+                                [&] { return ReturnText(text, out, member, parameter); });
+    }
+    HRESULT GetFixedText(const char* iface, const char* member, const char* parameter, std::string_view text,
+                         BSTR* out);
+    // SelfTest and ErrorQuery: both outputs checked, the caller's text
+    // released, the code preset to 0.
+    HRESULT ClearCodeAndMessage(const char* member, const char* codeName, LONG* code, BSTR* message) const;
+    HRESULT GetFlag(const char* member, const char* parameter, const bool& flag, VARIANT_BOOL* out);
+    HRESULT PutFlag(const char* member, const char* parameter, bool& flag, VARIANT_BOOL value);
 
     HRESULT InitializeSession(BSTR resourceName, bool idQuery, bool reset, BSTR optionString);
     HRESULT ConfigurationPhase(const std::string& resourceName);
