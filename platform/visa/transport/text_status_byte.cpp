@@ -21,18 +21,7 @@ Status TextStatusByteTransport::ReadStatusByte(Deadline deadline, std::uint8_t* 
 }
 
 Status TextStatusByteTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    // Often enough to notice a finished operation promptly, rarely enough to
-    // leave the instrument's parser to the measurement.
-    constexpr int kPollIntervalMs = 50;
-    for (;;) {
-        if (interruption_.raised()) return ServiceRequestWaitInterrupted();
-        Status status = ReadStatusByte(deadline, statusByte);
-        if (status.code == E_VISA_TMO) return ServiceRequestWaitTimedOut();
-        if (!status.ok()) return status;
-        if (*statusByte & kRequestServiceBit) return Status::Ok();
-        if (deadline.Expired()) return ServiceRequestWaitTimedOut();
-        interruption_.Sleep(kPollIntervalMs, deadline);
-    }
+    return PollForServiceRequest(deadline, statusByte);
 }
 
 Status TextStatusByteTransport::Trigger(Deadline deadline) {

@@ -59,6 +59,10 @@ public:
     virtual void Interrupt() { interruption_.Raise(); }
 
 protected:
+    // The fallback where no message announces a request: serial polls at a
+    // bounded rate until the request-service bit is set.
+    Status PollForServiceRequest(Deadline deadline, std::uint8_t* statusByte);
+
     Interruption interruption_;
 };
 

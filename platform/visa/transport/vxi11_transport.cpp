@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "platform/visa/transport/portmapper.h"
-#include "platform/visa/transport/text_status_byte.h"
 #include "rpc/vxi11.h"
 
 namespace visa {
@@ -296,7 +295,7 @@ Status Vxi11Transport::WaitForServiceRequest(Deadline deadline, std::uint8_t* st
             }
         }
     }
-    if (interruptsUnsupported_) return PollForServiceRequest(*this, interruption_, deadline, statusByte);
+    if (interruptsUnsupported_) return PollForServiceRequest(deadline, statusByte);
     if (Status status = interrupts_.WaitForRequest(deadline); !status.ok()) return status;
     // The call only says that service is requested; the serial poll says why.
     return ReadStatusByte(Deadline::After(kStatusAfterRequestMs), statusByte);
