@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <rpc/rpc.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -39,8 +38,6 @@ bool IsServiceRequest(std::vector<std::uint8_t>& record) {
 
 }  // namespace
 
-Vxi11InterruptServer::Vxi11InterruptServer() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-
 Status Vxi11InterruptServer::Listen(const sockaddr_in& local) {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     sockaddr_in address = local;
@@ -56,12 +53,10 @@ Status Vxi11InterruptServer::Listen(const sockaddr_in& local) {
     return Status::Ok();
 }
 
-void Vxi11InterruptServer::Wake() { ::eventfd_write(wake_.get(), 1); }
-
-Status Vxi11InterruptServer::WaitForRequest(Deadline deadline) {
+Status Vxi11InterruptServer::WaitForRequest(Deadline deadline, const Interruption& interruption) {
     for (;;) {
         if (TakeRequests()) return Status::Ok();
-        pollfd entries[3] = {{wake_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {connection_.get(), POLLIN, 0}};
+        pollfd entries[3] = {{interruption.fd(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {connection_.get(), POLLIN, 0}};
         const int ready = ::poll(entries, connection_.valid() ? 3 : 2, deadline.PollMilliseconds());
         if (ready < 0 && errno != EINTR) {
             return Status::FromErrno(E_VISA_SYSTEM_ERROR, "poll failed", errno);

@@ -296,14 +296,9 @@ Status Vxi11Transport::WaitForServiceRequest(Deadline deadline, std::uint8_t* st
         }
     }
     if (interruptsUnsupported_) return PollForServiceRequest(deadline, statusByte);
-    if (Status status = interrupts_.WaitForRequest(deadline); !status.ok()) return status;
+    if (Status status = interrupts_.WaitForRequest(deadline, interruption_); !status.ok()) return status;
     // The call only says that service is requested; the serial poll says why.
     return ReadStatusByte(Deadline::After(kStatusAfterRequestMs), statusByte);
-}
-
-void Vxi11Transport::Interrupt() {
-    Transport::Interrupt();
-    interrupts_.Wake();
 }
 
 }  // namespace visa
