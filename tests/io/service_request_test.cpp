@@ -35,11 +35,14 @@ protected:
         std::unique_ptr<Transport> transport;
         const std::string kind = GetParam();
         const Deadline deadline = Deadline::After(2000);
-        Status status =
-            kind == "hislip"  ? HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", deadline, &transport)
-            : kind == "vxi11" ? Vxi11Transport::Open("127.0.0.1", emulator_->Vxi11Port(), "inst0", false, deadline,
-                                                     &transport)
-                              : SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), deadline, &transport);
+        Status status;
+        if (kind == "hislip") {
+            status = HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", deadline, &transport);
+        } else if (kind == "vxi11") {
+            status = Vxi11Transport::Open("127.0.0.1", emulator_->Vxi11Port(), "inst0", false, deadline, &transport);
+        } else {
+            status = SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), deadline, &transport);
+        }
         EXPECT_TRUE(status.ok()) << status.text;
         return transport;
     }

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/visa/status.h"
 #include "platform/visa/transport/deadline.h"
 #include "platform/visa/transport/fd_io.h"
 #include "platform/visa/transport/interruption.h"
-#include "platform/visa/status.h"
 
 namespace visa {
 
