@@ -2,6 +2,7 @@
 // and as an SVG plot.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <future>
@@ -72,6 +73,8 @@ const Application kApplications[] = {
 };
 
 constexpr const char* kTrace = "Measurement1";
+// The driver's I/O time-out status.
+constexpr ViStatus kIoTimeout = static_cast<ViStatus>(0xBFFA4215u);
 
 struct Settings {
     std::string app;
@@ -116,11 +119,29 @@ public:
         values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size()))) : 0);
         return values;
     }
-    // Waits for the measurement, showing the time it takes on a terminal.
+    // Starts the measurement so that its end requests service: older events
+    // cleared, the operation-complete event enabled, "*OPC" behind the start.
+    void Start(Initiate initiate) {
+        const ViSession vi = s_.vi();
+        if (ok) Call(Ztv_StatusClear(vi), "clearing the status");
+        if (ok) Call(Ztv_StatusConfigureServiceRequest(vi, ZTV_VAL_ZENTRAVA_SRQ_REASON_ESR_OPC), "enabling the service request");
+        if (ok) Call(initiate(vi), "starting the measurement");
+        if (ok) Call(Ztv_SystemWrite(vi, "*OPC\n"), "starting the measurement");
+    }
+    // Waits for the measurement's service request, or where the interface
+    // cannot carry one for the operation to complete, showing the time it
+    // takes on a terminal.
     void Wait(int maxTimeMs) {
         if (!ok) return;
         const ViSession vi = s_.vi();
-        auto done = std::async(std::launch::async, [vi, maxTimeMs] { return Ztv_SystemWaitForOperationComplete(vi, maxTimeMs); });
+        auto done = std::async(std::launch::async, [vi, maxTimeMs] {
+            const auto begin = std::chrono::steady_clock::now();
+            ViInt16 statusByte = 0;
+            const ViStatus requested = Ztv_WaitForServiceRequest(vi, maxTimeMs, &statusByte);
+            if (requested >= 0 || requested == kIoTimeout) return requested;
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+            return Ztv_SystemWaitForOperationComplete(vi, std::max<ViInt32>(maxTimeMs - static_cast<ViInt32>(spent.count()), 0));
+        });
         const bool terminal = isatty(STDERR_FILENO);
         const auto begin = std::chrono::steady_clock::now();
         static const char kSpinner[] = "|/-\\";
@@ -159,8 +180,10 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetBool("ACQUISITION_AVERAGE_ENABLED", *settings.averages > 1, "");
         run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
     }
-    if (app.initiate && run.ok) run.Call(app.initiate(session.vi()), "starting the measurement");
-    if (app.initiate) run.Wait(settings.maxTimeMs);
+    if (app.initiate) {
+        run.Start(app.initiate);
+        run.Wait(settings.maxTimeMs);
+    }
     const std::vector<double> y = run.List(app.data, "reading the trace");
     const std::vector<double> x = run.List(app.xData, "reading the X axis");
     if (!run.ok) return kExitFailed;

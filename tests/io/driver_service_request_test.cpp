@@ -70,6 +70,8 @@ TEST(DriverServiceRequestRefused, WithoutAnInstrumentSession) {
         << ThreadErrorText();
     EXPECT_EQ(waiting->WaitForServiceRequest(100, &statusByte), visa::E_VISA_NSUP_OPER);
     EXPECT_EQ(ThreadErrorText(), "Waiting for a service request is not supported on this interface.");
+    auto support = Query<ISupportErrorInfo>(driver.get(), IID_ISupportErrorInfo);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IZentravaServiceRequest), S_OK);
 }
 
 }  // namespace

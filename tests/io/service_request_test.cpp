@@ -35,11 +35,14 @@ protected:
         std::unique_ptr<Transport> transport;
         const std::string kind = GetParam();
         const Deadline deadline = Deadline::After(2000);
-        Status status =
-            kind == "hislip"  ? HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", deadline, &transport)
-            : kind == "vxi11" ? Vxi11Transport::Open("127.0.0.1", emulator_->Vxi11Port(), "inst0", false, deadline,
-                                                     &transport)
-                              : SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), deadline, &transport);
+        Status status;
+        if (kind == "hislip") {
+            status = HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", deadline, &transport);
+        } else if (kind == "vxi11") {
+            status = Vxi11Transport::Open("127.0.0.1", emulator_->Vxi11Port(), "inst0", false, deadline, &transport);
+        } else {
+            status = SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), deadline, &transport);
+        }
         EXPECT_TRUE(status.ok()) << status.text;
         return transport;
     }
@@ -72,6 +75,17 @@ TEST_P(ServiceRequestWait, ReturnsTheStatusByteWhenTheMeasurementEnds) {
     std::printf("[ %s ] service request %lld ms after the measurement ended\n", GetParam(),
                 static_cast<long long>(waited - kMeasurementMs));
     EXPECT_EQ(emulator_->instrument().PeekEventStatus() & 1, 1);
+}
+
+TEST_P(ServiceRequestWait, ARequestRaisedBeforeTheFirstWaitIsNotLost) {
+    std::unique_ptr<Transport> transport = Open();
+    ASSERT_TRUE(transport);
+    StartMeasurement(*transport);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kMeasurementMs + 100));
+    std::uint8_t statusByte = 0;
+    Status status = transport->WaitForServiceRequest(Deadline::After(1000), &statusByte);
+    ASSERT_TRUE(status.ok()) << status.text;
+    EXPECT_EQ(statusByte & 0x40, 0x40);
 }
 
 TEST_P(ServiceRequestWait, TimesOutWithoutARequest) {

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/visa/service_request_wait.h"
 #include "platform/visa/transport/tcp_connect.h"
 #include "rpc/vxi11.h"
 #include "visa_test_util.h"
@@ -137,7 +138,8 @@ bool_t destroy_link_1_svc(Device_Link*, Device_Error* result, struct svc_req*) {
     return 1;
 }
 
-// Calls this client never makes.
+// Calls this client never makes, and the interrupt channel, which this
+// instrument does not have.
 #define ZTV_UNSUPPORTED(name, Parms)                                       \
     bool_t name(Parms*, Device_Error* result, struct svc_req*) {           \
         result->error = 8;                                                 \
@@ -293,6 +295,14 @@ TEST_F(Vxi11Session, StatusByteTriggerAndClear) {
     std::lock_guard lock(server_.state().mutex);
     EXPECT_EQ(server_.state().triggers, 1);
     EXPECT_EQ(server_.state().clears, 1);
+}
+
+TEST_F(Vxi11Session, WithoutAnInterruptChannelServiceRequestsAreSerialPolled) {
+    Held<IServiceRequestWait> waiting;
+    ASSERT_EQ(io_->QueryInterface(IID_IServiceRequestWait, reinterpret_cast<void**>(waiting.out())), S_OK);
+    SHORT statusByte = 0;
+    ASSERT_EQ(waiting->WaitForServiceRequest(1000, &statusByte), S_OK) << TakeErrorText();
+    EXPECT_EQ(statusByte, 0x42);  // request service is set in what device_readstb answers
 }
 
 TEST_F(Vxi11Session, DeviceTimeoutIsFollowedByClearSoTheNextQueryIsNotStale) {

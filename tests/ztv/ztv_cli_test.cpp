@@ -1,6 +1,7 @@
 // ztv as a user runs it: a process against the emulator on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -267,6 +268,25 @@ TEST_F(ZtvCli, PhaseNoisePlotCarriesJitterMarkersAndLimits) {
     EXPECT_NE(texts.find("M2|"), std::string::npos) << texts;
     EXPECT_NE(texts.find("1 kHz"), std::string::npos) << "decade labels of the log axis: " << texts;
     EXPECT_EQ(svg.document_element().select_nodes("line[@stroke-dasharray]").size(), 2u) << "two limit segments";
+}
+
+TEST_F(ZtvCli, MeasureWaitsForTheServiceRequest) {
+    // The raw socket by serial polls, VXI-11 on its interrupt channel.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> links = {
+        {emulator_->SocketResource(), {}},
+        {emulator_->Vxi11Resource(), {"ZENTRAVA_VXI11_PORT=" + std::to_string(emulator_->Vxi11Port())}},
+    };
+    for (const auto& [resource, environment] : links) {
+        emulator_->ClearReceived();
+        const ToolResult r = RunTool({"-r", resource, "measure", "pn", "--csv", File("pn.csv")}, "", environment);
+        ASSERT_EQ(r.exit, 0) << resource << r.err;
+        std::vector<std::string> sent;
+        for (const emulator::ReceivedMessage& message : emulator_->Received()) sent.push_back(message.bytes);
+        const auto opc = std::find(sent.begin(), sent.end(), "*OPC\n");
+        ASSERT_NE(opc, sent.end()) << resource << ": the measurement's end is announced";
+        EXPECT_EQ(std::find(sent.begin(), sent.end(), "*OPC?\n"), sent.end()) << resource << ": no query held open";
+        EXPECT_EQ(Lines(Read(File("pn.csv"))).size(), 1002u) << resource;
+    }
 }
 
 TEST_F(ZtvCli, ScreenshotsArePngOrTheRawImage) {

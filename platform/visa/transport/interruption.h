@@ -1,5 +1,8 @@
-// A flag another thread raises to end a wait; sleeps in between are cut short by it.
+// A flag another thread raises to end a wait; sleeps in between are cut short
+// by it, and waits in poll(2) see it on a descriptor that becomes readable.
 #pragma once
+
+#include <sys/eventfd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -7,6 +10,7 @@
 #include <mutex>
 
 #include "platform/visa/transport/deadline.h"
+#include "platform/visa/transport/fd_io.h"
 
 namespace visa {
 
@@ -15,12 +19,15 @@ public:
     void Raise() {
         std::lock_guard<std::mutex> lock(mutex_);
         raised_ = true;
+        ::eventfd_write(signal_.get(), 1);
         cv_.notify_all();
     }
     bool raised() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return raised_;
     }
+    // Readable (POLLIN) once raised, for good.
+    int fd() const { return signal_.get(); }
     // Sleeps `milliseconds` or until the deadline, whichever is first.
     // Returns false when the interruption was raised.
     bool Sleep(int milliseconds, Deadline deadline) {
@@ -33,6 +40,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool raised_ = false;
+    UniqueFd signal_{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
 };
 
 }  // namespace visa

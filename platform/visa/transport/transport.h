@@ -59,8 +59,8 @@ public:
     virtual void Interrupt() { interruption_.Raise(); }
 
 protected:
-    // Serial polls at a bounded rate until the request-service bit is set:
-    // the way to wait where the link carries no request of its own.
+    // The fallback where no message announces a request: serial polls at a
+    // bounded rate until the request-service bit is set.
     Status PollForServiceRequest(Deadline deadline, std::uint8_t* statusByte);
 
     Interruption interruption_;

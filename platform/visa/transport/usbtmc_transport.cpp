@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/usb/tmc.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -123,6 +124,26 @@ Status UsbtmcTransport::Trigger(Deadline deadline) {
     ApplyTimeout(deadline);
     if (::ioctl(device_.get(), USBTMC488_IOCTL_TRIGGER) != 0) return Failure("Triggering", errno);
     return Status::Ok();
+}
+
+Status UsbtmcTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    unsigned char capabilities = 0;
+    if (::ioctl(device_.get(), USBTMC488_IOCTL_GET_CAPS, &capabilities) != 0 ||
+        (capabilities & USBTMC488_CAPABILITY_SR1) == 0) {
+        // No interrupt-IN notifications from this device.
+        return PollForServiceRequest(deadline, statusByte);
+    }
+    for (;;) {
+        pollfd entries[2] = {{interruption_.fd(), POLLIN, 0}, {device_.get(), POLLPRI, 0}};
+        const int ready = ::poll(entries, 2, deadline.PollMilliseconds());
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return Failure("Waiting for a service request of", errno);
+        if (entries[0].revents != 0) return ServiceRequestWaitInterrupted();
+        if (ready == 0) return ServiceRequestWaitTimedOut();
+        if (entries[1].revents & (POLLERR | POLLHUP)) return Failure("Waiting for a service request of", ENODEV);
+        // The kernel answers with the status byte of the notification.
+        if (entries[1].revents & POLLPRI) return ReadStatusByte(deadline, statusByte);
+    }
 }
 
 }  // namespace visa

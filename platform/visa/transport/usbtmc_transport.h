@@ -2,6 +2,8 @@
 // (/dev/usbtmcN): the kernel does the USBTMC framing; END of a read comes
 // from the EOM attribute of the last transfer, time-outs from its time-out
 // setting. A read that timed out is followed by a clear before the next write.
+// Service requests come from the interrupt-IN endpoint, which the kernel
+// driver reports as priority data on the device.
 #pragma once
 
 #include <memory>
@@ -22,6 +24,7 @@ public:
     Status Clear(Deadline deadline) override;
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
     Status Trigger(Deadline deadline) override;
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
 
 private:
     explicit UsbtmcTransport(std::string devicePath) : path_(std::move(devicePath)) {}

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <rpc/rpc.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -21,7 +20,8 @@ constexpr std::size_t kMaxRecord = 4096;
 constexpr std::uint32_t kLastFragment = 0x80000000u;
 
 std::uint32_t BigEndian32(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) | bytes[3];
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           bytes[3];
 }
 
 bool IsServiceRequest(std::vector<std::uint8_t>& record) {
@@ -39,8 +39,6 @@ bool IsServiceRequest(std::vector<std::uint8_t>& record) {
 
 }  // namespace
 
-Vxi11InterruptServer::Vxi11InterruptServer() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-
 Status Vxi11InterruptServer::Listen(const sockaddr_in& local) {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     sockaddr_in address = local;
@@ -56,12 +54,11 @@ Status Vxi11InterruptServer::Listen(const sockaddr_in& local) {
     return Status::Ok();
 }
 
-void Vxi11InterruptServer::Wake() { ::eventfd_write(wake_.get(), 1); }
-
-Status Vxi11InterruptServer::WaitForRequest(Deadline deadline) {
+Status Vxi11InterruptServer::WaitForRequest(Deadline deadline, const Interruption& interruption) {
     for (;;) {
         if (TakeRequests()) return Status::Ok();
-        pollfd entries[3] = {{wake_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {connection_.get(), POLLIN, 0}};
+        pollfd entries[3] = {
+            {interruption.fd(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {connection_.get(), POLLIN, 0}};
         const int ready = ::poll(entries, connection_.valid() ? 3 : 2, deadline.PollMilliseconds());
         if (ready < 0 && errno != EINTR) {
             return Status::FromErrno(E_VISA_SYSTEM_ERROR, "poll failed", errno);

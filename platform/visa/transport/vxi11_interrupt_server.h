@@ -1,8 +1,8 @@
 // The client's end of the VXI-11 interrupt channel: a TCP listener that the
 // instrument connects back to, serving the one procedure of the interrupt
 // program (device_intr_srq). It needs no thread of its own: the waiting
-// thread polls the listener, the instrument's connection and a wake-up
-// descriptor that another thread may signal.
+// thread polls the listener, the instrument's connection and the
+// transport's interruption.
 #pragma once
 
 #include <netinet/in.h>
@@ -10,16 +10,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/visa/status.h"
 #include "platform/visa/transport/deadline.h"
 #include "platform/visa/transport/fd_io.h"
-#include "platform/visa/status.h"
+#include "platform/visa/transport/interruption.h"
 
 namespace visa {
 
 class Vxi11InterruptServer {
 public:
-    Vxi11InterruptServer();
-
     // Listens on an ephemeral port of `local`, the address our end of the
     // core channel has, so the instrument reaches us the way we reach it.
     Status Listen(const sockaddr_in& local);
@@ -28,10 +27,9 @@ public:
 
     // Waits for a device_intr_srq call. Calls that arrived since the last
     // wait count, so a request is never lost between two waits. Fails with
-    // E_VISA_TMO at the deadline and with E_VISA_INV_OBJECT once woken.
-    Status WaitForRequest(Deadline deadline);
-    // Ends the current and every later wait; safe from any thread.
-    void Wake();
+    // E_VISA_TMO at the deadline and with E_VISA_INV_OBJECT once
+    // `interruption` is raised.
+    Status WaitForRequest(Deadline deadline, const Interruption& interruption);
 
 private:
     void Accept();
@@ -41,7 +39,6 @@ private:
     bool TakeRequests();
     void Answer(std::uint32_t xid);
 
-    UniqueFd wake_;
     UniqueFd listener_;
     UniqueFd connection_;
     sockaddr_in address_{};

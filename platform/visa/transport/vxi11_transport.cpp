@@ -106,7 +106,7 @@ void Vxi11Transport::Unlink() {
         Device_Error response{};
         rpc_.SetCallTimeout(1000);
         if (interruptChannelOpen_) destroy_intr_chan_1(nullptr, &response, rpc_.get());
-        if (rpc_.connected()) destroy_link_1(&link_, &response, rpc_.get());
+        destroy_link_1(&link_, &response, rpc_.get());
     }
     linked_ = false;
     interruptChannelOpen_ = false;
@@ -288,16 +288,16 @@ Status Vxi11Transport::WaitForServiceRequest(Deadline deadline, std::uint8_t* st
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     if (!interruptChannelOpen_ && !interruptsUnsupported_) {
         if (Status status = OpenInterruptChannel(deadline); !status.ok()) return status;
+        // A request raised before the channel was open never travels on it.
+        if (interruptChannelOpen_) {
+            Status status = ReadStatusByte(deadline, statusByte);
+            if (!status.ok() || (*statusByte & kRequestServiceBit)) return status;
+        }
     }
     if (interruptsUnsupported_) return PollForServiceRequest(deadline, statusByte);
-    if (Status status = interrupts_.WaitForRequest(deadline); !status.ok()) return status;
+    if (Status status = interrupts_.WaitForRequest(deadline, interruption_); !status.ok()) return status;
     // The call only says that service is requested; the serial poll says why.
     return ReadStatusByte(Deadline::After(kStatusAfterRequestMs), statusByte);
-}
-
-void Vxi11Transport::Interrupt() {
-    Transport::Interrupt();
-    interrupts_.Wake();
 }
 
 }  // namespace visa

@@ -30,7 +30,6 @@ public:
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
     Status Trigger(Deadline deadline) override;
     Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
-    void Interrupt() override;
 
 private:
     Vxi11Transport(std::string host, std::uint16_t port, std::string device, bool lockDevice);
