@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "apps/plot/svg_plot.h"
+#include "apps/text/number_text.h"
 #include "emulator/emulator.h"
 #include "zentrava/Zentrava.h"
 
 namespace {
+
+using apptext::Fixed;
+using apptext::General;
 
 constexpr const char* kTrace = "Measurement1";           // the phase-noise trace
 constexpr const char* kMarker = "Measurement1:Marker1";  // its first marker
@@ -34,7 +38,7 @@ bool WriteCsv(const char* path, const std::vector<double>& offsets, const std::v
     if (!file) return false;
     std::fprintf(file, "offset_hz,l_dbc_per_hz\n");
     for (std::size_t i = 0; i < offsets.size() && i < noise.size(); ++i)
-        std::fprintf(file, "%.9g,%.4f\n", offsets[i], noise[i]);
+        std::fprintf(file, "%s,%s\n", General(offsets[i], 9).c_str(), Fixed(noise[i], 4).c_str());
     return std::fclose(file) == 0;
 }
 
@@ -79,14 +83,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the trace has %zu points but %zu offsets\n", noise.size(), offsets.size());
         return 1;
     }
-    std::printf("trace             %zu points, %g Hz to %g MHz\n", noise.size(), offsets.front(), offsets.back() / 1e6);
+    std::printf("trace             %zu points, %s Hz to %s MHz\n", noise.size(), General(offsets.front()).c_str(),
+                General(offsets.back() / 1e6).c_str());
 
     // Marker 1 at 1 kHz offset.
     ViReal64 markerLevel = 0;
     Check(vi, Ztv_SetAttributeViBoolean(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_ENABLED, VI_TRUE), "marker on");
     Check(vi, Ztv_SetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_X_VALUE, 1e3), "marker X");
     Check(vi, Ztv_GetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_Y_VALUE, &markerLevel), "marker Y");
-    std::printf("marker 1          %.1f dBc/Hz at 1 kHz\n", markerLevel);
+    std::printf("marker 1          %s dBc/Hz at 1 kHz\n", Fixed(markerLevel, 1).c_str());
 
     // Limit test against an upper mask: (start Hz, start dBc/Hz, stop Hz, stop dBc/Hz) per segment.
     ViReal64 mask[] = {1, -40, 100, -80, 100, -80, 10e3, -120, 10e3, -120, 40e6, -140};
@@ -104,12 +109,12 @@ int main(int argc, char** argv) {
     ViReal64 integrated = 0, range = 0, rmsRad = 0, rmsDeg = 0, jitter = 0, residualFm = 0;
     Check(vi, Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(vi, kTrace, &integrated, &range, &rmsRad, &rmsDeg,
                                                                        &jitter, &residualFm), "IntegralData");
-    std::printf("integrated noise  %.2f dBc over %g Hz: %.3g rad rms, %.3g deg rms, jitter %.3g fs, residual FM %.3g Hz\n",
-                integrated, range, rmsRad, rmsDeg, jitter * 1e15, residualFm);
+    std::printf("integrated noise  %s dBc over %s Hz: %s rad rms, %s deg rms, jitter %s fs, residual FM %s Hz\n",
+                Fixed(integrated, 2).c_str(), General(range).c_str(), General(rmsRad, 3).c_str(),
+                General(rmsDeg, 3).c_str(), General(jitter * 1e15, 3).c_str(), General(residualFm, 3).c_str());
 
     if (!WriteCsv("pn_trace.csv", offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.csv\n");
-    char title[160];
-    std::snprintf(title, sizeof title, "Phase noise L(f): integrated jitter %.1f fs rms (1 kHz to 10 MHz)", jitter * 1e15);
+    const std::string title = "Phase noise L(f): integrated jitter " + Fixed(jitter * 1e15, 1) + " fs rms (1 kHz to 10 MHz)";
     const Plot plot{title, "Offset frequency", "L(f) (dBc/Hz)", true, offsets, noise, {}, {}};
     if (!WriteSvgPlot("pn_trace.svg", plot)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
     std::printf("written           pn_trace.csv, pn_trace.svg\n");

@@ -36,6 +36,8 @@ HRESULT Zentrava::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IIviDriverUtility*>(this);
     else if (riid == IID_IIviClassWrapper)
         *ppv = static_cast<IIviClassWrapper*>(this);
+    else if (riid == IID_IZentravaServiceRequest)
+        *ppv = static_cast<IZentravaServiceRequest*>(this);
     else if (riid == IID_ISupportErrorInfo)
         *ppv = static_cast<ISupportErrorInfo*>(this);
     else

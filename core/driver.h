@@ -13,6 +13,7 @@
 
 #include "core/io_provider.h"
 #include "zentrava/ivi.h"
+#include "zentrava/service_request.h"
 #include "core/object_node.h"
 #include "core/pipeline.h"
 #include "core/session_state.h"
@@ -34,6 +35,7 @@ class Zentrava final : public IIviDriver,
                        public IIviDriverIdentity,
                        public IIviDriverUtility,
                        public IIviClassWrapper,
+                       public IZentravaServiceRequest,
                        public ISupportErrorInfo,
                        public engine::CObjectNode {
 public:
@@ -100,6 +102,9 @@ public:
     // IIviClassWrapper
     HRESULT AttachToExistingCSession(LONG Vi) override;
     HRESULT get_NativeCHandle(LONG* pVal) override;
+
+    // IZentravaServiceRequest (an extension)
+    HRESULT WaitForServiceRequest(LONG TimeoutMs, SHORT* StatusByte) override;
 
     // ISupportErrorInfo
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
@@ -191,6 +196,20 @@ private:
         *out = value ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
+    // Inherent members that read or write one value the driver holds, under
+    // the lock. GetFixedText needs no session.
+    template <class Text>
+    HRESULT GetText(const char* iface, const char* member, const char* parameter, const Text& text, BSTR* out) {
+        return InitializedEntry(iface, member, {TraceArg::Out(parameter, out)},
+                                [&] { return ReturnText(text, out, member, parameter); });
+    }
+    HRESULT GetFixedText(const char* iface, const char* member, const char* parameter, std::string_view text,
+                         BSTR* out);
+    // SelfTest and ErrorQuery: both outputs checked, the caller's text
+    // released, the code preset to 0.
+    HRESULT ClearCodeAndMessage(const char* member, const char* codeName, LONG* code, BSTR* message) const;
+    HRESULT GetFlag(const char* member, const char* parameter, const bool& flag, VARIANT_BOOL* out);
+    HRESULT PutFlag(const char* member, const char* parameter, bool& flag, VARIANT_BOOL value);
 
     HRESULT InitializeSession(BSTR resourceName, bool idQuery, bool reset, BSTR optionString);
     HRESULT ConfigurationPhase(const std::string& resourceName);

@@ -1,39 +1,41 @@
 // IIviComponentIdentity and IIviDriverIdentity: the driver's fixed facts and
 // what the instrument said about itself.
 #include "core/driver.h"
+#include "core/model_tables.h"
 #include "services/driver_identity.h"
 
 namespace ztv {
 
+HRESULT Zentrava::GetFixedText(const char* iface, const char* member, const char* parameter, std::string_view text,
+                               BSTR* out) {
+    return Entry(iface, member, {TraceArg::Out(parameter, out)},
+                 [&] { return ReturnText(text, out, member, parameter); });
+}
+
 HRESULT Zentrava::get_Description(BSTR* pbstr) {
-    return Entry("IIviComponentIdentity", "get_Description", {TraceArg::Out("pbstr", pbstr)},
-                 [&] { return ReturnText(kDriverDescription, pbstr, "get_Description", "pbstr"); });
+    return GetFixedText("IIviComponentIdentity", "get_Description", "pbstr", kDriverDescription, pbstr);
 }
 
 HRESULT Zentrava::get_Revision(BSTR* pbstr) {
-    return Entry("IIviComponentIdentity", "get_Revision", {TraceArg::Out("pbstr", pbstr)},
-                 [&] { return ReturnText(kDriverRevision, pbstr, "get_Revision", "pbstr"); });
+    return GetFixedText("IIviComponentIdentity", "get_Revision", "pbstr", kDriverRevision, pbstr);
 }
 
 HRESULT Zentrava::get_Vendor(BSTR* pbstr) {
-    return Entry("IIviComponentIdentity", "get_Vendor", {TraceArg::Out("pbstr", pbstr)},
-                 [&] { return ReturnText(kDriverVendor, pbstr, "get_Vendor", "pbstr"); });
+    return GetFixedText("IIviComponentIdentity", "get_Vendor", "pbstr", kDriverVendor, pbstr);
 }
 
 HRESULT Zentrava::get_Identifier(BSTR* pVal) {
-    return Entry("IIviDriverIdentity", "get_Identifier", {TraceArg::Out("pVal", pVal)},
-                 [&] { return ReturnText(kDriverIdentifier, pVal, "get_Identifier", "pVal"); });
+    return GetFixedText("IIviDriverIdentity", "get_Identifier", "pVal", kDriverIdentifier, pVal);
 }
 
 HRESULT Zentrava::get_GroupCapabilities(BSTR* pbstr) {
-    return InitializedEntry("IIviDriverIdentity", "get_GroupCapabilities", {TraceArg::Out("pbstr", pbstr)},
-                            [&] { return ReturnText(kGroupCapabilities, pbstr, "get_GroupCapabilities", "pbstr"); });
+    return GetText("IIviDriverIdentity", "get_GroupCapabilities", "pbstr", kGroupCapabilities, pbstr);
 }
 
 HRESULT Zentrava::get_SupportedInstrumentModels(BSTR* pbstr) {
     return Entry("IIviDriverIdentity", "get_SupportedInstrumentModels", {TraceArg::Out("pbstr", pbstr)}, [&] {
         std::string models;
-        for (std::string_view model : kSupportedModels) {
+        for (std::string_view model : engine::kModelNames) {
             if (!models.empty()) models += ',';
             models += model;
         }
@@ -49,8 +51,7 @@ HRESULT Zentrava::get_InstrumentManufacturer(BSTR* pbstr) {
 }
 
 HRESULT Zentrava::get_InstrumentModel(BSTR* pbstr) {
-    return InitializedEntry("IIviDriverIdentity", "get_InstrumentModel", {TraceArg::Out("pbstr", pbstr)},
-                            [&] { return ReturnText(state_.model, pbstr, "get_InstrumentModel", "pbstr"); });
+    return GetText("IIviDriverIdentity", "get_InstrumentModel", "pbstr", state_.model, pbstr);
 }
 
 HRESULT Zentrava::get_InstrumentFirmwareRevision(BSTR* pbstr) {

@@ -1,5 +1,6 @@
 // Starting and ending a session: Initialize and Close.
 #include "core/driver.h"
+#include "core/model_tables.h"
 #include "core/option_parsing.h"
 #include "platform/ivi/config_store.h"
 #include "platform/text/number_codec.h"
@@ -187,7 +188,7 @@ HRESULT Zentrava::ReleaseRepCaps() {
 
 bool Zentrava::IsModelSupported() const {
     if (!state_.initialized) return false;
-    for (std::string_view model : kSupportedModels)
+    for (std::string_view model : engine::kModelNames)
         if (model == state_.model) return true;
     return false;
 }

@@ -4,9 +4,20 @@
 
 namespace ztv {
 
+HRESULT Zentrava::GetFlag(const char* member, const char* parameter, const bool& flag, VARIANT_BOOL* out) {
+    return InitializedEntry("IIviDriverOperation", member, {TraceArg::OutBoolean(parameter, out)},
+                            [&] { return ReturnFlag(flag, out, member, parameter); });
+}
+
+HRESULT Zentrava::PutFlag(const char* member, const char* parameter, bool& flag, VARIANT_BOOL value) {
+    return InitializedEntry("IIviDriverOperation", member, {TraceArg::InBoolean(parameter, value)}, [&] {
+        flag = value != VARIANT_FALSE;
+        return S_OK;
+    });
+}
+
 HRESULT Zentrava::get_Cache(VARIANT_BOOL* pbCache) {
-    return InitializedEntry("IIviDriverOperation", "get_Cache", {TraceArg::OutBoolean("pbCache", pbCache)},
-                            [&] { return ReturnFlag(state_.flags.cache, pbCache, "get_Cache", "pbCache"); });
+    return GetFlag("get_Cache", "pbCache", state_.flags.cache, pbCache);
 }
 
 HRESULT Zentrava::put_Cache(VARIANT_BOOL bCache) {
@@ -18,16 +29,11 @@ HRESULT Zentrava::put_Cache(VARIANT_BOOL bCache) {
 }
 
 HRESULT Zentrava::get_DriverSetup(BSTR* pVal) {
-    return InitializedEntry("IIviDriverOperation", "get_DriverSetup", {TraceArg::Out("pVal", pVal)},
-                            [&] { return ReturnText(state_.driverSetup, pVal, "get_DriverSetup", "pVal"); });
+    return GetText("IIviDriverOperation", "get_DriverSetup", "pVal", state_.driverSetup, pVal);
 }
 
 HRESULT Zentrava::get_InterchangeCheck(VARIANT_BOOL* pbInterchangeCheck) {
-    return InitializedEntry("IIviDriverOperation", "get_InterchangeCheck",
-                            {TraceArg::OutBoolean("pbInterchangeCheck", pbInterchangeCheck)}, [&] {
-                                return ReturnFlag(state_.flags.interchangeCheck, pbInterchangeCheck,
-                                                  "get_InterchangeCheck", "pbInterchangeCheck");
-                            });
+    return GetFlag("get_InterchangeCheck", "pbInterchangeCheck", state_.flags.interchangeCheck, pbInterchangeCheck);
 }
 
 HRESULT Zentrava::put_InterchangeCheck(VARIANT_BOOL bInterchangeCheck) {
@@ -42,22 +48,17 @@ HRESULT Zentrava::put_InterchangeCheck(VARIANT_BOOL bInterchangeCheck) {
 }
 
 HRESULT Zentrava::get_LogicalName(BSTR* pbstrName) {
-    return InitializedEntry("IIviDriverOperation", "get_LogicalName", {TraceArg::Out("pbstrName", pbstrName)},
-                            [&] { return ReturnText(state_.logicalName, pbstrName, "get_LogicalName", "pbstrName"); });
+    return GetText("IIviDriverOperation", "get_LogicalName", "pbstrName", state_.logicalName, pbstrName);
 }
 
 HRESULT Zentrava::get_IoResourceDescriptor(BSTR* pbstrName) {
-    return InitializedEntry(
-        "IIviDriverOperation", "get_IoResourceDescriptor", {TraceArg::Out("pbstrName", pbstrName)},
-        [&] { return ReturnText(state_.resourceDescriptor, pbstrName, "get_IoResourceDescriptor", "pbstrName"); });
+    return GetText("IIviDriverOperation", "get_IoResourceDescriptor", "pbstrName", state_.resourceDescriptor,
+                   pbstrName);
 }
 
 HRESULT Zentrava::get_QueryInstrumentStatus(VARIANT_BOOL* pbQueryInstrStatus) {
-    return InitializedEntry("IIviDriverOperation", "get_QueryInstrumentStatus",
-                            {TraceArg::OutBoolean("pbQueryInstrStatus", pbQueryInstrStatus)}, [&] {
-                                return ReturnFlag(state_.flags.queryInstrumentStatus, pbQueryInstrStatus,
-                                                  "get_QueryInstrumentStatus", "pbQueryInstrStatus");
-                            });
+    return GetFlag("get_QueryInstrumentStatus", "pbQueryInstrStatus", state_.flags.queryInstrumentStatus,
+                   pbQueryInstrStatus);
 }
 
 HRESULT Zentrava::put_QueryInstrumentStatus(VARIANT_BOOL bQueryInstrStatus) {
@@ -73,39 +74,23 @@ HRESULT Zentrava::put_QueryInstrumentStatus(VARIANT_BOOL bQueryInstrStatus) {
 }
 
 HRESULT Zentrava::get_RangeCheck(VARIANT_BOOL* pbRangeCheck) {
-    return InitializedEntry(
-        "IIviDriverOperation", "get_RangeCheck", {TraceArg::OutBoolean("pbRangeCheck", pbRangeCheck)},
-        [&] { return ReturnFlag(state_.flags.rangeCheck, pbRangeCheck, "get_RangeCheck", "pbRangeCheck"); });
+    return GetFlag("get_RangeCheck", "pbRangeCheck", state_.flags.rangeCheck, pbRangeCheck);
 }
 
 HRESULT Zentrava::put_RangeCheck(VARIANT_BOOL bRangeCheck) {
-    return InitializedEntry("IIviDriverOperation", "put_RangeCheck", {TraceArg::InBoolean("bRangeCheck", bRangeCheck)},
-                            [&] {
-                                state_.flags.rangeCheck = bRangeCheck != VARIANT_FALSE;
-                                return S_OK;
-                            });
+    return PutFlag("put_RangeCheck", "bRangeCheck", state_.flags.rangeCheck, bRangeCheck);
 }
 
 HRESULT Zentrava::get_RecordCoercions(VARIANT_BOOL* pbRecordCoercions) {
-    return InitializedEntry("IIviDriverOperation", "get_RecordCoercions",
-                            {TraceArg::OutBoolean("pbRecordCoercions", pbRecordCoercions)}, [&] {
-                                return ReturnFlag(state_.flags.recordCoercions, pbRecordCoercions,
-                                                  "get_RecordCoercions", "pbRecordCoercions");
-                            });
+    return GetFlag("get_RecordCoercions", "pbRecordCoercions", state_.flags.recordCoercions, pbRecordCoercions);
 }
 
 HRESULT Zentrava::put_RecordCoercions(VARIANT_BOOL bRecordCoercions) {
-    return InitializedEntry("IIviDriverOperation", "put_RecordCoercions",
-                            {TraceArg::InBoolean("bRecordCoercions", bRecordCoercions)}, [&] {
-                                state_.flags.recordCoercions = bRecordCoercions != VARIANT_FALSE;
-                                return S_OK;
-                            });
+    return PutFlag("put_RecordCoercions", "bRecordCoercions", state_.flags.recordCoercions, bRecordCoercions);
 }
 
 HRESULT Zentrava::get_Simulate(VARIANT_BOOL* pbSimulate) {
-    return InitializedEntry(
-        "IIviDriverOperation", "get_Simulate", {TraceArg::OutBoolean("pbSimulate", pbSimulate)},
-        [&] { return ReturnFlag(state_.flags.simulate, pbSimulate, "get_Simulate", "pbSimulate"); });
+    return GetFlag("get_Simulate", "pbSimulate", state_.flags.simulate, pbSimulate);
 }
 
 HRESULT Zentrava::put_Simulate(VARIANT_BOOL bSimulate) {

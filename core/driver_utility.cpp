@@ -7,7 +7,22 @@ namespace {
 // Reset, disable and self-test can keep the instrument busy for a while.
 constexpr LONG kLongOperationTimeout = 30000;
 
+// Ends a self-test or error query that has not failed with its answer's text.
+HRESULT Answer(HRESULT hr, std::string_view text, BSTR* message) {
+    if (FAILED(hr)) return hr;
+    *message = Utf8ToBstr(text);
+    return *message ? hr : E_OUTOFMEMORY;
+}
+
 }  // namespace
+
+HRESULT Zentrava::ClearCodeAndMessage(const char* member, const char* codeName, LONG* code, BSTR* message) const {
+    if (!message) return NullPointer(member, "pMessage");
+    com::Bstr::Adopt(std::exchange(*message, nullptr));  // the caller's text is replaced
+    if (!code) return NullPointer(member, codeName);
+    *code = 0;
+    return S_OK;
+}
 
 HRESULT Zentrava::Disable() {
     return InitializedEntry("IIviDriverUtility", "Disable", {}, [&] {
@@ -51,32 +66,18 @@ HRESULT Zentrava::RestoreInitialSettings() {
 HRESULT Zentrava::SelfTest(LONG* pResult, BSTR* pMessage) {
     return InitializedEntry("IIviDriverUtility", "SelfTest",
                             {TraceArg::Out("pResult", pResult), TraceArg::Out("pMessage", pMessage)}, [&] {
-                                if (!pMessage) return NullPointer("SelfTest", "pMessage");
-                                com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
-                                if (!pResult) return NullPointer("SelfTest", "pResult");
-                                *pResult = 0;
-                                if (state_.flags.simulate) {
-                                    *pMessage = Utf8ToBstr("Selftest passed");
-                                    return *pMessage ? S_OK : E_OUTOFMEMORY;
-                                }
-                                const HRESULT hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
-                                if (FAILED(hr)) return hr;
-                                *pMessage = Utf8ToBstr(*pResult == 0 ? "Selftest passed" : "Selftest failed");
-                                return *pMessage ? hr : E_OUTOFMEMORY;
+                                HRESULT hr = ClearCodeAndMessage("SelfTest", "pResult", pResult, pMessage);
+                                if (FAILED(hr) || state_.flags.simulate) return Answer(hr, "Selftest passed", pMessage);
+                                hr = io_.InstrQuery("*TST?", pResult, kLongOperationTimeout);
+                                return Answer(hr, *pResult == 0 ? "Selftest passed" : "Selftest failed", pMessage);
                             });
 }
 
 HRESULT Zentrava::ErrorQuery(LONG* pCode, BSTR* pMessage) {
     return InitializedEntry("IIviDriverUtility", "ErrorQuery",
                             {TraceArg::Out("pCode", pCode), TraceArg::Out("pMessage", pMessage)}, [&] {
-                                if (!pMessage) return NullPointer("ErrorQuery", "pMessage");
-                                com::Bstr::Adopt(std::exchange(*pMessage, nullptr));  // the caller's text is replaced
-                                if (!pCode) return NullPointer("ErrorQuery", "pCode");
-                                *pCode = 0;
-                                if (state_.flags.simulate) {
-                                    *pMessage = Utf8ToBstr("No error.");
-                                    return *pMessage ? S_OK : E_OUTOFMEMORY;
-                                }
+                                const HRESULT ready = ClearCodeAndMessage("ErrorQuery", "pCode", pCode, pMessage);
+                                if (FAILED(ready) || state_.flags.simulate) return Answer(ready, "No error.", pMessage);
                                 // Reading the error queue must not itself trip the status check.
                                 const bool polling = state_.flags.queryInstrumentStatus;
                                 state_.flags.queryInstrumentStatus = false;

@@ -367,16 +367,29 @@ HRESULT GetItem(CObjectNode& node, const MemberDesc& d, BSTR name, void** val) {
     });
 }
 
+namespace {
+
+// The steps the Count and Name getters share up to the collection they read:
+// initialized, the model, the output pointer, the trace.
+HRESULT CollectionOf(MemberCall& call, CObjectNode& node, const void* val, std::span<const TraceArg> traced,
+                     const CObjectNode::Collection** collection) {
+    HRESULT hr = call.RequireInitialized();
+    if (SUCCEEDED(hr)) hr = call.CheckModel();
+    if (FAILED(hr)) return hr;
+    if (!val) return E_POINTER;
+    call.Trace(traced);
+    *collection = node.FindCollection(call.Desc().collection);
+    return *collection ? S_OK : E_UNEXPECTED;
+}
+
+}  // namespace
+
 HRESULT GetCount(CObjectNode& node, const MemberDesc& d, LONG* val) {
     return Guarded([&] {
         MemberCall call(node, d);
-        HRESULT hr = call.RequireInitialized();
-        if (SUCCEEDED(hr)) hr = call.CheckModel();
-        if (FAILED(hr)) return hr;
-        if (!val) return E_POINTER;
-        call.Trace({TraceArg::Out(d.param, val)});
-        const CObjectNode::Collection* collection = node.FindCollection(d.collection);
-        if (!collection) return E_UNEXPECTED;
+        const TraceArg traced[] = {TraceArg::Out(d.param, val)};
+        const CObjectNode::Collection* collection = nullptr;
+        if (HRESULT hr = CollectionOf(call, node, val, traced, &collection); FAILED(hr)) return hr;
         *val = static_cast<LONG>(collection->instances.size());
         return S_OK;
     });
@@ -385,13 +398,9 @@ HRESULT GetCount(CObjectNode& node, const MemberDesc& d, LONG* val) {
 HRESULT GetName(CObjectNode& node, const MemberDesc& d, LONG index, BSTR* val) {
     return Guarded([&] {
         MemberCall call(node, d);
-        HRESULT hr = call.RequireInitialized();
-        if (SUCCEEDED(hr)) hr = call.CheckModel();
-        if (FAILED(hr)) return hr;
-        if (!val) return E_POINTER;
-        call.Trace({TraceArg::In("Index", index), TraceArg::Out(d.param, val)});
-        const CObjectNode::Collection* collection = node.FindCollection(d.collection);
-        if (!collection) return E_UNEXPECTED;
+        const TraceArg traced[] = {TraceArg::In("Index", index), TraceArg::Out(d.param, val)};
+        const CObjectNode::Collection* collection = nullptr;
+        if (HRESULT hr = CollectionOf(call, node, val, traced, &collection); FAILED(hr)) return hr;
         if (index < 1 || index > static_cast<LONG>(collection->instances.size()))
             return call.Errors().ReportInvalidValueError(d.name, "Index", index);
         *val = Utf8ToBstr(collection->instances[static_cast<std::size_t>(index - 1)]->PhysicalName());

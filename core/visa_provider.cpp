@@ -7,6 +7,17 @@ namespace {
 
 HRESULT MapTimeout(HRESULT hr) { return hr == visa::E_VISA_TMO ? IO_TIMEOUT_RESULT : hr; }
 
+// The array of `element`s a formatter read left in `result`; it passes to
+// the caller, anything else is cleared.
+HRESULT TakeArray(HRESULT hr, VARIANT* result, VARTYPE element, SAFEARRAY** array) {
+    if (SUCCEEDED(hr) && result->vt == (VT_ARRAY | element)) {
+        *array = result->parray;
+        return S_OK;
+    }
+    VariantClear(result);
+    return FAILED(hr) ? MapTimeout(hr) : E_FAIL;
+}
+
 }  // namespace
 
 void CVisaComIOProvider::ReleaseAll() {
@@ -118,16 +129,7 @@ HRESULT CVisaComIOProvider::ReadList(SAFEARRAY** values) {
     VARIANT list;
     VariantInit(&list);
     const HRESULT hr = formatter_->ReadList(visa::ASCIIType_R8, com::Bstr(",").get(), &list);
-    if (FAILED(hr)) {
-        VariantClear(&list);
-        return MapTimeout(hr);
-    }
-    if (list.vt != (VT_ARRAY | VT_R8)) {
-        VariantClear(&list);
-        return E_FAIL;
-    }
-    *values = list.parray;  // ownership moves to the caller
-    return S_OK;
+    return TakeArray(hr, &list, VT_R8, values);
 }
 
 HRESULT CVisaComIOProvider::ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) {
@@ -136,16 +138,7 @@ HRESULT CVisaComIOProvider::ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAF
     VariantInit(&block);
     const HRESULT hr = formatter_->ReadIEEEBlock(visa::BinaryType_UI1, seekToBlock ? VARIANT_TRUE : VARIANT_FALSE,
                                                  flushToEnd ? VARIANT_TRUE : VARIANT_FALSE, &block);
-    if (FAILED(hr)) {
-        VariantClear(&block);
-        return MapTimeout(hr);
-    }
-    if (block.vt != (VT_ARRAY | VT_UI1)) {
-        VariantClear(&block);
-        return E_FAIL;
-    }
-    *bytes = block.parray;
-    return S_OK;
+    return TakeArray(hr, &block, VT_UI1, bytes);
 }
 
 HRESULT CVisaComIOProvider::WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) {

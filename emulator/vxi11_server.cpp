@@ -14,6 +14,7 @@
 
 #include "emulator/serial_worker.h"
 #include "emulator/socket_io.h"
+#include "emulator/vxi11_interrupt_channel.h"
 #include "rpc/vxi11.h"
 
 // The dispatcher rpcgen writes into the server file; its header omits it.
@@ -29,11 +30,14 @@ using Clock = std::chrono::steady_clock;
 constexpr long kNoError = 0;
 constexpr long kDeviceNotAccessible = 3;
 constexpr long kInvalidLink = 4;
+constexpr long kParameterError = 5;
+constexpr long kChannelNotEstablished = 6;
 constexpr long kOperationNotSupported = 8;
 constexpr long kDeviceLocked = 11;
 constexpr long kNoLockHeld = 12;
 constexpr long kIoTimeout = 15;
 constexpr long kIoError = 17;
+constexpr long kChannelAlreadyEstablished = 29;
 constexpr long kFlagWaitLock = 1;
 constexpr long kFlagEnd = 8;
 constexpr long kFlagTermChar = 128;
@@ -46,7 +50,8 @@ constexpr unsigned kCredentialBytes = 400;  // MAX_AUTH_BYTES
 
 class Connection {
  public:
-  Connection(Vxi11Server& server, int fd, int number) : server_(server), fd_(fd), number_(number) {}
+  Connection(Vxi11Server& server, int fd, int number)
+      : server_(server), fd_(fd), number_(number), interrupts_(server.instrument()) {}
   ~Connection() { ReleaseLinks(); }
 
   void Serve();
@@ -61,6 +66,9 @@ class Connection {
   long Unlock(long lid);
   long DestroyLink(long lid);
   long Check(long lid);
+  long CreateInterruptChannel(const Device_RemoteFunc& in);
+  long DestroyInterruptChannel();
+  long EnableServiceRequest(const Device_EnableSrqParms& in);
 
   // Transport hooks.
   XDR* decoder() { return decoder_; }
@@ -98,6 +106,7 @@ class Connection {
   std::string reply_;
   bool drop_ = false;             // close without answering the current call
   bool closeAfterReply_ = false;  // close once the current answer is out
+  Vxi11InterruptChannel interrupts_;
   SerialWorker worker_;           // last: its jobs use the members above
 };
 
@@ -455,8 +464,41 @@ long Connection::DestroyLink(long lid) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!links_.erase(lid)) return kInvalidLink;
   }
+  interrupts_.Disable(lid);
   long expected = lid;
   if (server_.lockOwner().compare_exchange_strong(expected, 0)) server_.instrument().waker().NotifyAll();
+  return kNoError;
+}
+
+long Connection::CreateInterruptChannel(const Device_RemoteFunc& in) {
+  if (interrupts_.open()) return kChannelAlreadyEstablished;
+  if (in.progNum != DEVICE_INTR || in.progVers != DEVICE_INTR_VERSION || in.progFamily != DEVICE_TCP) {
+    return kParameterError;
+  }
+  // The channel goes back only to the host the core channel came from.
+  sockaddr_in peer{};
+  socklen_t length = sizeof peer;
+  if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &length) < 0 || peer.sin_family != AF_INET ||
+      ntohl(peer.sin_addr.s_addr) != in.hostAddr) {
+    return kParameterError;
+  }
+  peer.sin_port = htons(in.hostPort);
+  return interrupts_.Open(peer) ? kNoError : kChannelNotEstablished;
+}
+
+long Connection::DestroyInterruptChannel() {
+  if (!interrupts_.open()) return kChannelNotEstablished;
+  interrupts_.Close();
+  return kNoError;
+}
+
+long Connection::EnableServiceRequest(const Device_EnableSrqParms& in) {
+  if (long error = Check(in.lid)) return error;
+  if (in.enable) {
+    interrupts_.Enable(in.lid, std::string(in.handle.handle_val, in.handle.handle_len));
+  } else {
+    interrupts_.Disable(in.lid);
+  }
   return kNoError;
 }
 
@@ -528,7 +570,7 @@ bool_t device_unlock_1_svc(Device_Link* in, Device_Error* out, svc_req* request)
 }
 
 bool_t device_enable_srq_1_svc(Device_EnableSrqParms* in, Device_Error* out, svc_req* request) {
-  out->error = ConnectionOf(request)->Check(in->lid);
+  out->error = ConnectionOf(request)->EnableServiceRequest(*in);
   return TRUE;
 }
 
@@ -543,14 +585,13 @@ bool_t destroy_link_1_svc(Device_Link* in, Device_Error* out, svc_req* request) 
   return TRUE;
 }
 
-// Service requests need an interrupt channel back to the client; not offered.
-bool_t create_intr_chan_1_svc(Device_RemoteFunc*, Device_Error* out, svc_req*) {
-  out->error = emulator::kOperationNotSupported;
+bool_t create_intr_chan_1_svc(Device_RemoteFunc* in, Device_Error* out, svc_req* request) {
+  out->error = ConnectionOf(request)->CreateInterruptChannel(*in);
   return TRUE;
 }
 
-bool_t destroy_intr_chan_1_svc(void*, Device_Error* out, svc_req*) {
-  out->error = emulator::kNoError;
+bool_t destroy_intr_chan_1_svc(void*, Device_Error* out, svc_req* request) {
+  out->error = ConnectionOf(request)->DestroyInterruptChannel();
   return TRUE;
 }
 
@@ -560,7 +601,8 @@ int device_core_1_freeresult(SVCXPRT*, xdrproc_t proc, caddr_t result) {
 }
 
 // The abort and interrupt programs share the generated file; they are not
-// served, but the dispatcher object needs their procedures to link.
+// served here (the interrupt program is the client's), but the dispatcher
+// object needs their procedures to link.
 bool_t device_abort_1_svc(Device_Link*, Device_Error* out, svc_req*) {
   out->error = emulator::kOperationNotSupported;
   return TRUE;

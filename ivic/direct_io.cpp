@@ -1,8 +1,5 @@
 #include "ivic/direct_io.h"
 
-#include "platform/visa/service_request_wait.h"
-#include "services/error_manager.h"
-
 namespace ztv {
 namespace {
 
@@ -46,28 +43,6 @@ ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter get
         if (FAILED(hr)) return read;
         if (actualCount) *actualCount = static_cast<ViInt32>(reply.Utf8().size());
         return StoreText(reply.get(), bufferSize, text);
-    });
-}
-
-ViStatus WaitForServiceRequestDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo,
-                                     ViInt32 timeoutMs, ViInt16* statusByte) {
-    if (statusByte == nullptr) return kIviCGenericFailure;
-    *statusByte = 0;
-    return OnOwner(vi, nullptr, system, [&](IUnknown* owner) {
-        MessagePtr message;
-        const ViStatus status = ReachMessage(vi, owner, getIo, &message);
-        if (!message) return status;
-        com::ComPtr<visa::IServiceRequestWait> waiting;
-        HRESULT hr = message->QueryInterface(visa::IID_IServiceRequestWait, waiting.ReceiveVoid());
-        if (FAILED(hr) || !waiting) {
-            SetThreadError(GUID_NULL, "Waiting for a service request is not supported on this interface.");
-            return TranslateStatus(vi, visa::E_VISA_NSUP_OPER);
-        }
-        SHORT value = 0;
-        hr = waiting->WaitForServiceRequest(timeoutMs, &value);
-        if (hr == visa::E_VISA_TMO) hr = CErrorManager().ReportIOTimeoutError();
-        if (SUCCEEDED(hr)) *statusByte = static_cast<ViInt16>(value);
-        return TranslateStatus(vi, hr);
     });
 }
 

@@ -17,9 +17,4 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
 ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
                     ViChar* text, ViInt32* actualCount);
 
-// Waits on the message session for the instrument's service request; a
-// time-out reports the driver's I/O time-out.
-ViStatus WaitForServiceRequestDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo,
-                                     ViInt32 timeoutMs, ViInt16* statusByte);
-
 }  // namespace ztv

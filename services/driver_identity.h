@@ -27,10 +27,3 @@ inline constexpr std::string_view kHelpFile = "Zentrava.chm";
 const CLSID& ClsidZentrava();
 
 }  // namespace ztv
-
-namespace ztv {
-
-// The supported-model table, in its enumeration order.
-inline constexpr std::string_view kSupportedModels[] = {"Q7310A", "Q7310B"};
-
-}  // namespace ztv

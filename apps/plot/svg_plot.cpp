@@ -5,7 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "apps/text/number_text.h"
+
 namespace {
+
+using apptext::Fixed;
+using apptext::General;
 
 constexpr double kWidth = 900, kHeight = 560;
 constexpr double kLeft = 80, kRight = 30, kTop = 50, kBottom = 60;
@@ -14,16 +19,13 @@ constexpr double kLeft = 80, kRight = 30, kTop = 50, kBottom = 60;
 std::string DecadeLabel(int exponent) {
     static const char* const kUnits[] = {"Hz", "kHz", "MHz", "GHz"};
     const int group = std::clamp(exponent / 3, 0, 3);
-    char text[32];
-    std::snprintf(text, sizeof text, "%g %s", std::pow(10.0, exponent - 3 * group), kUnits[group]);
-    return text;
+    return General(std::pow(10.0, exponent - 3 * group)) + " " + kUnits[group];
 }
 
-std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", std::abs(value) < 1e-12 ? 0.0 : value);
-    return text;
-}
+std::string Number(double value) { return General(std::abs(value) < 1e-12 ? 0.0 : value); }
+
+// Positions in the drawing, to a tenth of a pixel.
+std::string Coordinate(double value) { return Fixed(value, 1); }
 
 // Text inside SVG: the characters XML gives a meaning escaped.
 std::string Escaped(const std::string& text) {
@@ -72,12 +74,13 @@ struct Frame {
 };
 
 void Line(FILE* f, double x1, double y1, double x2, double y2, const char* style) {
-    std::fprintf(f, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" %s/>\n", x1, y1, x2, y2, style);
+    std::fprintf(f, "<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" %s/>\n", Coordinate(x1).c_str(),
+                 Coordinate(y1).c_str(), Coordinate(x2).c_str(), Coordinate(y2).c_str(), style);
 }
 
 void Text(FILE* f, double x, double y, const char* anchor, const std::string& text, const char* extra = "") {
-    std::fprintf(f, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\" %s>%s</text>\n", x, y, anchor, extra,
-                 Escaped(text).c_str());
+    std::fprintf(f, "<text x=\"%s\" y=\"%s\" text-anchor=\"%s\" %s>%s</text>\n", Coordinate(x).c_str(),
+                 Coordinate(y).c_str(), anchor, extra, Escaped(text).c_str());
 }
 
 void XGrid(FILE* f, const Frame& frame, double top, double bottom) {
@@ -108,13 +111,16 @@ void Grid(FILE* f, const Frame& frame) {
         Line(f, left, frame.Y(v), right, frame.Y(v), "stroke=\"#bbb\"");
         Text(f, left - 8, frame.Y(v) + 4, "end", Number(v));
     }
-    std::fprintf(f, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#333\"/>\n",
-                 left, top, right - left, bottom - top);
+    std::fprintf(f, "<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" fill=\"none\" stroke=\"#333\"/>\n",
+                 Coordinate(left).c_str(), Coordinate(top).c_str(), Coordinate(right - left).c_str(),
+                 Coordinate(bottom - top).c_str());
 }
 
 void Curves(FILE* f, const Frame& frame, const Plot& plot, std::size_t n) {
     std::fprintf(f, "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.2\" points=\"");
-    for (std::size_t i = 0; i < n; ++i) std::fprintf(f, "%.1f,%.1f ", frame.X(plot.x[i]), frame.Y(plot.y[i]));
+    for (std::size_t i = 0; i < n; ++i) {
+        std::fprintf(f, "%s,%s ", Coordinate(frame.X(plot.x[i])).c_str(), Coordinate(frame.Y(plot.y[i])).c_str());
+    }
     std::fprintf(f, "\"/>\n");
     for (const PlotSegment& s : plot.limits) {
         if (frame.x.log && (s.x1 <= 0 || s.x2 <= 0)) continue;
@@ -124,7 +130,8 @@ void Curves(FILE* f, const Frame& frame, const Plot& plot, std::size_t n) {
     for (const PlotMarker& m : plot.markers) {
         if (frame.x.log && m.x <= 0) continue;
         const double x = frame.X(m.x), y = frame.Y(m.y);
-        std::fprintf(f, "<path d=\"M%.1f,%.1f l-5,-9 h10 z\" fill=\"#2a9d3a\"/>\n", x, y - 1);
+        std::fprintf(f, "<path d=\"M%s,%s l-5,-9 h10 z\" fill=\"#2a9d3a\"/>\n", Coordinate(x).c_str(),
+                     Coordinate(y - 1).c_str());
         Text(f, x, y - 13, "middle", m.label, "fill=\"#2a9d3a\"");
     }
 }
@@ -145,16 +152,15 @@ bool WriteSvgPlot(const char* path, const Plot& plot) {
     const Frame frame{MakeAxis(*xLo, *xHi, plot.logX), MakeAxis(yLo, yHi, false)};
     FILE* f = std::fopen(path, "w");
     if (!f) return false;
-    std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" "
-                    "font-family=\"sans-serif\" font-size=\"12\">\n", kWidth, kHeight);
+    std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" "
+                    "font-family=\"sans-serif\" font-size=\"12\">\n", General(kWidth).c_str(), General(kHeight).c_str());
     std::fprintf(f, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
     Grid(f, frame);
     Curves(f, frame, plot, n);
     Text(f, kWidth / 2, 30, "middle", plot.title, "font-size=\"15\"");
     Text(f, (kLeft + kWidth - kRight) / 2, kHeight - 15, "middle", plot.xLabel);
-    char rotate[64];
-    std::snprintf(rotate, sizeof rotate, "transform=\"rotate(-90 20 %.1f)\"", (kTop + kHeight - kBottom) / 2);
-    Text(f, 20, (kTop + kHeight - kBottom) / 2, "middle", plot.yLabel, rotate);
+    const std::string rotate = "transform=\"rotate(-90 20 " + Coordinate((kTop + kHeight - kBottom) / 2) + ")\"";
+    Text(f, 20, (kTop + kHeight - kBottom) / 2, "middle", plot.yLabel, rotate.c_str());
     std::fprintf(f, "</svg>\n");
     return std::fclose(f) == 0;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "apps/text/number_text.h"
 #include "apps/ztv/commands.h"
 #include "apps/ztv/names.h"
 
@@ -71,7 +72,7 @@ int Get(Session& session, const AttributeInfo& a, const std::string& selector) {
     if (type == "Real64") {
         ViReal64 v = 0;
         if (!session.Check(Ztv_GetAttributeViReal64(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
-        std::printf("%.15g\n", v);
+        std::printf("%s\n", apptext::General(v, 15).c_str());
     } else if (type == "Boolean") {
         ViBoolean v = VI_FALSE;
         if (!session.Check(Ztv_GetAttributeViBoolean(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;

@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "apps/plot/svg_plot.h"
+#include "apps/text/number_text.h"
 #include "apps/ztv/commands.h"
 #include "apps/ztv/names.h"
 
 namespace ztv_tool {
 
 namespace {
+
+using apptext::Fixed;
+using apptext::General;
 
 using Initiate = ViStatus (*)(ViSession);
 using ReadList = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[], ViInt32*);
@@ -123,7 +127,7 @@ public:
         for (int tick = 0; done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready; ++tick) {
             if (!terminal) continue;
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-            std::fprintf(stderr, "\r%c measuring %s: %.1f s ", kSpinner[tick % 4], app_.name, seconds);
+            std::fprintf(stderr, "\r%c measuring %s: %s s ", kSpinner[tick % 4], app_.name, Fixed(seconds, 1).c_str());
         }
         if (terminal) std::fprintf(stderr, "\r%40s\r", "");
         Call(done.get(), "waiting for the measurement");
@@ -140,7 +144,9 @@ bool WriteCsv(const std::string& path, const Application& app, const std::vector
     FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "w");
     if (!f) return false;
     std::fprintf(f, "%s,%s\n", app.xLabel, app.yLabel);
-    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) std::fprintf(f, "%.10g,%.6g\n", x[i], y[i]);
+    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
+        std::fprintf(f, "%s,%s\n", General(x[i], 10).c_str(), General(y[i]).c_str());
+    }
     return path == "-" ? std::fflush(f) == 0 : std::fclose(f) == 0;
 }
 
@@ -171,7 +177,7 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         ViReal64 level = 0;
         if (run.ok) run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level), "reading a marker");
         if (!run.ok) return kExitFailed;
-        std::fprintf(stderr, "marker %zu: %g at %g\n", i + 1, level, settings.markers[i]);
+        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(), General(settings.markers[i]).c_str());
         plot.markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
     }
     if (!settings.upperLimit.empty()) {
@@ -192,12 +198,12 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad, &deg, &jitter, &fm),
                  "reading the integrated noise");
         if (!run.ok) return kExitFailed;
-        char title[160];
-        std::snprintf(title, sizeof title, "%s: integrated jitter %.1f fs rms over %g Hz", app.title, jitter * 1e15, range);
-        plot.title = title;
-        std::fprintf(stderr, "integrated noise: %.2f dBc, jitter %.1f fs rms, residual FM %.3g Hz\n", noise, jitter * 1e15, fm);
+        const std::string jitterFs = Fixed(jitter * 1e15, 1);
+        plot.title = std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
+        std::fprintf(stderr, "integrated noise: %s dBc, jitter %s fs rms, residual FM %s Hz\n", Fixed(noise, 2).c_str(),
+                     jitterFs.c_str(), General(fm, 3).c_str());
     }
-    std::fprintf(stderr, "trace: %zu points, %g to %g\n", x.size(), x.front(), x.back());
+    std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(), General(x.back()).c_str());
     if (!settings.csv.empty() && !WriteCsv(settings.csv, app, x, y)) {
         std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
         return kExitFailed;

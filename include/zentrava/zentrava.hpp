@@ -10,6 +10,7 @@
 // codes, and check() turns a failed one into zentrava::Error.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -19,6 +20,7 @@
 
 #include "zentrava/interfaces.h"
 #include "zentrava/raii.h"
+#include "zentrava/service_request.h"
 
 namespace zentrava {
 
@@ -103,6 +105,16 @@ inline ComPtr<IZentrava> open(std::string_view resource, std::string_view option
     check(CoCreateInstance(CLSID_Zentrava, nullptr, CLSCTX_INPROC_SERVER, IID_IIviDriver, driver.ReceiveVoid()));
     check(driver->Initialize(Bstr(resource).get(), VARIANT_TRUE, VARIANT_TRUE, Bstr(options).get()));
     return query<IZentrava>(driver, IID_IZentrava);
+}
+
+// Waits until the instrument requests service and returns its status byte
+// (an extension: zentrava/service_request.h). timeoutMs -1 waits forever; a
+// time-out, or Close from another thread, throws Error.
+inline std::uint8_t wait_for_srq(const ComPtr<IZentrava>& root, std::int32_t timeoutMs) {
+    const auto waiting = query<IZentravaServiceRequest>(root, IID_IZentravaServiceRequest);
+    SHORT statusByte = 0;
+    check(waiting->WaitForServiceRequest(timeoutMs, &statusByte));
+    return static_cast<std::uint8_t>(statusByte);
 }
 
 }  // namespace zentrava

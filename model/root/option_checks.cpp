@@ -5,6 +5,7 @@
 #include "core/driver.h"
 #include "core/member_template.h"
 #include "model/zentrava_custom.h"
+#include "model/zentrava_enum_tables.h"
 
 namespace ztv::custom {
 namespace {
@@ -37,7 +38,7 @@ std::string QueryOptions(engine::MemberCall& call) {
 }
 
 bool HasBaseband(engine::MemberCall& call, const std::string& options) {
-    return call.Model() == "Q7310A" || options.find("QVX-BBM") != std::string::npos;
+    return generated::kModel_Q7310A.Contains(call.Model()) || options.find("QVX-BBM") != std::string::npos;
 }
 
 bool SimulatedSetting(engine::MemberCall& call, LONG value) {

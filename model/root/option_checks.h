@@ -12,7 +12,8 @@ namespace ztv::custom {
 // decides as if no option were installed.
 std::string QueryOptions(engine::MemberCall& call);
 
-// Baseband needs model "Q7310A" or the "QVX-BBM" option.
+// Baseband is built into the Q7310A of the model data; other models need the
+// "QVX-BBM" option.
 bool HasBaseband(engine::MemberCall& call, const std::string& options);
 
 // Stores the value while simulating (true returned), as every setter does.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/visa/com_error.h"
@@ -13,7 +14,61 @@ HRESULT NullArgument() { return ReportError(E_POINTER, "A required pointer argum
 
 HRESULT NegativeCount() { return ReportError(E_INVALIDARG, "The byte count must not be negative."); }
 
+bool IsTimeout(LONG ms) { return ms >= kInfiniteTimeout; }
+
+// The COM face passes flags as VARIANT_BOOL; the session keeps them as bool.
+template <class Value, class Stored>
+Value ToInterface(Stored stored) {
+    if constexpr (std::is_same_v<Stored, bool>) {
+        return stored ? VARIANT_TRUE : VARIANT_FALSE;
+    } else {
+        return stored;
+    }
+}
+
+template <class Stored, class Value>
+Stored FromInterface(Value value) {
+    if constexpr (std::is_same_v<Stored, bool>) {
+        return value != VARIANT_FALSE;
+    } else {
+        return value;
+    }
+}
+
 }  // namespace
+
+// One attribute: where the session keeps it and which values it takes.
+template <class Stored>
+struct MessageSession::Attribute {
+    Stored MessageSession::*member;
+    bool (*accepts)(Stored) = nullptr;  // none: every value
+    const char* rejection = nullptr;
+};
+
+struct MessageSession::Attributes {
+    static constexpr Attribute<LONG> kTimeout{&MessageSession::timeoutMs_, IsTimeout,
+                                              "The time-out is milliseconds from 0, or -1 to wait forever."};
+    static constexpr Attribute<BYTE> kTermChar{&MessageSession::termChar_};
+    static constexpr Attribute<bool> kTermCharEnabled{&MessageSession::termCharEnabled_};
+    static constexpr Attribute<bool> kSendEnd{&MessageSession::sendEnd_};
+};
+
+template <class Stored, class Value>
+HRESULT MessageSession::GetAttribute(const Attribute<Stored>& row, Value* value) {
+    if (value == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    *value = ToInterface<Value>(this->*row.member);
+    return S_OK;
+}
+
+template <class Stored, class Value>
+HRESULT MessageSession::PutAttribute(const Attribute<Stored>& row, Value value) {
+    const Stored stored = FromInterface<Stored>(value);
+    if (row.accepts != nullptr && !row.accepts(stored)) return ReportError(E_INVALIDARG, row.rejection);
+    std::lock_guard lock(mutex_);
+    this->*row.member = stored;
+    return S_OK;
+}
 
 MessageSession::MessageSession(std::unique_ptr<Transport> transport, const ResourceAddress& address)
     : transport_(std::move(transport)), resourceName_(address.canonicalName), interfaceType_(address.interfaceType) {}
@@ -36,21 +91,9 @@ HRESULT MessageSession::get_HardwareInterfaceType(SHORT* type) {
     return S_OK;
 }
 
-HRESULT MessageSession::get_Timeout(LONG* ms) {
-    if (ms == nullptr) return NullArgument();
-    std::lock_guard lock(mutex_);
-    *ms = timeoutMs_;
-    return S_OK;
-}
+HRESULT MessageSession::get_Timeout(LONG* ms) { return GetAttribute(Attributes::kTimeout, ms); }
 
-HRESULT MessageSession::put_Timeout(LONG ms) {
-    if (ms < kInfiniteTimeout) {
-        return ReportError(E_INVALIDARG, "The time-out is milliseconds from 0, or -1 to wait forever.");
-    }
-    std::lock_guard lock(mutex_);
-    timeoutMs_ = ms;
-    return S_OK;
-}
+HRESULT MessageSession::put_Timeout(LONG ms) { return PutAttribute(Attributes::kTimeout, ms); }
 
 HRESULT MessageSession::Close() {
     {
@@ -197,43 +240,20 @@ HRESULT MessageSession::AssertTrigger() {
     return S_OK;
 }
 
-HRESULT MessageSession::get_TerminationCharacter(BYTE* c) {
-    if (c == nullptr) return NullArgument();
-    std::lock_guard lock(mutex_);
-    *c = termChar_;
-    return S_OK;
-}
+HRESULT MessageSession::get_TerminationCharacter(BYTE* c) { return GetAttribute(Attributes::kTermChar, c); }
 
-HRESULT MessageSession::put_TerminationCharacter(BYTE c) {
-    std::lock_guard lock(mutex_);
-    termChar_ = c;
-    return S_OK;
-}
+HRESULT MessageSession::put_TerminationCharacter(BYTE c) { return PutAttribute(Attributes::kTermChar, c); }
 
 HRESULT MessageSession::get_TerminationCharacterEnabled(VARIANT_BOOL* on) {
-    if (on == nullptr) return NullArgument();
-    std::lock_guard lock(mutex_);
-    *on = termCharEnabled_ ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return GetAttribute(Attributes::kTermCharEnabled, on);
 }
 
 HRESULT MessageSession::put_TerminationCharacterEnabled(VARIANT_BOOL on) {
-    std::lock_guard lock(mutex_);
-    termCharEnabled_ = on != VARIANT_FALSE;
-    return S_OK;
+    return PutAttribute(Attributes::kTermCharEnabled, on);
 }
 
-HRESULT MessageSession::get_SendEndEnabled(VARIANT_BOOL* on) {
-    if (on == nullptr) return NullArgument();
-    std::lock_guard lock(mutex_);
-    *on = sendEnd_ ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
+HRESULT MessageSession::get_SendEndEnabled(VARIANT_BOOL* on) { return GetAttribute(Attributes::kSendEnd, on); }
 
-HRESULT MessageSession::put_SendEndEnabled(VARIANT_BOOL on) {
-    std::lock_guard lock(mutex_);
-    sendEnd_ = on != VARIANT_FALSE;
-    return S_OK;
-}
+HRESULT MessageSession::put_SendEndEnabled(VARIANT_BOOL on) { return PutAttribute(Attributes::kSendEnd, on); }
 
 }  // namespace visa

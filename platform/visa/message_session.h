@@ -58,6 +58,16 @@ private:
     HRESULT Closed() const;
     Deadline NextDeadline() const { return Deadline::After(timeoutMs_); }
 
+    // The attribute table (message_session.cpp): one row per attribute, read
+    // and set under mutex_ by one body each.
+    template <class Stored>
+    struct Attribute;
+    struct Attributes;
+    template <class Stored, class Value>
+    HRESULT GetAttribute(const Attribute<Stored>& row, Value* value);
+    template <class Stored, class Value>
+    HRESULT PutAttribute(const Attribute<Stored>& row, Value value);
+
     std::mutex mutex_;
     std::unique_ptr<Transport> transport_;
     // Lets Close reach a service-request wait, which holds mutex_ throughout.

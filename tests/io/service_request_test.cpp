@@ -1,5 +1,6 @@
 // Waiting for a service request on the transports, against the emulator on
-// loopback: the HiSLIP service-request message and the serial-poll fallback.
+// loopback: the HiSLIP service-request message, the VXI-11 interrupt channel
+// and the serial-poll fallback.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include "platform/visa/transport/hislip_transport.h"
 #include "platform/visa/message_session.h"
 #include "platform/visa/transport/socket_transport.h"
+#include "platform/visa/transport/vxi11_transport.h"
 
 namespace visa {
 namespace {
@@ -23,7 +25,6 @@ class ServiceRequestWait : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         emulator::Options options;
-        options.vxi11Port = -1;
         options.measurementDelayMs = kMeasurementMs;
         emulator_ = std::make_unique<emulator::Emulator>(options);
         std::string error;
@@ -32,10 +33,13 @@ protected:
 
     std::unique_ptr<Transport> Open() {
         std::unique_ptr<Transport> transport;
-        Status status = std::string(GetParam()) == "hislip"
-                            ? HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", Deadline::After(2000),
-                                                    &transport)
-                            : SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), Deadline::After(2000), &transport);
+        const std::string kind = GetParam();
+        const Deadline deadline = Deadline::After(2000);
+        Status status =
+            kind == "hislip"  ? HislipTransport::Open("127.0.0.1", emulator_->HislipPort(), "hislip0", deadline, &transport)
+            : kind == "vxi11" ? Vxi11Transport::Open("127.0.0.1", emulator_->Vxi11Port(), "inst0", false, deadline,
+                                                     &transport)
+                              : SocketTransport::Open("127.0.0.1", emulator_->SocketPort(), deadline, &transport);
         EXPECT_TRUE(status.ok()) << status.text;
         return transport;
     }
@@ -139,7 +143,7 @@ TEST_P(ServiceRequestWait, SessionCloseFromAnotherThreadEndsTheWait) {
     session->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, ServiceRequestWait, ::testing::Values("hislip", "socket"),
+INSTANTIATE_TEST_SUITE_P(Transports, ServiceRequestWait, ::testing::Values("hislip", "vxi11", "socket"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -12,15 +12,28 @@ Only the standard library is used.
 import os
 import re
 
-from model_cells import (CellError, parse_access, parse_c_args, parse_commands, parse_flags,
-                         parse_ivic, parse_models, parse_object_kind, parse_params, parse_property_type,
-                         parse_simple_type, parse_simulation, split_columns)
+from model_cells import (ENUM_CONVERSION, SETTING_CONVERSIONS, CellError, parse_access, parse_c_args,
+                         parse_commands, parse_flags, parse_ivic, parse_keyed, parse_models, parse_object_kind,
+                         parse_params, parse_property_type, parse_simple_type, parse_simulation, split_columns)
 from model_objects import (ATTRIBUTE_TYPES, Attribute, CArg, Enum, EnumValue, Export, Family, Interface,
                            Member, Model, Param, Simulation, Source)
 from model_exports import wrapper_args
 
 SPECIFIC_BASE = "IVI_SPECIFIC_ATTR_BASE"
 INHERENT_BASE = "IVI_INHERENT_ATTR_BASE"
+
+# Optional key=value cells of a member line by kind (interface lines add models=); a property's
+# setting= and sim= are its columns, every other key is a flag.
+MEMBER_KEYS = {"child": ("index", "select"), "property": ("setting", "sim", "custom"),
+               "method": ("custom", "items", "sim")}
+PROPERTY_COLUMNS = ("setting", "sim")
+# What a bind may write: a new name, the member's own command texts and keys.
+BIND_KEYS = {"child": ("rename",), "property": ("rename", "query", "setting", "sim", "custom"),
+             "method": ("rename", "sends", "custom", "items", "sim")}
+FAMILY_KEYS = ("mnemonic", "trace", "measurements", "markers", "measurement", "marker", "models")
+DEFAULT_REPLY_LENGTH = 6
+# The value a simulated scalar property reads until one is set: the most common one in the data.
+DEFAULT_SIMULATED_SCALAR = "0"
 
 
 class ModelError(Exception):
@@ -57,6 +70,7 @@ class _Loader:
         self.raw_attributes = []  # (member, constant, offset) of model properties
         self.fixed_attributes = []  # (kind, columns, source) of inherent and count lines
         self.exports = {}
+        self.unresolved = []  # (property, {setting, sim} cells written) awaiting the defaults
 
     # ---- reporting -------------------------------------------------------------------------
 
@@ -95,8 +109,12 @@ class _Loader:
 
     @staticmethod
     def need(cols, low, high, what):
-        if not low <= len(cols) <= high:
+        """high None: any number of optional key=value cells follow the low positional ones."""
+        if high is None:
+            expected = "at least %d" % low
+        else:
             expected = str(low) if low == high else "%d to %d" % (low, high)
+        if len(cols) < low or (high is not None and len(cols) > high):
             raise CellError("%s takes %s columns, found %d" % (what, expected, len(cols)))
 
     # ---- interfaces and members ------------------------------------------------------------
@@ -141,50 +159,86 @@ class _Loader:
             raise CellError("member %s defined twice" % member.name)
         owner.members.append(member)
 
-    def on_child(self, cols, source):
+    def member_line(self, kind, cols, positional, source):
+        """(owner, positional columns, models, flags, property columns) of a member line; an interface's
+        property or method adds its IVI-C column to the template's positional ones."""
         owner = self.owner(source)
         templ = isinstance(owner, _Template)
-        fixed = 2 if templ else 3
-        self.need(cols, fixed, fixed + 1, "child")
-        flags = parse_flags(cols[fixed]) if len(cols) > fixed else {}
-        member = Member("child", cols[0], self.owner_name(owner),
-                        None if templ else parse_models(cols[2]), flags, source, target=cols[1])
+        positional += kind != "child" and not templ
+        self.need(cols, positional, None, kind)
+        keyed = parse_keyed(cols[positional:], MEMBER_KEYS[kind] + (() if templ else ("models",)))
+        models = None if templ else parse_models(keyed)
+        keyed.pop("models", None)
+        columns = {k: keyed.pop(k) for k in PROPERTY_COLUMNS if kind == "property" and k in keyed}
+        return owner, cols[:positional], models, keyed, columns
+
+    def on_child(self, cols, source):
+        owner, fixed, models, flags, _ = self.member_line("child", cols, 2, source)
+        member = Member("child", fixed[0], self.owner_name(owner), models, flags, source, target=fixed[1])
         if "index" in flags:
             name, _, typ = flags["index"].partition(":")
             member.indices = [Param(name, parse_simple_type(typ), "in")]
         self.add_member(owner, member, source)
 
     def on_property(self, cols, source):
-        owner = self.owner(source)
-        templ = isinstance(owner, _Template)
-        fixed = 6 if templ else 8
-        self.need(cols, fixed, fixed + 1, "property")
-        typ, indices = parse_property_type(cols[1])
-        mode, value = parse_simulation(cols[5])
-        member = Member("property", cols[0], self.owner_name(owner),
-                        None if templ else parse_models(cols[6]),
-                        parse_flags(cols[fixed]) if len(cols) > fixed else {}, source,
-                        type=typ, indices=[Param(n, t, "in") for n, t in indices], access=parse_access(cols[2]),
-                        query=parse_commands(cols[3]), setting=parse_commands(cols[4]),
-                        simulation=Simulation(mode, value) if mode else None)
-        if not templ:
-            self.bind_ivic(member, cols[7])
+        owner, fixed, models, flags, columns = self.member_line("property", cols, 4, source)
+        typ, indices = parse_property_type(fixed[1])
+        member = Member("property", fixed[0], self.owner_name(owner), models, flags, source,
+                        type=typ, indices=[Param(n, t, "in") for n, t in indices], access=parse_access(fixed[2]),
+                        query=parse_commands(fixed[3]))
+        if len(fixed) > 4:
+            self.bind_ivic(member, fixed[4])
         self.add_member(owner, member, source)
+        self.unresolved.append((member, columns))
 
     def on_method(self, cols, source):
-        owner = self.owner(source)
-        templ = isinstance(owner, _Template)
-        fixed = 4 if templ else 6
-        self.need(cols, fixed, fixed + 1, "method")
-        result = parse_simple_type(cols[2])
-        member = Member("method", cols[0], self.owner_name(owner),
-                        None if templ else parse_models(cols[4]),
-                        parse_flags(cols[fixed]) if len(cols) > fixed else {}, source,
-                        params=[Param(*p) for p in parse_params(cols[1])], result=result,
-                        sends=parse_commands(cols[3]))
-        if not templ:
-            self.bind_ivic(member, cols[5])
+        owner, fixed, models, flags, _ = self.member_line("method", cols, 4, source)
+        member = Member("method", fixed[0], self.owner_name(owner), models, flags, source,
+                        params=[Param(*p) for p in parse_params(fixed[1])], result=parse_simple_type(fixed[2]),
+                        sends=parse_commands(fixed[3]))
+        if len(fixed) > 4:
+            self.bind_ivic(member, fixed[4])
         self.add_member(owner, member, source)
+
+    # ---- defaults of the property columns --------------------------------------------------
+
+    def resolve_defaults(self):
+        """Give each property the setting and simulated value its line leaves out; refuse written defaults."""
+        for member, columns in self.unresolved:
+            try:
+                member.setting = self.written_or_default(
+                    columns, "setting", parse_commands, self.default_setting(member))
+                member.simulation = self.written_or_default(
+                    columns, "sim", simulation, self.default_simulation(member))
+            except CellError as e:
+                self.error(member.source, "%s: %s" % (member.name, e))
+
+    @staticmethod
+    def written_or_default(columns, key, parse, default):
+        if key not in columns:
+            return default
+        value = parse(columns[key])
+        if value == default:
+            raise CellError("%s=%s is the default; leave it out" % (key, columns[key]))
+        return value
+
+    def default_setting(self, m):
+        """A read-write property's query without its '?', then a blank and the type's conversion."""
+        conversion = SETTING_CONVERSIONS.get(m.type, ENUM_CONVERSION if m.type in self.enums else None)
+        query = m.query
+        if m.access == "Read" or m.indices or conversion is None or not isinstance(query, list) \
+                or len(query) != 1 or not query[0].endswith("?"):
+            return "-"
+        return [query[0][:-1] + " " + conversion]
+
+    def default_simulation(self, m):
+        """Last value set, else zero for a scalar or the first value of an enumeration."""
+        if m.indices:
+            return None
+        if m.type in SETTING_CONVERSIONS:
+            return Simulation("last", DEFAULT_SIMULATED_SCALAR)
+        enum = self.enums.get(m.type)
+        return Simulation("last", enum.values[0].name) if enum and enum.values else None
 
     def bind_ivic(self, member, cell):
         attribute, exports = parse_ivic(cell)
@@ -201,18 +255,18 @@ class _Loader:
         self.state.update(owner=None, use=None)
         if cols[1] not in ("tokens", "numbers"):
             raise CellError("enum kind must be tokens or numbers: %s" % cols[1])
-        reply = 6
-        if len(cols) == 3:
-            m = re.fullmatch(r"reply (\d+)", cols[2])
-            if not m:
-                raise CellError("third enum column must read 'reply N': %s" % cols[2])
-            reply = int(m.group(1))
+        written = parse_keyed(cols[2:], ("reply",)).get("reply")
+        if written is not None and not written.isdigit():
+            raise CellError("reply= takes a number of characters: %s" % written)
+        if written is not None and int(written) == DEFAULT_REPLY_LENGTH:
+            raise CellError("reply=%s is the default; leave it out" % written)
+        reply = int(written) if written is not None else DEFAULT_REPLY_LENGTH
         if cols[0] in self.enums:
             raise CellError("enum %s already defined at %s" % (cols[0], self.enums[cols[0]].source))
         self.state["enum"] = self.enums[cols[0]] = Enum(cols[0], cols[1] == "tokens", reply, source)
 
     def on_value(self, cols, source):
-        self.need(cols, 5, 5, "value")
+        self.need(cols, 4, 5, "value")
         enum = self.state["enum"]
         if enum is None:
             raise CellError("value outside an enum")
@@ -225,21 +279,18 @@ class _Loader:
             if not (len(cols[2]) >= 2 and cols[2][0] == cols[2][-1] == '"'):
                 raise CellError("token must be quoted: %s" % cols[2])
             token = cols[2][1:-1]
-        if not re.fullmatch(r"ZTV_VAL_\w+", cols[4]):
-            raise CellError("value constant must start with ZTV_VAL_: %s" % cols[4])
-        enum.values.append(EnumValue(cols[0], number, token, parse_models(cols[3]), cols[4], source))
+        if not re.fullmatch(r"ZTV_VAL_\w+", cols[3]):
+            raise CellError("value constant must start with ZTV_VAL_: %s" % cols[3])
+        models = parse_models(parse_keyed(cols[4:], ("models",)))
+        enum.values.append(EnumValue(cols[0], number, token, models, cols[3], source))
 
     # ---- trace families --------------------------------------------------------------------
 
     def on_family(self, cols, source):
-        self.need(cols, 8, 8, "family")
+        self.need(cols, 1, None, "family")
         self.state.update(owner=None, enum=None, use=None)
-        keyed = {}
-        for col in cols[1:]:
-            key, _, value = col.partition(" ")
-            keyed[key] = value
-        wanted = ("mnemonic", "trace", "measurements", "markers", "models", "measurement", "marker")
-        missing = [k for k in wanted if k not in keyed]
+        keyed = parse_keyed(cols[1:], FAMILY_KEYS)
+        missing = [k for k in FAMILY_KEYS if k not in keyed and k != "models"]
         if missing:
             raise CellError("family misses %s" % ", ".join(missing))
         classes = {}
@@ -256,7 +307,7 @@ class _Loader:
         if app in self.families:
             raise CellError("family %s already declared at %s" % (app, self.families[app].source))
         family = Family(app, keyed["mnemonic"], keyed["trace"], int(keyed["measurements"]),
-                        int(keyed["markers"]), parse_models(keyed["models"]), classes["measurement"][0],
+                        int(keyed["markers"]), parse_models(keyed), classes["measurement"][0],
                         classes["measurement"][1], classes["marker"][0], classes["marker"][1], source)
         self.families[app] = self.state["family"] = family
 
@@ -278,7 +329,7 @@ class _Loader:
 
     def on_bind(self, cols, source):
         use = self.current_use("bind")
-        self.need(cols, 2, 7, "bind")
+        self.need(cols, 2, None, "bind")
         if cols[0] in use.binds or cols[0] in use.omits:
             raise CellError("member %s bound twice" % cols[0])
         use.binds[cols[0]] = (cols[1:], source)
@@ -388,30 +439,30 @@ class _Loader:
             self.bind_ivic(m, cols[0])
         elif cols[0] != "-":
             raise CellError("a child has no IVI-C item: %s" % cols[0])
-        for col in cols[1:]:
-            self.apply_override(m, col)
+        self.apply_overrides(m, parse_keyed(cols[1:], BIND_KEYS[m.kind]))
         return m
 
-    def apply_override(self, m, col):
-        key, _, value = col.partition(" ")
-        if key == "rename":
-            if not value.isidentifier() or value == m.name:
-                raise CellError("rename needs a new member name: %s" % value)
-            m.name = value
-        elif key in ("query", "setting", "sends"):
-            if getattr(m, key) is None:
-                raise CellError("%s has no %s column" % (m.name, key))
-            commands = parse_commands(value)
-            if commands == getattr(m, key):
-                raise CellError("override of %s.%s repeats the template text" % (m.name, key))
-            setattr(m, key, commands)
-        elif key == "sim":
-            mode, sim = parse_simulation(value)
-            m.simulation = Simulation(mode, sim) if mode else None
-        elif key == "flags":
-            m.flags.update(parse_flags(value))
-        else:
-            raise CellError("unknown override '%s' (rename, query, setting, sends, sim, flags)" % key)
+    @staticmethod
+    def apply_overrides(m, keyed):
+        """A bind's key=value cells: only what differs from the template may be written."""
+        for key, text in keyed.items():
+            if key == "rename":
+                if not text.isidentifier() or text == m.name:
+                    raise CellError("rename needs a new member name: %s" % text)
+                m.name = text
+                continue
+            if key in ("query", "setting", "sends"):
+                field, value = key, parse_commands(text)
+            elif key == "sim" and m.kind == "property":
+                field, value = "simulation", simulation(text)
+            else:
+                field, value = None, text
+            if value == (getattr(m, field) if field else m.flags.get(key)):
+                raise CellError("override %s=%s of %s repeats the template text" % (key, text, m.name))
+            if field:
+                setattr(m, field, value)
+            else:
+                m.flags[key] = value
 
     # ---- IVI-C tables ----------------------------------------------------------------------
 
@@ -485,12 +536,19 @@ class _Loader:
                     self.add_export(Export(name, group, c_args, iface.name, m.name, iface.depth, m.source, args))
 
 
+def simulation(cell):
+    mode, value = parse_simulation(cell)
+    return Simulation(mode, value) if mode else None
+
+
 def load(root):
     """Load and validate every *.model file below root; raise ModelError on any fault."""
     from model_checks import check_model
 
     loader = _Loader(root)
     loader.read_all()
+    if not loader.errors:
+        loader.resolve_defaults()
     if not loader.errors:
         loader.expand_uses()
     model = None

@@ -1,7 +1,8 @@
 """Parsing of single cells of the object-model data files.
 
-Every function takes the raw text of one '|'-separated column and returns a plain
-value, or raises CellError with a message that the caller prefixes with file:line.
+Every function takes the raw text of one '|'-separated column (or the optional
+'key=value' cells after a line's positional columns) and returns a plain value, or
+raises CellError with a message that the caller prefixes with file:line.
 """
 
 import re
@@ -12,6 +13,10 @@ RESULT_TYPES = ("Void", "String", "Double[]", "Byte[]")
 # Interface-typed properties that come from outside the object model.
 EXTERNAL_TYPES = ("Ivi.Visa.Interop.IFormattedIO488",)
 MODELS = ("both", "Q7310A", "Q7310B")
+DEFAULT_MODELS = "both"
+# The printf conversion a setting command gives the value of each type; enumerations send their token.
+SETTING_CONVERSIONS = {"Boolean": "%s", "Int32": "%d", "Double": "%.15g", "String": "%s"}
+ENUM_CONVERSION = "%s"
 ACCESS = ("Read", "ReadWrite")
 OBJECT_KINDS = ("root", "measurement", "marker")
 
@@ -27,6 +32,21 @@ class CellError(Exception):
 
 def split_columns(text):
     return [c.strip() for c in text.split("|")]
+
+
+def parse_keyed(cells, allowed):
+    """Optional cells ['setting="X %d"', 'models=Q7310B'] -> {key: value}; each key once, from allowed."""
+    keyed = {}
+    for cell in cells:
+        key, equals, value = cell.partition("=")
+        if not equals or not re.fullmatch(r"[a-z]+", key):
+            raise CellError("optional cell must read key=value: %s" % cell)
+        if key not in allowed:
+            raise CellError("unknown key '%s' (known: %s)" % (key, ", ".join(allowed)))
+        if key in keyed:
+            raise CellError("key %s given twice" % key)
+        keyed[key] = value
+    return keyed
 
 
 def parse_commands(cell):
@@ -82,7 +102,11 @@ def parse_simulation(cell):
     return mode, value
 
 
-def parse_models(cell):
+def parse_models(keyed):
+    """The models= cell of a line's optional cells; 'both' when left out."""
+    cell = keyed.get("models", DEFAULT_MODELS)
+    if "models" in keyed and cell == DEFAULT_MODELS:
+        raise CellError("models=%s is the default; leave it out" % DEFAULT_MODELS)
     if cell not in MODELS:
         raise CellError("models must be one of %s: %s" % (", ".join(MODELS), cell))
     return cell
@@ -122,7 +146,7 @@ def parse_ivic(cell):
 
 
 def parse_flags(cell):
-    """'custom=result_list items=4 nullsession' -> {'custom': 'result_list', 'items': '4', 'nullsession': ''}."""
+    """Space-separated words of a fixed item's flag column: 'nullsession' -> {'nullsession': ''}."""
     flags = {}
     for word in cell.split():
         key, _, value = word.partition("=")

@@ -2,11 +2,11 @@
 
 import re
 
-from model_cells import ARRAY_TYPES, EXTERNAL_TYPES, RESULT_TYPES, SCALAR_TYPES, conversions
+from model_cells import (ARRAY_TYPES, ENUM_CONVERSION, EXTERNAL_TYPES, RESULT_TYPES, SCALAR_TYPES,
+                         SETTING_CONVERSIONS, conversions)
 from model_objects import ATTRIBUTE_TYPES
 
 ROOT_INTERFACE = "IZentrava"
-FLAG_KEYS = ("custom", "select", "index", "items", "sim", "nullsession")
 # Members whose bodies are written by hand; the generator dispatches on these names.
 HANDLERS = ("serial_number", "io_timeout", "direct_io", "command_pair", "screen_bitmap", "put_state", "get_state",
             "opc_wait", "query_text", "status_register", "serial_poll", "service_request", "condition_bit",
@@ -102,19 +102,13 @@ def _check_sim_value(model, m):
 
 
 def _check_flags(model, m):
+    """The loader admits each flag key only on the kinds of member it belongs to; these check the values."""
     errors = []
-    for key in m.flags:
-        if key not in FLAG_KEYS or key == "nullsession":
-            errors.append(_e(m.source, "%s: unknown flag '%s'" % (m.name, key)))
     custom = m.flags.get("custom")
     if custom is not None and custom not in HANDLERS:
         errors.append(_e(m.source, "%s: unknown hand-written body '%s'" % (m.name, custom)))
-    if "select" in m.flags and m.kind != "child":
-        errors.append(_e(m.source, "%s: only a child selects" % m.name))
-    if "index" in m.flags and m.kind != "child":
-        errors.append(_e(m.source, "%s: index= is for children; properties write T[Name:Type]" % m.name))
     if "items" in m.flags:
-        if m.kind != "method" or not any(p.type in ARRAY_TYPES for p in m.params) or not m.flags["items"].isdigit():
+        if not any(p.type in ARRAY_TYPES for p in m.params) or not m.flags["items"].isdigit():
             errors.append(_e(m.source, "%s: items=N belongs to a method taking an array" % m.name))
     if "sim" in m.flags:
         outs = [p for p in m.params if p.direction == "inout"]
@@ -170,8 +164,8 @@ def check_members(model):
 
 def _setting_conversion(model, typ):
     if typ in model.enums:
-        return "%s"
-    return {"Boolean": "%s", "Int32": "%d", "Double": "%.15g", "String": "%s"}.get(typ)
+        return ENUM_CONVERSION
+    return SETTING_CONVERSIONS.get(typ)
 
 
 def _argument_conversions(model, m):

@@ -58,11 +58,7 @@ Status Channel::Send(const Header& header, const std::uint8_t* payload, Deadline
 
 Status Channel::Receive(Deadline deadline) {
     if (!connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " lost.");
-    std::uint8_t* space = received_.Reserve(kReceiveChunk);
-    std::size_t got = 0;
-    Status status = ReadSome(socket_.get(), space, kReceiveChunk, deadline, peer_, &got);
-    received_.Commit(got);
-    return Failed(status);
+    return Failed(received_.ReadFrom(socket_.get(), kReceiveChunk, deadline, peer_));
 }
 
 Status Channel::Next(Deadline deadline, Header* header) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/visa/transport/fd_io.h"
+
 namespace visa {
 
 std::uint8_t* ReceiveBuffer::Reserve(std::size_t size) {
@@ -15,6 +17,13 @@ std::uint8_t* ReceiveBuffer::Reserve(std::size_t size) {
     }
     if (end_ + size > bytes_.size()) bytes_.resize(end_ + size);
     return bytes_.data() + end_;
+}
+
+Status ReceiveBuffer::ReadFrom(int fd, std::size_t chunk, Deadline deadline, const std::string& peer) {
+    std::size_t got = 0;
+    Status status = ReadSome(fd, Reserve(chunk), chunk, deadline, peer, &got);
+    Commit(got);
+    return status;
 }
 
 bool ReceiveBuffer::Take(const ReadRequest& request, std::size_t* filled, std::size_t limit) {
@@ -31,6 +40,14 @@ bool ReceiveBuffer::Take(const ReadRequest& request, std::size_t* filled, std::s
     *filled += size;
     begin_ += size;
     return hitTermChar;
+}
+
+bool ReceiveBuffer::Completes(const ReadRequest& request, std::size_t* filled, ReadEnd* end) {
+    if (Take(request, filled)) {
+        *end = ReadEnd::TermChar;
+        return true;
+    }
+    return *filled == request.count;
 }
 
 }  // namespace visa

@@ -25,6 +25,7 @@ public:
     void Close();
     bool connected() const { return client_ != nullptr; }
     CLIENT* get() const { return client_; }
+    int socket() const { return socket_.get(); }
     const std::string& peer() const { return peer_; }
 
     // A call's time-out as the RPC library takes it.

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 
-#include "platform/visa/transport/text_status_byte.h"
-
 namespace visa {
 namespace {
 
@@ -54,17 +52,8 @@ Status SerialTransport::Write(const std::uint8_t* data, std::size_t size, bool /
 Status SerialTransport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
     *result = ReadResult{};
     std::size_t filled = 0;
-    for (;;) {
-        if (received_.Take(request, &filled)) {
-            result->end = ReadEnd::TermChar;
-            break;
-        }
-        if (filled == request.count) break;
-        std::uint8_t* space = received_.Reserve(kReceiveChunk);
-        std::size_t got = 0;
-        Status status = ReadSome(tty_.get(), space, kReceiveChunk, deadline, path_, &got);
-        received_.Commit(got);
-        if (!status.ok()) {
+    while (!received_.Completes(request, &filled, &result->end)) {
+        if (Status status = received_.ReadFrom(tty_.get(), kReceiveChunk, deadline, path_); !status.ok()) {
             if (status.code == E_VISA_TMO) stale_ = true;
             return status;
         }
@@ -74,15 +63,5 @@ Status SerialTransport::Read(const ReadRequest& request, Deadline deadline, Read
 }
 
 Status SerialTransport::Clear(Deadline /*deadline*/) { return Flush(TCIOFLUSH); }
-
-Status SerialTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    return QueryStatusByteAsText(*this, deadline, statusByte);
-}
-
-Status SerialTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
-
-Status SerialTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
-}
 
 }  // namespace visa

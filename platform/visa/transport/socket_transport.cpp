@@ -1,7 +1,6 @@
 #include "platform/visa/transport/socket_transport.h"
 
 #include "platform/visa/transport/tcp_connect.h"
-#include "platform/visa/transport/text_status_byte.h"
 
 namespace visa {
 namespace {
@@ -62,12 +61,7 @@ Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, Read
     *result = ReadResult{};
     if (!socket_.valid()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " lost.");
     std::size_t filled = 0;
-    for (;;) {
-        if (received_.Take(request, &filled)) {
-            result->end = ReadEnd::TermChar;
-            break;
-        }
-        if (filled == request.count) break;
+    while (!received_.Completes(request, &filled, &result->end)) {
         if (filled > 0 && !request.termCharEnabled) {
             // Without a termination character the end of the waiting data is the end.
             const Status more = Receive(Deadline::After(0));
@@ -85,15 +79,5 @@ Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, Read
 }
 
 Status SocketTransport::Clear(Deadline deadline) { return Reconnect(deadline); }
-
-Status SocketTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    return QueryStatusByteAsText(*this, deadline, statusByte);
-}
-
-Status SocketTransport::Trigger(Deadline deadline) { return SendTriggerAsText(*this, deadline); }
-
-Status SocketTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    return PollForServiceRequest(*this, interruption_, deadline, statusByte);
-}
 
 }  // namespace visa

@@ -10,11 +10,11 @@
 
 #include "platform/visa/transport/fd_io.h"
 #include "platform/visa/transport/receive_buffer.h"
-#include "platform/visa/transport/transport.h"
+#include "platform/visa/transport/text_status_byte.h"
 
 namespace visa {
 
-class SocketTransport final : public Transport {
+class SocketTransport final : public TextStatusByteTransport {
 public:
     static Status Open(const std::string& host, std::uint16_t port, Deadline deadline,
                        std::unique_ptr<Transport>* transport);
@@ -22,9 +22,6 @@ public:
     Status Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) override;
     Status Read(const ReadRequest& request, Deadline deadline, ReadResult* result) override;
     Status Clear(Deadline deadline) override;
-    Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
-    Status Trigger(Deadline deadline) override;
-    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
 
 private:
     SocketTransport(std::string host, std::uint16_t port);

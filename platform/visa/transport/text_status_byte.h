@@ -9,10 +9,12 @@
 
 namespace visa {
 
-Status QueryStatusByteAsText(Transport& transport, Deadline deadline, std::uint8_t* statusByte);
-// Serial polls at a bounded rate until the request-service bit is set.
-Status PollForServiceRequest(Transport& transport, Interruption& interruption, Deadline deadline,
-                             std::uint8_t* statusByte);
-Status SendTriggerAsText(Transport& transport, Deadline deadline);
+class TextStatusByteTransport : public Transport {
+public:
+    Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) final;
+    Status Trigger(Deadline deadline) final;
+    // Serial polls at a bounded rate until the request-service bit is set.
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) final;
+};
 
 }  // namespace visa

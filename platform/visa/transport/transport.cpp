@@ -8,6 +8,21 @@ Status Transport::WaitForServiceRequest(Deadline, std::uint8_t*) {
     return Status::Fail(E_VISA_NSUP_OPER, "Waiting for a service request is not supported on this interface.");
 }
 
+Status Transport::PollForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    // Often enough to notice a finished operation promptly, rarely enough to
+    // leave the instrument's parser to the measurement.
+    constexpr int kPollIntervalMs = 50;
+    for (;;) {
+        if (interruption_.raised()) return ServiceRequestWaitInterrupted();
+        Status status = ReadStatusByte(deadline, statusByte);
+        if (status.code == E_VISA_TMO) return ServiceRequestWaitTimedOut();
+        if (!status.ok()) return status;
+        if (*statusByte & kRequestServiceBit) return Status::Ok();
+        if (deadline.Expired()) return ServiceRequestWaitTimedOut();
+        interruption_.Sleep(kPollIntervalMs, deadline);
+    }
+}
+
 Status ServiceRequestWaitTimedOut() {
     return Status::Fail(E_VISA_TMO, "Timed out waiting for a service request.");
 }

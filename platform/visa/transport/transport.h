@@ -59,6 +59,10 @@ public:
     virtual void Interrupt() { interruption_.Raise(); }
 
 protected:
+    // Serial polls at a bounded rate until the request-service bit is set:
+    // the way to wait where the link carries no request of its own.
+    Status PollForServiceRequest(Deadline deadline, std::uint8_t* statusByte);
+
     Interruption interruption_;
 };
 

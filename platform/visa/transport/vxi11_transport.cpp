@@ -1,6 +1,10 @@
 #include "platform/visa/transport/vxi11_transport.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/visa/transport/portmapper.h"
@@ -16,12 +20,16 @@ constexpr long kReasonRequestCount = 0x01;
 constexpr long kReasonTermChar = 0x02;
 constexpr long kReasonEnd = 0x04;
 
+constexpr long kErrorOperationNotSupported = 8;
 constexpr long kErrorIoTimeout = 15;
 // The reply may take a little longer than the instrument's own time-out;
 // kept short so that a lost reply is reported soon after the time-out.
 constexpr std::uint32_t kRpcMarginMs = 200;
 // Used when a server announces no limit at all (the protocol promises 1024).
 constexpr std::size_t kMinimumReceiveSize = 1024;
+// The serial poll after a service request has its own bound, so that a
+// request arriving just before the wait's deadline is still read.
+constexpr std::int64_t kStatusAfterRequestMs = 2000;
 
 const char* DeviceErrorText(long error) {
     switch (error) {
@@ -97,9 +105,11 @@ void Vxi11Transport::Unlink() {
     if (linked_ && rpc_.connected()) {
         Device_Error response{};
         rpc_.SetCallTimeout(1000);
-        destroy_link_1(&link_, &response, rpc_.get());
+        if (interruptChannelOpen_) destroy_intr_chan_1(nullptr, &response, rpc_.get());
+        if (rpc_.connected()) destroy_link_1(&link_, &response, rpc_.get());
     }
     linked_ = false;
+    interruptChannelOpen_ = false;
     rpc_.Close();
 }
 
@@ -224,6 +234,70 @@ Status Vxi11Transport::Trigger(Deadline deadline) {
     }
     if (response.error != 0) return DeviceError(response.error, "device_trigger");
     return Status::Ok();
+}
+
+Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {
+    if (!interrupts_.listening()) {
+        sockaddr_storage local{};
+        socklen_t length = sizeof local;
+        if (::getsockname(rpc_.socket(), reinterpret_cast<sockaddr*>(&local), &length) < 0) {
+            return Status::FromErrno(E_VISA_SYSTEM_ERROR, "Cannot find our end of " + rpc_.peer(), errno);
+        }
+        if (local.ss_family != AF_INET) {
+            // The protocol names the client's listener by an IPv4 address only.
+            interruptsUnsupported_ = true;
+            return Status::Ok();
+        }
+        if (Status status = interrupts_.Listen(reinterpret_cast<const sockaddr_in&>(local)); !status.ok()) {
+            return status;
+        }
+    }
+    Device_RemoteFunc function{};
+    function.hostAddr = ntohl(interrupts_.address().sin_addr.s_addr);
+    function.hostPort = ntohs(interrupts_.address().sin_port);
+    function.progNum = DEVICE_INTR;
+    function.progVers = DEVICE_INTR_VERSION;
+    function.progFamily = DEVICE_TCP;
+    Device_Error response{};
+    BeginCall(deadline);
+    if (Status status = rpc_.Check(create_intr_chan_1(&function, &response, rpc_.get()), "create_intr_chan");
+        !status.ok()) {
+        return status;
+    }
+    if (response.error == kErrorOperationNotSupported) {
+        interruptsUnsupported_ = true;
+        return Status::Ok();
+    }
+    if (response.error != 0) return DeviceError(response.error, "create_intr_chan");
+    interruptChannelOpen_ = true;
+    // Any handle will do: the listener serves this link alone.
+    char handle[sizeof link_];
+    std::memcpy(handle, &link_, sizeof handle);
+    Device_EnableSrqParms parms{link_, 1, {sizeof handle, handle}};
+    BeginCall(deadline);
+    if (Status status = rpc_.Check(device_enable_srq_1(&parms, &response, rpc_.get()), "device_enable_srq");
+        !status.ok()) {
+        return status;
+    }
+    if (response.error != 0) return DeviceError(response.error, "device_enable_srq");
+    return Status::Ok();
+}
+
+Status Vxi11Transport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
+    if (interruption_.raised()) return ServiceRequestWaitInterrupted();
+    if (Status status = EnsureLinked(deadline); !status.ok()) return status;
+    if (!interruptChannelOpen_ && !interruptsUnsupported_) {
+        if (Status status = OpenInterruptChannel(deadline); !status.ok()) return status;
+    }
+    if (interruptsUnsupported_) return PollForServiceRequest(deadline, statusByte);
+    if (Status status = interrupts_.WaitForRequest(deadline); !status.ok()) return status;
+    // The call only says that service is requested; the serial poll says why.
+    return ReadStatusByte(Deadline::After(kStatusAfterRequestMs), statusByte);
+}
+
+void Vxi11Transport::Interrupt() {
+    Transport::Interrupt();
+    interrupts_.Wake();
 }
 
 }  // namespace visa

@@ -3,7 +3,8 @@
 // that timed out is followed by a device clear before the next write, so
 // that its late reply is never taken for the next one. A call whose RPC reply
 // did not come in time, or a broken connection, ends the link; the next call
-// links again.
+// links again. Service requests arrive on the interrupt channel, which the
+// first wait for one asks the instrument to open back to us.
 #pragma once
 
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "platform/visa/transport/rpc_client.h"
 #include "platform/visa/transport/transport.h"
+#include "platform/visa/transport/vxi11_interrupt_server.h"
 
 namespace visa {
 
@@ -27,6 +29,8 @@ public:
     Status Clear(Deadline deadline) override;
     Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) override;
     Status Trigger(Deadline deadline) override;
+    Status WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) override;
+    void Interrupt() override;
 
 private:
     Vxi11Transport(std::string host, std::uint16_t port, std::string device, bool lockDevice);
@@ -39,6 +43,9 @@ private:
     unsigned long BeginCall(Deadline deadline);
     Status DeviceError(long error, const char* operation);
     Status ClearLink(Deadline deadline);
+    // Has the instrument connect its interrupt channel to us and report
+    // service requests of this link on it.
+    Status OpenInterruptChannel(Deadline deadline);
 
     std::string host_;
     std::uint16_t port_;
@@ -49,6 +56,9 @@ private:
     bool linked_ = false;
     std::size_t maxReceiveSize_ = 0;
     bool stale_ = false;  // a reply may still be waiting in the instrument
+    Vxi11InterruptServer interrupts_;
+    bool interruptChannelOpen_ = false;  // for the current link
+    bool interruptsUnsupported_ = false;  // the instrument has no interrupt channel: poll
 };
 
 }  // namespace visa

@@ -1,0 +1,149 @@
+#include "platform/visa/transport/vxi11_interrupt_server.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <rpc/rpc.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/visa/transport/transport.h"
+#include "rpc/vxi11.h"
+
+namespace visa {
+namespace {
+
+// A service request call is well under a hundred bytes; a record much larger
+// than credentials allow is not one and ends the connection.
+constexpr std::size_t kMaxRecord = 4096;
+constexpr std::uint32_t kLastFragment = 0x80000000u;
+
+std::uint32_t BigEndian32(const std::uint8_t* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) | bytes[3];
+}
+
+bool IsServiceRequest(std::vector<std::uint8_t>& record) {
+    XDR xdrs;
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(record.data()), static_cast<u_int>(record.size()), XDR_DECODE);
+    char credentials[2 * MAX_AUTH_BYTES];
+    rpc_msg call{};
+    call.rm_call.cb_cred.oa_base = credentials;
+    call.rm_call.cb_verf.oa_base = credentials + MAX_AUTH_BYTES;
+    const bool decoded = xdr_callmsg(&xdrs, &call) && call.rm_direction == CALL;
+    xdr_destroy(&xdrs);
+    return decoded && call.rm_call.cb_prog == DEVICE_INTR && call.rm_call.cb_vers == DEVICE_INTR_VERSION &&
+           call.rm_call.cb_proc == device_intr_srq;
+}
+
+}  // namespace
+
+Vxi11InterruptServer::Vxi11InterruptServer() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+Status Vxi11InterruptServer::Listen(const sockaddr_in& local) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    sockaddr_in address = local;
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (!listener.valid() || ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0 ||
+        ::listen(listener.get(), 2) < 0 ||
+        ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) < 0) {
+        return Status::FromErrno(E_VISA_SYSTEM_ERROR, "Cannot listen for the VXI-11 interrupt channel", errno);
+    }
+    listener_ = std::move(listener);
+    address_ = address;
+    return Status::Ok();
+}
+
+void Vxi11InterruptServer::Wake() { ::eventfd_write(wake_.get(), 1); }
+
+Status Vxi11InterruptServer::WaitForRequest(Deadline deadline) {
+    for (;;) {
+        if (TakeRequests()) return Status::Ok();
+        pollfd entries[3] = {{wake_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {connection_.get(), POLLIN, 0}};
+        const int ready = ::poll(entries, connection_.valid() ? 3 : 2, deadline.PollMilliseconds());
+        if (ready < 0 && errno != EINTR) {
+            return Status::FromErrno(E_VISA_SYSTEM_ERROR, "poll failed", errno);
+        }
+        if (entries[0].revents != 0) return ServiceRequestWaitInterrupted();
+        if (ready == 0) return ServiceRequestWaitTimedOut();
+        if (entries[1].revents != 0) Accept();
+        if (connection_.valid() && entries[2].revents != 0 && !Receive()) {
+            connection_.reset();
+            input_.clear();
+        }
+    }
+}
+
+void Vxi11InterruptServer::Accept() {
+    // An instrument that connects again has given up its previous connection.
+    UniqueFd accepted(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (!accepted.valid()) return;
+    connection_ = std::move(accepted);
+    input_.clear();
+}
+
+bool Vxi11InterruptServer::Receive() {
+    std::uint8_t buffer[1024];
+    const ssize_t got = ::recv(connection_.get(), buffer, sizeof buffer, 0);
+    if (got < 0) return errno == EAGAIN || errno == EINTR;
+    if (got == 0) return false;
+    input_.insert(input_.end(), buffer, buffer + got);
+    return true;
+}
+
+bool Vxi11InterruptServer::TakeRequests() {
+    bool requested = false;
+    for (;;) {
+        // Finds the end of the first complete record, fragment by fragment.
+        std::vector<std::uint8_t> record;
+        std::size_t at = 0;
+        bool complete = false;
+        while (!complete && at + 4 <= input_.size()) {
+            const std::uint32_t mark = BigEndian32(&input_[at]);
+            const std::size_t length = mark & ~kLastFragment;
+            if (record.size() + length > kMaxRecord) {
+                connection_.reset();
+                input_.clear();
+                return requested;
+            }
+            if (at + 4 + length > input_.size()) break;
+            record.insert(record.end(), input_.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                          input_.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
+            at += 4 + length;
+            complete = (mark & kLastFragment) != 0;
+        }
+        if (!complete) return requested;
+        input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
+        if (IsServiceRequest(record)) {
+            requested = true;
+            Answer(BigEndian32(record.data()));
+        }
+    }
+}
+
+// Instruments that wait for the (empty) result get it; those that send the
+// call one-way never read it, so a full socket just drops it.
+void Vxi11InterruptServer::Answer(std::uint32_t xid) {
+    rpc_msg reply{};
+    reply.rm_xid = xid;
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = MSG_ACCEPTED;
+    reply.acpted_rply.ar_verf = opaque_auth{AUTH_NONE, nullptr, 0};
+    reply.acpted_rply.ar_stat = SUCCESS;
+    reply.acpted_rply.ar_results.where = nullptr;
+    reply.acpted_rply.ar_results.proc = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+    std::uint8_t out[64];
+    XDR xdrs;
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(out + 4), sizeof out - 4, XDR_ENCODE);
+    const bool encoded = xdr_replymsg(&xdrs, &reply);
+    const std::uint32_t length = xdr_getpos(&xdrs);
+    xdr_destroy(&xdrs);
+    if (!encoded) return;
+    const std::uint32_t mark = htonl(kLastFragment | length);
+    std::memcpy(out, &mark, 4);
+    ::send(connection_.get(), out, 4 + length, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
+}  // namespace visa
