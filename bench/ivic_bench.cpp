@@ -206,7 +206,7 @@ void TraceRow(const char* work, Bench& bench, Table& table) {
     bench::BareClient client("127.0.0.1", bench.port());
     std::string reply;
     const auto pair =
-        Compare(15, 5, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
+        Compare(41, 2, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
     if (!pair) return table.Missing(work, "a call failed");
     char text[64];
     std::snprintf(text, sizeof text, "%.2f ms / %.2f ms bare (%zu bytes)", pair->driverNs / 1e6, pair->bareNs / 1e6,
