@@ -1,4 +1,5 @@
-// The C face at the limit, against emulator socket servers on loopback.
+// The C face at the limit, against emulator socket servers on loopback that
+// run in a child process, so that the memory measured here is the driver's.
 // Every row is a ratio of medians (or a count) taken in one run, with its
 // goal; the exit status says whether all goals held.
 //   Attribute       Ztv_GetAttributeViReal64 of ZTV_ATTR_ATTENUATION against
@@ -33,12 +34,11 @@
 #include <vector>
 
 #include "bench/bare_client.h"
-#include "emulator/emulator.h"
+#include "bench/emulator_child.h"
 #include "zentrava/Zentrava.h"
 
 // Counts the calling thread's allocations of trace size while asked to:
-// the read path must keep its buffers. The emulator's threads, which serve
-// the reply, are not counted.
+// the read path must keep its buffers.
 namespace {
 constexpr std::size_t kTraceSizedBytes = 256 * 1024;
 thread_local bool t_counting = false;
@@ -72,7 +72,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kListPoints = 100001;
 constexpr char kListQuery[] = "CALC:PN1:TRAC1:DATA:FDAT?";
-constexpr int kRounds = 15;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -87,16 +86,20 @@ double NsPerCall(int calls, const std::function<bool()>& call) {
     return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / calls;
 }
 
-// Medians of driver and bare time per call, taking turns for kRounds rounds.
+// Medians of driver and bare time per call over `rounds` rounds of `calls`
+// calls each. They take turns, and which goes first alternates, so that
+// neither a change in machine load nor the order tilts the ratio.
 struct Pair {
     double driverNs = 0;
     double bareNs = 0;
 };
-std::optional<Pair> Compare(int calls, const std::function<bool()>& driver, const std::function<bool()>& bare) {
+std::optional<Pair> Compare(int rounds, int calls, const std::function<bool()>& driver,
+                            const std::function<bool()>& bare) {
     std::vector<double> d, b;
-    for (int round = 0; round < kRounds; ++round) {
-        d.push_back(NsPerCall(calls, driver));
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) d.push_back(NsPerCall(calls, driver));
         b.push_back(NsPerCall(calls, bare));
+        if (round % 2 == 1) d.push_back(NsPerCall(calls, driver));
         if (d.back() < 0 || b.back() < 0) return std::nullopt;
     }
     return Pair{Median(d), Median(b)};
@@ -109,39 +112,21 @@ long ResidentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// One emulator serving its trace as stored text in one number form, and one
-// driver session on it.
+// One driver session on an emulator that serves its trace in one number form.
 class Bench {
 public:
-    bool Start(bool shortReals, std::string* error) {
-        emulator::Options options;
-        options.vxi11Port = -1;
-        options.hislipPort = -1;
-        options.tracePoints = kListPoints;
-        options.shortReals = shortReals;
-        emulator_ = std::make_unique<emulator::Emulator>(options);
-        if (!emulator_->Start(error)) return false;
-        // Served as stored text, so that the server's trace generation does
-        // not blur the cost of the transfer.
-        std::optional<std::string> stored = emulator_->instrument().Execute(kListQuery);
-        if (!stored) {
-            *error = "the emulator has no trace to serve";
-            return false;
-        }
-        std::string header(kListQuery);
-        header.pop_back();
-        emulator_->instrument().SetSetting(header, std::move(*stored));
+    explicit Bench(bench::EmulatorChild* server) : server_(server) {}
+    bool Start(std::string* error) {
         vi_ = Open(error);
         return vi_ != VI_NULL && Record(&attributeBytes_, [this] { return ReadAttribute(vi_); }, error) &&
                Record(&listBytes_, [this] { return ReadTrace(); }, error);
     }
     ~Bench() {
         if (vi_ != VI_NULL) Ztv_close(vi_);
-        if (emulator_) emulator_->Stop();
     }
 
     ViSession Open(std::string* error) {
-        std::string resource = emulator_->SocketResource();
+        std::string resource = "TCPIP0::127.0.0.1::" + std::to_string(port()) + "::SOCKET";
         ViSession vi = VI_NULL;
         if (Ztv_InitWithOptions(resource.data(), VI_FALSE, VI_FALSE, "", &vi) < 0) {
             *error = "Ztv_InitWithOptions failed";
@@ -159,24 +144,22 @@ public:
                actual == kListPoints;
     }
     ViSession vi() const { return vi_; }
-    int port() const { return emulator_->SocketPort(); }
+    int port() const { return server_->port(); }
     const std::string& attributeBytes() const { return attributeBytes_; }
     const std::string& listBytes() const { return listBytes_; }
 
 private:
     template <typename Call>
     bool Record(std::string* bytes, Call call, std::string* error) {
-        emulator_->ClearReceived();
-        if (!call()) {
+        if (!server_->ClearReceived() || !call() || !server_->TakeReceived(bytes)) {
             *error = "the driver call failed";
             return false;
         }
-        for (const emulator::ReceivedMessage& message : emulator_->Received()) *bytes += message.bytes;
         if (bytes->empty()) *error = "the driver call sent nothing";
         return !bytes->empty();
     }
 
-    std::unique_ptr<emulator::Emulator> emulator_;
+    bench::EmulatorChild* server_;
     ViSession vi_ = VI_NULL;
     std::string attributeBytes_;
     std::string listBytes_;
@@ -211,7 +194,7 @@ private:
 void AttributeRow(Bench& bench, Table& table) {
     bench::BareClient client("127.0.0.1", bench.port());
     std::string reply;
-    const auto pair = Compare(2000, [&] { return Bench::ReadAttribute(bench.vi()); },
+    const auto pair = Compare(31, 1000, [&] { return Bench::ReadAttribute(bench.vi()); },
                               BareReplay(&client, &bench.attributeBytes(), &reply));
     if (!pair) return table.Missing("Attribute", "a call failed");
     char text[64];
@@ -223,7 +206,7 @@ void TraceRow(const char* work, Bench& bench, Table& table) {
     bench::BareClient client("127.0.0.1", bench.port());
     std::string reply;
     const auto pair =
-        Compare(5, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
+        Compare(41, 2, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
     if (!pair) return table.Missing(work, "a call failed");
     char text[64];
     std::snprintf(text, sizeof text, "%.2f ms / %.2f ms bare (%zu bytes)", pair->driverNs / 1e6, pair->bareNs / 1e6,
@@ -305,7 +288,7 @@ void TracingRow(Table& table) {
     std::optional<Pair> pair;
     // Bounded: the whole trace stays in memory until it is saved.
     if (plain != VI_NULL && traced != VI_NULL)
-        pair = Compare(5000, [&] { return Bench::ReadAttribute(traced); }, [&] { return Bench::ReadAttribute(plain); });
+        pair = Compare(15, 5000, [&] { return Bench::ReadAttribute(traced); }, [&] { return Bench::ReadAttribute(plain); });
     if (plain != VI_NULL) Ztv_close(plain);
     if (traced != VI_NULL) Ztv_close(traced);
     std::filesystem::remove(file + ".xml");
@@ -329,12 +312,19 @@ int main(int argc, char** argv) {
     // No machine configuration store: the resource is used as it stands.
     setenv("IVI_CONFIG_STORE", "/nonexistent/zentrava-bench-store.xml", 1);
     std::string error;
-    Bench nr3, shortForm;
-    if (!nr3.Start(false, &error) || !shortForm.Start(true, &error)) {
+    // The servers first: they are forked while this process has no thread.
+    bench::EmulatorChild nr3Server, shortServer;
+    if (!nr3Server.Start(kListPoints, false, kListQuery, &error) ||
+        !shortServer.Start(kListPoints, true, kListQuery, &error)) {
         std::fprintf(stderr, "ztv_ivic_bench: %s\n", error.c_str());
         return 2;
     }
-    std::printf("The C face against the bare transport (medians of %d rounds):\n", kRounds);
+    Bench nr3(&nr3Server), shortForm(&shortServer);
+    if (!nr3.Start(&error) || !shortForm.Start(&error)) {
+        std::fprintf(stderr, "ztv_ivic_bench: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("The C face against the bare transport (medians of rounds taken in turns):\n");
     Table table;
     if (Wanted(argc, argv, "Attribute")) AttributeRow(nr3, table);
     if (Wanted(argc, argv, "Trace")) {

@@ -1,5 +1,6 @@
 #include "core/command_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text/number_codec.h"
@@ -46,13 +47,18 @@ std::string Convert(const std::string& directive, char conversion, const Command
 
 std::string FormatCommandText(std::string_view format, const CommandNumbers& numbers,
                               std::span<const CommandArg> args) {
+    // Most commands (every plain query) hold no directive: they go out as written.
+    std::size_t i = format.find('%');
+    if (i == std::string_view::npos) return std::string(format);
     const codec::CLocaleScope cLocale;  // the instrument reads the C locale's numbers
-    std::string out;
+    std::string out(format.substr(0, i));
     out.reserve(format.size() + 16);
     std::size_t next = 0;
-    for (std::size_t i = 0; i < format.size(); ++i) {
+    for (; i < format.size(); ++i) {
         if (format[i] != '%') {
-            out += format[i];
+            const std::size_t plain = std::min(format.find('%', i), format.size());
+            out.append(format.substr(i, plain - i));
+            i = plain - 1;
             continue;
         }
         if (i + 1 < format.size() && format[i + 1] == '%') {

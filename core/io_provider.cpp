@@ -169,13 +169,12 @@ template <class T>
 HRESULT CDriverIOProvider::QueryNumber(std::string_view command, T* result, LONG timeout,
                                        T (*convert)(std::string_view)) {
     if (!result) return E_POINTER;
-    std::string reply;
     const HRESULT hr = Transfer(timeout, false, [&] {
         HRESULT h = WriteCommand(command);
-        return SUCCEEDED(h) ? ReadReply(100, &reply) : h;
+        return SUCCEEDED(h) ? ReadReply(100, &numberReply_) : h;
     });
     if (FAILED(hr)) return hr;
-    *result = convert(reply);
+    *result = convert(numberReply_);
     return PollInstrumentErrors();
 }
 

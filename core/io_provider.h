@@ -99,6 +99,7 @@ private:
     std::string readTerminator_ = "\n";
     std::string writeTerminator_ = "\n";
     bool timedOut_ = false;
+    std::string numberReply_;  // kept, so that a number query allocates nothing
 };
 
 class CVisaComIOProvider final : public CDriverIOProvider {

@@ -102,6 +102,18 @@ std::vector<std::string> Split(const char* pattern) {
   return parts;
 }
 
+// A table with its patterns split into nodes once, not on every query.
+struct SplitEntry {
+  std::vector<std::string> pattern;
+  const char* value;
+};
+template <std::size_t N>
+std::vector<SplitEntry> SplitTable(const Entry (&table)[N]) {
+  std::vector<SplitEntry> split;
+  for (const Entry& entry : table) split.push_back({Split(entry.pattern), entry.value});
+  return split;
+}
+
 // Trace nodes carry their index ("TRAC2"); the tables name them without.
 std::vector<std::string> WithoutTraceIndex(std::vector<std::string> nodes) {
   for (std::string& node : nodes) {
@@ -125,14 +137,15 @@ std::optional<std::string> FormatUnit(const std::vector<std::string>& nodes) {
 std::string DefaultSetting(const std::vector<std::string>& rawNodes, int tracePoints) {
   std::vector<std::string> nodes = WithoutTraceIndex(rawNodes);
   if (std::optional<std::string> unit = FormatUnit(nodes)) return *unit;
-  for (const Entry& entry : kWhole) {
-    if (Matches(nodes, 0, Split(entry.pattern))) return entry.value;
+  static const std::vector<SplitEntry> whole = SplitTable(kWhole);
+  static const std::vector<SplitEntry> endings = SplitTable(kEndings);
+  for (const SplitEntry& entry : whole) {
+    if (Matches(nodes, 0, entry.pattern)) return entry.value;
   }
   std::size_t n = nodes.size();
   if (n >= 2 && nodes[n - 2] == "SWE" && nodes[n - 1] == "POIN") return std::to_string(tracePoints);
-  for (const Entry& entry : kEndings) {
-    std::vector<std::string> pattern = Split(entry.pattern);
-    if (pattern.size() <= n && Matches(nodes, n - pattern.size(), pattern)) return entry.value;
+  for (const SplitEntry& entry : endings) {
+    if (entry.pattern.size() <= n && Matches(nodes, n - entry.pattern.size(), entry.pattern)) return entry.value;
   }
   return "0";
 }

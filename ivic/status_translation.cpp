@@ -42,6 +42,7 @@ const std::unordered_map<ViStatus, std::string_view>& DescriptionMap() {
 }  // namespace
 
 ViStatus IviCStatusOf(HRESULT code) {
+    if (code == S_OK) return 0;  // nearly every call: no lookup
     const auto& map = ErrorMap();
     auto it = map.find(code);
     if (it != map.end()) return it->second;

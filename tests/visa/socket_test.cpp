@@ -73,6 +73,20 @@ TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
     EXPECT_EQ(statusByte, 68);
 }
 
+// Reads of 64 KiB and more receive straight into the caller's buffer; what
+// follows the termination character must still wait for the next read.
+TEST_F(SocketSession, LargeReadKeepsWhatFollowsTheTerminationCharacter) {
+    for (const LONG count : {LONG{64 * 1024}, LONG{1 << 20}}) {
+        LONG written = 0;
+        ASSERT_EQ(io_->WriteString(Text("TWO?\n").get(), &written), S_OK);
+        for (const char* expected : {"first\n", "second\n"}) {
+            Text reply;
+            ASSERT_EQ(io_->ReadString(count, reply.out()), S_OK) << count;
+            EXPECT_EQ(reply.str(), expected) << count;
+        }
+    }
+}
+
 TEST_F(SocketSession, CountLimitsARead) {
     LONG written = 0;
     const Text command("*IDN?\n");

@@ -1,5 +1,7 @@
 #include "platform/visa/transport/socket_transport.h"
 
+#include <cstring>
+
 #include "platform/visa/transport/tcp_connect.h"
 
 namespace visa {
@@ -49,11 +51,34 @@ Status SocketTransport::Write(const std::uint8_t* data, std::size_t size, bool /
     return Abandon(WriteAll(socket_.get(), data, size, deadline, peer_));
 }
 
-Status SocketTransport::Receive(Deadline deadline) {
-    std::uint8_t* space = received_.Reserve(kReceiveChunk);
+Status SocketTransport::Receive(const ReadRequest& request, std::size_t* filled, Deadline deadline,
+                                bool* hitTermChar) {
+    *hitTermChar = false;
+    std::uint8_t* const into = request.buffer + *filled;
+    const std::size_t room = request.count - *filled;
     std::size_t got = 0;
-    Status status = ReceiveWaiting(socket_.get(), space, kReceiveChunk, deadline, peer_, &armedMs_, &got);
-    received_.Commit(got);
+    if (!received_.empty() || room < kReceiveChunk) {
+        std::uint8_t* space = received_.Reserve(kReceiveChunk);
+        Status status = ReceiveWaiting(socket_.get(), space, kReceiveChunk, deadline, peer_, &armedMs_, &got);
+        received_.Commit(got);
+        return status;
+    }
+    // A large read with nothing buffered receives straight into the caller's
+    // buffer: a long reply is then copied once, not twice.
+    Status status = ReceiveWaiting(socket_.get(), into, room, deadline, peer_, &armedMs_, &got);
+    std::size_t used = got;
+    if (request.termCharEnabled && got > 0) {
+        if (const void* at = std::memchr(into, request.termChar, got)) {
+            used = static_cast<std::size_t>(static_cast<const std::uint8_t*>(at) - into) + 1;
+            *hitTermChar = true;
+        }
+    }
+    // What followed the termination character belongs to the next read.
+    if (got > used) {
+        std::memcpy(received_.Reserve(got - used), into + used, got - used);
+        received_.Commit(got - used);
+    }
+    *filled += used;
     return status;
 }
 
@@ -62,17 +87,19 @@ Status SocketTransport::Read(const ReadRequest& request, Deadline deadline, Read
     if (!socket_.valid()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " lost.");
     std::size_t filled = 0;
     while (!received_.Completes(request, &filled, &result->end)) {
-        if (filled > 0 && !request.termCharEnabled) {
-            // Without a termination character the end of the waiting data is the end.
-            const Status more = Receive(Deadline::After(0));
-            if (more.code == E_VISA_TMO) {
-                result->end = ReadEnd::End;
-                break;
-            }
-            if (!more.ok()) return Abandon(more);
-            continue;
+        // Without a termination character the end of the waiting data is the end.
+        const bool waitingOnly = filled > 0 && !request.termCharEnabled;
+        bool hitTermChar = false;
+        const Status status = Receive(request, &filled, waitingOnly ? Deadline::After(0) : deadline, &hitTermChar);
+        if (hitTermChar) {
+            result->end = ReadEnd::TermChar;
+            break;
         }
-        if (Status status = Receive(deadline); !status.ok()) return Abandon(status);
+        if (waitingOnly && status.code == E_VISA_TMO) {
+            result->end = ReadEnd::End;
+            break;
+        }
+        if (!status.ok()) return Abandon(status);
     }
     result->count = filled;
     return Status::Ok();

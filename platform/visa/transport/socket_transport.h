@@ -30,7 +30,9 @@ private:
     Status Reconnect(Deadline deadline);
     // Fails the transfer and forgets the connection state it leaves behind.
     Status Abandon(Status failure);
-    Status Receive(Deadline deadline);
+    // Receives what has arrived for `request`, at least one byte; true in
+    // `*hitTermChar` when the bytes taken into the request end with it.
+    Status Receive(const ReadRequest& request, std::size_t* filled, Deadline deadline, bool* hitTermChar);
 
     std::string host_;
     std::uint16_t port_;
