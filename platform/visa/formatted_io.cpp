@@ -65,6 +65,31 @@ VARTYPE BinaryVartype(IEEEBinaryType type) {
     return VT_EMPTY;
 }
 
+// Turns the session's termination character off while a block is read, on
+// links that mark message ends: there a line feed among the block's bytes is
+// data, and only END or the block's length ends it. Where the termination
+// character is the only end a reply has, it stays on.
+class TermCharOffForBlock {
+public:
+    TermCharOffForBlock(IMessage* io, IMessageReadEnd* readEnd) {
+        VARIANT_BOOL carried = VARIANT_FALSE;
+        VARIANT_BOOL enabled = VARIANT_FALSE;
+        if (readEnd == nullptr || FAILED(readEnd->get_CarriesEnd(&carried)) || carried == VARIANT_FALSE ||
+            FAILED(io->get_TerminationCharacterEnabled(&enabled)) || enabled == VARIANT_FALSE) {
+            return;
+        }
+        if (SUCCEEDED(io->put_TerminationCharacterEnabled(VARIANT_FALSE))) io_ = io;
+    }
+    TermCharOffForBlock(const TermCharOffForBlock&) = delete;
+    TermCharOffForBlock& operator=(const TermCharOffForBlock&) = delete;
+    ~TermCharOffForBlock() {
+        if (io_ != nullptr) io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
+    }
+
+private:
+    IMessage* io_ = nullptr;
+};
+
 HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out) {
     SAFEARRAY* array = ResultVector(type, static_cast<ULONG>(count));
     if (array == nullptr) return ReportError(E_OUTOFMEMORY, "Out of memory for the data read.");
@@ -459,6 +484,7 @@ HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock
     const std::size_t elementSize = BinaryElementSize(elementType);
     if (elementSize == 0) return ReportError(E_INVALIDARG, "Unknown block element type.");
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
+    const TermCharOffForBlock termCharOff(io_.get(), ioWithStop_.get());
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
 
     int c = 0;

@@ -140,6 +140,14 @@ HRESULT MessageSession::ReadBytesWithStop(void* buffer, LONG count, LONG* actual
     return ReadLocked(buffer, count, actual, stop);
 }
 
+HRESULT MessageSession::get_CarriesEnd(VARIANT_BOOL* carried) {
+    if (carried == nullptr) return NullArgument();
+    std::lock_guard lock(mutex_);
+    if (!transport_) return Closed();
+    *carried = transport_->CarriesEnd() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
 HRESULT MessageSession::WaitForServiceRequest(LONG timeoutMs, SHORT* statusByte) {
     if (statusByte == nullptr) return NullArgument();
     std::lock_guard lock(mutex_);

@@ -46,6 +46,7 @@ public:
     HRESULT WriteBytes(const void* buffer, LONG count, LONG* written) override;
 
     HRESULT ReadBytesWithStop(void* buffer, LONG count, LONG* actual, ReadStop* stop) override;
+    HRESULT get_CarriesEnd(VARIANT_BOOL* carried) override;
     HRESULT WaitForServiceRequest(LONG timeoutMs, SHORT* statusByte) override;
 
 private:

@@ -164,6 +164,25 @@ TEST_F(FormattedIo, DefiniteAndIndefiniteBlocks) {
     EXPECT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_TRUE, &block), E_VISA_INV_FMT);
 }
 
+TEST_F(FormattedIo, LineFeedInAnIndefiniteBlockIsDataOnlyWhereTheLinkCarriesEnd) {
+    const struct {
+        bool carriesEnd;
+        std::vector<BYTE> block;
+    } cases[] = {{true, {'a', 'b', '\n', 'c', 'd'}}, {false, {'a', 'b'}}};
+    for (const auto& c : cases) {
+        session_.carriesEnd = c.carriesEnd;
+        session_.put_TerminationCharacterEnabled(VARIANT_TRUE);
+        session_.replies = {"#0ab\ncd\n"};
+        VARIANT block;
+        ASSERT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_FALSE, &block), S_OK) << TakeErrorText();
+        EXPECT_EQ(ArrayOf<BYTE>(block, VT_UI1), c.block) << c.carriesEnd;
+        VariantClear(&block);
+        VARIANT_BOOL termChar = VARIANT_FALSE;
+        session_.get_TerminationCharacterEnabled(&termChar);
+        EXPECT_EQ(termChar, VARIANT_TRUE) << c.carriesEnd;
+    }
+}
+
 TEST_F(FormattedIo, WritesAreBufferedAndEndOnlyTheLastPiece) {
     VARIANT number;
     VariantInit(&number);

@@ -16,11 +16,13 @@ namespace visa::test {
 
 // An in-memory instrument session: queued replies end with END, every write
 // is recorded with its END flag, a read with nothing queued times out.
+// `carriesEnd` is what it says of its link.
 class MemoryMessage final : public IMessage, public IMessageReadEnd {
 public:
     std::deque<std::string> replies;
     std::vector<std::pair<std::string, bool>> writes;
     int reads = 0;
+    bool carriesEnd = true;
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown || riid == IID_IMessage || riid == IID_IVisaSession) {
@@ -59,6 +61,10 @@ public:
         *actual = static_cast<LONG>(size);
         return S_OK;
     }
+    HRESULT get_CarriesEnd(VARIANT_BOOL* carried) override {
+        *carried = carriesEnd ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
     HRESULT ReadBytes(void* buffer, LONG count, LONG* actual) override {
         ReadStop stop;
         return ReadBytesWithStop(buffer, count, actual, &stop);
@@ -95,7 +101,10 @@ public:
     HRESULT AssertTrigger() override { return E_NOTIMPL; }
     HRESULT get_TerminationCharacter(BYTE*) override { return E_NOTIMPL; }
     HRESULT put_TerminationCharacter(BYTE) override { return E_NOTIMPL; }
-    HRESULT get_TerminationCharacterEnabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT get_TerminationCharacterEnabled(VARIANT_BOOL* on) override {
+        *on = termCharEnabled_ ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
 
 private:
     ULONG references_ = 1;

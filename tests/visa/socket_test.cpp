@@ -16,10 +16,11 @@
 namespace visa::test {
 namespace {
 
-// Answers "*IDN?" at once, "PART?" with half a line before dropping the
-// connection, and "SLOW?" only once the next command arrives on the same
-// connection: a client that keeps the connection after a time-out reads
-// that late answer as the reply to its next query.
+// Answers "*IDN?" and "BLOCK?" (an indefinite block holding a line feed) at
+// once, "PART?" with half a line before dropping the connection, and "SLOW?"
+// only once the next command arrives on the same connection: a client that
+// keeps the connection after a time-out reads that late answer as the reply
+// to its next query.
 void InstrumentHandler(int socket) {
     std::string line;
     bool lateReplyOwed = false;
@@ -30,6 +31,7 @@ void InstrumentHandler(int socket) {
         }
         if (line == "*IDN?\n") SendAll(socket, "ZT,Q7310B,1,1.0\n");
         if (line == "TWO?\n") SendAll(socket, "first\nsecond\n");
+        if (line == "BLOCK?\n") SendAll(socket, "#0ab\ncd\n");
         if (line == "*STB?\n") SendAll(socket, "68\n");
         if (line == "SLOW?\n") lateReplyOwed = true;
         if (line == "PART?\n") {
@@ -85,6 +87,12 @@ TEST_F(SocketSession, LargeReadKeepsWhatFollowsTheTerminationCharacter) {
             EXPECT_EQ(reply.str(), expected) << count;
         }
     }
+}
+
+TEST_F(SocketSession, TerminationCharacterIsTheOnlyEndOfAnIndefiniteBlock) {
+    std::string block;
+    ASSERT_EQ(QueryBlock(io_.get(), "BLOCK?\n", &block), S_OK) << TakeErrorText();
+    EXPECT_EQ(block, "ab");
 }
 
 TEST_F(SocketSession, CountLimitsARead) {

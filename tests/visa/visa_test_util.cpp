@@ -44,6 +44,26 @@ HRESULT Query(IMessage* io, const std::string& command, std::string* reply) {
     return S_OK;
 }
 
+HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes) {
+    Held<IFormattedIO488> formatted;
+    if (HRESULT hr = CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
+                                      reinterpret_cast<void**>(formatted.out()));
+        FAILED(hr)) {
+        return hr;
+    }
+    formatted->putref_IO(io);
+    io->put_TerminationCharacterEnabled(VARIANT_TRUE);
+    const Text text(command);
+    if (HRESULT hr = formatted->WriteString(text.get(), VARIANT_TRUE); FAILED(hr)) return hr;
+    VARIANT block;
+    if (HRESULT hr = formatted->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_FALSE, &block); FAILED(hr)) {
+        return hr;
+    }
+    bytes->assign(static_cast<const char*>(block.parray->pvData), block.parray->rgsabound[0].cElements);
+    VariantClear(&block);
+    return S_OK;
+}
+
 LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};

@@ -64,6 +64,10 @@ HRESULT OpenMessage(const std::string& resource, const std::string& options, LON
 // Writes `command` as text and reads the reply as text (up to 1024 bytes).
 HRESULT Query(IMessage* io, const std::string& command, std::string* reply);
 
+// Writes `command` through a formatter on `io` and reads the reply's IEEE
+// 488.2 block as bytes, with the session's termination character enabled.
+HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes);
+
 // Listens on 127.0.0.1 with an ephemeral port; each accepted connection is
 // handed to `handler` on its own thread. The server closes the sockets;
 // a handler drops a connection with shutdown().

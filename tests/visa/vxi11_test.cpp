@@ -20,10 +20,11 @@
 
 namespace {
 
-// The instrument behind the in-test VXI-11 server. "*IDN?" and "TWO?" are
-// answered; after "SLOW?" the next read fails with the VXI-11 I/O time-out
-// and the reply "late" stays queued (only a device clear removes it); after
-// "HANG?" the next read does not answer before the test releases it.
+// The instrument behind the in-test VXI-11 server. "*IDN?", "TWO?" and
+// "BLOCK?" (an indefinite block holding a line feed) are answered; after
+// "SLOW?" the next read fails with the VXI-11 I/O time-out and the reply
+// "late" stays queued (only a device clear removes it); after "HANG?" the
+// next read does not answer before the test releases it.
 struct Device {
     std::mutex mutex;
     std::condition_variable released;
@@ -69,6 +70,7 @@ bool_t device_write_1_svc(Device_WriteParms* parms, Device_WriteResp* result, st
     if (parms->flags & kEnd) {
         if (device->input == "*IDN?\n") device->output += "ZT,VXI11\n";
         if (device->input == "TWO?\n") device->output += "first\nsecond\n";
+        if (device->input == "BLOCK?\n") device->output += "#0ab\ncd\n";
         if (device->input == "SLOW?\n") {
             device->output += "late\n";
             device->failNextRead = true;
@@ -286,6 +288,15 @@ TEST_F(Vxi11Session, TermCharIsPassedToTheDeviceOnlyWhenEnabled) {
     EXPECT_EQ(server_.state().readFlags[1] & kTermCharSet, kTermCharSet);
 }
 
+TEST_F(Vxi11Session, IndefiniteBlockRunsToEndPastALineFeed) {
+    std::string block;
+    ASSERT_EQ(QueryBlock(io_.get(), "BLOCK?\n", &block), S_OK) << TakeErrorText();
+    EXPECT_EQ(block, "ab\ncd");
+    VARIANT_BOOL termChar = VARIANT_FALSE;
+    io_->get_TerminationCharacterEnabled(&termChar);
+    EXPECT_EQ(termChar, VARIANT_TRUE);  // the session's setting is back
+}
+
 TEST_F(Vxi11Session, StatusByteTriggerAndClear) {
     SHORT statusByte = 0;
     ASSERT_EQ(io_->ReadSTB(&statusByte), S_OK);
@@ -352,6 +363,92 @@ TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
     Held<IMessage> io;
     EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_NE(TakeErrorText().find("VXI11Port"), std::string::npos);
+    CoUninitialize();
+}
+
+
+// A VXI-11 server spoken byte by byte, so that it can send what no correct
+// server would: the first device_read reply claims `claimed` bytes of data
+// but carries three; later ones answer "ok\n".
+class LyingReadServer {
+public:
+    explicit LyingReadServer(std::uint32_t claimed) : claimed_(claimed) {}
+    std::uint16_t port() const { return server_.port(); }
+    int links() const { return links_; }
+
+private:
+    static std::uint32_t Word(const std::string& record, std::size_t index) {
+        std::uint32_t big = 0;
+        std::memcpy(&big, record.data() + 4 * index, 4);
+        return ntohl(big);
+    }
+    static void Put(std::string* out, std::uint32_t value) {
+        const std::uint32_t big = htonl(value);
+        out->append(reinterpret_cast<const char*>(&big), 4);
+    }
+
+    void Serve(int socket) {
+        for (;;) {
+            std::uint32_t mark = 0;
+            if (!ReceiveExactly(socket, &mark, 4)) return;
+            std::string call(ntohl(mark) & 0x7FFFFFFF, '\0');
+            if (!ReceiveExactly(socket, call.data(), call.size())) return;
+            // xid, direction, RPC version, program, version, procedure, then
+            // credentials and verifier of the client's "none" flavour.
+            std::string reply;
+            Put(&reply, Word(call, 0));
+            for (std::uint32_t word : {1u, 0u, 0u, 0u, 0u}) Put(&reply, word);  // accepted, no verifier, success
+            switch (Word(call, 5)) {
+                case 10:  // create_link: no error, link 1, no abort port, 1024 bytes per write
+                    ++links_;
+                    for (std::uint32_t word : {0u, 1u, 0u, 1024u}) Put(&reply, word);
+                    break;
+                case 11:  // device_write: everything taken
+                    Put(&reply, 0);
+                    Put(&reply, Word(call, 14));
+                    break;
+                case 12:  // device_read: END with the data
+                    Put(&reply, 0);
+                    Put(&reply, 4);
+                    Put(&reply, lied_ ? 3 : claimed_);
+                    reply += lied_ ? "ok\n" : "abc";
+                    reply += '\0';
+                    lied_ = true;
+                    break;
+                default:
+                    Put(&reply, 0);
+                    break;
+            }
+            std::string record;
+            Put(&record, 0x80000000u | static_cast<std::uint32_t>(reply.size()));
+            SendAll(socket, record + reply);
+        }
+    }
+
+    const std::uint32_t claimed_;
+    std::atomic<bool> lied_{false};
+    std::atomic<int> links_{0};
+    LoopbackServer server_{[this](int socket) { Serve(socket); }};
+};
+
+TEST(Vxi11Reply, ClaimingMoreDataThanAskedForFailsAndTheNextQueryLinksAgain) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    for (std::uint32_t claimed : {1025u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        LyingReadServer server(claimed);
+        Held<IMessage> io;
+        ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server.port()), 2000,
+                              &io),
+                  S_OK)
+            << TakeErrorText();
+        std::string reply;
+        EXPECT_EQ(Query(io.get(), "*IDN?\n", &reply), E_VISA_IO) << claimed;
+        EXPECT_EQ(TakeErrorText(), "device_read reply from 127.0.0.1:" + std::to_string(server.port()) + " claims " +
+                                       std::to_string(claimed) +
+                                       " bytes, more than the 1024 asked for; connection closed.");
+        ASSERT_EQ(Query(io.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
+        EXPECT_EQ(reply, "ok\n");
+        EXPECT_EQ(server.links(), 2);
+    }
     CoUninitialize();
 }
 

@@ -50,6 +50,9 @@ public:
     virtual Status Clear(Deadline deadline) = 0;
     virtual Status ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) = 0;
     virtual Status Trigger(Deadline deadline) = 0;
+    // Whether the link marks the end of a message (END); where it does not,
+    // the termination character is the only end a reply has.
+    virtual bool CarriesEnd() const { return true; }
 
     // Waits until the instrument requests service and returns its status
     // byte. Transports without a way to learn of it report E_VISA_NSUP_OPER.

@@ -51,6 +51,23 @@ const char* DeviceErrorText(long error) {
     }
 }
 
+// A device_read reply decoded straight into the caller's buffer. Its data may
+// claim no more than was asked for: a corrupt length then fails the decoding
+// before anything is allocated or written.
+struct ReadReply {
+    std::uint8_t* buffer;
+    u_int capacity;
+    Device_ErrorCode error = 0;
+    long reason = 0;
+    u_int size = 0;  // as claimed
+};
+
+bool_t DecodeReadReply(XDR* xdrs, ReadReply* reply) {
+    return xdr_Device_ErrorCode(xdrs, &reply->error) && xdr_long(xdrs, &reply->reason) &&
+           xdr_u_int(xdrs, &reply->size) && reply->size <= reply->capacity &&
+           xdr_opaque(xdrs, reinterpret_cast<char*>(reply->buffer), reply->size);
+}
+
 }  // namespace
 
 Vxi11Transport::Vxi11Transport(std::string host, std::uint16_t port, std::string device, bool lockDevice)
@@ -180,23 +197,34 @@ Status Vxi11Transport::Read(const ReadRequest& request, Deadline deadline, ReadR
         parms.io_timeout = BeginCall(deadline);
         parms.flags = request.termCharEnabled ? kFlagTermCharSet : 0;
         parms.termChar = static_cast<char>(request.termChar);
-        Device_ReadResp response{};
-        const clnt_stat outcome = device_read_1(&parms, &response, rpc_.get());
-        Status status = rpc_.Check(outcome, "device_read");
-        if (status.ok() && response.error != 0) status = DeviceError(response.error, "device_read");
+        ReadReply reply{request.buffer + filled, static_cast<u_int>(parms.requestSize)};
+        // The wait that BeginCall set applies; a zero one here would ask for
+        // no reply at all.
+        const clnt_stat outcome =
+            clnt_call(rpc_.get(), device_read, reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms),
+                      reinterpret_cast<char*>(&parms), reinterpret_cast<xdrproc_t>(DecodeReadReply),
+                      reinterpret_cast<char*>(&reply), RpcClient::Wait(parms.io_timeout + kRpcMarginMs));
+        Status status;
+        if (outcome == RPC_CANTDECODERES && reply.size > reply.capacity) {
+            // The rest of that reply may still be on its way: the link goes.
+            status = Status::Fail(E_VISA_IO, "device_read reply from " + rpc_.peer() + " claims " +
+                                                 std::to_string(reply.size) + " bytes, more than the " +
+                                                 std::to_string(reply.capacity) + " asked for; connection closed.");
+            rpc_.Close();
+        } else {
+            status = rpc_.Check(outcome, "device_read");
+        }
+        if (status.ok() && reply.error != 0) status = DeviceError(reply.error, "device_read");
         if (status.ok()) {
-            const std::size_t got = std::min<std::size_t>(response.data.data_len, request.count - filled);
-            if (got > 0) std::memcpy(request.buffer + filled, response.data.data_val, got);
-            filled += got;
-            if (response.reason & kReasonEnd) {
+            filled += reply.size;
+            if (reply.reason & kReasonEnd) {
                 result->end = ReadEnd::End;
-            } else if (response.reason & kReasonTermChar) {
+            } else if (reply.reason & kReasonTermChar) {
                 result->end = ReadEnd::TermChar;
-            } else if (got == 0 && (response.reason & kReasonRequestCount) == 0 && deadline.Expired()) {
+            } else if (reply.size == 0 && (reply.reason & kReasonRequestCount) == 0 && deadline.Expired()) {
                 status = Status::Timeout();
             }
         }
-        if (outcome == RPC_SUCCESS) xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&response));
         if (!status.ok()) {
             if (status.code == E_VISA_TMO) stale_ = true;
             return status;
