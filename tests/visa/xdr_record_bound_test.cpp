@@ -15,10 +15,17 @@
 
 namespace {
 
+// Appends by resize and copy: GCC 12's optimiser misreads a range insert
+// into a small vector as an overflow.
+void Append(std::vector<char>* record, const void* bytes, std::size_t count) {
+    const std::size_t at = record->size();
+    record->resize(at + count);
+    if (count > 0) std::memcpy(record->data() + at, bytes, count);
+}
+
 void PutWord(std::vector<char>* record, std::uint32_t value) {
     const std::uint32_t big = htonl(value);
-    const char* bytes = reinterpret_cast<const char*>(&big);
-    record->insert(record->end(), bytes, bytes + 4);
+    Append(record, &big, sizeof big);
 }
 
 // create_link arguments: client id, lock flag, lock time-out, then the name's
@@ -29,7 +36,7 @@ std::vector<char> CreateLinkRecord(std::uint32_t claimed, const std::string& pre
     PutWord(&record, 0);
     PutWord(&record, 1000);
     PutWord(&record, claimed);
-    record.insert(record.end(), present.begin(), present.end());
+    Append(&record, present.data(), present.size());
     record.resize((record.size() + 3) & ~std::size_t{3}, '\0');
     return record;
 }
