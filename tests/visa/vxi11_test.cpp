@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <thread>
 
@@ -367,12 +370,51 @@ TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
 }
 
 
+// Words of XDR, big-endian.
+void Put(std::string* out, std::uint32_t value) {
+    const std::uint32_t big = htonl(value);
+    out->append(reinterpret_cast<const char*>(&big), 4);
+}
+
+std::string Words(std::initializer_list<std::uint32_t> words) {
+    std::string out;
+    for (std::uint32_t word : words) Put(&out, word);
+    return out;
+}
+
+// A reply's header: accepted, with a verifier of the given flavour and body, successful.
+std::string Accepted(std::uint32_t xid, std::uint32_t flavour = 0, const std::string& verifier = "") {
+    std::string padded = verifier + std::string((4 - verifier.size() % 4) % 4, '\0');
+    return Words({xid, 1, 0, flavour, static_cast<std::uint32_t>(verifier.size())}) + padded + Words({0});
+}
+
+// device_read results: no error, END, the data padded to a word.
+std::string ReadData(const std::string& data) {
+    return Words({0, 4, static_cast<std::uint32_t>(data.size())}) + data +
+           std::string((4 - data.size() % 4) % 4, '\0');
+}
+
+// One record in fragments of at most `fragment` bytes.
+std::string Record(const std::string& body, std::size_t fragment = 0x7FFFFFFF) {
+    std::string out;
+    std::size_t at = 0;
+    do {
+        const std::size_t length = std::min(fragment, body.size() - at);
+        Put(&out, (at + length == body.size() ? 0x80000000u : 0u) | static_cast<std::uint32_t>(length));
+        out += body.substr(at, length);
+        at += length;
+    } while (at < body.size());
+    return out;
+}
+
 // A VXI-11 server spoken byte by byte, so that it can send what no correct
-// server would: the first device_read reply claims `claimed` bytes of data
-// but carries three; later ones answer "ok\n".
-class LyingReadServer {
+// server would: the first device_read is answered with what `firstRead`
+// makes of the call's xid (whole records, marks included), later ones with
+// END and "ok\n".
+class HandSpokenServer {
 public:
-    explicit LyingReadServer(std::uint32_t claimed) : claimed_(claimed) {}
+    using Answer = std::function<std::string(std::uint32_t xid)>;
+    explicit HandSpokenServer(Answer firstRead) : firstRead_(std::move(firstRead)) {}
     std::uint16_t port() const { return server_.port(); }
     int links() const { return links_; }
 
@@ -381,10 +423,6 @@ private:
         std::uint32_t big = 0;
         std::memcpy(&big, record.data() + 4 * index, 4);
         return ntohl(big);
-    }
-    static void Put(std::string* out, std::uint32_t value) {
-        const std::uint32_t big = htonl(value);
-        out->append(reinterpret_cast<const char*>(&big), 4);
     }
 
     void Serve(int socket) {
@@ -395,59 +433,107 @@ private:
             if (!ReceiveExactly(socket, call.data(), call.size())) return;
             // xid, direction, RPC version, program, version, procedure, then
             // credentials and verifier of the client's "none" flavour.
-            std::string reply;
-            Put(&reply, Word(call, 0));
-            for (std::uint32_t word : {1u, 0u, 0u, 0u, 0u}) Put(&reply, word);  // accepted, no verifier, success
+            const std::uint32_t xid = Word(call, 0);
             switch (Word(call, 5)) {
                 case 10:  // create_link: no error, link 1, no abort port, 1024 bytes per write
                     ++links_;
-                    for (std::uint32_t word : {0u, 1u, 0u, 1024u}) Put(&reply, word);
+                    SendAll(socket, Record(Accepted(xid) + Words({0, 1, 0, 1024})));
                     break;
                 case 11:  // device_write: everything taken
-                    Put(&reply, 0);
-                    Put(&reply, Word(call, 14));
+                    SendAll(socket, Record(Accepted(xid) + Words({0, Word(call, 14)})));
                     break;
-                case 12:  // device_read: END with the data
-                    Put(&reply, 0);
-                    Put(&reply, 4);
-                    Put(&reply, lied_ ? 3 : claimed_);
-                    reply += lied_ ? "ok\n" : "abc";
-                    reply += '\0';
-                    lied_ = true;
+                case 12:
+                    SendAll(socket, answered_.exchange(true) ? Record(Accepted(xid) + ReadData("ok\n"))
+                                                             : firstRead_(xid));
                     break;
                 default:
-                    Put(&reply, 0);
+                    SendAll(socket, Record(Accepted(xid) + Words({0})));
                     break;
             }
-            std::string record;
-            Put(&record, 0x80000000u | static_cast<std::uint32_t>(reply.size()));
-            SendAll(socket, record + reply);
         }
     }
 
-    const std::uint32_t claimed_;
-    std::atomic<bool> lied_{false};
+    const Answer firstRead_;
+    std::atomic<bool> answered_{false};
     std::atomic<int> links_{0};
     LoopbackServer server_{[this](int socket) { Serve(socket); }};
 };
 
+Status QueryHandSpoken(const HandSpokenServer& server, std::string* reply) {
+    Held<IMessage> io;
+    const HRESULT opened =
+        OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server.port()), 2000, &io);
+    if (FAILED(opened)) return Status::Fail(opened, TakeErrorText());
+    const HRESULT first = Query(io.get(), "*IDN?\n", reply);
+    Status outcome = Status::Fail(first, SUCCEEDED(first) ? "" : TakeErrorText());
+    // Whatever the first reply did, the session answers the next query.
+    std::string next;
+    if (Query(io.get(), "*IDN?\n", &next) != S_OK || next != "ok\n") return Status::Fail(E_FAIL, "no recovery");
+    return outcome;
+}
+
 TEST(Vxi11Reply, ClaimingMoreDataThanAskedForFailsAndTheNextQueryLinksAgain) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     for (std::uint32_t claimed : {1025u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        LyingReadServer server(claimed);
-        Held<IMessage> io;
-        ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server.port()), 2000,
-                              &io),
-                  S_OK)
-            << TakeErrorText();
+        HandSpokenServer server([claimed](std::uint32_t xid) {
+            return Record(Accepted(xid) + Words({0, 4, claimed}) + "abc" + '\0');
+        });
         std::string reply;
-        EXPECT_EQ(Query(io.get(), "*IDN?\n", &reply), E_VISA_IO) << claimed;
-        EXPECT_EQ(TakeErrorText(), "device_read reply from 127.0.0.1:" + std::to_string(server.port()) + " claims " +
-                                       std::to_string(claimed) +
-                                       " bytes, more than the 1024 asked for; connection closed.");
-        ASSERT_EQ(Query(io.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-        EXPECT_EQ(reply, "ok\n");
+        const Status outcome = QueryHandSpoken(server, &reply);
+        EXPECT_EQ(outcome.code, E_VISA_IO) << claimed;
+        EXPECT_EQ(outcome.text, "device_read reply from 127.0.0.1:" + std::to_string(server.port()) + " claims " +
+                                    std::to_string(claimed) +
+                                    " bytes, more than the 1024 asked for; connection closed.");
         EXPECT_EQ(server.links(), 2);
+    }
+    CoUninitialize();
+}
+
+TEST(Vxi11Reply, FramingAndHeadersOfRepliesAsServersMaySendThem) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    struct Case {
+        const char* name;
+        HandSpokenServer::Answer answer;
+        HRESULT code;
+        const char* reply;  // or a part of the error text
+        int links;
+    };
+    const Case cases[] = {
+        {"in fragments, with a verifier",
+         [](std::uint32_t xid) { return Record(Accepted(xid, 2, "12345") + ReadData("fragmented\n"), 3); }, S_OK,
+         "fragmented\n", 1},
+        {"after another transaction's reply",
+         [](std::uint32_t xid) {
+             return Record(Accepted(xid - 1) + ReadData("stale\n")) + Record(Accepted(xid) + ReadData("fresh\n"));
+         },
+         S_OK, "fresh\n", 1},
+        {"cut short after its verifier",
+         [](std::uint32_t xid) { return Record(Words({xid, 1, 0, 1, 1, 0x01000000})); }, E_VISA_IO,
+         "cannot be decoded; connection closed.", 2},
+        {"a verifier longer than allowed",
+         [](std::uint32_t xid) { return Record(Accepted(xid, 1, std::string(MAX_AUTH_BYTES + 4, 'v')) + ReadData("x")); },
+         E_VISA_IO, "cannot be decoded", 2},
+        {"refusing the procedure",
+         [](std::uint32_t xid) { return Record(Words({xid, 1, 0, 0, 0, PROC_UNAVAIL})); }, E_VISA_IO,
+         "failed: RPC: Procedure unavailable.", 1},
+        {"denied",
+         [](std::uint32_t xid) { return Record(Words({xid, 1, 1, 1, AUTH_BADCRED})); }, E_VISA_IO,
+         "failed: RPC: Authentication error", 1},
+        {"longer than the read asked for",
+         [](std::uint32_t xid) { return Record(Accepted(xid) + ReadData(std::string(2048, 'x'))); }, E_VISA_IO,
+         "is longer than", 2},
+    };
+    for (const Case& c : cases) {
+        HandSpokenServer server(c.answer);
+        std::string reply;
+        const Status outcome = QueryHandSpoken(server, &reply);
+        EXPECT_EQ(outcome.code, c.code) << c.name << ": " << outcome.text;
+        if (c.code == S_OK) {
+            EXPECT_EQ(reply, c.reply) << c.name;
+        } else {
+            EXPECT_NE(outcome.text.find(c.reply), std::string::npos) << c.name << ": " << outcome.text;
+        }
+        EXPECT_EQ(server.links(), c.links) << c.name;
     }
     CoUninitialize();
 }

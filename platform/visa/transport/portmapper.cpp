@@ -25,12 +25,12 @@ Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint
     }
     pmap query{program, version, IPPROTO_TCP, 0};
     u_long found = 0;
-    // A zero time-out would make the call one-way: it must carry the real one.
-    const clnt_stat outcome =
-        clnt_call(portmapper.get(), PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
-                  reinterpret_cast<char*>(&query), reinterpret_cast<xdrproc_t>(xdr_u_long),
-                  reinterpret_cast<char*>(&found), RpcClient::Wait(deadline.RemainingMilliseconds()));
-    if (Status status = portmapper.Check(outcome, "portmapper GETPORT"); !status.ok()) return status;
+    portmapper.SetCallTimeout(deadline.RemainingMilliseconds());
+    if (Status status = portmapper.Call(PMAPPROC_GETPORT, Xdr(xdr_pmap), &query, Xdr(xdr_u_long), &found,
+                                        "portmapper GETPORT");
+        !status.ok()) {
+        return status;
+    }
     if (found == 0 || found > 65535) {
         return Status::Fail(E_VISA_RSRC_NFOUND, "The portmapper of " + host + " knows no VXI-11 server.");
     }

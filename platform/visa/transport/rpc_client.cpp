@@ -1,77 +1,177 @@
 #include "platform/visa/transport/rpc_client.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 
 #include "platform/visa/transport/tcp_connect.h"
 
 namespace visa {
+namespace {
+
+// Record marking: each fragment starts with its length, the top bit marking the last.
+constexpr std::size_t kMarkSize = 4;
+constexpr std::uint32_t kLastFragment = 0x80000000u;
+// A call's header with no credentials: xid, direction, versions, procedure, two empty auths.
+constexpr std::size_t kCallHeaderSize = 40;
+// A reply's header around its results, with the largest verifier allowed.
+constexpr std::size_t kReplyHeaderSize = 24 + MAX_AUTH_BYTES;
+
+std::uint32_t BigEndian32(const std::uint8_t* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           bytes[3];
+}
+
+void PutBigEndian32(std::uint8_t* bytes, std::uint32_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value >> 24);
+    bytes[1] = static_cast<std::uint8_t>(value >> 16);
+    bytes[2] = static_cast<std::uint8_t>(value >> 8);
+    bytes[3] = static_cast<std::uint8_t>(value);
+}
+
+// What a well-formed reply that carries no results says went wrong.
+clnt_stat ReplyError(const rpc_msg& reply) {
+    if (reply.rm_reply.rp_stat == MSG_DENIED) {
+        return reply.rjcted_rply.rj_stat == RPC_MISMATCH ? RPC_VERSMISMATCH : RPC_AUTHERROR;
+    }
+    switch (reply.acpted_rply.ar_stat) {
+        case SUCCESS: return RPC_SUCCESS;
+        case PROG_UNAVAIL: return RPC_PROGUNAVAIL;
+        case PROG_MISMATCH: return RPC_PROGVERSMISMATCH;
+        case PROC_UNAVAIL: return RPC_PROCUNAVAIL;
+        case GARBAGE_ARGS: return RPC_CANTDECODEARGS;
+        default: return RPC_SYSTEMERROR;
+    }
+}
+
+}  // namespace
 
 Status RpcClient::Connect(const std::string& host, std::uint16_t port, rpcprog_t program, rpcvers_t version,
                           Deadline deadline) {
     Close();
     peer_ = PeerName(host, port);
-    if (Status status = ConnectTcp(host, port, deadline, &socket_); !status.ok()) return status;
-    // The RPC library expects a blocking socket and waits with its own time-out.
-    const int flags = ::fcntl(socket_.get(), F_GETFL);
-    ::fcntl(socket_.get(), F_SETFL, flags & ~O_NONBLOCK);
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (::getpeername(socket_.get(), reinterpret_cast<sockaddr*>(&address), &length) < 0) {
-        Status failure = Status::FromErrno(E_VISA_RSRC_NFOUND, "Cannot reach " + peer_, errno);
-        socket_.reset();
-        return failure;
+    program_ = program;
+    version_ = version;
+    // Transaction ids differ between connections, so that a reply is never
+    // taken for one to a call on an earlier connection.
+    xid_ = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    next_ = received_ = 0;
+    return ConnectTcp(host, port, deadline, &socket_);
+}
+
+Status RpcClient::Call(rpcproc_t procedure, xdrproc_t encodeArguments, const void* arguments,
+                       xdrproc_t decodeResults, void* results, const char* name, std::size_t replyLimit) {
+    if (!connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " is closed.");
+    const Deadline deadline = callTimeoutMs_ == 0xFFFFFFFFu ? Deadline::Never() : Deadline::After(callTimeoutMs_);
+    const std::uint32_t xid = ++xid_;
+    if (Status status = Send(procedure, xid, encodeArguments, arguments, deadline); !status.ok()) {
+        return Lost(name, status);
     }
-    netbuf server{length, length, &address};
-    client_ = clnt_vc_create(socket_.get(), &server, program, version, 0, 0);
-    if (client_ == nullptr) {
-        socket_.reset();
-        return Status::Fail(E_VISA_RSRC_NFOUND, "Cannot start an RPC client for " + peer_ + ": " +
-                                                    clnt_spcreateerror("") + ".");
+    for (;;) {
+        if (Status status = ReceiveRecord(kReplyHeaderSize + replyLimit, deadline); !status.ok()) {
+            return Lost(name, status);
+        }
+        // Another transaction's reply answers nothing we still wait for.
+        if (recordEnd_ - kMarkSize >= 4 && BigEndian32(inbox_.data() + kMarkSize) == xid) break;
+    }
+    return Decode(decodeResults, results, name);
+}
+
+Status RpcClient::Send(rpcproc_t procedure, std::uint32_t xid, xdrproc_t encodeArguments, const void* arguments,
+                       Deadline deadline) {
+    rpc_msg call{};
+    call.rm_xid = xid;
+    call.rm_direction = CALL;
+    call.rm_call.cb_rpcvers = RPC_MSG_VERSION;
+    call.rm_call.cb_prog = program_;
+    call.rm_call.cb_vers = version_;
+    call.rm_call.cb_proc = procedure;
+    void* unconstArguments = const_cast<void*>(arguments);  // the XDR routines take them so, and only read
+    outbox_.resize(kMarkSize + kCallHeaderSize + xdr_sizeof(encodeArguments, unconstArguments));
+    XDR xdrs;
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(outbox_.data() + kMarkSize),
+                  static_cast<u_int>(outbox_.size() - kMarkSize), XDR_ENCODE);
+    const bool encoded = xdr_callmsg(&xdrs, &call) && encodeArguments(&xdrs, unconstArguments);
+    const u_int length = xdr_getpos(&xdrs);
+    xdr_destroy(&xdrs);
+    if (!encoded) return Status::Fail(E_VISA_SYSTEM_ERROR, "Cannot encode the call.");
+    PutBigEndian32(outbox_.data(), kLastFragment | length);
+    return WriteAll(socket_.get(), outbox_.data(), kMarkSize + length, deadline, peer_);
+}
+
+Status RpcClient::ReceiveRecord(std::size_t limit, Deadline deadline) {
+    // Bytes read past the previous record start this one.
+    if (next_ > 0) {
+        received_ -= next_;
+        std::memmove(inbox_.data(), inbox_.data() + next_, received_);
+        next_ = 0;
+    }
+    // The record is assembled behind its first mark, so that a record of one
+    // fragment, the usual case, is never moved.
+    recordEnd_ = kMarkSize;
+    bool last = false;
+    while (!last) {
+        if (Status status = Fill(kMarkSize, deadline); !status.ok()) return status;
+        const std::uint32_t mark = BigEndian32(inbox_.data() + next_);
+        next_ += kMarkSize;
+        last = (mark & kLastFragment) != 0;
+        const std::size_t length = mark & ~kLastFragment;
+        if (length > limit - (recordEnd_ - kMarkSize)) {
+            return Status::Fail(E_VISA_IO, "the reply is longer than the " + std::to_string(limit) +
+                                               " bytes it can be");
+        }
+        if (Status status = Fill(length, deadline); !status.ok()) return status;
+        if (next_ != recordEnd_) std::memmove(inbox_.data() + recordEnd_, inbox_.data() + next_, length);
+        recordEnd_ += length;
+        next_ += length;
     }
     return Status::Ok();
 }
 
-void RpcClient::Close() {
-    if (client_ != nullptr) clnt_destroy(client_);
-    client_ = nullptr;
-    socket_.reset();
-}
-
-timeval RpcClient::Wait(std::uint32_t milliseconds) {
-    timeval wait{};
-    wait.tv_sec = milliseconds / 1000;
-    wait.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
-    return wait;
-}
-
-void RpcClient::SetCallTimeout(std::uint32_t milliseconds) {
-    timeval wait = Wait(milliseconds);
-    clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&wait));
-}
-
-Status RpcClient::Check(clnt_stat outcome, const char* call) {
-    switch (outcome) {
-        case RPC_SUCCESS:
-            return Status::Ok();
-        case RPC_TIMEDOUT:
-            // The late reply may still arrive and would answer the next call:
-            // the stream is one reply behind, so it goes.
-            Close();
-            return Status::Timeout();
-        case RPC_CANTSEND:
-        case RPC_CANTRECV:
-        case RPC_CANTDECODERES: {
-            Status lost = Status::Fail(E_VISA_CONN_LOST, std::string("Connection to ") + peer_ + " lost during " + call +
-                                                             " (" + clnt_sperrno(outcome) + ").");
-            Close();
-            return lost;
+Status RpcClient::Fill(std::size_t count, Deadline deadline) {
+    if (inbox_.size() < next_ + count) inbox_.resize(std::max(next_ + count, kSmallReply));
+    while (received_ - next_ < count) {
+        std::size_t got = 0;
+        if (Status status = ReadSome(socket_.get(), inbox_.data() + received_, inbox_.size() - received_, deadline,
+                                     peer_, &got);
+            !status.ok()) {
+            return status;
         }
-        default:
-            return Status::Fail(E_VISA_IO, std::string(call) + " to " + peer_ + " failed: " + clnt_sperrno(outcome) + ".");
+        received_ += got;
     }
+    return Status::Ok();
+}
+
+Status RpcClient::Decode(xdrproc_t decodeResults, void* results, const char* name) {
+    XDR xdrs;
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kMarkSize),
+                  static_cast<u_int>(recordEnd_ - kMarkSize), XDR_DECODE);
+    // With storage of its own, the verifier is never allocated by the XDR library.
+    char verifier[MAX_AUTH_BYTES];
+    rpc_msg reply{};
+    reply.acpted_rply.ar_verf.oa_base = verifier;
+    reply.acpted_rply.ar_results.where = static_cast<char*>(results);
+    reply.acpted_rply.ar_results.proc = decodeResults;
+    const bool decoded = xdr_replymsg(&xdrs, &reply) && reply.rm_direction == REPLY;
+    xdr_destroy(&xdrs);
+    if (!decoded) {
+        Close();
+        return Status::Fail(E_VISA_IO, std::string("The reply to ") + name + " from " + peer_ +
+                                           " cannot be decoded; connection closed.");
+    }
+    if (const clnt_stat error = ReplyError(reply); error != RPC_SUCCESS) {
+        return Status::Fail(E_VISA_IO, std::string(name) + " to " + peer_ + " failed: " + clnt_sperrno(error) + ".");
+    }
+    return Status::Ok();
+}
+
+Status RpcClient::Lost(const char* name, const Status& why) {
+    Close();
+    if (why.code == E_VISA_TMO) return Status::Timeout();
+    std::string reason = why.text;
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    return Status::Fail(why.code == E_VISA_IO ? E_VISA_IO : E_VISA_CONN_LOST,
+                        "Connection to " + peer_ + " lost during " + name + " (" + reason + ").");
 }
 
 }  // namespace visa

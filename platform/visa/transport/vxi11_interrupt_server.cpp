@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/visa/transport/rpc_client.h"
 #include "platform/visa/transport/transport.h"
 #include "rpc/vxi11.h"
 
@@ -130,7 +131,7 @@ void Vxi11InterruptServer::Answer(std::uint32_t xid) {
     reply.acpted_rply.ar_verf = opaque_auth{AUTH_NONE, nullptr, 0};
     reply.acpted_rply.ar_stat = SUCCESS;
     reply.acpted_rply.ar_results.where = nullptr;
-    reply.acpted_rply.ar_results.proc = reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+    reply.acpted_rply.ar_results.proc = Xdr(xdr_void);
     std::uint8_t out[64];
     XDR xdrs;
     xdrmem_create(&xdrs, reinterpret_cast<char*>(out + 4), sizeof out - 4, XDR_ENCODE);

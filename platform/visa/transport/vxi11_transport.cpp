@@ -101,7 +101,7 @@ Status Vxi11Transport::Link(Deadline deadline) {
     parms.device = device_.data();
     Create_LinkResp response{};
     rpc_.SetCallTimeout(deadline.RemainingMilliseconds());
-    if (Status status = rpc_.Check(create_link_1(&parms, &response, rpc_.get()), "create_link"); !status.ok()) {
+    if (Status status = rpc_.Call(create_link, Xdr(xdr_Create_LinkParms), &parms, Xdr(xdr_Create_LinkResp), &response, "create_link"); !status.ok()) {
         rpc_.Close();
         return status;
     }
@@ -122,8 +122,10 @@ void Vxi11Transport::Unlink() {
     if (linked_ && rpc_.connected()) {
         Device_Error response{};
         rpc_.SetCallTimeout(1000);
-        if (interruptChannelOpen_) destroy_intr_chan_1(nullptr, &response, rpc_.get());
-        destroy_link_1(&link_, &response, rpc_.get());
+        if (interruptChannelOpen_) {
+            rpc_.Call(destroy_intr_chan, Xdr(xdr_void), nullptr, Xdr(xdr_Device_Error), &response, "destroy_intr_chan");
+        }
+        rpc_.Call(destroy_link, Xdr(xdr_Device_Link), &link_, Xdr(xdr_Device_Error), &response, "destroy_link");
     }
     linked_ = false;
     interruptChannelOpen_ = false;
@@ -152,7 +154,7 @@ Status Vxi11Transport::DeviceError(long error, const char* operation) {
 Status Vxi11Transport::ClearLink(Deadline deadline) {
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
-    if (Status status = rpc_.Check(device_clear_1(&parms, &response, rpc_.get()), "device_clear"); !status.ok()) {
+    if (Status status = rpc_.Call(device_clear, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response, "device_clear"); !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_clear");
@@ -174,7 +176,7 @@ Status Vxi11Transport::Write(const std::uint8_t* data, std::size_t size, bool en
         parms.data.data_len = static_cast<u_int>(chunk);
         parms.data.data_val = reinterpret_cast<char*>(const_cast<std::uint8_t*>(data));
         Device_WriteResp response{};
-        if (Status status = rpc_.Check(device_write_1(&parms, &response, rpc_.get()), "device_write"); !status.ok()) {
+        if (Status status = rpc_.Call(device_write, Xdr(xdr_Device_WriteParms), &parms, Xdr(xdr_Device_WriteResp), &response, "device_write"); !status.ok()) {
             return status;
         }
         if (response.error != 0) return DeviceError(response.error, "device_write");
@@ -198,21 +200,13 @@ Status Vxi11Transport::Read(const ReadRequest& request, Deadline deadline, ReadR
         parms.flags = request.termCharEnabled ? kFlagTermCharSet : 0;
         parms.termChar = static_cast<char>(request.termChar);
         ReadReply reply{request.buffer + filled, static_cast<u_int>(parms.requestSize)};
-        // The wait that BeginCall set applies; a zero one here would ask for
-        // no reply at all.
-        const clnt_stat outcome =
-            clnt_call(rpc_.get(), device_read, reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms),
-                      reinterpret_cast<char*>(&parms), reinterpret_cast<xdrproc_t>(DecodeReadReply),
-                      reinterpret_cast<char*>(&reply), RpcClient::Wait(parms.io_timeout + kRpcMarginMs));
-        Status status;
-        if (outcome == RPC_CANTDECODERES && reply.size > reply.capacity) {
-            // The rest of that reply may still be on its way: the link goes.
+        Status status = rpc_.Call(device_read, Xdr(xdr_Device_ReadParms), &parms, Xdr(DecodeReadReply), &reply,
+                                  "device_read", reply.capacity);
+        if (!status.ok() && reply.size > reply.capacity) {
+            // The client has closed the link: a server that lies about its data is not trusted further.
             status = Status::Fail(E_VISA_IO, "device_read reply from " + rpc_.peer() + " claims " +
                                                  std::to_string(reply.size) + " bytes, more than the " +
                                                  std::to_string(reply.capacity) + " asked for; connection closed.");
-            rpc_.Close();
-        } else {
-            status = rpc_.Check(outcome, "device_read");
         }
         if (status.ok() && reply.error != 0) status = DeviceError(reply.error, "device_read");
         if (status.ok()) {
@@ -245,7 +239,7 @@ Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByt
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_ReadStbResp response{};
-    if (Status status = rpc_.Check(device_readstb_1(&parms, &response, rpc_.get()), "device_readstb"); !status.ok()) {
+    if (Status status = rpc_.Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_ReadStbResp), &response, "device_readstb"); !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_readstb");
@@ -257,7 +251,7 @@ Status Vxi11Transport::Trigger(Deadline deadline) {
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
-    if (Status status = rpc_.Check(device_trigger_1(&parms, &response, rpc_.get()), "device_trigger"); !status.ok()) {
+    if (Status status = rpc_.Call(device_trigger, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response, "device_trigger"); !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_trigger");
@@ -288,7 +282,7 @@ Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {
     function.progFamily = DEVICE_TCP;
     Device_Error response{};
     BeginCall(deadline);
-    if (Status status = rpc_.Check(create_intr_chan_1(&function, &response, rpc_.get()), "create_intr_chan");
+    if (Status status = rpc_.Call(create_intr_chan, Xdr(xdr_Device_RemoteFunc), &function, Xdr(xdr_Device_Error), &response, "create_intr_chan");
         !status.ok()) {
         return status;
     }
@@ -303,7 +297,7 @@ Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {
     std::memcpy(handle, &link_, sizeof handle);
     Device_EnableSrqParms parms{link_, 1, {sizeof handle, handle}};
     BeginCall(deadline);
-    if (Status status = rpc_.Check(device_enable_srq_1(&parms, &response, rpc_.get()), "device_enable_srq");
+    if (Status status = rpc_.Call(device_enable_srq, Xdr(xdr_Device_EnableSrqParms), &parms, Xdr(xdr_Device_Error), &response, "device_enable_srq");
         !status.ok()) {
         return status;
     }
