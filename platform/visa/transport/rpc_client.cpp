@@ -117,8 +117,8 @@ Status RpcClient::ReceiveRecord(std::size_t limit, Deadline deadline) {
         last = (mark & kLastFragment) != 0;
         const std::size_t length = mark & ~kLastFragment;
         if (length > limit - (recordEnd_ - kMarkSize)) {
-            return Status::Fail(E_VISA_IO, "the reply is longer than the " + std::to_string(limit) +
-                                               " bytes it can be");
+            return Status::Fail(E_VISA_IO, "The reply is longer than the " + std::to_string(limit) +
+                                               " bytes it can be; connection closed.");
         }
         if (Status status = Fill(length, deadline); !status.ok()) return status;
         if (next_ != recordEnd_) std::memmove(inbox_.data() + recordEnd_, inbox_.data() + next_, length);
@@ -168,10 +168,7 @@ Status RpcClient::Decode(xdrproc_t decodeResults, void* results, const char* nam
 Status RpcClient::Lost(const char* name, const Status& why) {
     Close();
     if (why.code == E_VISA_TMO) return Status::Timeout();
-    std::string reason = why.text;
-    if (!reason.empty() && reason.back() == '.') reason.pop_back();
-    return Status::Fail(why.code == E_VISA_IO ? E_VISA_IO : E_VISA_CONN_LOST,
-                        "Connection to " + peer_ + " lost during " + name + " (" + reason + ").");
+    return Status::Fail(why.code, std::string(name) + " to " + peer_ + " failed: " + why.text);
 }
 
 }  // namespace visa
