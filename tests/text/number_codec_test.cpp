@@ -86,16 +86,37 @@ std::vector<double> SpreadDoubles() {
     return values;
 }
 
+// Values of the sizes instruments measure (1e-15 to 1e15, either sign),
+// where most forms have few enough digits for the short way of reading.
+std::vector<double> MeasuredSizedDoubles() {
+    std::vector<double> values;
+    std::uint64_t state = 0x2545f4914f6cdd1du;
+    while (values.size() < 20000) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
+        const int power = static_cast<int>(state % 31) - 15;
+        values.push_back((state & 1 ? -unit : unit) * std::pow(10.0, power));
+    }
+    return values;
+}
+
 // Instruments send "%.9E" and "%.9g"; tools send 15 and 17 significant
 // digits. Every form of every spread value, and values whose digits or
-// exponent sit at the edges of the short way, must read as the C library reads them.
+// exponent sit at the edges of exact double arithmetic, must read as the C library reads them.
 TEST(NumberCodec, InstrumentFormsReadAsTheCLibraryReadsThem) {
     std::vector<std::string> tokens = {"9007199254740992",   "9007199254740993",    "-9007199254740993e-3",
                                        "1e22",               "1e23",                "123456789012345678e4",
                                        "1234567890123456789", "12345678901234567890", "0.0000000000000000000001",
                                        "4.35e-22",            "4.35e-23",            "1e0005",
-                                       "-0.0e-5",             "8.98846567431158e307", "2.4703282292062328e-324"};
-    for (const double value : SpreadDoubles()) {
+                                       "-0.0e-5",             "8.98846567431158e307", "2.4703282292062328e-324",
+                                       "999999999999999e22",  "999999999999999e-22",  "1000000000000000e-22",
+                                       "0.000000000000000000000000001e22", "1e-023", "-.5E+1", "5.E-1"};
+    std::vector<double> values = SpreadDoubles();
+    const std::vector<double> measured = MeasuredSizedDoubles();
+    values.insert(values.end(), measured.begin(), measured.end());
+    for (const double value : values) {
         for (const char* format : {"%.9E", "%.9g", "%.15g", "%.17g", "%.3f"}) {
             char text[400];
             std::snprintf(text, sizeof text, format, value);
