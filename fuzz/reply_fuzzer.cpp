@@ -1,13 +1,42 @@
 // Number and list replies: the driver's own conversions, the formatter's
 // tokens of every type, and the streaming list parser fed in two pieces.
+// Reading a number must also agree with the C library in the C locale: where
+// the number ends, and its value bit for bit.
+#include <locale.h>
+
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "core/io_provider.h"
 #include "platform/text/number_codec.h"
 #include "platform/visa/number_text.h"
 #include "platform/visa/real_list_parser.h"
+
+namespace {
+
+bool SameDouble(double a, double b) {
+    return std::isnan(a) ? std::isnan(b) : std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+void ReadsAsTheCLibrary(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) return;  // strtod would stop there
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const std::string token(text);
+    char* expectedEnd = nullptr;
+    const double expected = strtod_l(token.c_str(), &expectedEnd, c);
+    const bool expectedNumber = expectedEnd != token.c_str();
+    double value = 0;
+    const char* end = codec::ScanReal(token.data(), token.data() + token.size(), &value);
+    if ((end != nullptr) != expectedNumber) __builtin_trap();
+    if (end != nullptr && (end != expectedEnd || !SameDouble(value, expected))) __builtin_trap();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -17,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ztv::ReplyToLong(text);
     double real = 0;
     codec::ParseReal(text, &real);
+    ReadsAsTheCLibrary(text);
     for (visa::IEEEASCIIType type : {visa::ASCIIType_I2, visa::ASCIIType_I4, visa::ASCIIType_R4, visa::ASCIIType_R8,
                                      visa::ASCIIType_BSTR, visa::ASCIIType_Any}) {
         VARIANT value;
