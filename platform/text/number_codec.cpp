@@ -5,8 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace codec {
@@ -52,8 +52,7 @@ bool EightDigits(const char* p, std::uint64_t* value) {
     std::uint64_t v = 0;
     std::memcpy(&v, p, sizeof v);
     // Each byte 0x30-0x39: high nibble 3, and adding 6 does not carry out of the nibble.
-    if (((v & 0xF0F0F0F0F0F0F0F0u) | (((v + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
-        0x3333333333333333u) {
+    if (((v & 0xF0F0F0F0F0F0F0F0u) | (((v + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) != 0x3333333333333333u) {
         return false;
     }
     v -= 0x3030303030303030u;
@@ -72,9 +71,8 @@ bool EightDigits(const char* p, std::uint64_t* value) {
 // a larger power, no digits, an 'e' without digits, "inf") gives nullptr and
 // goes the general way.
 const char* ScanShortDecimal(const char* p, const char* last, double* value) {
-    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     constexpr std::ptrdiff_t kMaxDigits = 15;
     constexpr int kMaxPower = 22;
     const bool negative = p != last && *p == '-';

@@ -206,7 +206,8 @@ HRESULT FormattedIO::WriteList(VARIANT* data, IEEEASCIIType type, BSTR separator
     VARTYPE elementType = VT_EMPTY;
     if (HRESULT hr = ArrayInVariant(data, &array, &elementType); FAILED(hr)) return hr;
     std::string between = WideToUtf8(BstrView(separator));
-    if (between.empty()) between.push_back(',');  // not = ",": GCC 12 misreads that as an overlapping copy when optimising
+    // Not = ",": GCC 12 misreads that as an overlapping copy when optimising.
+    if (between.empty()) between.push_back(',');
     void* elements = nullptr;
     if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
     std::string text;

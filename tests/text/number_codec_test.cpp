@@ -106,13 +106,28 @@ std::vector<double> MeasuredSizedDoubles() {
 // digits. Every form of every spread value, and values whose digits or
 // exponent sit at the edges of exact double arithmetic, must read as the C library reads them.
 TEST(NumberCodec, InstrumentFormsReadAsTheCLibraryReadsThem) {
-    std::vector<std::string> tokens = {"9007199254740992",   "9007199254740993",    "-9007199254740993e-3",
-                                       "1e22",               "1e23",                "123456789012345678e4",
-                                       "1234567890123456789", "12345678901234567890", "0.0000000000000000000001",
-                                       "4.35e-22",            "4.35e-23",            "1e0005",
-                                       "-0.0e-5",             "8.98846567431158e307", "2.4703282292062328e-324",
-                                       "999999999999999e22",  "999999999999999e-22",  "1000000000000000e-22",
-                                       "0.000000000000000000000000001e22", "1e-023", "-.5E+1", "5.E-1"};
+    std::vector<std::string> tokens = {"9007199254740992",
+                                       "9007199254740993",
+                                       "-9007199254740993e-3",
+                                       "1e22",
+                                       "1e23",
+                                       "123456789012345678e4",
+                                       "1234567890123456789",
+                                       "12345678901234567890",
+                                       "0.0000000000000000000001",
+                                       "4.35e-22",
+                                       "4.35e-23",
+                                       "1e0005",
+                                       "-0.0e-5",
+                                       "8.98846567431158e307",
+                                       "2.4703282292062328e-324",
+                                       "999999999999999e22",
+                                       "999999999999999e-22",
+                                       "1000000000000000e-22",
+                                       "0.000000000000000000000000001e22",
+                                       "1e-023",
+                                       "-.5E+1",
+                                       "5.E-1"};
     std::vector<double> values = SpreadDoubles();
     const std::vector<double> measured = MeasuredSizedDoubles();
     values.insert(values.end(), measured.begin(), measured.end());

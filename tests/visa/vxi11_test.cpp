@@ -1,10 +1,11 @@
+#include "rpc/vxi11.h"
+
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,7 +19,6 @@
 
 #include "platform/visa/service_request_wait.h"
 #include "platform/visa/transport/tcp_connect.h"
-#include "rpc/vxi11.h"
 #include "visa_test_util.h"
 
 namespace {
@@ -369,7 +369,6 @@ TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
     CoUninitialize();
 }
 
-
 // Words of XDR, big-endian.
 void Put(std::string* out, std::uint32_t value) {
     const std::uint32_t big = htonl(value);
@@ -390,8 +389,7 @@ std::string Accepted(std::uint32_t xid, std::uint32_t flavour = 0, const std::st
 
 // device_read results: no error, END, the data padded to a word.
 std::string ReadData(const std::string& data) {
-    return Words({0, 4, static_cast<std::uint32_t>(data.size())}) + data +
-           std::string((4 - data.size() % 4) % 4, '\0');
+    return Words({0, 4, static_cast<std::uint32_t>(data.size())}) + data + std::string((4 - data.size() % 4) % 4, '\0');
 }
 
 // One record in fragments of at most `fragment` bytes.
@@ -443,8 +441,8 @@ private:
                     SendAll(socket, Record(Accepted(xid) + Words({0, Word(call, 14)})));
                     break;
                 case 12:
-                    SendAll(socket, answered_.exchange(true) ? Record(Accepted(xid) + ReadData("ok\n"))
-                                                             : firstRead_(xid));
+                    SendAll(socket,
+                            answered_.exchange(true) ? Record(Accepted(xid) + ReadData("ok\n")) : firstRead_(xid));
                     break;
                 default:
                     SendAll(socket, Record(Accepted(xid) + Words({0})));
@@ -508,17 +506,25 @@ TEST(Vxi11Reply, FramingAndHeadersOfRepliesAsServersMaySendThem) {
          },
          S_OK, "fresh\n", 1},
         {"cut short after its verifier",
-         [](std::uint32_t xid) { return Record(Words({xid, 1, 0, 1, 1, 0x01000000})); }, E_VISA_IO,
-         "cannot be decoded; connection closed.", 2},
+         [](std::uint32_t xid) {
+             return Record(Words({xid, 1, 0, 1, 1, 0x01000000}));
+         },
+         E_VISA_IO, "cannot be decoded; connection closed.", 2},
         {"a verifier longer than allowed",
-         [](std::uint32_t xid) { return Record(Accepted(xid, 1, std::string(MAX_AUTH_BYTES + 4, 'v')) + ReadData("x")); },
+         [](std::uint32_t xid) {
+             return Record(Accepted(xid, 1, std::string(MAX_AUTH_BYTES + 4, 'v')) + ReadData("x"));
+         },
          E_VISA_IO, "cannot be decoded", 2},
         {"refusing the procedure",
-         [](std::uint32_t xid) { return Record(Words({xid, 1, 0, 0, 0, PROC_UNAVAIL})); }, E_VISA_IO,
-         "failed: RPC: Procedure unavailable.", 1},
+         [](std::uint32_t xid) {
+             return Record(Words({xid, 1, 0, 0, 0, PROC_UNAVAIL}));
+         },
+         E_VISA_IO, "failed: RPC: Procedure unavailable.", 1},
         {"denied",
-         [](std::uint32_t xid) { return Record(Words({xid, 1, 1, 1, AUTH_BADCRED})); }, E_VISA_IO,
-         "failed: RPC: Authentication error", 1},
+         [](std::uint32_t xid) {
+             return Record(Words({xid, 1, 1, 1, AUTH_BADCRED}));
+         },
+         E_VISA_IO, "failed: RPC: Authentication error", 1},
         {"longer than the read asked for",
          [](std::uint32_t xid) { return Record(Accepted(xid) + ReadData(std::string(2048, 'x'))); }, E_VISA_IO,
          "is longer than", 2},

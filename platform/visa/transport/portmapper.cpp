@@ -26,8 +26,8 @@ Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint
     pmap query{program, version, IPPROTO_TCP, 0};
     u_long found = 0;
     portmapper.SetCallTimeout(deadline.RemainingMilliseconds());
-    if (Status status = portmapper.Call(PMAPPROC_GETPORT, Xdr(xdr_pmap), &query, Xdr(xdr_u_long), &found,
-                                        "portmapper GETPORT");
+    if (Status status =
+            portmapper.Call(PMAPPROC_GETPORT, Xdr(xdr_pmap), &query, Xdr(xdr_u_long), &found, "portmapper GETPORT");
         !status.ok()) {
         return status;
     }

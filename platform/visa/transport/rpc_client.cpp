@@ -35,12 +35,18 @@ clnt_stat ReplyError(const rpc_msg& reply) {
         return reply.rjcted_rply.rj_stat == RPC_MISMATCH ? RPC_VERSMISMATCH : RPC_AUTHERROR;
     }
     switch (reply.acpted_rply.ar_stat) {
-        case SUCCESS: return RPC_SUCCESS;
-        case PROG_UNAVAIL: return RPC_PROGUNAVAIL;
-        case PROG_MISMATCH: return RPC_PROGVERSMISMATCH;
-        case PROC_UNAVAIL: return RPC_PROCUNAVAIL;
-        case GARBAGE_ARGS: return RPC_CANTDECODEARGS;
-        default: return RPC_SYSTEMERROR;
+        case SUCCESS:
+            return RPC_SUCCESS;
+        case PROG_UNAVAIL:
+            return RPC_PROGUNAVAIL;
+        case PROG_MISMATCH:
+            return RPC_PROGVERSMISMATCH;
+        case PROC_UNAVAIL:
+            return RPC_PROCUNAVAIL;
+        case GARBAGE_ARGS:
+            return RPC_CANTDECODEARGS;
+        default:
+            return RPC_SYSTEMERROR;
     }
 }
 
@@ -59,8 +65,8 @@ Status RpcClient::Connect(const std::string& host, std::uint16_t port, rpcprog_t
     return ConnectTcp(host, port, deadline, &socket_);
 }
 
-Status RpcClient::Call(rpcproc_t procedure, xdrproc_t encodeArguments, const void* arguments,
-                       xdrproc_t decodeResults, void* results, const char* name, std::size_t replyLimit) {
+Status RpcClient::Call(rpcproc_t procedure, xdrproc_t encodeArguments, const void* arguments, xdrproc_t decodeResults,
+                       void* results, const char* name, std::size_t replyLimit) {
     if (!connected()) return Status::Fail(E_VISA_CONN_LOST, "Connection to " + peer_ + " is closed.");
     const Deadline deadline = callTimeoutMs_ == 0xFFFFFFFFu ? Deadline::Never() : Deadline::After(callTimeoutMs_);
     const std::uint32_t xid = ++xid_;
@@ -132,8 +138,8 @@ Status RpcClient::Fill(std::size_t count, Deadline deadline) {
     if (inbox_.size() < next_ + count) inbox_.resize(std::max(next_ + count, kSmallReply));
     while (received_ - next_ < count) {
         std::size_t got = 0;
-        if (Status status = ReadSome(socket_.get(), inbox_.data() + received_, inbox_.size() - received_, deadline,
-                                     peer_, &got);
+        if (Status status =
+                ReadSome(socket_.get(), inbox_.data() + received_, inbox_.size() - received_, deadline, peer_, &got);
             !status.ok()) {
             return status;
         }
@@ -144,8 +150,8 @@ Status RpcClient::Fill(std::size_t count, Deadline deadline) {
 
 Status RpcClient::Decode(xdrproc_t decodeResults, void* results, const char* name) {
     XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kMarkSize),
-                  static_cast<u_int>(recordEnd_ - kMarkSize), XDR_DECODE);
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kMarkSize), static_cast<u_int>(recordEnd_ - kMarkSize),
+                  XDR_DECODE);
     // With storage of its own, the verifier is never allocated by the XDR library.
     char verifier[MAX_AUTH_BYTES];
     rpc_msg reply{};

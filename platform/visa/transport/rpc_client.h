@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/visa/status.h"
 #include "platform/visa/transport/deadline.h"
 #include "platform/visa/transport/fd_io.h"
-#include "platform/visa/status.h"
 
 namespace visa {
 

@@ -101,7 +101,9 @@ Status Vxi11Transport::Link(Deadline deadline) {
     parms.device = device_.data();
     Create_LinkResp response{};
     rpc_.SetCallTimeout(deadline.RemainingMilliseconds());
-    if (Status status = rpc_.Call(create_link, Xdr(xdr_Create_LinkParms), &parms, Xdr(xdr_Create_LinkResp), &response, "create_link"); !status.ok()) {
+    if (Status status = rpc_.Call(create_link, Xdr(xdr_Create_LinkParms), &parms, Xdr(xdr_Create_LinkResp), &response,
+                                  "create_link");
+        !status.ok()) {
         rpc_.Close();
         return status;
     }
@@ -154,7 +156,9 @@ Status Vxi11Transport::DeviceError(long error, const char* operation) {
 Status Vxi11Transport::ClearLink(Deadline deadline) {
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
-    if (Status status = rpc_.Call(device_clear, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response, "device_clear"); !status.ok()) {
+    if (Status status = rpc_.Call(device_clear, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response,
+                                  "device_clear");
+        !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_clear");
@@ -176,7 +180,9 @@ Status Vxi11Transport::Write(const std::uint8_t* data, std::size_t size, bool en
         parms.data.data_len = static_cast<u_int>(chunk);
         parms.data.data_val = reinterpret_cast<char*>(const_cast<std::uint8_t*>(data));
         Device_WriteResp response{};
-        if (Status status = rpc_.Call(device_write, Xdr(xdr_Device_WriteParms), &parms, Xdr(xdr_Device_WriteResp), &response, "device_write"); !status.ok()) {
+        if (Status status = rpc_.Call(device_write, Xdr(xdr_Device_WriteParms), &parms, Xdr(xdr_Device_WriteResp),
+                                      &response, "device_write");
+            !status.ok()) {
             return status;
         }
         if (response.error != 0) return DeviceError(response.error, "device_write");
@@ -239,7 +245,9 @@ Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByt
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_ReadStbResp response{};
-    if (Status status = rpc_.Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_ReadStbResp), &response, "device_readstb"); !status.ok()) {
+    if (Status status = rpc_.Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_ReadStbResp),
+                                  &response, "device_readstb");
+        !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_readstb");
@@ -251,7 +259,9 @@ Status Vxi11Transport::Trigger(Deadline deadline) {
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
-    if (Status status = rpc_.Call(device_trigger, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response, "device_trigger"); !status.ok()) {
+    if (Status status = rpc_.Call(device_trigger, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error),
+                                  &response, "device_trigger");
+        !status.ok()) {
         return status;
     }
     if (response.error != 0) return DeviceError(response.error, "device_trigger");
@@ -282,7 +292,8 @@ Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {
     function.progFamily = DEVICE_TCP;
     Device_Error response{};
     BeginCall(deadline);
-    if (Status status = rpc_.Call(create_intr_chan, Xdr(xdr_Device_RemoteFunc), &function, Xdr(xdr_Device_Error), &response, "create_intr_chan");
+    if (Status status = rpc_.Call(create_intr_chan, Xdr(xdr_Device_RemoteFunc), &function, Xdr(xdr_Device_Error),
+                                  &response, "create_intr_chan");
         !status.ok()) {
         return status;
     }
@@ -297,7 +308,8 @@ Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {
     std::memcpy(handle, &link_, sizeof handle);
     Device_EnableSrqParms parms{link_, 1, {sizeof handle, handle}};
     BeginCall(deadline);
-    if (Status status = rpc_.Call(device_enable_srq, Xdr(xdr_Device_EnableSrqParms), &parms, Xdr(xdr_Device_Error), &response, "device_enable_srq");
+    if (Status status = rpc_.Call(device_enable_srq, Xdr(xdr_Device_EnableSrqParms), &parms, Xdr(xdr_Device_Error),
+                                  &response, "device_enable_srq");
         !status.ok()) {
         return status;
     }
