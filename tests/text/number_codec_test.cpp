@@ -71,30 +71,33 @@ TEST(NumberCodec, ScanStopsWhereTheNumberEnds) {
     }
 }
 
+// A xorshift step: the same sequence on every run.
+std::uint64_t NextRandom(std::uint64_t* state) {
+    *state ^= *state << 13;
+    *state ^= *state >> 7;
+    *state ^= *state << 17;
+    return *state;
+}
+
 // Doubles spread over the whole range, including subnormals, from a fixed seed.
 std::vector<double> SpreadDoubles() {
     std::vector<double> values = {0.0, -0.0, 0.1, 1e21, 1e-7, 123456789012345.0, 1234567890123456.0, 0.5, 1.0 / 3,
                                   5e-324, 1.7976931348623157e308, INFINITY, -INFINITY, NAN};
     std::uint64_t state = 0x9e3779b97f4a7c15u;
     while (values.size() < 20000) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        const double value = std::bit_cast<double>(state);
+        const double value = std::bit_cast<double>(NextRandom(&state));
         if (std::isfinite(value)) values.push_back(value);
     }
     return values;
 }
 
 // Values of the sizes instruments measure (1e-15 to 1e15, either sign),
-// where most forms have few enough digits for the short way of reading.
+// where most forms have few enough digits for exact double arithmetic.
 std::vector<double> MeasuredSizedDoubles() {
     std::vector<double> values;
     std::uint64_t state = 0x2545f4914f6cdd1du;
     while (values.size() < 20000) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
+        NextRandom(&state);
         const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
         const int power = static_cast<int>(state % 31) - 15;
         values.push_back((state & 1 ? -unit : unit) * std::pow(10.0, power));

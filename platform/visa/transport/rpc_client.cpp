@@ -4,30 +4,16 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/visa/transport/rpc_record_mark.h"
 #include "platform/visa/transport/tcp_connect.h"
 
 namespace visa {
 namespace {
 
-// Record marking: each fragment starts with its length, the top bit marking the last.
-constexpr std::size_t kMarkSize = 4;
-constexpr std::uint32_t kLastFragment = 0x80000000u;
 // A call's header with no credentials: xid, direction, versions, procedure, two empty auths.
 constexpr std::size_t kCallHeaderSize = 40;
 // A reply's header around its results, with the largest verifier allowed.
 constexpr std::size_t kReplyHeaderSize = 24 + MAX_AUTH_BYTES;
-
-std::uint32_t BigEndian32(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           bytes[3];
-}
-
-void PutBigEndian32(std::uint8_t* bytes, std::uint32_t value) {
-    bytes[0] = static_cast<std::uint8_t>(value >> 24);
-    bytes[1] = static_cast<std::uint8_t>(value >> 16);
-    bytes[2] = static_cast<std::uint8_t>(value >> 8);
-    bytes[3] = static_cast<std::uint8_t>(value);
-}
 
 // What a well-formed reply that carries no results says went wrong.
 clnt_stat ReplyError(const rpc_msg& reply) {
@@ -78,7 +64,7 @@ Status RpcClient::Call(rpcproc_t procedure, xdrproc_t encodeArguments, const voi
             return Lost(name, status);
         }
         // Another transaction's reply answers nothing we still wait for.
-        if (recordEnd_ - kMarkSize >= 4 && BigEndian32(inbox_.data() + kMarkSize) == xid) break;
+        if (recordEnd_ - kRecordMarkSize >= 4 && GetBigEndian32(inbox_.data() + kRecordMarkSize) == xid) break;
     }
     return Decode(decodeResults, results, name);
 }
@@ -93,16 +79,16 @@ Status RpcClient::Send(rpcproc_t procedure, std::uint32_t xid, xdrproc_t encodeA
     call.rm_call.cb_vers = version_;
     call.rm_call.cb_proc = procedure;
     void* unconstArguments = const_cast<void*>(arguments);  // the XDR routines take them so, and only read
-    outbox_.resize(kMarkSize + kCallHeaderSize + xdr_sizeof(encodeArguments, unconstArguments));
+    outbox_.resize(kRecordMarkSize + kCallHeaderSize + xdr_sizeof(encodeArguments, unconstArguments));
     XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(outbox_.data() + kMarkSize),
-                  static_cast<u_int>(outbox_.size() - kMarkSize), XDR_ENCODE);
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(outbox_.data() + kRecordMarkSize),
+                  static_cast<u_int>(outbox_.size() - kRecordMarkSize), XDR_ENCODE);
     const bool encoded = xdr_callmsg(&xdrs, &call) && encodeArguments(&xdrs, unconstArguments);
     const u_int length = xdr_getpos(&xdrs);
     xdr_destroy(&xdrs);
     if (!encoded) return Status::Fail(E_VISA_SYSTEM_ERROR, "Cannot encode the call.");
-    PutBigEndian32(outbox_.data(), kLastFragment | length);
-    return WriteAll(socket_.get(), outbox_.data(), kMarkSize + length, deadline, peer_);
+    PutBigEndian32(kLastFragment | length, outbox_.data());
+    return WriteAll(socket_.get(), outbox_.data(), kRecordMarkSize + length, deadline, peer_);
 }
 
 Status RpcClient::ReceiveRecord(std::size_t limit, Deadline deadline) {
@@ -114,15 +100,15 @@ Status RpcClient::ReceiveRecord(std::size_t limit, Deadline deadline) {
     }
     // The record is assembled behind its first mark, so that a record of one
     // fragment, the usual case, is never moved.
-    recordEnd_ = kMarkSize;
+    recordEnd_ = kRecordMarkSize;
     bool last = false;
     while (!last) {
-        if (Status status = Fill(kMarkSize, deadline); !status.ok()) return status;
-        const std::uint32_t mark = BigEndian32(inbox_.data() + next_);
-        next_ += kMarkSize;
+        if (Status status = Fill(kRecordMarkSize, deadline); !status.ok()) return status;
+        const std::uint32_t mark = GetBigEndian32(inbox_.data() + next_);
+        next_ += kRecordMarkSize;
         last = (mark & kLastFragment) != 0;
         const std::size_t length = mark & ~kLastFragment;
-        if (length > limit - (recordEnd_ - kMarkSize)) {
+        if (length > limit - (recordEnd_ - kRecordMarkSize)) {
             return Status::Fail(E_VISA_IO, "The reply is longer than the " + std::to_string(limit) +
                                                " bytes it can be; connection closed.");
         }
@@ -150,7 +136,7 @@ Status RpcClient::Fill(std::size_t count, Deadline deadline) {
 
 Status RpcClient::Decode(xdrproc_t decodeResults, void* results, const char* name) {
     XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kMarkSize), static_cast<u_int>(recordEnd_ - kMarkSize),
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kRecordMarkSize), static_cast<u_int>(recordEnd_ - kRecordMarkSize),
                   XDR_DECODE);
     // With storage of its own, the verifier is never allocated by the XDR library.
     char verifier[MAX_AUTH_BYTES];

@@ -53,7 +53,7 @@ public:
 private:
     Status Send(rpcproc_t procedure, std::uint32_t xid, xdrproc_t encodeArguments, const void* arguments,
                 Deadline deadline);
-    // Receives one whole record, its fragments joined, at inbox_[kMarkSize, recordEnd_).
+    // Receives one whole record, its fragments joined, at inbox_[kRecordMarkSize, recordEnd_).
     Status ReceiveRecord(std::size_t limit, Deadline deadline);
     // Makes at least `count` bytes from `next_` on available, reading what has arrived.
     Status Fill(std::size_t count, Deadline deadline);

@@ -1,14 +1,13 @@
 #include "platform/visa/transport/vxi11_interrupt_server.h"
 
-#include <arpa/inet.h>
 #include <poll.h>
 #include <rpc/rpc.h>
 #include <sys/socket.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/visa/transport/rpc_client.h"
+#include "platform/visa/transport/rpc_record_mark.h"
 #include "platform/visa/transport/transport.h"
 #include "rpc/vxi11.h"
 
@@ -18,13 +17,6 @@ namespace {
 // A service request call is well under a hundred bytes; a record much larger
 // than credentials allow is not one and ends the connection.
 constexpr std::size_t kMaxRecord = 4096;
-constexpr std::uint32_t kLastFragment = 0x80000000u;
-
-std::uint32_t BigEndian32(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           bytes[3];
-}
-
 bool IsServiceRequest(std::vector<std::uint8_t>& record) {
     XDR xdrs;
     xdrmem_create(&xdrs, reinterpret_cast<char*>(record.data()), static_cast<u_int>(record.size()), XDR_DECODE);
@@ -98,25 +90,25 @@ bool Vxi11InterruptServer::TakeRequests() {
         std::vector<std::uint8_t> record;
         std::size_t at = 0;
         bool complete = false;
-        while (!complete && at + 4 <= input_.size()) {
-            const std::uint32_t mark = BigEndian32(&input_[at]);
+        while (!complete && at + kRecordMarkSize <= input_.size()) {
+            const std::uint32_t mark = GetBigEndian32(&input_[at]);
             const std::size_t length = mark & ~kLastFragment;
             if (record.size() + length > kMaxRecord) {
                 connection_.reset();
                 input_.clear();
                 return requested;
             }
-            if (at + 4 + length > input_.size()) break;
-            record.insert(record.end(), input_.begin() + static_cast<std::ptrdiff_t>(at + 4),
-                          input_.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
-            at += 4 + length;
+            if (at + kRecordMarkSize + length > input_.size()) break;
+            record.insert(record.end(), input_.begin() + static_cast<std::ptrdiff_t>(at + kRecordMarkSize),
+                          input_.begin() + static_cast<std::ptrdiff_t>(at + kRecordMarkSize + length));
+            at += kRecordMarkSize + length;
             complete = (mark & kLastFragment) != 0;
         }
         if (!complete) return requested;
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
         if (IsServiceRequest(record)) {
             requested = true;
-            Answer(BigEndian32(record.data()));
+            Answer(GetBigEndian32(record.data()));
         }
     }
 }
@@ -134,14 +126,13 @@ void Vxi11InterruptServer::Answer(std::uint32_t xid) {
     reply.acpted_rply.ar_results.proc = Xdr(xdr_void);
     std::uint8_t out[64];
     XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(out + 4), sizeof out - 4, XDR_ENCODE);
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(out + kRecordMarkSize), sizeof out - kRecordMarkSize, XDR_ENCODE);
     const bool encoded = xdr_replymsg(&xdrs, &reply);
     const std::uint32_t length = xdr_getpos(&xdrs);
     xdr_destroy(&xdrs);
     if (!encoded) return;
-    const std::uint32_t mark = htonl(kLastFragment | length);
-    std::memcpy(out, &mark, 4);
-    ::send(connection_.get(), out, 4 + length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    PutBigEndian32(kLastFragment | length, out);
+    ::send(connection_.get(), out, kRecordMarkSize + length, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 }  // namespace visa
