@@ -1,7 +1,8 @@
 // Number and list replies: the driver's own conversions, the formatter's
 // tokens of every type, and the streaming list parser fed in two pieces.
 // Reading a number must also agree with the C library in the C locale: where
-// the number ends, and its value bit for bit.
+// the number ends, and its value bit for bit; so must every list item the
+// list item scanner takes.
 #include <locale.h>
 
 #include <bit>
@@ -11,8 +12,10 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/io_provider.h"
+#include "platform/text/list_item_scanner.h"
 #include "platform/text/number_codec.h"
 #include "platform/visa/number_text.h"
 #include "platform/visa/real_list_parser.h"
@@ -36,6 +39,33 @@ void ReadsAsTheCLibrary(std::string_view text) {
     if (end != nullptr && (end != expectedEnd || !SameDouble(value, expected))) __builtin_trap();
 }
 
+// Every item the scanner takes reads as the C library reads the whole item;
+// past one it does not take, it starts again after the next separator. The
+// input is scanned where it lies, so a read beyond it is caught.
+void ScannedItemsReadAsTheCLibrary(std::string_view text) {
+    codec::ListItemScanner scanner(",;");
+    std::vector<double> values;
+    const char* p = text.data();
+    const char* const end = text.data() + text.size();
+    while (p != end) {
+        values.clear();
+        const char* const stop = scanner.ScanItems(p, end, &values);
+        for (const double value : values) {
+            const char* separator = p;
+            while (*separator != ',' && *separator != ';') ++separator;
+            const std::string item(p, separator);
+            static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+            char* itemEnd = nullptr;
+            const double expected = strtod_l(item.c_str(), &itemEnd, c);
+            if (item.empty() || *itemEnd != '\0' || !SameDouble(value, expected)) __builtin_trap();
+            p = separator + 1;
+        }
+        if (p != stop) __builtin_trap();
+        while (p != end && *p != ',' && *p != ';') ++p;
+        if (p != end) ++p;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double real = 0;
     codec::ParseReal(text, &real);
     ReadsAsTheCLibrary(text);
+    ScannedItemsReadAsTheCLibrary(text);
     for (visa::IEEEASCIIType type : {visa::ASCIIType_I2, visa::ASCIIType_I4, visa::ASCIIType_R4, visa::ASCIIType_R8,
                                      visa::ASCIIType_BSTR, visa::ASCIIType_Any}) {
         VARIANT value;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/text/decimal_arithmetic.h"
+
 namespace codec {
 namespace {
 
@@ -45,8 +47,7 @@ constexpr bool IsDigit(char c) { return static_cast<unsigned char>(c) - unsigned
 constexpr unsigned DigitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
 
 // The eight characters at p read as eight decimal digits, all at once; false
-// when any of them is not a digit. The arithmetic takes the first character
-// as the lowest byte, so other byte orders read one digit at a time.
+// when any of them is not a digit. Other byte orders read one digit at a time.
 bool EightDigits(const char* p, std::uint64_t* value) {
     if constexpr (std::endian::native != std::endian::little) return false;
     std::uint64_t v = 0;
@@ -55,26 +56,16 @@ bool EightDigits(const char* p, std::uint64_t* value) {
     if (((v & 0xF0F0F0F0F0F0F0F0u) | (((v + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) != 0x3333333333333333u) {
         return false;
     }
-    v -= 0x3030303030303030u;
-    v = v * 10 + (v >> 8);  // pairs of digits in every other byte
-    constexpr std::uint64_t kPairs = 0x000000FF000000FFu;
-    v = ((v & kPairs) * (100 + (1000000ull << 32)) + ((v >> 16) & kPairs) * (1 + (10000ull << 32))) >> 32;
-    *value = v;
+    *value = DigitRun(p, 8);
     return true;
 }
 
-// Clinger's fast path: a decimal of at most 15 digits (an exact double) with
-// a power of ten of at most 22 (also exact) is one exact value times or
-// divided by another, so the single rounding of that operation is the
-// correctly rounded result. The forms instruments send ("%.9E", "%.9g") take
-// it at a fraction of the general parser's cost. Anything else (more digits,
-// a larger power, no digits, an 'e' without digits, "inf") gives nullptr and
-// goes the general way.
+// A decimal of at most 15 digits (so at most 2^53) in the instrument forms
+// ("%.9E", "%.9g") is read exactly at a fraction of the general parser's
+// cost. Anything else (more digits, a larger power, no digits, an 'e'
+// without digits, "inf") gives nullptr and goes the general way.
 const char* ScanShortDecimal(const char* p, const char* last, double* value) {
-    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     constexpr std::ptrdiff_t kMaxDigits = 15;
-    constexpr int kMaxPower = 22;
     const bool negative = p != last && *p == '-';
     if (negative) ++p;
     const char* const start = p;
@@ -118,11 +109,7 @@ const char* ScanShortDecimal(const char* p, const char* last, double* value) {
         power += negativePower ? -written : written;
         p = q;
     }
-    if (power < -kMaxPower || power > kMaxPower) return nullptr;
-    double result = static_cast<double>(mantissa);
-    result = power < 0 ? result / kPowersOfTen[-power] : result * kPowersOfTen[power];
-    *value = negative ? -result : result;
-    return p;
+    return ExactDecimal(mantissa, power, negative, value) ? p : nullptr;
 }
 
 }  // namespace

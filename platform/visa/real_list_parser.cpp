@@ -16,6 +16,7 @@ void RealListParser::Start(std::string_view separators) {
     for (char c : separators) isSeparator_[static_cast<unsigned char>(c)] = true;
     singleSeparator_ = separators.size() == 1;
     onlySeparator_ = singleSeparator_ ? separators.front() : 0;
+    scanner_ = codec::ListItemScanner(separators);
     pending_.clear();
     sawSeparator_ = false;
     first_ = true;
@@ -68,9 +69,17 @@ void RealListParser::Feed(std::string_view text) {
     }
     const char* p = text.data();
     const char* const end = p + text.size();
+    double value = 0;
     while (p != end && !failed_) {
-        double value = 0;
-        if (const char* after = codec::ScanReal(p, end, &value)) {
+        // Items of the common forms all at once; any other item, and the
+        // last characters of the text, the general way.
+        if (const char* const scanned = scanner_.ScanItems(p, end, &values_); scanned != p) {
+            first_ = false;
+            sawSeparator_ = true;
+            p = scanned;
+        }
+        const char* after = codec::ScanReal(p, end, &value);
+        if (after != nullptr) {
             while (after != end && codec::IsBlank(*after)) ++after;
             if (after == end) break;  // the item may go on in the next chunk
             if (isSeparator_[static_cast<unsigned char>(*after)]) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/list_item_scanner.h"
+
 namespace visa {
 
 class RealListParser {
@@ -38,6 +40,7 @@ private:
     void FailItem(std::string_view item);
 
     std::array<bool, 256> isSeparator_{};
+    codec::ListItemScanner scanner_;
     char onlySeparator_ = 0;  // the separator when there is exactly one
     bool singleSeparator_ = false;
     std::string pending_;     // an item whose separator has not arrived yet
