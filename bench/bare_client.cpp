@@ -38,22 +38,24 @@ bool BareClient::Send(std::string_view bytes) {
     return true;
 }
 
-bool BareClient::ReceiveLine(std::string* reply) {
-    reply->swap(pending_);
-    pending_.clear();
+bool BareClient::ReceiveLine(std::string_view* reply) {
+    constexpr std::size_t kLeastRoom = 65536;
+    // What came after the last reply moves to the front.
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
     std::size_t searched = 0;
     for (;;) {
-        if (const void* end = std::memchr(reply->data() + searched, '\n', reply->size() - searched)) {
-            const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - reply->data()) + 1;
-            pending_.assign(*reply, length);
-            reply->resize(length);
+        if (const void* at = std::memchr(buffer_.data() + searched, '\n', end_ - searched)) {
+            begin_ = static_cast<std::size_t>(static_cast<const char*>(at) - buffer_.data()) + 1;
+            *reply = std::string_view(buffer_.data(), begin_);
             return true;
         }
-        searched = reply->size();
-        reply->resize(searched + 65536);
-        const ssize_t got = ::recv(fd_, reply->data() + searched, 65536, 0);
+        searched = end_;
+        if (buffer_.size() - end_ < kLeastRoom) buffer_.resize(2 * buffer_.size() + kLeastRoom);
+        const ssize_t got = ::recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
         if (got <= 0) return false;
-        reply->resize(searched + static_cast<std::size_t>(got));
+        end_ += static_cast<std::size_t>(got);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "bench/processors.h"
 #include "emulator/emulator.h"
 
 namespace bench {
@@ -92,6 +93,7 @@ bool EmulatorChild::Start(int points, bool shortReals, const char* storedQuery, 
     if (pid_ == 0) {
         ::close(ends[0]);
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        KeepToLastProcessor();
         ::_exit(Serve(ends[1], points, shortReals, storedQuery));
     }
     ::close(ends[1]);
