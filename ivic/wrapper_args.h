@@ -55,13 +55,18 @@ private:
 };
 
 // (size, buffer, actual size): as many elements as fit are copied, the
-// actual size is always the result's full length. The array is only copied
-// from, so it goes back on loan for the thread's next read.
+// actual size is always the result's full length. The buffer is offered for
+// the result itself, so a result that fits arrives there without a copy;
+// any other array is only copied from and goes back on loan for the
+// thread's next read.
 template <class T>
 class ArrayOut {
 public:
     ArrayOut(ViInt32 bufferSize, T* data, ViInt32* actualSize)
-        : bufferSize_(bufferSize), data_(data), actualSize_(actualSize) {}
+        : bufferSize_(bufferSize),
+          data_(data),
+          actualSize_(actualSize),
+          loan_(kArrayVarType<T>, data, data && bufferSize > 0 ? static_cast<ULONG>(bufferSize) : 0) {}
     ArrayOut(const ArrayOut&) = delete;
     ArrayOut& operator=(const ArrayOut&) = delete;
     ~ArrayOut() { loan_.GiveBack(array_); }
@@ -75,7 +80,7 @@ public:
         } else if (n > 0 && bufferSize_ > 0) {
             const com::SafeArrayView<T> view(array_);
             const auto elements = view.elements().first(std::min<std::size_t>(view.elements().size(), bufferSize_));
-            std::copy(elements.begin(), elements.end(), data_);
+            if (elements.data() != data_) std::copy(elements.begin(), elements.end(), data_);
         }
         ViStatus counted = kIviCGenericFailure;
         if (actualSize_) {

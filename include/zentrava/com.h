@@ -179,7 +179,13 @@ struct SAFEARRAY {
     SAFEARRAYBOUND rgsabound[1];
 };
 
+// fFeatures: the elements belong to someone else; destroying the array
+// leaves them where they are.
+constexpr USHORT FADF_STATIC = 0x0002;
+
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, unsigned int cDims, SAFEARRAYBOUND* bounds);
+// A descriptor without elements: the caller sets the bounds and pvData.
+HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, unsigned int cDims, SAFEARRAY** out);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 unsigned int SafeArrayGetDim(SAFEARRAY* psa);

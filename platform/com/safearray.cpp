@@ -198,6 +198,14 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, unsigned int cDims, SAFEARRAYBOUND* bound
     return psa;
 }
 
+HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, unsigned int cDims, SAFEARRAY** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (cDims == 0 || cDims > std::numeric_limits<USHORT>::max() || ElementSize(vt) == 0) return E_INVALIDARG;
+    *out = AllocateDescriptor(vt, cDims);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lowerBound, ULONG elements) {
     SAFEARRAYBOUND bound{elements, lowerBound};
     return SafeArrayCreate(vt, 1, &bound);
@@ -211,7 +219,7 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
         const std::size_t cells = TotalCells(psa);
         for (std::size_t i = 0; i < cells; ++i) ReleaseCell(psa->vt, Cell(psa, i));
     }
-    std::free(psa->pvData);
+    if (!(psa->fFeatures & FADF_STATIC)) std::free(psa->pvData);
     std::free(psa);
     return S_OK;
 }

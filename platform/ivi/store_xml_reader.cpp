@@ -282,7 +282,9 @@ private:
     bool RequiredText(pugi::xml_node node, const char* attributeName, std::string& out) {
         pugi::xml_attribute attribute = node.attribute(attributeName);
         if (!attribute) {
-            return Fail(node, "<" + std::string(node.name()) + "> lacks the attribute \"" + attributeName + "\"");
+            std::string why = "<";  // appended, not "<" + string: GCC 12 warns falsely on that
+            why.append(node.name()).append("> lacks the attribute \"").append(attributeName).append("\"");
+            return Fail(node, why);
         }
         out = attribute.value();
         return true;
