@@ -24,7 +24,12 @@ constexpr bool IsSign(char c) { return c == '-' || c == '+'; }
 
 ListItemScanner::ListItemScanner(std::string_view separators) {
 #if defined(ZTV_VECTOR_SCAN)
-    if (separators.empty() || separators.size() > 2 || !__builtin_cpu_supports("sse4.1")) return;
+    // Asked once; initialised first, as a scanner may be made by a static constructor.
+    static const bool kVectorInstructions = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse4.1") != 0;
+    }();
+    if (separators.empty() || separators.size() > 2 || !kVectorInstructions) return;
     for (char c : separators)
         if (IsDigit(c) || IsSign(c) || IsExponentMark(c) || c == '.') return;
     first_ = separators.front();
