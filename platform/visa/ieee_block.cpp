@@ -6,7 +6,8 @@ namespace visa {
 
 std::string DefiniteBlockHeader(std::size_t length) {
     const std::string digits = std::to_string(length);
-    return "#" + std::to_string(digits.size()) + digits;
+    std::string header = "#";  // appended, not "#" + string: GCC 12 warns falsely on that
+    return header.append(std::to_string(digits.size())).append(digits);
 }
 
 std::size_t BinaryElementSize(VARTYPE type) {
