@@ -85,7 +85,7 @@ std::string Vxi11ResourceString(const std::string& host) { return "TCPIP0::" + h
 
 std::string HislipResourceString(const std::string& host, int port) {
   std::string device = "hislip0";
-  if (port != kStandardHislipPort) device += "," + std::to_string(port);
+  if (port != kStandardHislipPort) device.append(",").append(std::to_string(port));
   return "TCPIP0::" + host + "::" + device + "::INSTR";
 }
 

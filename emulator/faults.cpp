@@ -145,7 +145,8 @@ std::string Faults::Describe() const {
   if (esrBits_) add("ESR " + std::to_string(esrBits_) + (esrPersistent_ ? " PERS" : " ONCE"));
   if (!idnModel_.empty()) add("IDN " + idnModel_);
   if (traceDelayMs_) add("TRAC:DEL " + std::to_string(traceDelayMs_));
-  return "\"" + (text.empty() ? std::string("NONE") : text) + "\"";
+  std::string quoted = "\"";
+  return quoted.append(text.empty() ? std::string("NONE") : text).append("\"");
 }
 
 }  // namespace emulator

@@ -377,7 +377,7 @@ std::optional<Instrument::Reply> Instrument::RunDataQuery(const scpi::Unit& unit
   }
   if (nodes.size() >= 2 && nodes.back() == "Y" && nodes[nodes.size() - 2].rfind("MARK", 0) == 0) {
     std::vector<std::string> xNodes = nodes;
-    xNodes.back() = "X";
+    xNodes.back().assign(1, 'X');
     std::optional<std::string> x = Setting(scpi::JoinNodes(xNodes));
     std::optional<double> at = x ? scpi::Number(*x) : std::nullopt;
     Trace measured = MeasuredTrace(trace->app, trace->trace, sweep);

@@ -216,7 +216,8 @@ std::vector<std::string> SplitParameters(std::string_view params) {
 
 std::string DefiniteBlock(std::string_view payload) {
   std::string length = std::to_string(payload.size());
-  std::string block = "#" + std::to_string(length.size()) + length;
+  std::string block = "#";
+  block.append(std::to_string(length.size())).append(length);
   block.append(payload);
   return block;
 }
