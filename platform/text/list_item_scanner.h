@@ -2,12 +2,12 @@
 // ("-6.000109999E+01,-6.000219998E+01,..."), with 16-byte vector
 // instructions. Items of one list mostly share a shape: where the sign, the
 // digits, the point and the exponent are. An item is checked against the
-// shapes of the last items in a few instructions, and its digits are then gathered
-// from known places and turned into one integer all at once, so no item
-// waits for the one before. An item it does not take (blanks, more than 16
-// characters, more digits or a larger power than exact arithmetic allows,
-// anything malformed) is left to the general reader; one it takes reads as
-// strtod reads it.
+// shapes of the last items in a few instructions, and its digits are then
+// gathered from known places and turned into one integer all at once, so no
+// item waits for the one before. An item it does not take (blanks, more
+// than 16 characters, more digits or a larger power than exact arithmetic
+// allows, anything malformed) is left to the general reader; one it takes
+// reads as strtod reads it.
 #pragma once
 
 #include <cstdint>
