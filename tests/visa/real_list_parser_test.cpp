@@ -75,6 +75,49 @@ TEST(RealListParser, AnyChunkingGivesTheWholeReplyResult) {
     }
 }
 
+// Long lists in the instrument forms, where most items are read many at a
+// time: wherever a chunk ends (inside an item, on a separator, within the
+// last characters the fast reader leaves alone), the values are the same,
+// and a bad item anywhere still fails the list.
+TEST(RealListParser, LongListsGiveTheSameValuesWhereverTheyAreCut) {
+    std::string nr3, shortForm;
+    for (int i = 0; i < 40; ++i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9E,", -60.0 - i * 0.0173);
+        nr3 += text;
+        std::snprintf(text, sizeof text, "%.9g;", -60.0 - i * 0.0125);
+        shortForm += text;
+    }
+    nr3.back() = '\n';
+    shortForm.back() = '\n';
+    std::string broken = nr3;
+    broken[17 * 20 + 5] = 'x';  // inside the 21st item
+    const struct {
+        const std::string* reply;
+        const char* separators;
+        bool ok;
+    } cases[] = {{&nr3, ",", true}, {&shortForm, ",;", true}, {&broken, ",", false}};
+    for (const auto& c : cases) {
+        const Outcome whole = ParseInChunks(*c.reply, c.separators, {});
+        ASSERT_EQ(whole.ok, c.ok);
+        if (c.ok) {
+            ASSERT_EQ(whole.values.size(), 40u);
+        }
+        for (std::size_t cut = 0; cut <= c.reply->size(); ++cut) {
+            const Outcome outcome = ParseInChunks(*c.reply, c.separators, {cut});
+            ASSERT_EQ(outcome.ok, c.ok) << "cut at " << cut;
+            ASSERT_EQ(outcome.values, whole.values) << "cut at " << cut;
+            EXPECT_EQ(outcome.badItem, whole.badItem) << "cut at " << cut;
+        }
+    }
+    const Outcome read = ParseInChunks(nr3, ",", {});
+    for (std::size_t i = 0; i < read.values.size(); ++i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9E", -60.0 - static_cast<double>(i) * 0.0173);
+        EXPECT_EQ(read.values[i], std::strtod(text, nullptr)) << text;
+    }
+}
+
 // A read broken off mid-item (a time-out) or by a bad item leaves nothing
 // behind for the next list.
 TEST(RealListParser, StartsEachListAfresh) {
