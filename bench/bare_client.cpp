@@ -41,9 +41,11 @@ bool BareClient::Send(std::string_view bytes) {
 bool BareClient::ReceiveLine(std::string_view* reply) {
     constexpr std::size_t kLeastRoom = 65536;
     // What came after the last reply moves to the front.
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
     std::size_t searched = 0;
     for (;;) {
         if (const void* at = std::memchr(buffer_.data() + searched, '\n', end_ - searched)) {

@@ -22,16 +22,21 @@
 
 namespace {
 
+// strtod in the C locale: the reference every reading is held to.
+double ReadWithCLibrary(const std::string& text, char** end) {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return strtod_l(text.c_str(), end, c);
+}
+
 bool SameDouble(double a, double b) {
     return std::isnan(a) ? std::isnan(b) : std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 void ReadsAsTheCLibrary(std::string_view text) {
     if (text.find('\0') != std::string_view::npos) return;  // strtod would stop there
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     const std::string token(text);
     char* expectedEnd = nullptr;
-    const double expected = strtod_l(token.c_str(), &expectedEnd, c);
+    const double expected = ReadWithCLibrary(token, &expectedEnd);
     const bool expectedNumber = expectedEnd != token.c_str();
     double value = 0;
     const char* end = codec::ScanReal(token.data(), token.data() + token.size(), &value);
@@ -54,9 +59,8 @@ void ScannedItemsReadAsTheCLibrary(std::string_view text) {
             const char* separator = p;
             while (*separator != ',' && *separator != ';') ++separator;
             const std::string item(p, separator);
-            static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
             char* itemEnd = nullptr;
-            const double expected = strtod_l(item.c_str(), &itemEnd, c);
+            const double expected = ReadWithCLibrary(item, &itemEnd);
             if (item.empty() || *itemEnd != '\0' || !SameDouble(value, expected)) __builtin_trap();
             p = separator + 1;
         }

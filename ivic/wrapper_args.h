@@ -66,7 +66,7 @@ public:
         : bufferSize_(bufferSize),
           data_(data),
           actualSize_(actualSize),
-          loan_(kArrayVarType<T>, data, data && bufferSize > 0 ? static_cast<ULONG>(bufferSize) : 0) {}
+          loan_(kArrayVarType<T>, data, static_cast<ULONG>(std::max<ViInt32>(bufferSize, 0))) {}
     ArrayOut(const ArrayOut&) = delete;
     ArrayOut& operator=(const ArrayOut&) = delete;
     ~ArrayOut() { loan_.GiveBack(array_); }

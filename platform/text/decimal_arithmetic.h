@@ -7,6 +7,9 @@
 
 namespace codec {
 
+constexpr bool IsDigit(char c) { return static_cast<unsigned char>(c) - unsigned{'0'} < 10u; }
+constexpr unsigned DigitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
+
 // The first `count` (1 to 8) characters at p, known to be decimal digits,
 // as a number; reads the eight bytes at p. The arithmetic takes the first
 // character as the lowest byte: callers on other byte orders read one digit

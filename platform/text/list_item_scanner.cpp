@@ -13,10 +13,10 @@ namespace codec {
 namespace {
 
 constexpr std::ptrdiff_t kReadAhead = 24;  // the window, its separator and the exponent's run
-constexpr unsigned kMaxLength = 16;
+constexpr unsigned kWindow = 16;           // characters compared at once, and gather lanes
+constexpr unsigned kMaxLength = kWindow;
 constexpr unsigned kMaxPowerDigits = 3;
 
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsExponentMark(char c) { return c == 'e' || c == 'E'; }
 constexpr bool IsSign(char c) { return c == '-' || c == '+'; }
 
@@ -71,10 +71,10 @@ const ListItemScanner::Shape* ListItemScanner::Learn(const char* p) {
     }
     if (q != end) return nullptr;
 
-    for (unsigned i = 0; i < 16; ++i) shape.normalized[i] = i < shape.length && IsDigit(p[i]) ? '0' : p[i];
+    for (unsigned i = 0; i < kWindow; ++i) shape.normalized[i] = i < shape.length && IsDigit(p[i]) ? '0' : p[i];
     shape.compared = (std::uint32_t{1} << shape.length) - 1;
     shape.separator = p[shape.length];
-    unsigned lane = 16 - digits;
+    unsigned lane = kWindow - digits;
     for (unsigned i = 0; i < lane; ++i) shape.gather[i] = -1;
     for (const char* d = integer; d != integerEnd; ++d) shape.gather[lane++] = static_cast<std::int8_t>(d - p);
     for (const char* d = fraction; d != fractionEnd; ++d) shape.gather[lane++] = static_cast<std::int8_t>(d - p);

@@ -43,9 +43,6 @@ const char* ScanWithCLibrary(const char* first, const char* last, double* value)
     return first + (end - copy.c_str());
 }
 
-constexpr bool IsDigit(char c) { return static_cast<unsigned char>(c) - unsigned{'0'} < 10u; }
-constexpr unsigned DigitValue(char c) { return static_cast<unsigned char>(c) - unsigned{'0'}; }
-
 // The eight characters at p read as eight decimal digits, all at once; false
 // when any of them is not a digit. Other byte orders read one digit at a time.
 bool EightDigits(const char* p, std::uint64_t* value) {
