@@ -10,13 +10,12 @@ name to the Python path that reaches it (collections shown with item 1).
 """
 
 import argparse
-import keyword
 import os
-import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from face_names import enum_class_name, enum_member_name, snake  # noqa: E402
 from gen_ivic import write_if_changed  # noqa: E402
 from model import load  # noqa: E402
 
@@ -38,28 +37,6 @@ WRAPPER_KINDS = {
 
 class GenError(Exception):
     pass
-
-
-def snake(name):
-    text = re.sub(r"([a-z0-9])([A-Z])", r"\1_\2", name)
-    text = re.sub(r"([A-Z]+)([A-Z][a-z])", r"\1_\2", text).lower()
-    return text + "_" if keyword.iskeyword(text) else text
-
-
-def enum_class_name(enum):
-    return re.sub(r"Enum$", "", re.sub(r"^Zentrava", "", enum.name))
-
-
-def enum_member_name(enum, value):
-    """ZentravaTriggerSlopePositive -> POSITIVE; a number first takes the type's last word:
-    ZentravaFrequencyBand1 -> BAND_1, ZentravaFrequencyRange_80MHz -> RANGE_80_MHZ."""
-    base = re.sub(r"Enum$", "", enum.name)
-    rest = value.name[len(base):] if value.name.startswith(base) and value.name != base else value.name
-    rest = re.sub(r"([kKMG])Hz", r"\1hz", rest)  # a unit stays one word
-    name = snake(rest).upper().strip("_")
-    if name[0].isdigit():
-        name = re.findall(r"[A-Z][a-z]*", base)[-1].upper() + "_" + name
-    return name
 
 
 class Generator:
