@@ -1,27 +1,32 @@
-"""Python face of the Zentrava driver for the Q7310A and Q7310B signal source analyzers.
+"""Zentrava: an IVI-Python driver for the Orvane Technologies Q7310A and Q7310B signal
+source analyzers.
 
     import zentrava
-    with zentrava.Driver("TCPIP0::10.0.0.7::hislip0::INSTR") as d:
-        print(d.identity.instrument_model)
+    with zentrava.Zentrava("TCPIP0::10.0.0.7::hislip0::INSTR") as d:
+        print(d.ivi_utility.instrument_model)
         d.attenuation = 10.5
 
 The object tree, the enumerations and the C constants are generated from the
-driver's model data. Every call goes through libzentrava's C face (ctypes);
-a session is as thread-safe as the C face is: one Driver may be used from several
-threads, each call is one C call on the session. The package keeps no state of
-its own besides the loaded library.
+driver's model data, every member typed and documented. Every call goes through
+libzentrava's C face (ctypes); a session is as thread-safe as the C face is: one
+session may be used from several threads, each call is one C call on the session.
+The package keeps no state of its own besides the loaded library.
 """
+
+import ctypes
 
 from . import _library, _model
 
 _library.LIB = _library.load(_model.FUNCTIONS)
 
-from ._model import *  # noqa: E402,F401,F403  constants, enumerations, ATTRIBUTES, FUNCTIONS
-from ._driver import Driver  # noqa: E402,F401
-from ._errors import (Error, InstrumentStatusError, InvalidValueError, ModelNotSupportedError,  # noqa: E402,F401
-                      SelectorError, TimeoutError)
+from ._model import *  # noqa: E402,F401,F403  constants, enumerations, classes, tables
+from ._driver import Driver, Options, Zentrava  # noqa: E402,F401
+from ._errors import (Error, ErrorQueryResult, InstrumentStatusError, InvalidValueError,  # noqa: E402,F401
+                      ModelNotSupportedError, SelectorError, TimeoutError)
+from ._ivi import IviDirectIo, IviUtility  # noqa: E402,F401
 
 
-def library():
+def library() -> ctypes.CDLL:
     """The loaded C library, every function typed (argtypes and restype set)."""
-    return _library.LIB
+    library: ctypes.CDLL = _library.LIB
+    return library

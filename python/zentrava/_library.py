@@ -1,14 +1,22 @@
 """Finding and loading libzentrava, and typing every exported function.
 
 The library is looked for in this order: the file named by $ZENTRAVA_LIBRARY,
-the library installed beside the package, the versioned library on the loader
-path. The loaded library is the package's only global state.
+the library installed beside the package, the library of the prefix the package
+was built against (pip writes its library folder into the file PREFIX_FILE when
+pkg-config knows zentrava), the versioned library on the loader path. The loaded
+library is the package's only global state.
 """
+
+from __future__ import annotations
 
 import ctypes
 import os
+from typing import Any, List, Mapping, Tuple
 
 SONAME = "libzentrava.so.1"
+PREFIX_FILE = "prefix-libdir"
+HINT = ("set ZENTRAVA_LIBRARY to the path of libzentrava.so.1, in the folder that "
+        "`pkg-config --variable=libdir zentrava` names")
 
 # C types of the exported functions' arguments.
 _SCALARS = {
@@ -26,7 +34,7 @@ _SCALARS = {
 }
 
 
-def c_type(name):
+def c_type(name: str) -> Any:
     """The ctypes type of a C argument type as the model data spells it."""
     if name in _SCALARS:
         return _SCALARS[name]
@@ -39,16 +47,23 @@ def c_type(name):
     raise ValueError("no ctypes type for %s" % name)
 
 
-def _places():
+def _places() -> List[Tuple[str, str]]:
     """(description, path to load) in lookup order."""
     chosen = os.environ.get("ZENTRAVA_LIBRARY")
     if chosen:
         return [("$ZENTRAVA_LIBRARY", chosen)]
-    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), SONAME)
-    return [("beside the package", beside), ("on the loader path", SONAME)]
+    package = os.path.dirname(os.path.abspath(__file__))
+    places = [("beside the package", os.path.join(package, SONAME))]
+    try:
+        with open(os.path.join(package, PREFIX_FILE), encoding="utf-8") as recorded:
+            places.append(("in the prefix the package was built against",
+                           os.path.join(recorded.read().strip(), SONAME)))
+    except FileNotFoundError:
+        pass
+    return places + [("on the loader path", SONAME)]
 
 
-def load(functions):
+def load(functions: Mapping[str, Any]) -> ctypes.CDLL:
     failures = []
     for where, path in _places():
         try:
@@ -62,10 +77,11 @@ def load(functions):
             function.restype = ctypes.c_int32
         _type_extensions(library)
         return library
-    raise ImportError("zentrava: cannot load the driver library; looked " + "; ".join(failures))
+    raise ImportError("zentrava: cannot load the driver library; looked " + "; ".join(failures)
+                      + ".\nzentrava: " + HINT)
 
 
-def _type_extensions(library):
+def _type_extensions(library: ctypes.CDLL) -> None:
     """Exported functions beyond the object model's."""
     wait = library.Ztv_WaitForServiceRequest
     wait.argtypes = [ctypes.c_uint32, ctypes.c_int32, ctypes.POINTER(ctypes.c_int16)]
@@ -73,4 +89,4 @@ def _type_extensions(library):
 
 
 # Set once by the package when it is imported.
-LIB = None
+LIB: Any = None

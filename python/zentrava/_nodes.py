@@ -2,177 +2,218 @@
 
 A node is one interface of the driver reached from a session: it carries the
 driver and the repeated-capability levels (measurement, then marker names) that
-make the selector of the C calls below it. Attributes, functions and children
-are class attributes the generator writes; collections add item access.
+make the selector of the C calls below it. The generator writes one class per
+interface whose properties and methods call the typed helpers here.
 """
 
-import collections
+from __future__ import annotations
+
 import ctypes
 import enum
+import numbers
 import operator
+from typing import (TYPE_CHECKING, Any, Dict, Generic, Iterator, NamedTuple, Sequence, Tuple, Type,
+                    TypeVar, Union, cast)
 
 from . import _calls, _library
 from ._errors import WARNING_BASE, error_for
 
-AttributeInfo = collections.namedtuple("AttributeInfo", "id c_type writable path")
-FunctionInfo = collections.namedtuple("FunctionInfo", "c_types path")
+if TYPE_CHECKING:
+    import numpy
+    from numpy.typing import NDArray
 
-_NUMBER_CELLS = {"ViInt32": ctypes.c_int32, "ViReal64": ctypes.c_double, "ViBoolean": ctypes.c_uint16}
+    from ._driver import Zentrava
 
-
-def read_attribute(vi, selector, attribute_id, c_type):
-    """The value of an attribute, as int, float, bool or str."""
-    lib = _library.LIB
-    if c_type == "ViString":
-        size = _calls.TEXT_SIZE
-        while True:
-            text = ctypes.create_string_buffer(size)
-            status = lib.Ztv_GetAttributeViString(vi, selector, attribute_id, size, text)
-            if status < 0:
-                raise error_for(vi, status)
-            if not size < status < WARNING_BASE:
-                return _calls.decode(text.value)
-            size = status
-    cell = _NUMBER_CELLS[c_type]()
-    status = getattr(lib, "Ztv_GetAttribute" + c_type)(vi, selector, attribute_id, ctypes.byref(cell))
-    if status < 0:
-        raise error_for(vi, status)
-    return bool(cell.value) if c_type == "ViBoolean" else cell.value
+    # What a real array argument takes: a sequence of numbers or a float64 array.
+    RealArray = Union[Sequence[float], NDArray[numpy.float64]]
 
 
-def write_attribute(vi, selector, attribute_id, c_type, value):
-    if c_type == "ViString":
-        if not isinstance(value, str):
-            raise TypeError("a text attribute takes str, not %s" % type(value).__name__)
-        value = _calls.encode(value)
-    else:
-        value = _calls.convert_in(c_type, value)
-    status = getattr(_library.LIB, "Ztv_SetAttribute" + c_type)(vi, selector, attribute_id, value)
-    if status < 0:
-        raise error_for(vi, status)
+class AttributeInfo(NamedTuple):
+    id: int
+    c_type: str
+    writable: bool
+    path: str
 
 
-class _Member:
-    """A class attribute of a node class that knows its own name."""
-
-    name = None
-
-    def __set_name__(self, owner, name):
-        self.name = name
+class FunctionInfo(NamedTuple):
+    c_types: Tuple[str, ...]
+    path: str
 
 
-class Attribute(_Member):
-    """An IVI-C attribute read and written as a Python property."""
-
-    def __init__(self, attribute_id, c_type, writable, enum):
-        self.id, self.c_type, self.writable, self.enum = attribute_id, c_type, writable, enum
-
-    def __get__(self, node, owner=None):
-        if node is None:
-            return self
-        value = read_attribute(node._driver._vi, node._selector, self.id, self.c_type)
-        return value if self.enum is None else _calls.convert_out(self.c_type, self.enum, value)
-
-    def __set__(self, node, value):
-        if not self.writable:
-            raise AttributeError("%s is read-only" % self.name)
-        if isinstance(value, enum.IntEnum) and not isinstance(value, self.enum or ()):
-            raise TypeError("%s takes %s, not %s" % (self.name, self.enum.__name__ if self.enum else "int",
-                                                     type(value).__name__))
-        write_attribute(node._driver._vi, node._selector, self.id, self.c_type, value)
-
-
-class Function(_Member):
-    """An exported C function, called as a method of the node that reaches it."""
-
-    def __init__(self, c_name, params):
-        self.c_name = c_name
-        self.params = [_calls.Param(*p) for p in params]
-        self.required = [p.name for p in self.params if p.kind in _calls.REQUIRED_INPUTS]
-        self.optional = [p.name for p in self.params if p.kind in _calls.OPTIONAL_INPUTS]
-
-    def signature(self):
-        return "%s(%s)" % (self.name, ", ".join(self.required + ["%s=None" % n for n in self.optional]))
-
-    def bind(self, args, kwargs):
-        names = self.required + self.optional
-        if len(args) > len(names):
-            raise TypeError("%s takes at most %d arguments" % (self.signature(), len(names)))
-        inputs = dict(zip(names, args))
-        for name, value in kwargs.items():
-            if name not in names or name in inputs:
-                raise TypeError("%s: unexpected or repeated argument %r" % (self.signature(), name))
-            inputs[name] = value
-        missing = [n for n in self.required if n not in inputs]
-        if missing:
-            raise TypeError("%s: missing %s" % (self.signature(), ", ".join(missing)))
-        return inputs
-
-    def __get__(self, node, owner=None):
-        if node is None:
-            return self
-
-        def bound(*args, **kwargs):
-            return _calls.call(getattr(_library.LIB, self.c_name), self.params, self.bind(args, kwargs), node)
-
-        bound.__name__ = self.name
-        bound.__doc__ = "%s: calls %s" % (self.signature(), self.c_name)
-        return bound
-
-
-class Child(_Member):
-    """A child interface; made on first use and kept by the parent node."""
-
-    def __init__(self, node_class):
-        self.node_class = node_class
-
-    def __get__(self, node, owner=None):
-        if node is None:
-            return self
-        child = self.node_class(node._driver, node._levels)
-        node.__dict__[self.name] = child
-        return child
+E = TypeVar("E", bound=enum.IntEnum)
+N = TypeVar("N", bound="Node")
 
 
 class Node:
-    def __init__(self, driver, levels):
-        object.__setattr__(self, "_driver", driver)
-        object.__setattr__(self, "_levels", levels)
-        object.__setattr__(self, "_selector", ":".join(levels).encode("utf-8"))
+    """One interface of a session; its properties and methods call the C face."""
 
-    def __setattr__(self, name, value):
-        # A misspelt setting must not pass silently as a new Python attribute.
-        if not name.startswith("_") and not hasattr(type(self), name):
-            raise AttributeError("%s has no attribute %r" % (type(self).__name__, name))
-        object.__setattr__(self, name, value)
+    __slots__ = ("_driver", "_levels", "_selector", "_children")
 
-    def __repr__(self):
+    def __init__(self, driver: Zentrava, levels: Tuple[str, ...]) -> None:
+        self._driver = driver
+        self._levels = levels
+        self._selector = ":".join(levels).encode("utf-8")
+        self._children: Dict[type, Node] = {}
+
+    def _child(self, kind: Type[N]) -> N:
+        """A child interface, made on first use and kept."""
+        child = self._children.get(kind)
+        if child is None:
+            child = self._children[kind] = kind(self._driver, self._levels)
+        return cast(N, child)
+
+    def __repr__(self) -> str:
         where = " %r" % ":".join(self._levels) if self._levels else ""
         return "<zentrava %s%s>" % (type(self).__name__, where)
 
 
-class Collection(Node):
+class Item(Node):
+    """One measurement or marker of a collection."""
+
+    __slots__ = ()
+
+    @property
+    def name(self) -> str:
+        """The repeated capability's physical name (Measurement1, Marker3)."""
+        return self._levels[-1]
+
+
+I = TypeVar("I", bound=Item)  # noqa: E741  the item class of a collection
+
+
+class Collection(Node, Generic[I]):
     """Measurements or markers: items by name or by number from 1, in order, with len()."""
 
-    _item_class = None
-    _names = ()
+    __slots__ = ()
+    _item_class: Type[I]
+    _names: Tuple[str, ...] = ()
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self._names)
 
-    def __iter__(self):
+    def __iter__(self) -> Iterator[I]:
         return (self[name] for name in self._names)
 
-    def __contains__(self, name):
+    def __contains__(self, name: object) -> bool:
         return name in self._names
 
-    def keys(self):
-        return list(self._names)
+    def keys(self) -> Tuple[str, ...]:
+        return self._names
 
-    def __getitem__(self, key):
-        if not isinstance(key, str):
+    def __getitem__(self, key: int | str) -> I:
+        if isinstance(key, str):
+            if key not in self._names:
+                raise KeyError("%s has no item %r; its items are %s"
+                               % (type(self).__name__, key, ", ".join(self._names)))
+        else:
             number = operator.index(key)
             if not 1 <= number <= len(self._names):
-                raise IndexError("%s has items 1 to %d, not %d" % (type(self).__name__, len(self._names), number))
+                raise IndexError("%s has items 1 to %d, not %d"
+                                 % (type(self).__name__, len(self._names), number))
             key = self._names[number - 1]
         return self._item_class(self._driver, self._levels + (key,))
+
+
+# ---- attributes: one reader and one writer per C type ------------------------------------
+
+def _failed(node: Node, status: int) -> Exception:
+    return error_for(node._driver._vi, status)
+
+
+def get_int(node: Node, attribute_id: int) -> int:
+    cell = ctypes.c_int32()
+    status = _library.LIB.Ztv_GetAttributeViInt32(node._driver._vi, node._selector, attribute_id,
+                                                  ctypes.byref(cell))
+    if status < 0:
+        raise _failed(node, status)
+    return cell.value
+
+
+def get_real(node: Node, attribute_id: int) -> float:
+    cell = ctypes.c_double()
+    status = _library.LIB.Ztv_GetAttributeViReal64(node._driver._vi, node._selector, attribute_id,
+                                                   ctypes.byref(cell))
+    if status < 0:
+        raise _failed(node, status)
+    return cell.value
+
+
+def get_bool(node: Node, attribute_id: int) -> bool:
+    cell = ctypes.c_uint16()
+    status = _library.LIB.Ztv_GetAttributeViBoolean(node._driver._vi, node._selector, attribute_id,
+                                                    ctypes.byref(cell))
+    if status < 0:
+        raise _failed(node, status)
+    return bool(cell.value)
+
+
+def get_text(node: Node, attribute_id: int) -> str:
+    size = _calls.TEXT_SIZE
+    while True:
+        text = ctypes.create_string_buffer(size)
+        status = _library.LIB.Ztv_GetAttributeViString(node._driver._vi, node._selector,
+                                                       attribute_id, size, text)
+        if status < 0:
+            raise _failed(node, status)
+        if not size < status < WARNING_BASE:
+            return _calls.decode(text.value)
+        size = status  # the size the text needs
+
+
+def get_enum(node: Node, attribute_id: int, kind: Type[E]) -> E:
+    """The value as its enumeration; a number this driver does not name stays a number."""
+    value = get_int(node, attribute_id)
+    try:
+        return kind(value)
+    except ValueError:
+        return cast(E, value)
+
+
+def _set(node: Node, c_type: str, attribute_id: int, value: Any) -> None:
+    status = getattr(_library.LIB, "Ztv_SetAttribute" + c_type)(
+        node._driver._vi, node._selector, attribute_id, value)
+    if status < 0:
+        raise _failed(node, status)
+
+
+def set_int(node: Node, attribute_id: int, value: int) -> None:
+    _set(node, "ViInt32", attribute_id, operator.index(value))
+
+
+def set_real(node: Node, attribute_id: int, value: float) -> None:
+    if not isinstance(value, numbers.Real):
+        raise TypeError("a real setting takes a number, not %s" % type(value).__name__)
+    _set(node, "ViReal64", attribute_id, float(value))
+
+
+def set_bool(node: Node, attribute_id: int, value: bool) -> None:
+    _set(node, "ViBoolean", attribute_id, 1 if value else 0)
+
+
+def set_text(node: Node, attribute_id: int, value: str) -> None:
+    if not isinstance(value, str):
+        raise TypeError("a text setting takes str, not %s" % type(value).__name__)
+    _set(node, "ViString", attribute_id, _calls.encode(value))
+
+
+def set_enum(node: Node, attribute_id: int, kind: Type[E], value: E) -> None:
+    if isinstance(value, enum.IntEnum) and not isinstance(value, kind):
+        raise TypeError("this setting takes %s, not %s" % (kind.__name__, type(value).__name__))
+    set_int(node, attribute_id, value)
+
+
+# ---- functions -----------------------------------------------------------------------------
+
+class CFunction:
+    """An exported C function as the generated methods call it: each parameter's kind says
+    how a Python value becomes C arguments and how a result comes back."""
+
+    __slots__ = ("c_name", "params")
+
+    def __init__(self, c_name: str, params: Tuple[Tuple[str, str, str | None, Any], ...]) -> None:
+        self.c_name = c_name
+        self.params = [_calls.Param(*p) for p in params]
+
+    def __call__(self, node: Node, *values: Any) -> Any:
+        """values are the caller's inputs in the order of the C parameters that take one."""
+        return _calls.call(getattr(_library.LIB, self.c_name), self.params, values, node)
