@@ -7,11 +7,12 @@ matplotlib is installed, pn_trace.png.
     python3 phase_noise.py "TCPIP0::10.0.0.7::hislip0::INSTR"  # an instrument
 
 Without a resource the emulator program is started: $ZTV_EMULATOR, else
-build/bin/ztv-emulator of this repository.
+ztv-emulator on PATH, else build/bin/ztv-emulator of this repository.
 """
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -20,9 +21,23 @@ import numpy
 import zentrava
 
 
+BUILT_EMULATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "bin",
+                              "ztv-emulator")
+
+
+def find_emulator():
+    """The emulator program, or None."""
+    for program in (os.environ.get("ZTV_EMULATOR"), shutil.which("ztv-emulator"), BUILT_EMULATOR):
+        if program and os.access(program, os.X_OK):
+            return program
+    return None
+
+
 def start_emulator():
-    program = os.environ.get("ZTV_EMULATOR") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                                              "build", "bin", "ztv-emulator")
+    program = find_emulator()
+    if program is None:
+        raise SystemExit("phase_noise.py: no ztv-emulator: not in $ZTV_EMULATOR, not on PATH, not at %s; "
+                         "install the driver or give an instrument's resource" % os.path.normpath(BUILT_EMULATOR))
     emulator = subprocess.Popen([program, "--socket-port", "0", "--vxi11-port", "-1", "--hislip-port", "-1"],
                                 stdout=subprocess.PIPE, text=True)
     for line in emulator.stdout:

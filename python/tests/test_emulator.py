@@ -1,5 +1,7 @@
 """The package against the emulator program on loopback."""
 
+import time
+
 import numpy
 import pytest
 
@@ -54,8 +56,41 @@ def test_error_queue_and_instrument_status(instrument):
     instrument.driver_operation.query_instrument_status = True
     with pytest.raises(zentrava.InstrumentStatusError) as raised:
         instrument.attenuation = 99
+    # The queue is drained into the error, as ztv prints it.
     assert raised.value.text.startswith("Zentrava: Instrument error detected.")
-    assert instrument.system.get_error_code() == '-222,"Data out of range"'
+    assert raised.value.text.endswith("\ninstrument error -222: Data out of range")
+    assert raised.value.errors == (zentrava.ErrorQueryResult(-222, "Data out of range"),)
+    assert instrument.system.get_error_code() == '0,"No error"'
+
+
+def test_ivi_utility(instrument):
+    utility = instrument.ivi_utility
+    assert (utility.instrument_manufacturer, utility.instrument_model, utility.instrument_serial_number,
+            utility.instrument_firmware) == ("Orvane Technologies", "Q7310B", "0123456789", "1.0.9")
+    assert (utility.driver_vendor, utility.driver_version) == ("Orvane Technologies", "1.0.9.0")
+    assert utility.supported_instrument_models == ("Q7310A", "Q7310B")
+    assert (utility.simulation_enabled, utility.query_instrument_status_enabled) == (False, False)
+    assert utility.error_query() is None and utility.error_query_all() == []
+    utility.raise_on_device_error()  # nothing queued: nothing raised
+
+    instrument.ivi_direct_io.write_string("FOO:BAR\n")
+    instrument.ivi_direct_io.write_string("SENS:ATT:LEV 99\n")
+    instrument.ivi_direct_io.write_string("BAZ\n")
+    assert utility.error_query() == zentrava.ErrorQueryResult(-113, "Undefined header")
+    assert utility.error_query_all() == [zentrava.ErrorQueryResult(-222, "Data out of range"),
+                                         zentrava.ErrorQueryResult(-113, "Undefined header")]
+    assert utility.error_query_all() == []
+
+    instrument.ivi_direct_io.write_string("FOO:BAR\n")
+    with pytest.raises(zentrava.InstrumentStatusError) as raised:
+        utility.raise_on_device_error()
+    assert str(raised.value) == "The instrument reported 1 error.\ninstrument error -113: Undefined header"
+    assert utility.error_query() is None
+
+    instrument.attenuation = 4.5
+    utility.reset()
+    instrument.driver_operation.cache = False
+    assert instrument.attenuation == 0.0
 
 
 def test_time_out_raises_and_the_session_goes_on(instrument, emulator):
@@ -85,6 +120,30 @@ def test_arrays_go_to_the_instrument_and_come_back(instrument, emulator):
 def test_direct_io(instrument):
     instrument.system.write("*IDN?\n")
     assert instrument.system.read() == "Orvane Technologies,Q7310B,0123456789,1.0.9\n"
+    io = instrument.ivi_direct_io
+    assert io.session == instrument.session
+    io.io_timeout_ms = 1500
+    assert io.io_timeout_ms == instrument.system.timeout_milliseconds == 1500
+    io.write_bytes(b"*IDN?\n")
+    assert io.read_bytes(5) == b"Orvan"  # the rest of the reply is not lost
+    assert io.read_bytes(9) == b"e Technol"
+    assert io.read_string() == "ogies,Q7310B,0123456789,1.0.9\n"
+    io.write_string("SENS:ATT:LEV 2.5\n")
+    io.write_string("SENS:ATT:LEV?\n")
+    assert float(io.read_string()) == 2.5
+    with pytest.raises(ValueError):
+        io.write_bytes(b"SYST:SET \0\n")
+
+
+def test_a_direct_read_that_times_out_raises_timeout_error(instrument):
+    instrument.ivi_direct_io.io_timeout_ms = 300
+    with pytest.raises(zentrava.Error) as raised:
+        instrument.ivi_direct_io.read_string()  # nothing was asked
+    if raised.value.status & 0xFFFFFFFF == 0x80000000:
+        pytest.xfail("the C face reports this time-out as a generic failure (0x80000000)")
+    assert isinstance(raised.value, zentrava.TimeoutError)
+    instrument.ivi_direct_io.write_string("*IDN?\n")
+    assert instrument.ivi_direct_io.read_string().startswith("Orvane")
 
 
 def test_learned_state_and_screen_image_come_as_bytes(emulator):
@@ -104,8 +163,19 @@ def test_learned_state_and_screen_image_come_as_bytes(emulator):
 
 def test_service_request_ends_the_wait_with_the_status_byte(instrument):
     instrument.system.write("*CLS;*ESE 1;*SRE 32;*OPC\n")
-    assert instrument.wait_for_srq(timeout=5) & 0x60 == 0x60  # event summary and request
+    assert instrument.wait_for_srq(timeout_ms=5000) & 0x60 == 0x60  # event summary and request
     instrument.system.write("*CLS;*ESE 1;*SRE 32\n")  # enabled, but nothing completes
     with pytest.raises(zentrava.TimeoutError):
-        instrument.wait_for_srq(timeout=0.3)
+        instrument.wait_for_srq(timeout_ms=300)
     assert instrument.system.serial_number == "0123456789"
+
+
+def test_the_time_out_in_seconds_still_works_and_warns(instrument):
+    instrument.system.write("*CLS;*ESE 1;*SRE 32;*OPC\n")
+    with pytest.warns(DeprecationWarning, match=r"wait_for_srq\(timeout=seconds\) is deprecated: give timeout_ms"):
+        assert instrument.wait_for_srq(timeout=5) & 0x40
+    instrument.system.write("*CLS;*ESE 1;*SRE 32\n")
+    started = time.monotonic()
+    with pytest.warns(DeprecationWarning), pytest.raises(zentrava.TimeoutError):
+        instrument.wait_for_srq(timeout=0.3)
+    assert time.monotonic() - started < 5  # 0.3 s taken as seconds, not as 300 s

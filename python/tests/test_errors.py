@@ -34,12 +34,12 @@ def test_a_closed_session_refuses_calls():
 
 def test_wrong_selectors_and_values(simulated):
     pn = simulated.application.phase_noise
+    with pytest.raises(KeyError):
+        pn.measurements["Measurement2"]  # phase noise has one measurement
     with pytest.raises(zentrava.SelectorError) as raised:
-        pn.measurements["Measurement2"].data_hold  # phase noise has one measurement
+        simulated.get_attribute(zentrava.ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_DATA_HOLD, "Measurement2")
     assert raised.value.text == "Zentrava: Unknown physical repeated capability selector."
     assert isinstance(raised.value, LookupError)
-    with pytest.raises(zentrava.SelectorError):
-        pn.measurements[1].markers["Marker11"].search(zentrava.MarkerSearchType.MAXIMUM)
     with pytest.raises(zentrava.InvalidValueError) as raised:
         simulated.status.set_register(0, zentrava.StatusSubRegister.EVENT, 1)
     assert raised.value.text == ("Zentrava: Invalid value (ZentravaStatusSubRegisterEvent) for method put_Register, "
@@ -55,3 +55,18 @@ def test_model_not_supported():
             q7310a.system.get_state()
         assert raised.value.status & 0xFFFFFFFF == 0xBFFA4216
         assert raised.value.text.startswith("Zentrava: Instrument model does not support this feature: ")
+
+
+@pytest.mark.parametrize("status, kind", [
+    (0xBFFF0015, zentrava.TimeoutError),  # VI_ERROR_TMO
+    (0x80040015, zentrava.TimeoutError),  # the same as an HRESULT
+    (0xBFFA4215, zentrava.TimeoutError),
+    (0xBFFA4217, zentrava.TimeoutError),
+    (0xBFFA4216, zentrava.ModelNotSupportedError),
+    (0xBFFA0063, zentrava.SelectorError),
+    (0x80000000, zentrava.Error),
+])
+def test_errors_are_classified_by_their_status(status, kind):
+    signed = status - (1 << 32)
+    error = zentrava._errors.error_for(zentrava._errors.VI_NULL, signed)
+    assert type(error) is kind and error.status == signed

@@ -19,3 +19,30 @@ def test_phase_noise_example(tmp_path):
     rows = (tmp_path / "pn_trace.csv").read_text().splitlines()
     assert rows[0] == "offset_hz,l_dbc_per_hz" and len(rows) == 1002
     assert rows[1].startswith("1,")
+
+
+def run_copy(folder, path):
+    """The example copied where no build tree is near, with only PATH to find the emulator."""
+    (folder / "examples").mkdir()
+    copy = folder / "examples" / "phase_noise.py"
+    copy.write_text(open(EXAMPLE).read())
+    environ = {k: v for k, v in os.environ.items() if k != "ZTV_EMULATOR"}
+    environ["PATH"] = os.pathsep.join(path + ["/usr/bin", "/bin"])
+    return subprocess.run([sys.executable, str(copy)], cwd=folder, env=environ, capture_output=True, text=True,
+                          timeout=120)
+
+
+def test_the_example_finds_the_emulator_on_path(tmp_path):
+    programs = tmp_path / "bin"
+    programs.mkdir()
+    os.symlink(os.environ["ZTV_EMULATOR"], programs / "ztv-emulator")
+    done = run_copy(tmp_path, [str(programs)])
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.startswith("instrument        Orvane Technologies Q7310B")
+
+
+def test_without_an_emulator_the_example_says_so_in_one_line(tmp_path):
+    done = run_copy(tmp_path, [])
+    assert done.returncode == 1
+    assert done.stderr.startswith("phase_noise.py: no ztv-emulator: not in $ZTV_EMULATOR, not on PATH, not at ")
+    assert done.stderr.count("\n") == 1 and "Traceback" not in done.stderr

@@ -1,8 +1,10 @@
 """Every generated attribute and function, reached by its Python name while simulating."""
 
 import enum
+import inspect
 import os
 import sys
+import typing
 
 import numpy
 import pytest
@@ -66,6 +68,8 @@ def test_attribute_reads_and_writes_back(simulated, constant):
         return
     value = getattr(node, name)
     assert isinstance(value, PYTHON_TYPES[info.c_type])
+    declared = typing.get_type_hints(getattr(type(node), name).fget)["return"]
+    assert type(value) is declared  # an enumeration attribute reads as its IntEnum
     assert simulated.get_attribute(info.id, selector) == value
     if not info.writable:
         with pytest.raises(AttributeError):
@@ -85,12 +89,32 @@ def test_attribute_reads_and_writes_back(simulated, constant):
 
 
 @pytest.mark.parametrize("name", sorted(zentrava.FUNCTIONS))
-def test_function_is_reachable_with_its_c_types(simulated, name):
+def test_function_is_reachable_typed_and_documented(simulated, name):
     info = zentrava.FUNCTIONS[name]
     node, member = resolve(simulated, info.path)
+    method = getattr(type(node), member)
     assert callable(getattr(node, member))
-    assert getattr(getattr(type(node), member), "c_name", name) == name
     assert len(getattr(zentrava.library(), name).argtypes) == len(info.c_types)
+    if member in ("__init__", "close"):
+        return
+    assert ("Calls %s" % name) in method.__doc__
+    hints = typing.get_type_hints(method)
+    assert set(hints) == set(inspect.signature(method).parameters) - {"self"} | {"return"}
+
+
+def public_members(cls):
+    return [(n, m) for n, m in vars(cls).items() if not n.startswith("_")]
+
+
+@pytest.mark.parametrize("cls", [c for c in vars(zentrava._model).values() if isinstance(c, type) and
+                                 issubclass(c, zentrava._nodes.Node) and c.__module__ == "zentrava._model"],
+                         ids=lambda c: c.__name__)
+def test_every_class_and_member_is_documented_and_typed(cls):
+    assert cls.__doc__ and cls.__slots__ == ()
+    for name, member in public_members(cls):
+        function = member.fget if isinstance(member, property) else member
+        assert function.__doc__, "%s.%s" % (cls.__name__, name)
+        assert "return" in typing.get_type_hints(function), "%s.%s" % (cls.__name__, name)
 
 
 def test_results_larger_than_the_first_buffer_are_read_again(simulated, monkeypatch):
@@ -119,6 +143,30 @@ def test_collections_read_like_python(simulated):
         fp[5]
     with pytest.raises(IndexError):
         fp[0]
+    assert [m.name for m in fp] == list(fp.keys()) == ["Measurement%d" % n for n in range(1, 5)]
+    assert markers["Marker4"].name == "Marker4"
+    assert type(fp).__name__ == "ZentravaFPMeasurementCollection" and type(fp[1]).__name__ == "ZentravaFPMeasurement"
+
+
+@pytest.mark.parametrize("collection, key, valid", [
+    ("application.phase_noise.measurements", "Meas1", "Measurement1"),
+    ("application.frequency_power.measurements", "measurement2", "Measurement1, Measurement2, Measurement3, "
+     "Measurement4"),
+    ("application.phase_noise.measurements[1].markers", "Marker11", "Marker1, Marker2, Marker3, Marker4, Marker5, "
+     "Marker6, Marker7, Marker8, Marker9, Marker10"),
+])
+def test_an_unknown_name_fails_at_indexing(simulated, collection, key, valid):
+    node, name = resolve(simulated, collection)
+    items = getattr(node, name)
+    with pytest.raises(KeyError) as raised:
+        items[key]
+    assert raised.value.args[0] == "%s has no item %r; its items are %s" % (type(items).__name__, key, valid)
+
+
+def test_in_out_arrays_start_as_the_callers_bytes_and_nothing_else(simulated):
+    # Simulation hands the buffer back as it went in.
+    assert simulated.system.get_screen_bitmap() == b""
+    assert simulated.system.get_screen_bitmap(b"BM\x01\x02") == b"BM\x01\x02"
 
 
 def test_values_are_typed(simulated):
@@ -131,6 +179,8 @@ def test_values_are_typed(simulated):
         simulated.system.date = 5
     with pytest.raises(TypeError):
         simulated.system.timeout_milliseconds = 2.5
+    with pytest.raises(TypeError):
+        simulated.attenuation = "10"  # a text is no number, though float() would take it
     with pytest.raises(AttributeError):
         simulated.attenuaton = 3  # misspelt: no silent new attribute
     assert simulated.self_test() == (0, "Selftest passed")

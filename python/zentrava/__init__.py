@@ -20,10 +20,14 @@ from . import _library, _model
 _library.LIB = _library.load(_model.FUNCTIONS)
 
 from ._model import *  # noqa: E402,F401,F403  constants, enumerations, classes, tables
-from ._driver import Driver, Options, Zentrava  # noqa: E402,F401
-from ._errors import (Error, ErrorQueryResult, InstrumentStatusError, InvalidValueError,  # noqa: E402,F401
-                      ModelNotSupportedError, SelectorError, TimeoutError)
-from ._ivi import IviDirectIo, IviUtility  # noqa: E402,F401
+# "X as X": the names this package gives its users (what type checkers call re-exported).
+from ._driver import Driver as Driver, Options as Options, Zentrava as Zentrava  # noqa: E402
+from ._errors import Error as Error, ErrorQueryResult as ErrorQueryResult  # noqa: E402
+from ._errors import InstrumentStatusError as InstrumentStatusError  # noqa: E402
+from ._errors import InvalidValueError as InvalidValueError  # noqa: E402
+from ._errors import ModelNotSupportedError as ModelNotSupportedError  # noqa: E402
+from ._errors import SelectorError as SelectorError, TimeoutError as TimeoutError  # noqa: E402
+from ._ivi import IviDirectIo as IviDirectIo, IviUtility as IviUtility  # noqa: E402
 
 
 def library() -> ctypes.CDLL:

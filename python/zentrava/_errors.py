@@ -4,7 +4,8 @@ from __future__ import annotations
 
 import builtins
 import ctypes
-from typing import Dict, List, NamedTuple, Optional, Tuple, Type
+import dataclasses
+from typing import Dict, List, Optional, Tuple, Type
 
 from . import _library
 
@@ -17,7 +18,8 @@ INSTRUMENT_STATUS = 0xBFFA0001
 QUEUE_LIMIT = 100
 
 
-class ErrorQueryResult(NamedTuple):
+@dataclasses.dataclass(frozen=True)
+class ErrorQueryResult:
     """One entry of the instrument's error queue."""
     code: int
     message: str
@@ -49,7 +51,7 @@ class InstrumentStatusError(Error):
 
     def __init__(self, status: int, text: str, doing: Optional[str] = None,
                  errors: Tuple[ErrorQueryResult, ...] = ()) -> None:
-        listed = "".join("\ninstrument error %s" % (entry,) for entry in errors)
+        listed = "".join("\ninstrument error %s" % entry for entry in errors)
         super().__init__(status, text + listed, doing)
         self.errors = errors
 

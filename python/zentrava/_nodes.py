@@ -15,17 +15,17 @@ import operator
 from typing import (TYPE_CHECKING, Any, Dict, Generic, Iterator, NamedTuple, Sequence, Tuple, Type,
                     TypeVar, Union, cast)
 
+import numpy
+from numpy.typing import NDArray
+
 from . import _calls, _library
 from ._errors import WARNING_BASE, error_for
 
 if TYPE_CHECKING:
-    import numpy
-    from numpy.typing import NDArray
-
     from ._driver import Zentrava
 
-    # What a real array argument takes: a sequence of numbers or a float64 array.
-    RealArray = Union[Sequence[float], NDArray[numpy.float64]]
+# What a real array argument takes: a sequence of numbers or a float64 array.
+RealArray = Union[Sequence[float], NDArray[numpy.float64]]
 
 
 class AttributeInfo(NamedTuple):
@@ -98,6 +98,7 @@ class Collection(Node, Generic[I]):
         return name in self._names
 
     def keys(self) -> Tuple[str, ...]:
+        """The items' names, in order."""
         return self._names
 
     def __getitem__(self, key: int | str) -> I:
