@@ -19,7 +19,8 @@ def installed_libdir():
     if not shutil.which("pkg-config"):
         return None
     found = subprocess.run(["pkg-config", "--variable=libdir", "zentrava"], capture_output=True, text=True)
-    return found.stdout.strip() if found.returncode == 0 and found.stdout.strip() else None
+    libdir = found.stdout.strip()
+    return os.path.normpath(libdir) if found.returncode == 0 and libdir else None
 
 
 class BuildWithObjectModel(build_py):

@@ -62,3 +62,14 @@ def test_without_a_library_the_import_error_lists_every_place(tmp_path):
     beside = tmp_path / "zentrava" / "libzentrava.so.1"
     assert ("ImportError: zentrava: cannot load the driver library; looked beside the package (%s): " % beside) in output
     assert "; on the loader path (libzentrava.so.1): libzentrava.so.1: cannot open shared object file" in output
+    assert output.rstrip().endswith("\nzentrava: set ZENTRAVA_LIBRARY to the path of libzentrava.so.1, in the folder "
+                                    "that `pkg-config --variable=libdir zentrava` names")
+
+
+def test_the_library_of_the_prefix_recorded_at_installation(tmp_path):
+    import_in(str(tmp_path))
+    prefix = tmp_path / "prefix" / "lib"
+    prefix.mkdir(parents=True)
+    os.symlink(BUILT, prefix / "libzentrava.so.1")
+    (tmp_path / "zentrava" / "prefix-libdir").write_text(str(prefix) + "\n")
+    assert import_in(str(tmp_path)) == (0, "%s\n" % (prefix / "libzentrava.so.1"))
