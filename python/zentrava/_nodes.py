@@ -121,31 +121,28 @@ def _failed(node: Node, status: int) -> Exception:
     return error_for(node._driver._vi, status)
 
 
-def get_int(node: Node, attribute_id: int) -> int:
-    cell = ctypes.c_int32()
-    status = _library.LIB.Ztv_GetAttributeViInt32(node._driver._vi, node._selector, attribute_id,
-                                                  ctypes.byref(cell))
+def _read(function: Any, node: Node, attribute_id: int, cell: Any) -> Any:
+    """Reads a number attribute into cell with the C face's reader for its type."""
+    status = function(node._driver._vi, node._selector, attribute_id, ctypes.byref(cell))
     if status < 0:
         raise _failed(node, status)
     return cell.value
+
+
+def get_int(node: Node, attribute_id: int) -> int:
+    value: int = _read(_library.LIB.Ztv_GetAttributeViInt32, node, attribute_id,
+                       ctypes.c_int32())
+    return value
 
 
 def get_real(node: Node, attribute_id: int) -> float:
-    cell = ctypes.c_double()
-    status = _library.LIB.Ztv_GetAttributeViReal64(node._driver._vi, node._selector, attribute_id,
-                                                   ctypes.byref(cell))
-    if status < 0:
-        raise _failed(node, status)
-    return cell.value
+    value: float = _read(_library.LIB.Ztv_GetAttributeViReal64, node, attribute_id,
+                         ctypes.c_double())
+    return value
 
 
 def get_bool(node: Node, attribute_id: int) -> bool:
-    cell = ctypes.c_uint16()
-    status = _library.LIB.Ztv_GetAttributeViBoolean(node._driver._vi, node._selector, attribute_id,
-                                                    ctypes.byref(cell))
-    if status < 0:
-        raise _failed(node, status)
-    return bool(cell.value)
+    return bool(_read(_library.LIB.Ztv_GetAttributeViBoolean, node, attribute_id, ctypes.c_uint16()))
 
 
 def get_text(node: Node, attribute_id: int) -> str:

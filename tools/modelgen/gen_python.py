@@ -22,7 +22,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from face_names import enum_class_name, enum_member_name, snake  # noqa: E402
 from gen_ivic import write_if_changed  # noqa: E402
 from model import load  # noqa: E402
-from reference import ACCESS_WORDS, MODEL_WORDS, attribute_member, commands, member_commands  # noqa: E402
+from reference import (ACCESS_WORDS, MODEL_WORDS, attribute_member, commands, member_commands,  # noqa: E402
+                       simulated_default)
 
 ROOT = "IZentrava"
 # The IVI inherent interfaces that the root object carries besides the model's own.
@@ -228,6 +229,8 @@ class Generator:
             if attr.access == "ReadWrite":
                 text += " Setting %s." % commands(member.setting)
         text += " Models: %s." % MODEL_WORDS[member.models if member else "both"]
+        if simulated_default(member) != "-":
+            text += " Simulated: %s." % simulated_default(member)
         return text
 
     def function_doc(self, export, params, inputs, outputs):
