@@ -142,7 +142,8 @@ def get_real(node: Node, attribute_id: int) -> float:
 
 
 def get_bool(node: Node, attribute_id: int) -> bool:
-    return bool(_read(_library.LIB.Ztv_GetAttributeViBoolean, node, attribute_id, ctypes.c_uint16()))
+    return bool(_read(_library.LIB.Ztv_GetAttributeViBoolean, node, attribute_id,
+                      ctypes.c_uint16()))
 
 
 def get_text(node: Node, attribute_id: int) -> str:
