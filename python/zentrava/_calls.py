@@ -182,7 +182,6 @@ class _ArrayOut(_Slot):
     capacity = ARRAY_ELEMENTS
 
     def __init__(self, param: Param, node: Node, value: Any) -> None:
-        self.value = value
         self.allocate(self.capacity)
 
     def allocate(self, capacity: int) -> None:

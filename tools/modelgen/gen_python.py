@@ -235,7 +235,8 @@ class Generator:
 
     def function_doc(self, export, params, inputs, outputs):
         com = " (COM %s.%s)" % (export.interface, export.member) if export.interface and export.member else ""
-        text = ["Calls %s%s. Sends %s." % (export.name, com, member_commands(self.model, export))]
+        sent = member_commands(self.model, export)
+        text = ["Calls %s%s.%s" % (export.name, com, " Sends %s." % sent if sent != "-" else "")]
         member = self.model.member("%s.%s" % (export.interface, export.member)) \
             if export.interface in self.model.interfaces else None
         if member is not None:
