@@ -145,7 +145,8 @@ Status UsbtmcTransport::ApplyTimeout(Deadline deadline) {
     // Each ioctl is a system call; a time-out close to the one set is close enough.
     if (timeoutMs_ && *timeoutMs_ >= wanted && *timeoutMs_ - wanted < kMinimumTimeoutMs / 10) return Status::Ok();
     std::uint32_t value = wanted;
-    if (system().Ioctl(device_, USBTMC_IOCTL_SET_TIMEOUT, &value) != 0) return Failure("Setting the time-out of", errno);
+    if (system().Ioctl(device_, USBTMC_IOCTL_SET_TIMEOUT, &value) != 0)
+        return Failure("Setting the time-out of", errno);
     timeoutMs_ = wanted;
     return Status::Ok();
 }
