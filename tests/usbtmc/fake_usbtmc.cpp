@@ -129,9 +129,9 @@ void FakeUsbtmc::RequestService(std::uint8_t statusByte) {
     changed_.notify_all();
 }
 
-void FakeUsbtmc::SetStatusByte(std::uint8_t statusByte) {
+void FakeUsbtmc::SetStatusByte(std::function<std::uint8_t(bool)> source) {
     std::lock_guard lock(mutex_);
-    statusByte_ = statusByte;
+    statusByte_ = std::move(source);
 }
 
 std::vector<std::string> FakeUsbtmc::Messages() const {
@@ -152,6 +152,11 @@ int FakeUsbtmc::Clears() const {
 int FakeUsbtmc::Triggers() const {
     std::lock_guard lock(mutex_);
     return triggers_;
+}
+
+int FakeUsbtmc::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requestCount_;
 }
 
 std::vector<std::uint32_t> FakeUsbtmc::Timeouts() const {
@@ -273,6 +278,7 @@ ssize_t FakeUsbtmc::Read(int fd, void* buffer, std::size_t count) {
     if (file->zombie) return Fail(nullptr, ENODEV);
     if (outHalted_) return Fail(file, EPIPE);
     const std::uint8_t tag = NextTag();
+    ++requestCount_;
     requests_.push_back({tag, static_cast<std::uint32_t>(count), file->termCharEnabled, file->termChar});
     const auto deadline = Clock::now() + std::chrono::milliseconds(file->timeoutMs);
     for (;;) {
@@ -366,7 +372,7 @@ int FakeUsbtmc::Ioctl(int fd, unsigned long request, void* argument) {
             }
             // A device without USB488 stalls the request.
             if (options_.capabilities == 0) return Fail(nullptr, EPIPE);
-            *static_cast<unsigned char*>(argument) = statusByte_;
+            *static_cast<unsigned char*>(argument) = statusByte_(!replies_.empty() || !bulkIn_.empty());
             return 0;
         case USBTMC488_IOCTL_TRIGGER:
             NextTag();

@@ -70,7 +70,8 @@ public:
     void PlugBack();
     // An SRQ notification on the interrupt-IN endpoint.
     void RequestService(std::uint8_t statusByte);
-    void SetStatusByte(std::uint8_t statusByte);
+    // What READ_STB answers without a latched request; `messageAvailable`: a reply waits.
+    void SetStatusByte(std::function<std::uint8_t(bool messageAvailable)> source);
 
     // Complete messages the device received (END seen), and every bulk-out
     // transfer with its EOM bit.
@@ -78,6 +79,8 @@ public:
     std::vector<std::pair<std::string, bool>> Transfers() const;
     int Clears() const;
     int Triggers() const;
+    // read() calls, each a request for a reply.
+    int Requests() const;
     // Time-outs the open file was given, in order.
     std::vector<std::uint32_t> Timeouts() const;
     // Settings the driver refused with EINVAL.
@@ -144,7 +147,7 @@ private:
     std::deque<std::string> bulkIn_;  // transfers sent, as the host controller holds them
     std::string input_;
     bool outHalted_ = false;
-    std::uint8_t statusByte_ = 0;
+    std::function<std::uint8_t(bool)> statusByte_ = [](bool) { return std::uint8_t{0}; };
 
     std::optional<std::chrono::milliseconds> delayNext_;
     bool dropNext_ = false, cutNext_ = false, interruptNext_ = false;
@@ -153,7 +156,7 @@ private:
     std::vector<std::string> messages_;
     std::vector<std::pair<std::string, bool>> transfers_;
     std::vector<std::uint32_t> timeouts_;
-    int clears_ = 0, triggers_ = 0, refusals_ = 0;
+    int clears_ = 0, triggers_ = 0, refusals_ = 0, requestCount_ = 0;
 };
 
 }  // namespace ztv::test

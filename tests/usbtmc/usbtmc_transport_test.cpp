@@ -144,7 +144,7 @@ TEST_F(UsbtmcTransport, AMessageLeftOpenIsEndedByAnEmptyWriteWithEnd) {
 
 TEST_F(UsbtmcTransport, ClearAndStatusByteRunWithinTheCallersTimeOut) {
     Open();
-    fake_.SetStatusByte(0x10);
+    fake_.SetStatusByte([](bool) { return std::uint8_t{0x10}; });
     fake_.Forget();
     std::uint8_t statusByte = 0;
     ASSERT_TRUE(transport_->ReadStatusByte(visa::Deadline::After(700), &statusByte).ok());
