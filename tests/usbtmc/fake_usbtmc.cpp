@@ -119,6 +119,11 @@ void FakeUsbtmc::FailNextOpen(int err) {
     failOpen_ = err;
 }
 
+void FakeUsbtmc::DelayControlRequests(std::chrono::milliseconds delay) {
+    std::lock_guard lock(mutex_);
+    controlDelay_ = delay;
+}
+
 void FakeUsbtmc::RequestService(std::uint8_t statusByte) {
     std::lock_guard lock(mutex_);
     if ((options_.capabilities & USBTMC488_CAPABILITY_SR1) == 0) return;
@@ -361,10 +366,12 @@ int FakeUsbtmc::Ioctl(int fd, unsigned long request, void* argument) {
             *static_cast<unsigned char*>(argument) = options_.capabilities;
             return 0;
         case USBTMC_IOCTL_CLEAR:
+            std::this_thread::sleep_for(controlDelay_);  // the driver holds its I/O lock meanwhile
             ++clears_;
             ResetDevice();
             return 0;
         case USBTMC488_IOCTL_READ_STB:
+            std::this_thread::sleep_for(controlDelay_);
             if (file->srqAsserted) {
                 file->srqAsserted = false;
                 *static_cast<unsigned char*>(argument) = file->srqByte;

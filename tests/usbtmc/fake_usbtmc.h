@@ -65,6 +65,8 @@ public:
     // unless the calling thread holds signals back.
     void InterruptNextRead();
     void FailNextOpen(int err);
+    // CLEAR and READ_STB take this long on the control pipe.
+    void DelayControlRequests(std::chrono::milliseconds delay);
 
     void Unplug();
     void PlugBack();
@@ -152,6 +154,7 @@ private:
     std::optional<std::chrono::milliseconds> delayNext_;
     bool dropNext_ = false, cutNext_ = false, interruptNext_ = false;
     int failOpen_ = 0;
+    std::chrono::milliseconds controlDelay_{0};
 
     std::vector<std::string> messages_;
     std::vector<std::pair<std::string, bool>> transfers_;

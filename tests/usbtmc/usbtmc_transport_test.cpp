@@ -142,18 +142,20 @@ TEST_F(UsbtmcTransport, AMessageLeftOpenIsEndedByAnEmptyWriteWithEnd) {
     EXPECT_EQ(reply, "Q?!\n");
 }
 
-TEST_F(UsbtmcTransport, ClearAndStatusByteRunWithinTheCallersTimeOut) {
+TEST_F(UsbtmcTransport, ControlRequestsSlowerThanTheDeadlineTimeOut) {
     Open();
     fake_.SetStatusByte([](bool) { return std::uint8_t{0x10}; });
-    fake_.Forget();
+    fake_.DelayControlRequests(milliseconds(600));
     std::uint8_t statusByte = 0;
-    ASSERT_TRUE(transport_->ReadStatusByte(visa::Deadline::After(700), &statusByte).ok());
+    EXPECT_EQ(transport_->ReadStatusByte(visa::Deadline::After(200), &statusByte).code, visa::E_VISA_TMO);
+    // The next call waits for the request still running, within its own deadline.
+    EXPECT_EQ(transport_->Clear(visa::Deadline::After(100)).code, visa::E_VISA_TMO);
+    fake_.DelayControlRequests(milliseconds(0));
+    ASSERT_TRUE(transport_->ReadStatusByte(visa::Deadline::After(2000), &statusByte).ok());
     EXPECT_EQ(statusByte, 0x10);
-    ASSERT_TRUE(transport_->Clear(visa::Deadline::After(400)).ok());
-    const std::vector<std::uint32_t> timeouts = fake_.Timeouts();
-    ASSERT_FALSE(timeouts.empty());
-    for (const std::uint32_t ms : timeouts) EXPECT_LE(ms, 700u);
-    EXPECT_LE(timeouts.back(), 400u);
+    ASSERT_TRUE(transport_->Clear(visa::Deadline::After(2000)).ok());
+    EXPECT_EQ(fake_.Clears(), 1);
+    ExpectOwnAnswer("A?");
 }
 
 TEST_F(UsbtmcTransport, AnExclusiveLockKeepsOtherProcessesOut) {

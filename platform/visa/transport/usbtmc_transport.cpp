@@ -66,6 +66,7 @@ Status UsbtmcTransport::Open(const UsbtmcHost& host, const UsbtmcQuery& query, b
 UsbtmcTransport::~UsbtmcTransport() { CloseDevice(); }
 
 void UsbtmcTransport::CloseDevice() {
+    if (pending_.valid()) pending_.wait();
     if (device_ >= 0) system().Close(device_);
     device_ = -1;
 }
@@ -127,7 +128,31 @@ Status UsbtmcTransport::Unsupported(const std::string& what) const {
     return Status::Fail(E_VISA_NSUP_OPER, path_ + " is a USBTMC device without USB488: it has no " + what + ".");
 }
 
+Status UsbtmcTransport::Await(Deadline deadline, int* err) {
+    if (!deadline.infinite() &&
+        pending_.wait_for(std::chrono::milliseconds(deadline.PollMilliseconds())) != std::future_status::ready) {
+        return Status::Timeout();
+    }
+    *err = pending_.get();
+    return Status::Ok();
+}
+
+Status UsbtmcTransport::Settle(Deadline deadline) {
+    int ignored = 0;
+    return pending_.valid() ? Await(deadline, &ignored) : Status::Ok();
+}
+
+Status UsbtmcTransport::ControlRequest(unsigned long request, const char* action, Deadline deadline) {
+    if (Status status = ApplyTimeout(deadline); !status.ok()) return status;
+    pending_ = std::async(std::launch::async,
+                          [this, request] { return system().Ioctl(device_, request, &controlByte_) == 0 ? 0 : errno; });
+    int err = 0;
+    if (Status status = Await(deadline, &err); !status.ok()) return status;
+    return err == 0 ? Status::Ok() : Failure(action, err);
+}
+
 Status UsbtmcTransport::Ready(Deadline deadline) {
+    if (Status status = Settle(deadline); !status.ok()) return status;
     if (lost_) {
         if (Status status = Connect(deadline); !status.ok()) {
             lost_ = true;
@@ -264,10 +289,11 @@ Status UsbtmcTransport::Read(const ReadRequest& request, Deadline deadline, Read
 
 Status UsbtmcTransport::Clear(Deadline deadline) {
     if (lost_) return Ready(deadline);
+    if (Status status = Settle(deadline); !status.ok()) return status;
     held_.reset();
-    if (Status status = ApplyTimeout(deadline); !status.ok()) return status;
-    // A failed clear leaves the device out of step: the next call clears again.
-    if (system().Ioctl(device_, USBTMC_IOCTL_CLEAR, nullptr) != 0) return Failure("Clearing", errno);
+    // Until a clear succeeds the device may be out of step: the next call clears again.
+    stale_ = true;
+    if (Status status = ControlRequest(USBTMC_IOCTL_CLEAR, "Clearing", deadline); !status.ok()) return status;
     stale_ = false;
     return Status::Ok();
 }
@@ -275,12 +301,11 @@ Status UsbtmcTransport::Clear(Deadline deadline) {
 Status UsbtmcTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
     if (Status status = Ready(deadline); !status.ok()) return status;
     if (capabilities_ == 0) return Unsupported("status byte");
-    if (Status status = ApplyTimeout(deadline); !status.ok()) return status;
-    unsigned char value = 0;
-    if (system().Ioctl(device_, USBTMC488_IOCTL_READ_STB, &value) != 0) {
-        return Failure("Reading the status byte of", errno);
+    if (Status status = ControlRequest(USBTMC488_IOCTL_READ_STB, "Reading the status byte of", deadline);
+        !status.ok()) {
+        return status;
     }
-    *statusByte = value;
+    *statusByte = controlByte_;
     return Status::Ok();
 }
 

@@ -9,6 +9,7 @@
 // reports as priority data on the file.
 #pragma once
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,12 @@ private:
     void CloseDevice();
     // Reopens an unplugged device and clears one that lost step.
     Status Ready(Deadline deadline);
+    // The kernel bounds CLEAR and READ_STB by a fixed 5 s of its own, not by
+    // the file's time-out: they run on a helper thread, and a caller whose
+    // deadline passes first gets a time-out while the next call waits for them.
+    Status ControlRequest(unsigned long request, const char* action, Deadline deadline);
+    Status Await(Deadline deadline, int* err);
+    Status Settle(Deadline deadline);
     Status ApplyTimeout(Deadline deadline);
     void ApplyTermChar(const ReadRequest& request);
     Status SetEom(bool end);
@@ -71,6 +78,8 @@ private:
     std::optional<std::uint8_t> held_;
     bool stale_ = false;
     bool lost_ = false;
+    std::future<int> pending_;  // errno of the control request, 0 when it succeeded
+    unsigned char controlByte_ = 0;
 };
 
 }  // namespace visa
