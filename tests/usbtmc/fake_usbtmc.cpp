@@ -81,6 +81,12 @@ void FakeUsbtmc::Unplug() {
     changed_.notify_all();
 }
 
+void FakeUsbtmc::InvalidateOpenFiles() {
+    std::lock_guard lock(mutex_);
+    for (auto& [fd, file] : files_) file.invalid = true;
+    changed_.notify_all();
+}
+
 void FakeUsbtmc::ResetDevice() {
     requests_.clear();
     replies_.clear();
@@ -405,7 +411,9 @@ int FakeUsbtmc::Poll(pollfd* entries, nfds_t count, int timeoutMs) {
             entry.revents = 0;
             std::unique_lock lock(mutex_);
             if (const File* file = FileOf(entry.fd)) {
-                if (file->zombie) {
+                if (file->invalid) {
+                    entry.revents = POLLNVAL;
+                } else if (file->zombie) {
                     entry.revents = POLLHUP | POLLERR;
                 } else {
                     if (file->srqAsserted) entry.revents |= static_cast<short>(entry.events & POLLPRI);

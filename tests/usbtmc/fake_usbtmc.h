@@ -68,6 +68,8 @@ public:
     // CLEAR and READ_STB take this long on the control pipe.
     void DelayControlRequests(std::chrono::milliseconds delay);
 
+    // poll() finds the open files closed (POLLNVAL), as after a close behind the caller's back.
+    void InvalidateOpenFiles();
     void Unplug();
     void PlugBack();
     // An SRQ notification on the interrupt-IN endpoint.
@@ -108,6 +110,7 @@ private:
         std::uint8_t srqByte = 0;
         bool failed = false;
         bool zombie = false;
+        bool invalid = false;
     };
     struct Request {
         std::uint8_t tag;

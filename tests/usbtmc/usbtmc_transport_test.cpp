@@ -229,6 +229,15 @@ TEST_F(UsbtmcTransport, AFailedTransferIsNoUnplugWhileWaitingForAServiceRequest)
     unplug.join();
 }
 
+TEST_F(UsbtmcTransport, AClosedFileEndsTheServiceRequestWaitAtOnce) {
+    Open();
+    fake_.InvalidateOpenFiles();
+    std::uint8_t statusByte = 0;
+    const visa::Status status = transport_->WaitForServiceRequest(visa::Deadline::After(60000), &statusByte);
+    EXPECT_EQ(status.code, visa::E_VISA_IO);
+    EXPECT_THAT(status.text, HasSubstr("Bad file descriptor"));
+}
+
 class UsbtmcPlainDevice : public UsbtmcTransport {
 protected:
     UsbtmcPlainDevice() : UsbtmcTransport(Plain()) {}
