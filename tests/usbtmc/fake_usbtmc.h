@@ -41,6 +41,16 @@ struct FakeUsbtmcOptions {
     bool eomIoctl = true;  // false: a kernel before 4.20
 };
 
+// A device with USBTMC alone (no USB488, no termination character) on a
+// kernel before 4.20 (no EOM_ENABLE).
+inline FakeUsbtmcOptions PlainUsbtmc() {
+    FakeUsbtmcOptions options;
+    options.capabilities = 0;
+    options.termCharCapable = false;
+    options.eomIoctl = false;
+    return options;
+}
+
 // Answers a complete program message; nothing when it held no query.
 using Responder = std::function<std::optional<std::string>(const std::string& message)>;
 

@@ -236,12 +236,7 @@ TEST_F(UsbtmcDriver, OpenErrorsNameTheCauseAndTheRemedy) {
 
 class UsbtmcDriverPlainDevice : public UsbtmcDriver {
 protected:
-    UsbtmcDriverPlainDevice() : UsbtmcDriver(Plain()) {}
-    static FakeUsbtmcOptions Plain() {
-        FakeUsbtmcOptions options;
-        options.capabilities = 0;
-        return options;
-    }
+    UsbtmcDriverPlainDevice() : UsbtmcDriver(PlainUsbtmc()) {}
 };
 
 TEST_F(UsbtmcDriverPlainDevice, TriggersBySendingStarTrg) {

@@ -240,14 +240,7 @@ TEST_F(UsbtmcTransport, AClosedFileEndsTheServiceRequestWaitAtOnce) {
 
 class UsbtmcPlainDevice : public UsbtmcTransport {
 protected:
-    UsbtmcPlainDevice() : UsbtmcTransport(Plain()) {}
-    static FakeUsbtmcOptions Plain() {
-        FakeUsbtmcOptions options;
-        options.capabilities = 0;
-        options.termCharCapable = false;
-        options.eomIoctl = false;
-        return options;
-    }
+    UsbtmcPlainDevice() : UsbtmcTransport(PlainUsbtmc()) {}
 };
 
 TEST_F(UsbtmcPlainDevice, TriggersWithAStarTrgMessage) {

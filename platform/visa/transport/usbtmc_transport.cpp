@@ -154,10 +154,7 @@ Status UsbtmcTransport::ControlRequest(unsigned long request, const char* action
 Status UsbtmcTransport::Ready(Deadline deadline) {
     if (Status status = Settle(deadline); !status.ok()) return status;
     if (lost_) {
-        if (Status status = Connect(deadline); !status.ok()) {
-            lost_ = true;
-            return status;
-        }
+        if (Status status = Connect(deadline); !status.ok()) return status;
     }
     if (stale_) return Clear(deadline);
     return Status::Ok();
@@ -170,8 +167,9 @@ Status UsbtmcTransport::ApplyTimeout(Deadline deadline) {
     // Each ioctl is a system call; a time-out close to the one set is close enough.
     if (timeoutMs_ && *timeoutMs_ >= wanted && *timeoutMs_ - wanted < kMinimumTimeoutMs / 10) return Status::Ok();
     std::uint32_t value = wanted;
-    if (system().Ioctl(device_, USBTMC_IOCTL_SET_TIMEOUT, &value) != 0)
+    if (system().Ioctl(device_, USBTMC_IOCTL_SET_TIMEOUT, &value) != 0) {
         return Failure("Setting the time-out of", errno);
+    }
     timeoutMs_ = wanted;
     return Status::Ok();
 }
@@ -216,18 +214,20 @@ Status UsbtmcTransport::Send(const std::uint8_t* data, std::size_t size, bool en
     }
 }
 
+Status UsbtmcTransport::SendHeld(bool end, Deadline deadline) {
+    if (!held_) return Status::Ok();
+    const std::uint8_t byte = *held_;
+    held_.reset();
+    return Send(&byte, 1, end, deadline);
+}
+
 Status UsbtmcTransport::Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) {
     if (Status status = Ready(deadline); !status.ok()) return status;
-    if (held_) {
-        const std::uint8_t byte = *held_;
-        held_.reset();
-        if (Status status = Send(&byte, 1, end && size == 0, deadline); !status.ok()) return status;
-    }
-    if (!end && size > 0) {
-        held_ = data[size - 1];
-        --size;
-    }
-    return Send(data, size, end, deadline);
+    if (Status status = SendHeld(end && size == 0, deadline); !status.ok()) return status;
+    const bool holdLast = !end && size > 0;
+    if (Status status = Send(data, holdLast ? size - 1 : size, end, deadline); !status.ok()) return status;
+    if (holdLast) held_ = data[size - 1];
+    return Status::Ok();
 }
 
 Status UsbtmcTransport::ReadOnce(std::uint8_t* buffer, std::size_t size, ssize_t* got) {
@@ -250,12 +250,8 @@ Status UsbtmcTransport::LostStep(Deadline deadline) {
 Status UsbtmcTransport::Read(const ReadRequest& request, Deadline deadline, ReadResult* result) {
     *result = ReadResult{};
     if (Status status = Ready(deadline); !status.ok()) return status;
-    if (held_) {
-        // What was written so far must reach the device before it can answer.
-        const std::uint8_t byte = *held_;
-        held_.reset();
-        if (Status status = Send(&byte, 1, false, deadline); !status.ok()) return status;
-    }
+    // What was written so far must reach the device before it can answer.
+    if (Status status = SendHeld(false, deadline); !status.ok()) return status;
     ApplyTermChar(request);
     std::size_t filled = 0;
     while (filled < request.count) {

@@ -55,6 +55,8 @@ private:
     void ApplyTermChar(const ReadRequest& request);
     Status SetEom(bool end);
     Status Send(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline);
+    // Sends the byte held back, with END when `end`.
+    Status SendHeld(bool end, Deadline deadline);
     Status ReadOnce(std::uint8_t* buffer, std::size_t size, ssize_t* got);
     Status LostStep(Deadline deadline);
     Status Failure(const char* action, int err);
