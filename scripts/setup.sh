@@ -8,6 +8,8 @@ build=$1
 shift
 
 packages=(g++ cmake make pkg-config python3 libpugixml-dev libtirpc-dev rpcsvc-proto libcli11-dev libpng-dev)
+# <linux/usb/tmc.h>: the usbtmc driver's ioctls.
+packages+=(linux-libc-dev)
 # Test, benchmark and Python-package libraries only for builds that build the tests.
 if [[ " $* " != *" -DZTV_BUILD_TESTS=OFF "* ]]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-pytest python3-setuptools python3-venv)

@@ -107,16 +107,21 @@ Status ParseTcpip(std::string_view text, int board, std::vector<std::string_view
 
 Status ParseUsb(std::string_view text, int board, std::vector<std::string_view> parts, ResourceAddress* out) {
     out->interfaceType = INTF_USB;
+    if (EqualsNoCase(parts.back(), "RAW")) {
+        return Status::Fail(E_VISA_NSUP_OPER, "The resource \"" + std::string(text) +
+                                                  "\" is a USB RAW session, which this driver does not use: it talks "
+                                                  "to USBTMC instruments, USB::vid::pid::serial[::intf]::INSTR.");
+    }
     if (EqualsNoCase(parts.back(), "INSTR")) parts.pop_back();
-    if (parts.size() != 4 && parts.size() != 5) return Malformed(text, "expected USB::vid::pid::serial[::intf]::INSTR");
+    if (parts.size() < 3 || parts.size() > 5) return Malformed(text, "expected USB::vid::pid[::serial[::intf]]::INSTR");
     const auto vendor = ParseUsbId(parts[1]);
     const auto product = ParseUsbId(parts[2]);
     if (!vendor || !product) return Malformed(text, "vendor and product ids are 16-bit numbers such as 0x0957");
-    if (parts[3].empty()) return Malformed(text, "the serial number is empty");
     out->kind = ResourceKind::Usbtmc;
     out->vendorId = *vendor;
     out->productId = *product;
-    out->serialNumber = std::string(parts[3]);
+    // Devices without a serial number are named by their ids alone.
+    if (parts.size() > 3) out->serialNumber = std::string(parts[3]);
     std::string tail;
     if (parts.size() == 5) {
         const auto intf = ParseDecimal(parts[4], 0, 255);
@@ -124,8 +129,9 @@ Status ParseUsb(std::string_view text, int board, std::vector<std::string_view> 
         out->usbInterface = *intf;
         tail = "::" + std::to_string(*intf);
     }
-    out->canonicalName = "USB" + std::to_string(board) + "::" + Hex4(*vendor) + "::" + Hex4(*product) + "::" +
-                         out->serialNumber + tail + "::INSTR";
+    const std::string serial = out->serialNumber.empty() ? std::string() : "::" + out->serialNumber;
+    out->canonicalName =
+        "USB" + std::to_string(board) + "::" + Hex4(*vendor) + "::" + Hex4(*product) + serial + tail + "::INSTR";
     return Status::Ok();
 }
 

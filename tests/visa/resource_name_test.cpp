@@ -46,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "USB0::0x0957::0x1A07::MY123::INSTR"},
         ValidCase{"USB::2391::6663::MY123::1::INSTR", ResourceKind::Usbtmc, INTF_USB,
                   "USB0::0x0957::0x1A07::MY123::1::INSTR"},
+        ValidCase{"USB0::0x0957::0x1A07::INSTR", ResourceKind::Usbtmc, INTF_USB, "USB0::0x0957::0x1A07::INSTR"},
         ValidCase{"ASRL3::INSTR", ResourceKind::Serial, INTF_ASRL, "ASRL3::INSTR"},
         ValidCase{"ASRL/dev/ttyUSB0::INSTR", ResourceKind::Serial, INTF_ASRL, "ASRL/dev/ttyUSB0::INSTR"},
         ValidCase{"GPIB0::17::INSTR", ResourceKind::Gpib, INTF_GPIB, "GPIB0::17::INSTR"},
@@ -75,6 +76,15 @@ TEST(ResourceName, KeepsAddressParts) {
     ASSERT_TRUE(ParseResourceName("TCPIP::10.1.2.3::5025", &address).ok());
     EXPECT_EQ(address.kind, ResourceKind::Vxi11);
     EXPECT_EQ(address.lanDevice, "5025");
+}
+
+TEST(ResourceName, UsbRawIsRefusedAsUnsupportedNotMalformed) {
+    ResourceAddress address;
+    const Status status = ParseResourceName("USB0::0x0957::0x1A07::MY123::RAW", &address);
+    EXPECT_EQ(status.code, E_VISA_NSUP_OPER);
+    EXPECT_EQ(status.text,
+              "The resource \"USB0::0x0957::0x1A07::MY123::RAW\" is a USB RAW session, which this driver does not "
+              "use: it talks to USBTMC instruments, USB::vid::pid::serial[::intf]::INSTR.");
 }
 
 class MalformedResourceName : public ::testing::TestWithParam<const char*> {};

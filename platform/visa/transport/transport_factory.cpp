@@ -5,7 +5,6 @@
 #include "platform/visa/transport/serial_transport.h"
 #include "platform/visa/transport/socket_transport.h"
 #include "platform/visa/transport/system_visa_transport.h"
-#include "platform/visa/transport/usbtmc_locate.h"
 #include "platform/visa/transport/usbtmc_transport.h"
 #include "platform/visa/transport/vxi11_transport.h"
 
@@ -21,16 +20,15 @@ Status OpenThroughSystemVisa(const ResourceAddress& address, bool exclusiveLock,
     return SystemVisaTransport::Open(std::move(library), address.canonicalName, exclusiveLock, deadline, transport);
 }
 
-Status OpenUsb(const ResourceAddress& address, bool exclusiveLock, Deadline deadline,
+Status OpenUsb(const ResourceAddress& address, bool exclusiveLock, Deadline deadline, const UsbtmcHost& host,
                std::unique_ptr<Transport>* transport) {
     const UsbtmcQuery query{address.vendorId, address.productId, address.serialNumber, address.usbInterface};
-    std::string devicePath;
-    const Status located = LocateUsbtmc(query, "/sys", "/dev", &devicePath);
-    if (located.ok()) return UsbtmcTransport::Open(devicePath, transport);
+    const Status opened = UsbtmcTransport::Open(host, query, exclusiveLock, deadline, transport);
+    if (opened.ok() || opened.code != E_VISA_RSRC_NFOUND) return opened;
     // A vendor VISA may reach devices the kernel driver does not hold.
     Status viaSystem = OpenThroughSystemVisa(address, exclusiveLock, deadline, transport);
     if (viaSystem.ok() || viaSystem.code != E_VISA_LIBRARY_NFOUND) return viaSystem;
-    return located;
+    return opened;
 }
 
 }  // namespace
@@ -56,7 +54,7 @@ Status OpenTransport(const ResourceAddress& address, const OpenOptions& options,
                                          deadline, transport);
         }
         case ResourceKind::Usbtmc:
-            return OpenUsb(address, exclusiveLock, deadline, transport);
+            return OpenUsb(address, exclusiveLock, deadline, CurrentUsbtmcHost(), transport);
         case ResourceKind::Serial: {
             SerialSettings settings;
             if (Status status = ParseSerialSettings(options, &settings); !status.ok()) return status;
