@@ -33,7 +33,7 @@ struct OpenOptions {
     std::string options{};  // the option string, e.g. "QueryInstrStatus=true, Cache=false"
 };
 
-// The outputs of error_query() and self_test().
+// The outputs of error_query(), self_test() and revision_query().
 struct ErrorQueryResult {
     std::int32_t error_code = 0;
     std::string error_message;
@@ -41,6 +41,10 @@ struct ErrorQueryResult {
 struct SelfTestResult {
     std::int32_t test_result = 0;
     std::string test_message;
+};
+struct RevisionQueryResult {
+    std::string driver_rev;
+    std::string instr_rev;
 };
 
 // One session with an instrument (or a simulated one): the root of the tree
@@ -92,6 +96,29 @@ public:
         Bstr message;
         check(utility_->SelfTest(&result, message.Receive()));
         return {result, message.Utf8()};
+    }
+    /// Ztv_revision_query: the driver's revision and the instrument's firmware revision
+    RevisionQueryResult revision_query() const {
+        const auto identity = this->identity();
+        return {identity.revision(), identity.instrument_firmware_revision()};
+    }
+    /// Ztv_InvalidateAllAttributes: IIviDriverOperation.InvalidateAllAttributes
+    void invalidate_all_attributes() const { check(driver_operation().com()->InvalidateAllAttributes()); }
+    /// Ztv_ClearInterchangeWarnings: IIviDriverOperation.ClearInterchangeWarnings
+    void clear_interchange_warnings() const { check(driver_operation().com()->ClearInterchangeWarnings()); }
+    /// Ztv_ResetInterchangeCheck: IIviDriverOperation.ResetInterchangeCheck
+    void reset_interchange_check() const { check(driver_operation().com()->ResetInterchangeCheck()); }
+    /// Ztv_GetNextCoercionRecord: IIviDriverOperation.GetNextCoercionRecord; empty when there is none
+    std::string get_next_coercion_record() const {
+        Bstr record;
+        check(driver_operation().com()->GetNextCoercionRecord(record.Receive()));
+        return record.Utf8();
+    }
+    /// Ztv_GetNextInterchangeWarning: IIviDriverOperation.GetNextInterchangeWarning; empty when there is none
+    std::string get_next_interchange_warning() const {
+        Bstr warning;
+        check(driver_operation().com()->GetNextInterchangeWarning(warning.Receive()));
+        return warning.Utf8();
     }
     /// Ztv_WaitForServiceRequest: waits until the instrument requests service
     /// and returns its status byte; timeout_ms -1 waits forever.

@@ -152,7 +152,7 @@ class Generator:
 
     # ---- members ---------------------------------------------------------------------------
 
-    def property_lines(self, interface, name, com_name, model_type, writable, doc, indices=(), where=""):
+    def property_lines(self, name, com_name, model_type, writable, doc, indices=(), where=""):
         """Getter (and setter) of a property; indexed ones take their indices first."""
         scalar = self.scalar(model_type, where)
         index_params = [(self.scalar(p.type, where), param_name(p.name)) for p in indices]
@@ -267,18 +267,29 @@ class Generator:
         for name, target, getter, item in self.children(interface):
             if not item:
                 out += self.child_lines(cpp_name(name), target, getter, interface)
-        if interface in INHERENT:
-            for (owner, member), a in self.attributes.items():
-                if owner != interface:
-                    continue
-                name = snake(member)
-                if a.member.startswith("const "):
-                    out.append((name, [self.attribute_doc(a, None), "std::string %s() const { return \"%s\"; }"
-                                       % (name, a.member[len("const "):])]))
-                else:
-                    out += self.property_lines(interface, name, member, ATTRIBUTE_TYPES[a.ctype],
-                                               a.access == "ReadWrite", self.attribute_doc(a, None))
-            return out
+        out += self.inherent_members(interface) if interface in INHERENT else self.model_members(interface)
+        names = [n for n, _ in out]
+        twice = sorted({n for n in names if names.count(n) > 1})
+        if twice:
+            raise GenError("%s: C++ names given twice: %s" % (interface, ", ".join(twice)))
+        return out
+
+    def inherent_members(self, interface):
+        """The IVI inherent attributes of IIviDriverIdentity or IIviDriverOperation."""
+        out = []
+        for (owner, member), a in self.attributes.items():
+            if owner != interface:
+                continue
+            name, doc = snake(member), self.attribute_doc(a, None)
+            if a.member.startswith("const "):
+                out.append((name, [doc, 'std::string %s() const { return "%s"; }' % (name, a.member[len("const "):])]))
+            else:
+                out += self.property_lines(name, member, ATTRIBUTE_TYPES[a.ctype], a.access == "ReadWrite", doc,
+                                           where="%s.%s" % (owner, member))
+        return out
+
+    def model_members(self, interface):
+        out = []
         for m in self.model.interface(interface).members:
             where = "%s.%s" % (interface, m.name)
             if m.kind == "child" or where in COM_ONLY:
@@ -288,12 +299,7 @@ class Generator:
                 continue
             attribute = self.attributes.get((interface, m.name))
             doc = self.attribute_doc(attribute, m) if attribute else self.member_doc(m)
-            out += self.property_lines(interface, snake(m.name), m.name, m.type,
-                                       m.access == "ReadWrite", doc, m.indices, where)
-        names = [n for n, _ in out]
-        twice = sorted({n for n in names if names.count(n) > 1})
-        if twice:
-            raise GenError("%s: C++ names given twice: %s" % (interface, ", ".join(twice)))
+            out += self.property_lines(snake(m.name), m.name, m.type, m.access == "ReadWrite", doc, m.indices, where)
         return out
 
     def item_of(self, interface):
@@ -391,9 +397,9 @@ class Generator:
             if writable:
                 setter = "[](const nodes::Root& r, const AttributeValue& v) { %s(%s); }" % (
                     self.paths[interface] + ".set_" + snake(member), value)
-            rows.append('    {"%s", %d, %d, "%s", %s, %s,\n     [](const nodes::Root& r) -> AttributeValue { return %s; },\n'
-                        '     %s},' % (a.constant, a.id, a.depth, getter[2:-2], "true" if writable else "false", span, get,
-                                       setter))
+            rows.append('    {"%s", %d, %d, "%s", %s, %s,\n' % (a.constant, a.id, a.depth, getter[2:-2],
+                                                                "true" if writable else "false", span) +
+                        '     [](const nodes::Root& r) -> AttributeValue { return %s; },\n     %s},' % (get, setter))
         arrays = ["inline constexpr std::int32_t k%sValues[] = {%s};" % (name, ", ".join(map(str, numbers)))
                   for name, numbers in sorted(choices.items())]
         return "\n".join([
