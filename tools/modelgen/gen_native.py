@@ -359,10 +359,17 @@ class Generator:
             "namespace nodes {", ""] + classes + [
             "}  // namespace nodes", "}  // namespace zentrava", ""])
 
+    def attribute_path(self, attribute):
+        """The C++ getter of an attribute from the driver, e.g. application().phase_noise().measurements()[1]
+        .markers()[1].x_value (what the reference shows beside the C and Python names)."""
+        interface, member = next(place for place, a in self.attributes.items() if a is attribute)
+        return ("%s.%s" % (self.paths[interface], cpp_name(snake(member))))[len("r."):]
+
     def attribute_table(self):
         rows, choices = [], {}
         for (interface, member), a in sorted(self.attributes.items(), key=lambda place: place[1].id):
-            getter = "%s.%s()" % (self.paths[interface], cpp_name(snake(member)))
+            path = self.attribute_path(a)
+            getter = "r.%s()" % path
             model_member = self.model.member("%s.%s" % (interface, member)) if interface in self.model.interfaces \
                 else None
             enum = model_member.type if model_member and model_member.type in self.model.enums else None
@@ -381,7 +388,7 @@ class Generator:
             if writable:
                 setter = "[](const nodes::Root& r, const AttributeValue& v) { %s(%s); }" % (
                     self.paths[interface] + ".set_" + snake(member), value)
-            rows.append('    {"%s", %d, %d, "%s", %s, %s,\n' % (a.constant, a.id, a.depth, getter[2:-2],
+            rows.append('    {"%s", %d, %d, "%s", %s, %s,\n' % (a.constant, a.id, a.depth, path,
                                                                 "true" if writable else "false", span) +
                         '     [](const nodes::Root& r) -> AttributeValue { return %s; },\n     %s},' % (get, setter))
         arrays = ["inline constexpr std::int32_t k%sValues[] = {%s};" % (name, ", ".join(map(str, numbers)))
