@@ -124,7 +124,8 @@ public:
     /// and returns its status byte; timeout_ms -1 waits forever.
     std::uint8_t wait_for_srq(std::int32_t timeout_ms) const { return zentrava::wait_for_srq(com(), timeout_ms); }
 
-    // ---- members beyond the object model ------------------------------------------------------
+    // ---- members beyond the object model, written by hand ------------------------------------
+    // (none yet: functions of the driver that no COM interface carries join here)
 
 private:
     static std::string option_string(const OpenOptions& options) {
