@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the driver from a build folder into a staging prefix, moves the
 # prefix (the install must not depend on where it was made), checks the
-# library's SONAME and exports, and builds three programs against that prefix
-# alone: a C program with pkg-config, a C++ program with find_package and the
-# README's snippets. Each runs against the installed emulator on loopback.
+# library's SONAME and exports, and builds programs against that prefix alone:
+# a C program with pkg-config, C++ programs on the COM helpers and on the
+# native API with find_package, and the README's snippets. Each runs against
+# the installed emulator on loopback.
 #   scripts/consumers.sh [build-dir]     (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -77,6 +78,11 @@ c++ -x c++ -Wall -Wextra -Wwrite-strings -Werror -fsyntax-only "$root/packaging/
 cmake_build "$root/packaging/consumers/cpp" "$work/cpp-build"
 run cpp-find-package "$work/cpp-build/consumer"
 grep -q '^error caught: .' "$work/cpp-find-package.out" || fail "the C++ program caught no error"
+
+# 2b. The native C++ API with find_package.
+cmake_build "$root/packaging/consumers/native" "$work/native-build"
+run native-find-package "$work/native-build/native_consumer"
+grep -q '^error caught: .*Measurement1' "$work/native-find-package.out" || fail "the native program caught no selector error"
 
 # 3. The README's snippets, exactly as printed.
 mkdir -p "$work/readme"

@@ -7,53 +7,22 @@
 //     zentrava::check(root->get_Attenuation(&attenuation));
 //
 // Exceptions are the program's own: the driver's COM members return result
-// codes, and check() turns a failed one into zentrava::Error.
+// codes, and check() turns a failed one into zentrava::Error (zentrava/errors.hpp).
+// zentrava/driver.hpp is the native API over the same members.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "zentrava/errors.hpp"
 #include "zentrava/interfaces.h"
 #include "zentrava/raii.h"
 #include "zentrava/service_request.h"
 
 namespace zentrava {
-
-using com::Bstr;
-using com::ComPtr;
-
-// A failed call: its result code and the driver's description.
-class Error : public std::runtime_error {
-public:
-    Error(HRESULT code, const std::string& description) : std::runtime_error(description), code_(code) {}
-    HRESULT code() const noexcept { return code_; }
-
-private:
-    HRESULT code_;
-};
-
-// Throws Error for a failed result, with the text of the error object the
-// call left on the thread.
-inline void check(HRESULT hr) {
-    if (SUCCEEDED(hr)) return;
-    std::string text;
-    ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.Receive()) == S_OK && info) {
-        Bstr description;
-        if (SUCCEEDED(info->GetDescription(description.Receive()))) text = description.Utf8();
-    }
-    if (text.empty()) {
-        char code[32];
-        std::snprintf(code, sizeof code, "error 0x%08X", static_cast<unsigned>(hr));
-        text = code;
-    }
-    throw Error(hr, text);
-}
 
 // Another interface of the same object.
 template <typename To, typename From>
@@ -98,12 +67,15 @@ private:
 // Joins the thread to the multithreaded apartment (once per thread; a thread
 // already in an apartment stays in it), creates the driver, initializes it
 // on the resource with the option string and returns its root interface.
-inline ComPtr<IZentrava> open(std::string_view resource, std::string_view options) {
+// The identity query and the reset at opening are on unless turned off.
+inline ComPtr<IZentrava> open(std::string_view resource, std::string_view options, bool idQuery = true,
+                              bool reset = true) {
     const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (joined != RPC_E_CHANGED_MODE) check(joined);
     ComPtr<IIviDriver> driver;
     check(CoCreateInstance(CLSID_Zentrava, nullptr, CLSCTX_INPROC_SERVER, IID_IIviDriver, driver.ReceiveVoid()));
-    check(driver->Initialize(Bstr(resource).get(), VARIANT_TRUE, VARIANT_TRUE, Bstr(options).get()));
+    check(driver->Initialize(Bstr(resource).get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE,
+                             reset ? VARIANT_TRUE : VARIANT_FALSE, Bstr(options).get()));
     return query<IZentrava>(driver, IID_IZentrava);
 }
 

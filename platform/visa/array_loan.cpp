@@ -43,6 +43,13 @@ SAFEARRAY* OverOfferedStorage(VARTYPE type, ULONG count) {
 
 }  // namespace
 
+}  // namespace visa
+
+namespace zentrava {
+
+using visa::Offer;
+using visa::spare;
+
 ArrayLoan::ArrayLoan(VARTYPE type, void* storage, ULONG capacity) : wasOpen_(spare.open) {
     spare.offer = wasOpen_ ? Offer{} : Offer{type, storage, capacity};
     spare.open = true;
@@ -62,6 +69,10 @@ void ArrayLoan::GiveBack(SAFEARRAY* array) {
     SafeArrayDestroy(spare.array);
     spare.array = array;
 }
+
+}  // namespace zentrava
+
+namespace visa {
 
 SAFEARRAY* ResultVector(VARTYPE type, ULONG count) {
     if (SAFEARRAY* view = OverOfferedStorage(type, count)) return view;
