@@ -4,22 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
-namespace visa {
+#include "platform/protocol/byte_order.h"
+
+namespace protocol {
 
 constexpr std::size_t kRecordMarkSize = 4;
 constexpr std::uint32_t kLastFragment = 0x80000000u;
 
-inline std::uint32_t GetBigEndian32(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           bytes[3];
+// A whole record in one last fragment: its mark, then its bytes.
+inline std::string FrameRecord(std::string_view record) {
+    std::uint8_t mark[kRecordMarkSize];
+    PutBigEndian32(kLastFragment | static_cast<std::uint32_t>(record.size()), mark);
+    std::string out(reinterpret_cast<const char*>(mark), kRecordMarkSize);
+    out.append(record);
+    return out;
 }
 
-inline void PutBigEndian32(std::uint32_t value, std::uint8_t* out) {
-    out[0] = static_cast<std::uint8_t>(value >> 24);
-    out[1] = static_cast<std::uint8_t>(value >> 16);
-    out[2] = static_cast<std::uint8_t>(value >> 8);
-    out[3] = static_cast<std::uint8_t>(value);
-}
-
-}  // namespace visa
+}  // namespace protocol
