@@ -9,24 +9,11 @@ namespace emulator {
 
 namespace {
 
-InstrumentOptions InstrumentOptionsOf(const Options& o) {
-  InstrumentOptions i;
-  i.manufacturer = o.manufacturer;
-  i.model = o.model;
-  i.serial = o.serial;
-  i.firmware = o.firmware;
-  i.options = o.options;
-  i.tracePoints = o.tracePoints;
-  i.measurementDelayMs = o.measurementDelayMs;
-  i.shortReals = o.shortReals;
-  return i;
-}
-
 constexpr int kStandardHislipPort = 4880;
 
 }  // namespace
 
-Emulator::Emulator(Options options) : options_(std::move(options)), instrument_(InstrumentOptionsOf(options_)) {}
+Emulator::Emulator(Options options) : options_(std::move(options)), instrument_(static_cast<const InstrumentOptions&>(options_)) {}
 
 Emulator::~Emulator() { Stop(); }
 

@@ -11,21 +11,15 @@
 
 namespace emulator {
 
-struct Options {
+// The instrument's own settings come from InstrumentOptions, so that their
+// defaults are written once.
+struct Options : InstrumentOptions {
   std::string bindAddress = "127.0.0.1";
   int socketPort = 0;   // 0: ephemeral; -1: not served
   int vxi11Port = 0;
   int hislipPort = 0;
   bool portmapper = false;
   int portmapperPort = 111;  // 0: ephemeral
-  std::string manufacturer = "Orvane Technologies";
-  std::string model = "Q7310B";
-  std::string serial = "0123456789";
-  std::string firmware = "1.0.9";
-  std::string options = "QVX-BBM";  // "*OPT?" reply
-  int tracePoints = 1001;
-  int measurementDelayMs = 0;
-  bool shortReals = false;  // measured reals in the short form rather than NR3
   unsigned long vxi11MaxRecvSize = 1u << 20;
   bool hislipOverlapped = false;
   unsigned long long hislipMaxMessageSize = 1u << 20;

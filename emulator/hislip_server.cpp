@@ -5,72 +5,20 @@
 #include <thread>
 
 #include "emulator/socket_io.h"
+#include "platform/protocol/byte_order.h"
+#include "platform/protocol/hislip_message.h"
 
 namespace emulator {
 
 namespace {
 
-enum MessageType : std::uint8_t {
-  kInitialize = 0,
-  kInitializeResponse = 1,
-  kFatalError = 2,
-  kError = 3,
-  kAsyncLock = 4,
-  kAsyncLockResponse = 5,
-  kData = 6,
-  kDataEnd = 7,
-  kDeviceClearComplete = 8,
-  kDeviceClearAcknowledge = 9,
-  kAsyncRemoteLocalControl = 10,
-  kAsyncRemoteLocalResponse = 11,
-  kTrigger = 12,
-  kAsyncMaximumMessageSize = 15,
-  kAsyncMaximumMessageSizeResponse = 16,
-  kAsyncInitialize = 17,
-  kAsyncInitializeResponse = 18,
-  kAsyncDeviceClear = 19,
-  kAsyncServiceRequest = 20,
-  kAsyncStatusQuery = 21,
-  kAsyncStatusResponse = 22,
-  kAsyncDeviceClearAcknowledge = 23,
-  kAsyncLockInfo = 24,
-  kAsyncLockInfoResponse = 25,
-};
+using namespace protocol::hislip;
 
-// Error codes carried in the control byte of Error and FatalError.
-constexpr std::uint8_t kFatalUnidentified = 0;
-constexpr std::uint8_t kFatalBadHeader = 1;
-constexpr std::uint8_t kFatalChannelsNotEstablished = 2;
-constexpr std::uint8_t kFatalInvalidInitialization = 3;
-constexpr std::uint8_t kErrorUnrecognizedType = 1;
-
-constexpr std::uint16_t kProtocolVersion = 0x0100;
 constexpr std::uint16_t kVendorId = ('O' << 8) | 'T';
 constexpr std::uint64_t kLargestAccepted = 256u << 20;
-constexpr std::size_t kHeaderSize = 16;
-
-void PutBig(std::string& out, std::uint64_t value, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t GetBig(const unsigned char* p, int bytes) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
-  return value;
-}
-
-std::string Frame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload) {
-  std::string out = "HS";
-  out += static_cast<char>(type);
-  out += static_cast<char>(control);
-  PutBig(out, parameter, 4);
-  PutBig(out, payload.size(), 8);
-  out.append(payload);
-  return out;
-}
 
 bool Send(int fd, std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
-  return WriteAll(fd, Frame(type, control, parameter, payload));
+  return WriteAll(fd, EncodeMessage(type, control, parameter, payload));
 }
 
 }  // namespace
@@ -99,13 +47,14 @@ enum class ReadResult { Ok, Closed, Garbage };
 
 template <class Header>
 ReadResult ReadHeader(int fd, Header* header) {
-  unsigned char raw[kHeaderSize];
+  std::uint8_t raw[kHeaderSize];
   if (!ReadExact(fd, raw, sizeof raw)) return ReadResult::Closed;
-  if (raw[0] != 'H' || raw[1] != 'S') return ReadResult::Garbage;
-  header->type = raw[2];
-  header->control = raw[3];
-  header->parameter = static_cast<std::uint32_t>(GetBig(raw + 4, 4));
-  header->length = GetBig(raw + 8, 8);
+  const std::optional<protocol::hislip::Header> decoded = DecodeHeader(raw);
+  if (!decoded) return ReadResult::Garbage;
+  header->type = decoded->type;
+  header->control = decoded->control;
+  header->parameter = decoded->parameter;
+  header->length = decoded->payloadLength;
   return header->length > kLargestAccepted ? ReadResult::Garbage : ReadResult::Ok;
 }
 
@@ -129,16 +78,16 @@ void HislipServer::Serve(int fd, int connection) {
   Header first;
   ReadResult result = ReadHeader(fd, &first);
   if (result == ReadResult::Garbage) {
-    Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+    Send(fd, FatalError, FatalBadHeader, 0, "Poorly formed message header");
     return;
   }
   if (result != ReadResult::Ok) return;
-  if (first.type == kInitialize) {
+  if (first.type == Initialize) {
     ServeSync(fd, connection, first);
-  } else if (first.type == kAsyncInitialize) {
+  } else if (first.type == AsyncInitialize) {
     ServeAsync(fd, first);
   } else {
-    Send(fd, kFatalError, kFatalInvalidInitialization, 0, "Expected Initialize or AsyncInitialize");
+    Send(fd, FatalError, FatalInvalidInitialization, 0, "Expected Initialize or AsyncInitialize");
   }
 }
 
@@ -146,7 +95,7 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
   std::string subAddress;
   if (!ReadPayload(fd, initialize.length, &subAddress)) return;
   if (!ValidSubAddress(subAddress)) {
-    Send(fd, kFatalError, kFatalUnidentified, 0, "Unknown sub-address " + subAddress);
+    Send(fd, FatalError, FatalUnidentified, 0, "Unknown sub-address " + subAddress);
     return;
   }
   auto session = std::make_shared<Session>();
@@ -159,20 +108,20 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
     sessions_[session->id] = session;
   }
   std::uint32_t parameter = (static_cast<std::uint32_t>(kProtocolVersion) << 16) | session->id;
-  if (Send(fd, kInitializeResponse, options_.overlapped ? 1 : 0, parameter)) {
+  if (Send(fd, InitializeResponse, options_.overlapped ? 1 : 0, parameter)) {
     std::string message, payload;
     for (;;) {
       Header header;
       ReadResult result = ReadHeader(fd, &header);
       if (result == ReadResult::Garbage) {
-        Send(fd, kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+        Send(fd, FatalError, FatalBadHeader, 0, "Poorly formed message header");
         break;
       }
       if (result != ReadResult::Ok || instrument_.halted()) break;
       if (!ReadPayload(fd, header.length, &payload)) break;
-      if (header.type == kData || header.type == kDataEnd) {
+      if (header.type == Data || header.type == DataEnd) {
         if (!session->asyncReady) {
-          Send(fd, kFatalError, kFatalChannelsNotEstablished, 0, "Asynchronous channel not established");
+          Send(fd, FatalError, FatalChannelsNotEstablished, 0, "Asynchronous channel not established");
           break;
         }
         // Read before the clearing flag: a clear after this point changes it,
@@ -180,17 +129,17 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
         std::uint64_t generation = session->clearGeneration;
         if (session->clearing) continue;  // discarded until the clear completes
         message += payload;
-        if (header.type == kData) continue;
+        if (header.type == Data) continue;
         std::string complete = std::move(message);
         message.clear();
         if (!Answer(fd, connection, *session, generation, header.parameter, complete)) break;
-      } else if (header.type == kDeviceClearComplete) {
+      } else if (header.type == DeviceClearComplete) {
         message.clear();
         session->clearing = false;
-        if (!Send(fd, kDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0)) break;
-      } else if (header.type == kTrigger) {
+        if (!Send(fd, DeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0)) break;
+      } else if (header.type == Trigger) {
         continue;
-      } else if (!Send(fd, kError, kErrorUnrecognizedType, 0, "Unrecognized message type")) {
+      } else if (!Send(fd, Error, ErrorUnrecognizedType, 0, "Unrecognized message type")) {
         break;
       }
     }
@@ -217,7 +166,7 @@ bool HislipServer::Answer(int fd, int connection, Session& session, std::uint64_
   if (session.clearGeneration != generation) return true;  // a device clear discarded it
   if (plan.closeAfter) {
     // The header promises more than arrives before the connection drops.
-    std::string framed = Frame(kDataEnd, 0, messageId, plan.bytes + std::string(16, '\0'));
+    std::string framed = EncodeMessage(DataEnd, 0, messageId, plan.bytes + std::string(16, '\0'));
     framed.resize(kHeaderSize + plan.bytes.size());
     WriteAll(fd, framed);
     return false;
@@ -227,10 +176,10 @@ bool HislipServer::Answer(int fd, int connection, Session& session, std::uint64_
   chunk = std::max<std::size_t>(chunk, 1);
   std::string_view rest = plan.bytes;
   while (rest.size() > chunk) {
-    if (!Send(fd, kData, 0, messageId, rest.substr(0, chunk))) return false;
+    if (!Send(fd, Data, 0, messageId, rest.substr(0, chunk))) return false;
     rest.remove_prefix(chunk);
   }
-  return Send(fd, kDataEnd, 0, messageId, rest);
+  return Send(fd, DataEnd, 0, messageId, rest);
 }
 
 bool HislipServer::TakeLock(std::uint16_t session, std::uint32_t timeoutMs) {
@@ -254,12 +203,12 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
   std::string payload;
   if (!ReadPayload(fd, initialize.length, &payload)) return;
   if (!session || session->asyncReady) {
-    Send(fd, kFatalError, kFatalInvalidInitialization, 0, "Unknown session");
+    Send(fd, FatalError, FatalInvalidInitialization, 0, "Unknown session");
     return;
   }
   // Ready before the response: the client may send data the moment it has it.
   session->asyncReady = true;
-  if (!Send(fd, kAsyncInitializeResponse, 0, kVendorId)) return;
+  if (!Send(fd, AsyncInitializeResponse, 0, kVendorId)) return;
   auto reply = [&](std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
     std::lock_guard<std::mutex> lock(session->asyncWrite);
     return Send(fd, type, control, parameter, payload);
@@ -269,50 +218,50 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
     Header header;
     ReadResult result = ReadHeader(fd, &header);
     if (result == ReadResult::Garbage) {
-      reply(kFatalError, kFatalBadHeader, 0, "Poorly formed message header");
+      reply(FatalError, FatalBadHeader, 0, "Poorly formed message header");
       break;
     }
     if (result != ReadResult::Ok || instrument_.halted() || !ReadPayload(fd, header.length, &payload)) break;
     bool sent = true;
     switch (header.type) {
-      case kAsyncMaximumMessageSize: {
+      case AsyncMaximumMessageSize: {
         if (payload.size() >= 8) {
-          session->clientMaxMessage = GetBig(reinterpret_cast<const unsigned char*>(payload.data()), 8);
+          session->clientMaxMessage = protocol::GetBigEndian64(reinterpret_cast<const std::uint8_t*>(payload.data()));
         }
-        std::string size;
-        PutBig(size, options_.maxMessageSize, 8);
-        sent = reply(kAsyncMaximumMessageSizeResponse, 0, 0, size);
+        std::uint8_t size[8];
+        protocol::PutBigEndian64(options_.maxMessageSize, size);
+        sent = reply(AsyncMaximumMessageSizeResponse, 0, 0, std::string_view(reinterpret_cast<char*>(size), 8));
         break;
       }
-      case kAsyncDeviceClear:
+      case AsyncDeviceClear:
         session->clearing = true;
         ++session->clearGeneration;
         instrument_.DeviceClear();
-        sent = reply(kAsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
+        sent = reply(AsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
         break;
-      case kAsyncStatusQuery:
-        sent = reply(kAsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
+      case AsyncStatusQuery:
+        sent = reply(AsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
         break;
-      case kAsyncLock:
+      case AsyncLock:
         if (header.control == 1) {
-          sent = reply(kAsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
+          sent = reply(AsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
         } else {
           int expected = session->id;
           bool released = lockOwner_.compare_exchange_strong(expected, 0);
           if (released) instrument_.waker().NotifyAll();
-          sent = reply(kAsyncLockResponse, released ? 1 : 3, 0);
+          sent = reply(AsyncLockResponse, released ? 1 : 3, 0);
         }
         break;
-      case kAsyncLockInfo: {
+      case AsyncLockInfo: {
         bool locked = lockOwner_ != 0;
-        sent = reply(kAsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
+        sent = reply(AsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
         break;
       }
-      case kAsyncRemoteLocalControl:
-        sent = reply(kAsyncRemoteLocalResponse, 0, 0);
+      case AsyncRemoteLocalControl:
+        sent = reply(AsyncRemoteLocalResponse, 0, 0);
         break;
       default:
-        sent = reply(kError, kErrorUnrecognizedType, 0, "Unrecognized message type");
+        sent = reply(Error, ErrorUnrecognizedType, 0, "Unrecognized message type");
     }
     if (!sent) break;
   }
@@ -328,7 +277,7 @@ void HislipServer::SendServiceRequests(int fd, Session& session) {
   while (std::optional<std::uint8_t> stb =
              instrument_.WaitForServiceRequest(&requesting, [&] { return session.asyncClosed.load(); })) {
     std::lock_guard<std::mutex> lock(session.asyncWrite);
-    if (!Send(fd, kAsyncServiceRequest, *stb, 0)) return;
+    if (!Send(fd, AsyncServiceRequest, *stb, 0)) return;
   }
 }
 

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "emulator/socket_io.h"
+#include "platform/protocol/rpc_call.h"
+#include "platform/protocol/rpc_record_mark.h"
 
 namespace emulator {
 
@@ -21,7 +23,6 @@ namespace {
 
 constexpr unsigned long kPortmapProgram = 100000;
 constexpr unsigned long kDeviceCoreProgram = 0x0607AF;
-constexpr unsigned kCredentialBytes = 400;
 
 std::string Encode(rpc_msg* reply) {
   char buffer[4096];
@@ -108,17 +109,15 @@ void Portmapper::ServeStream(int fd) const {
   for (;;) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     if (poll(fds, 2, 5000) <= 0 || fds[1].revents) return;
-    uint32_t mark;
-    if (!ReadExact(fd, &mark, 4)) return;
-    mark = ntohl(mark);
-    std::size_t length = mark & 0x7FFFFFFFu;
-    if (!(mark & 0x80000000u) || length > 4096) return;  // one small fragment per call
+    std::uint8_t markBytes[protocol::kRecordMarkSize];
+    if (!ReadExact(fd, markBytes, sizeof markBytes)) return;
+    const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
+    const std::size_t length = mark & ~protocol::kLastFragment;
+    if (!(mark & protocol::kLastFragment) || length > 4096) return;  // one small fragment per call
     std::string call(length, '\0');
     if (!ReadExact(fd, call.data(), length)) return;
-    std::string reply = Answer(call);
-    if (reply.empty()) return;
-    uint32_t out = htonl(0x80000000u | static_cast<uint32_t>(reply.size()));
-    if (!WriteAll(fd, &out, 4) || !WriteAll(fd, reply)) return;
+    const std::string reply = Answer(call);
+    if (reply.empty() || !WriteAll(fd, protocol::FrameRecord(reply))) return;
   }
 }
 
@@ -146,18 +145,11 @@ const Portmapper::Mapping* Portmapper::Find(const std::vector<Mapping>& mappings
 }
 
 std::string Portmapper::Answer(const std::string& callBytes) const {
-  XDR xdrs;
-  xdrmem_create(&xdrs, const_cast<char*>(callBytes.data()), static_cast<u_int>(callBytes.size()), XDR_DECODE);
-  char credentials[2 * kCredentialBytes];
-  rpc_msg call{};
-  call.rm_call.cb_cred.oa_base = credentials;
-  call.rm_call.cb_verf.oa_base = credentials + kCredentialBytes;
-  if (!xdr_callmsg(&xdrs, &call) || call.rm_direction != CALL) {
-    xdr_destroy(&xdrs);
-    return {};
-  }
+  protocol::RpcCall call(callBytes.data(), callBytes.size());
+  if (!call.valid()) return {};
+  XDR& xdrs = *call.arguments();
   rpc_msg reply{};
-  reply.rm_xid = call.rm_xid;
+  reply.rm_xid = call.xid();
   reply.rm_direction = REPLY;
   reply.rm_reply.rp_stat = MSG_ACCEPTED;
   reply.acpted_rply.ar_verf.oa_flavor = AUTH_NONE;
@@ -169,7 +161,7 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
     reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
   };
 
-  const unsigned long vers = call.rm_call.cb_vers, proc = call.rm_call.cb_proc;
+  const unsigned long vers = call.version(), proc = call.procedure();
   const std::vector<Mapping> mappings = Mappings();
   u_long port = 0;
   char* address = nullptr;
@@ -179,7 +171,7 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
   std::vector<std::string> addressTexts;
   pmaplist* portHead = nullptr;
   rpcblist_ptr addressHead = nullptr;
-  if (call.rm_call.cb_prog != kPortmapProgram) {
+  if (call.program() != kPortmapProgram) {
     reply.acpted_rply.ar_stat = PROG_UNAVAIL;
   } else if (vers < 2 || vers > 4) {
     reply.acpted_rply.ar_stat = PROG_MISMATCH;
@@ -238,7 +230,6 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
   } else {
     reply.acpted_rply.ar_stat = PROC_UNAVAIL;
   }
-  xdr_destroy(&xdrs);
   return Encode(&reply);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "emulator/socket_io.h"
+#include "platform/protocol/rpc_record_mark.h"
 #include "rpc/vxi11.h"
 
 namespace emulator {
@@ -78,15 +79,11 @@ bool Vxi11InterruptChannel::Call(const std::string& handle) {
   parms.handle.handle_val = const_cast<char*>(handle.data());
   std::string record(128 + handle.size(), '\0');
   XDR xdrs;
-  xdrmem_create(&xdrs, record.data() + 4, static_cast<u_int>(record.size() - 4), XDR_ENCODE);
+  xdrmem_create(&xdrs, record.data(), static_cast<u_int>(record.size()), XDR_ENCODE);
   const bool encoded = xdr_callmsg(&xdrs, &call) && xdr_Device_SrqParms(&xdrs, &parms);
-  const std::uint32_t length = xdr_getpos(&xdrs);
+  record.resize(xdr_getpos(&xdrs));
   xdr_destroy(&xdrs);
-  if (!encoded) return false;
-  const std::uint32_t mark = htonl(0x80000000u | length);
-  std::memcpy(record.data(), &mark, 4);
-  record.resize(4 + length);
-  return WriteAll(fd_, record);
+  return encoded && WriteAll(fd_, protocol::FrameRecord(record));
 }
 
 }  // namespace emulator

@@ -15,6 +15,8 @@
 #include "emulator/serial_worker.h"
 #include "emulator/socket_io.h"
 #include "emulator/vxi11_interrupt_channel.h"
+#include "platform/protocol/rpc_call.h"
+#include "platform/protocol/rpc_record_mark.h"
 #include "rpc/vxi11.h"
 
 // The dispatcher rpcgen writes into the server file; its header omits it.
@@ -46,7 +48,6 @@ constexpr long kReasonTermChar = 2;
 constexpr long kReasonEnd = 4;
 
 constexpr std::size_t kMaxRecord = 64u << 20;
-constexpr unsigned kCredentialBytes = 400;  // MAX_AUTH_BYTES
 
 class Connection {
  public:
@@ -138,15 +139,15 @@ const TransportOps2 kOps2 = {TransportControl};
 bool ReadRecord(int fd, std::string* record) {
   record->clear();
   for (;;) {
-    uint32_t header;
-    if (!ReadExact(fd, &header, 4)) return false;
-    header = ntohl(header);
-    std::size_t length = header & 0x7FFFFFFFu;
+    std::uint8_t markBytes[protocol::kRecordMarkSize];
+    if (!ReadExact(fd, markBytes, sizeof markBytes)) return false;
+    const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
+    const std::size_t length = mark & ~protocol::kLastFragment;
     if (record->size() + length > kMaxRecord) return false;
     std::size_t at = record->size();
     record->resize(at + length);
     if (length && !ReadExact(fd, record->data() + at, length)) return false;
-    if (header & 0x80000000u) return true;
+    if (mark & protocol::kLastFragment) return true;
   }
 }
 
@@ -175,17 +176,8 @@ void Connection::Serve() {
 }
 
 bool Connection::Dispatch(const std::string& record) {
-  XDR xdrs;
-  xdrmem_create(&xdrs, const_cast<char*>(record.data()), static_cast<u_int>(record.size()), XDR_DECODE);
-  char credentials[2 * kCredentialBytes];
-  rpc_msg call{};
-  call.rm_call.cb_cred.oa_base = credentials;
-  call.rm_call.cb_verf.oa_base = credentials + kCredentialBytes;
-  bool decoded = xdr_callmsg(&xdrs, &call) && call.rm_direction == CALL;
-  if (!decoded) {
-    xdr_destroy(&xdrs);
-    return false;  // not ONC RPC: nothing sensible to answer
-  }
+  protocol::RpcCall call(record.data(), record.size());
+  if (!call.valid()) return false;  // not ONC RPC: nothing sensible to answer
   SVCXPRT xprt{};
   xprt.xp_fd = fd_;
   xprt.xp_ops = &kOps;
@@ -193,14 +185,14 @@ bool Connection::Dispatch(const std::string& record) {
   xprt.xp_verf.oa_flavor = AUTH_NONE;
   xprt.xp_p1 = this;
   svc_req request{};
-  request.rq_prog = static_cast<u_int32_t>(call.rm_call.cb_prog);
-  request.rq_vers = static_cast<u_int32_t>(call.rm_call.cb_vers);
-  request.rq_proc = static_cast<u_int32_t>(call.rm_call.cb_proc);
-  request.rq_cred = call.rm_call.cb_cred;
+  request.rq_prog = static_cast<u_int32_t>(call.program());
+  request.rq_vers = static_cast<u_int32_t>(call.version());
+  request.rq_proc = static_cast<u_int32_t>(call.procedure());
+  request.rq_cred = call.credentials();
   request.rq_xprt = &xprt;
 
-  decoder_ = &xdrs;
-  xid_ = call.rm_xid;
+  decoder_ = call.arguments();
+  xid_ = call.xid();
   reply_.clear();
   drop_ = closeAfterReply_ = false;
   if (request.rq_prog != DEVICE_CORE) {
@@ -211,12 +203,8 @@ bool Connection::Dispatch(const std::string& record) {
     device_core_1(&request, &xprt);
   }
   decoder_ = nullptr;
-  xdr_destroy(&xdrs);
   if (drop_ || reply_.empty()) return !drop_;
-  uint32_t mark = htonl(0x80000000u | static_cast<uint32_t>(reply_.size()));
-  std::string out(reinterpret_cast<const char*>(&mark), 4);
-  out += reply_;
-  return WriteAll(fd_, out) && !closeAfterReply_;
+  return WriteAll(fd_, protocol::FrameRecord(reply_)) && !closeAfterReply_;
 }
 
 bool Connection::EncodeReply(rpc_msg* msg) {

@@ -322,7 +322,7 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
 HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) {
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
     RealListParser& parser = listParser_;
-    parser.Start(separators);
+    parser.Start(separators, kMaxListValues);
     parser.Feed(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()) + readPos_, readLen_ - readPos_));
     readPos_ = readLen_ = 0;
     listChunk_.resize(std::max(readCapacity_, kDirectReadChunk));
@@ -332,7 +332,7 @@ HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) 
         if (HRESULT hr = ReadChunk(listChunk_.data(), listChunk_.size(), &got, &stop); FAILED(hr)) return hr;
         readEnded_ = stop != READ_STOP_COUNT;
         parser.Feed(std::string_view(reinterpret_cast<const char*>(listChunk_.data()), got));
-        if (parser.values().size() > kMaxListValues) {
+        if (parser.overLimit()) {
             // The rest stays unread: the session needs a device clear.
             readEnded_ = true;
             return ReportError(E_VISA_INV_FMT, "The list holds more than " + std::to_string(kMaxListValues) +

@@ -1,5 +1,7 @@
 #include "platform/visa/real_list_parser.h"
 
+#include <algorithm>
+
 #include "platform/text/number_codec.h"
 
 namespace visa {
@@ -11,7 +13,9 @@ constexpr std::size_t kMaxItemLength = 4096;
 
 }  // namespace
 
-void RealListParser::Start(std::string_view separators) {
+void RealListParser::Start(std::string_view separators, std::size_t maxValues) {
+    maxValues_ = maxValues;
+    overLimit_ = false;
     isSeparator_.fill(false);
     for (char c : separators) isSeparator_[static_cast<unsigned char>(c)] = true;
     singleSeparator_ = separators.size() == 1;
@@ -52,8 +56,32 @@ void RealListParser::FailItem(std::string_view item) {
     pending_.clear();
 }
 
+// Every item takes at least one character and a separator, so a text of n
+// characters completes at most n / 2 + 2 items (with the pending one). Room
+// for them is made before parsing, growing as a vector does but never beyond
+// the limit and that one text: the values are never copied into storage
+// larger than the limit allows.
+void RealListParser::ReserveFor(std::size_t textSize) {
+    const std::size_t most = textSize / 2 + 2;
+    const std::size_t needed = values_.size() + most;
+    if (needed <= values_.capacity()) return;
+    const std::size_t ceiling = maxValues_ > std::numeric_limits<std::size_t>::max() - most ? maxValues_
+                                                                                           : maxValues_ + most;
+    values_.reserve(std::min(std::max(needed, values_.capacity() * 2), ceiling));
+}
+
+bool RealListParser::CheckLimit() {
+    if (values_.size() <= maxValues_) return false;
+    // The list is refused: its storage is given back rather than kept.
+    overLimit_ = true;
+    std::vector<double>().swap(values_);
+    pending_.clear();
+    return true;
+}
+
 void RealListParser::Feed(std::string_view text) {
-    if (failed_) return;  // the rest of the reply is only being drained
+    if (failed_ || overLimit_) return;  // the rest of the reply is only being drained
+    ReserveFor(text.size());
     if (!pending_.empty()) {
         const std::size_t end = NextSeparator(text);
         if (end == std::string_view::npos) {
@@ -96,15 +124,17 @@ void RealListParser::Feed(std::string_view text) {
         Item(std::string_view(p, length), false);
         p += length + 1;
     }
-    if (failed_) return;
+    if (CheckLimit() || failed_) return;
     pending_.assign(p, end);
     if (pending_.size() > kMaxItemLength) FailItem(pending_);
 }
 
 bool RealListParser::Finish() {
+    if (overLimit_) return !failed_;
     if (!sawSeparator_ && codec::TrimBlanks(pending_).empty()) return !failed_;  // a blank reply: no items
     Item(pending_, true);
     pending_.clear();
+    CheckLimit();
     return !failed_;
 }
 

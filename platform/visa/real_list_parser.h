@@ -3,10 +3,14 @@
 // item that a chunk leaves open is kept until the next chunk ends it. The
 // result is what parsing the whole reply at once gives: blanks around the
 // list and around each item are ignored, a blank reply is an empty list, and
-// an empty, overlong or malformed item fails the list.
+// an empty, overlong or malformed item fails the list. A list longer than
+// its limit stops being read at the limit, and never holds more storage than
+// the limit and one chunk need, so a hostile reply cannot fill the memory.
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,15 +24,18 @@ public:
     RealListParser() = default;
     explicit RealListParser(std::string_view separators) { Start(separators); }
 
-    // Begins a new list. The storage of the last one is kept, so reading
-    // lists of the same length again allocates nothing.
-    void Start(std::string_view separators);
+    // Begins a new list of at most maxValues values. The storage of the last
+    // one is kept, so reading lists of the same length again allocates nothing.
+    void Start(std::string_view separators, std::size_t maxValues = std::numeric_limits<std::size_t>::max());
 
     // Parses every item this text completes. After a bad item the rest is
     // only skipped, so the reply can still be read to its end.
     void Feed(std::string_view text);
     // Parses the last item; false when any item was bad.
     bool Finish();
+    // True once the list went beyond its limit; nothing more is parsed then,
+    // and the values read so far are dropped.
+    bool overLimit() const { return overLimit_; }
 
     const std::vector<double>& values() const { return values_; }
     // The first bad item as the reply showed it (at most 40 characters).
@@ -38,6 +45,8 @@ private:
     std::size_t NextSeparator(std::string_view text) const;
     void Item(std::string_view item, bool last);
     void FailItem(std::string_view item);
+    void ReserveFor(std::size_t textSize);
+    bool CheckLimit();
 
     std::array<bool, 256> isSeparator_{};
     codec::ListItemScanner scanner_;
@@ -47,6 +56,8 @@ private:
     bool sawSeparator_ = false;
     bool first_ = true;
     bool failed_ = false;
+    bool overLimit_ = false;
+    std::size_t maxValues_ = std::numeric_limits<std::size_t>::max();
     std::vector<double> values_;
     std::string badItem_;
 };

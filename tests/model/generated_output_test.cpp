@@ -2,10 +2,6 @@
 // tools/modelgen/count.py prints, the interface identifiers and the tables.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <map>
-#include <string>
-
 #include "core/member_call.h"
 #include "core/model_tables.h"
 #include "tests/model/model_session.h"
@@ -13,31 +9,13 @@
 namespace ztv::test {
 namespace {
 
-std::map<std::string, long> CountScript() {
-    std::map<std::string, long> sizes;
-    const std::string command = std::string(ZTV_PYTHON) + " " + ZTV_MODELGEN_COUNT + " " + ZTV_MODEL_DIR;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return sizes;
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe)) {
-        char name[64];
-        long number = 0;
-        if (std::sscanf(line, "%63[a-z]: %ld", name, &number) == 2) sizes[name] = number;
-    }
-    pclose(pipe);
-    return sizes;
-}
-
 TEST(GeneratedOutput, SizesMatchTheCountScript) {
-    const auto sizes = CountScript();
+    const auto sizes = ModelCounts();
     ASSERT_FALSE(sizes.empty());
     EXPECT_EQ(sizes.at("interfaces"), static_cast<long>(engine::kModelSize.interfaces));
     EXPECT_EQ(sizes.at("properties"), static_cast<long>(engine::kModelSize.properties));
     EXPECT_EQ(sizes.at("methods"), static_cast<long>(engine::kModelSize.methods));
     EXPECT_EQ(sizes.at("enums"), static_cast<long>(engine::kEnumTypeCount));
-    EXPECT_EQ(engine::kModelSize.interfaces, 187u);
-    EXPECT_EQ(engine::kModelSize.properties, 815u);
-    EXPECT_EQ(engine::kModelSize.methods, 355u);
 }
 
 TEST(GeneratedOutput, InterfaceIdsAreNameBased) {

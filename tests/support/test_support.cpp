@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 
 namespace ztv::test {
 
@@ -78,6 +79,21 @@ HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQ
     Bstr name(resource), opts(options);
     return driver->Initialize(name.get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE,
                               reset ? VARIANT_TRUE : VARIANT_FALSE, opts.get());
+}
+
+std::map<std::string, long> ModelCounts(const std::string& flags) {
+    std::map<std::string, long> counts;
+    const std::string command = std::string(ZTV_PYTHON) + " " + ZTV_MODELGEN_COUNT + " " + flags + " " + ZTV_MODEL_DIR;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return counts;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe)) {
+        const std::string text(line);
+        const std::size_t colon = text.rfind(':');
+        if (colon != std::string::npos) counts[text.substr(0, colon)] = std::atol(text.c_str() + colon + 1);
+    }
+    pclose(pipe);
+    return counts;
 }
 
 }  // namespace ztv::test

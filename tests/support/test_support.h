@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -120,5 +121,9 @@ Ref<I> Query(IUnknown* object, const IID& iid) {
 
 HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
                          std::string_view options);
+
+// What tools/modelgen/count.py prints of the model data ("name: number" lines),
+// with the given flags: the sizes tests compare the generated tables with.
+std::map<std::string, long> ModelCounts(const std::string& flags = "");
 
 }  // namespace ztv::test

@@ -189,5 +189,30 @@ TEST(RealListParser, NumbersReadExactlyAsTheCLibraryReadsThem) {
     }
 }
 
+
+// A list is read up to its limit and no further, and its storage never grows
+// beyond the limit and one chunk's worth, whatever the chunks: a reply
+// without end costs no more memory than the longest list accepted.
+TEST(RealListParser, StopsAtItsLimitWithBoundedStorage) {
+    constexpr std::size_t kLimit = 1000;
+    for (std::size_t chunk : {1u, 7u, 64u, 4096u}) {
+        for (std::size_t items : {kLimit, kLimit + 1, 3 * kLimit}) {
+            std::string reply;
+            for (std::size_t i = 0; i < items; ++i) reply += i == 0 ? "5" : ",5";
+            RealListParser parser;
+            parser.Start(",", kLimit);
+            for (std::size_t from = 0; from < reply.size(); from += chunk) {
+                parser.Feed(std::string_view(reply).substr(from, chunk));
+                ASSERT_LE(parser.values().capacity(), kLimit + chunk / 2 + 2) << chunk << " " << items;
+            }
+            const bool ok = parser.Finish();
+            SCOPED_TRACE(testing::Message() << "chunk " << chunk << ", items " << items);
+            EXPECT_EQ(parser.overLimit(), items > kLimit);
+            EXPECT_EQ(ok, true);
+            EXPECT_EQ(parser.values().size(), items > kLimit ? 0u : items);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace visa

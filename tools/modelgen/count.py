@@ -5,9 +5,14 @@ objects included, since each is a read-only property returning an interface. Onl
 the driver's own interfaces count, not the IVI inherent ones. Attributes and exports
 are the IVI-C tables: inherent and count attributes, and every exported function.
 
-    python3 tools/modelgen/count.py [model-folder]
+    python3 tools/modelgen/count.py [--attribute-shape] [model-folder]
+
+--attribute-shape prints instead how many IVI-C attributes there are of each
+C type and access ("ViReal64 ReadWrite: 196"), which the tests compare with
+the tables the generator emitted.
 """
 
+import collections
 import os
 import sys
 
@@ -28,14 +33,22 @@ def counts(model):
     ]
 
 
+def attribute_shape(model):
+    shape = collections.Counter((a.ctype, a.access) for a in model.attributes)
+    return [("%s %s" % key, number) for key, number in sorted(shape.items())]
+
+
 def main(argv):
-    root = argv[1] if len(argv) > 1 else default_root()
+    args = argv[1:]
+    shape = "--attribute-shape" in args
+    args = [a for a in args if a != "--attribute-shape"]
+    root = args[0] if args else default_root()
     try:
         model = load(root)
     except ModelError as e:
         print(e, file=sys.stderr)
         return 1
-    for name, number in counts(model):
+    for name, number in attribute_shape(model) if shape else counts(model):
         print("%s: %d" % (name, number))
     return 0
 

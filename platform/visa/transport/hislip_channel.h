@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/protocol/hislip_message.h"
 #include "platform/visa/transport/fd_io.h"
-#include "platform/visa/transport/hislip_message.h"
 #include "platform/visa/transport/receive_buffer.h"
 #include "platform/visa/transport/transport.h"
 
 namespace visa::hislip {
+
+// The driver speaks the wire format of the shared protocol library.
+using namespace protocol::hislip;
 
 class Channel {
 public:

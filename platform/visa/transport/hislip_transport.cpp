@@ -2,12 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/protocol/byte_order.h"
+
 namespace visa {
 
 using namespace hislip;
+using protocol::GetBigEndian64;
+using protocol::PutBigEndian64;
 
 namespace {
 
+constexpr std::uint16_t kVendorId = ('Z' << 8) | 'T';
 // We read replies as a stream, so any message size suits us.
 constexpr std::uint64_t kClientMaximumMessageSize = std::uint64_t{1} << 32;
 

@@ -4,11 +4,16 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/visa/transport/rpc_record_mark.h"
+#include "platform/protocol/rpc_record_mark.h"
 #include "platform/visa/transport/tcp_connect.h"
 
 namespace visa {
 namespace {
+
+using protocol::GetBigEndian32;
+using protocol::kLastFragment;
+using protocol::kRecordMarkSize;
+using protocol::PutBigEndian32;
 
 // A call's header with no credentials: xid, direction, versions, procedure, two empty auths.
 constexpr std::size_t kCallHeaderSize = 40;

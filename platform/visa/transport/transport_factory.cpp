@@ -1,6 +1,6 @@
 #include "platform/visa/transport/transport_factory.h"
 
-#include "platform/visa/transport/hislip_message.h"
+#include "platform/protocol/hislip_message.h"
 #include "platform/visa/transport/hislip_transport.h"
 #include "platform/visa/transport/serial_transport.h"
 #include "platform/visa/transport/socket_transport.h"

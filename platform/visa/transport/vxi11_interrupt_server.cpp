@@ -7,27 +7,26 @@
 #include <cerrno>
 
 #include "platform/visa/transport/rpc_client.h"
-#include "platform/visa/transport/rpc_record_mark.h"
+#include "platform/protocol/rpc_call.h"
+#include "platform/protocol/rpc_record_mark.h"
 #include "platform/visa/transport/transport.h"
 #include "rpc/vxi11.h"
 
 namespace visa {
 namespace {
 
+using protocol::GetBigEndian32;
+using protocol::kLastFragment;
+using protocol::kRecordMarkSize;
+using protocol::PutBigEndian32;
+
 // A service request call is well under a hundred bytes; a record much larger
 // than credentials allow is not one and ends the connection.
 constexpr std::size_t kMaxRecord = 4096;
-bool IsServiceRequest(std::vector<std::uint8_t>& record) {
-    XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(record.data()), static_cast<u_int>(record.size()), XDR_DECODE);
-    char credentials[2 * MAX_AUTH_BYTES];
-    rpc_msg call{};
-    call.rm_call.cb_cred.oa_base = credentials;
-    call.rm_call.cb_verf.oa_base = credentials + MAX_AUTH_BYTES;
-    const bool decoded = xdr_callmsg(&xdrs, &call) && call.rm_direction == CALL;
-    xdr_destroy(&xdrs);
-    return decoded && call.rm_call.cb_prog == DEVICE_INTR && call.rm_call.cb_vers == DEVICE_INTR_VERSION &&
-           call.rm_call.cb_proc == device_intr_srq;
+bool IsServiceRequest(const std::vector<std::uint8_t>& record) {
+    const protocol::RpcCall call(record.data(), record.size());
+    return call.valid() && call.program() == DEVICE_INTR && call.version() == DEVICE_INTR_VERSION &&
+           call.procedure() == device_intr_srq;
 }
 
 }  // namespace

@@ -1,29 +1,34 @@
 // HiSLIP message framing: a 16-byte header ("HS", message type, control
 // code, 32-bit parameter, 64-bit payload length, all big-endian) followed by
-// the payload.
+// the payload. Client and server alike frame their messages with it.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
-namespace visa::hislip {
+namespace protocol::hislip {
 
 constexpr std::size_t kHeaderSize = 16;
 constexpr std::uint16_t kDefaultPort = 4880;
 constexpr std::uint16_t kProtocolVersion = 0x0100;  // 1.0
 constexpr std::uint32_t kFirstMessageId = 0xFFFFFF00u;
-constexpr std::uint16_t kVendorId = ('Z' << 8) | 'T';
 
 enum MessageType : std::uint8_t {
     Initialize = 0,
     InitializeResponse = 1,
     FatalError = 2,
     Error = 3,
+    AsyncLock = 4,
+    AsyncLockResponse = 5,
     Data = 6,
     DataEnd = 7,
     DeviceClearComplete = 8,
     DeviceClearAcknowledge = 9,
+    AsyncRemoteLocalControl = 10,
+    AsyncRemoteLocalResponse = 11,
     Trigger = 12,
     Interrupted = 13,
     AsyncInterrupted = 14,
@@ -36,6 +41,20 @@ enum MessageType : std::uint8_t {
     AsyncStatusQuery = 21,
     AsyncStatusResponse = 22,
     AsyncDeviceClearAcknowledge = 23,
+    AsyncLockInfo = 24,
+    AsyncLockInfoResponse = 25,
+};
+
+// Codes carried in the control byte of FatalError and Error.
+enum FatalErrorCode : std::uint8_t {
+    FatalUnidentified = 0,
+    FatalBadHeader = 1,
+    FatalChannelsNotEstablished = 2,
+    FatalInvalidInitialization = 3,
+};
+enum ErrorCode : std::uint8_t {
+    ErrorUnidentified = 0,
+    ErrorUnrecognizedType = 1,
 };
 
 // Control code bit of Data, DataEnd, Trigger and AsyncStatusQuery: the
@@ -52,8 +71,8 @@ struct Header {
 std::array<std::uint8_t, kHeaderSize> EncodeHeader(const Header& header);
 // Empty when the bytes do not start with "HS".
 std::optional<Header> DecodeHeader(const std::uint8_t* bytes);
+// A whole message: header and payload.
+std::string EncodeMessage(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
+                          std::string_view payload = {});
 
-void PutBigEndian64(std::uint64_t value, std::uint8_t* out);
-std::uint64_t GetBigEndian64(const std::uint8_t* bytes);
-
-}  // namespace visa::hislip
+}  // namespace protocol::hislip
