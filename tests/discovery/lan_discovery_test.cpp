@@ -1,0 +1,187 @@
+// Discovery end to end: the emulator announces itself and the driver finds
+// it, in a network namespace of the test's own whose loopback carries
+// multicast, never on another network. One case re-runs this program inside
+// such a namespace (unshare -n); the cases that need it skip outside.
+#include "platform/visa/discovery/lan_discovery.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "emulator/emulator.h"
+#include "tests/discovery/dns_samples.h"
+
+namespace ztv::test {
+namespace {
+
+constexpr const char* kInside = "ZTV_TEST_IN_NETWORK_NAMESPACE";
+constexpr const char* kIdentity = "Orvane Technologies,Q7310B,0123456789,1.0.9";
+
+bool Inside() { return std::getenv(kInside) != nullptr; }
+
+#define NEEDS_NAMESPACE()                                                     \
+    if (!Inside())                                                            \
+    GTEST_SKIP() << "runs inside a network namespace of its own, started by " \
+                    "DiscoveryNamespace.CasesPassInAPrivateNetworkNamespace"
+
+// What a shell command printed, its wait status in `status`.
+std::string RunShell(const std::string& command, int* status) {
+    std::string out;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    *status = pclose(pipe);
+    return out;
+}
+
+TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
+    if (Inside()) GTEST_SKIP() << "already inside";
+    const std::string setup = "ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo";
+    int status = -1;
+    const std::string probe = RunShell("unshare -n sh -c '" + setup + "'", &status);
+    if (status != 0) {
+        GTEST_SKIP() << "network namespaces are unavailable here, the mDNS cases did not run: " << probe;
+    }
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string out = RunShell(std::string(kInside) + "=1 unshare -n sh -c '" + setup + " && exec \"$0\" " +
+                                         "--gtest_filter=InNamespace.*' " + self,
+                                     &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("[  PASSED  ] 3 tests."), std::string::npos) << out;
+    EXPECT_EQ(out.find("SKIPPED"), std::string::npos) << out;
+}
+
+emulator::Options Announcing() {
+    emulator::Options options;
+    options.announce = true;
+    options.portmapper = true;  // on 111, free in the namespace
+    return options;
+}
+
+std::vector<std::string> ResourcesOf(const emulator::Emulator& e) {
+    return {"TCPIP0::127.0.0.1::hislip0," + std::to_string(e.HislipPort()) + "::INSTR",
+            "TCPIP0::127.0.0.1::inst0::INSTR", "TCPIP0::127.0.0.1::" + std::to_string(e.SocketPort()) + "::SOCKET"};
+}
+
+TEST(InNamespace, MdnsFindsEveryAnnouncedServiceAndAsksOnlyIdn) {
+    NEEDS_NAMESPACE();
+    emulator::Emulator e(Announcing());
+    std::string error;
+    ASSERT_TRUE(e.Start(&error)) << error;
+    visa::DiscoveryOptions options;
+    options.vxi11 = false;
+    options.timeoutMs = 500;
+    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].host, "127.0.0.1");
+    EXPECT_EQ(found[0].resources, ResourcesOf(e));
+    EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
+    EXPECT_EQ(found[0].vxi11CorePort, 0);
+    const std::vector<emulator::ReceivedMessage> received = e.Received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].bytes, "*IDN?\n");
+}
+
+TEST(InNamespace, BothWaysListTheInstrumentOnce) {
+    NEEDS_NAMESPACE();
+    emulator::Emulator e(Announcing());
+    std::string error;
+    ASSERT_TRUE(e.Start(&error)) << error;
+    visa::DiscoveryOptions options;
+    options.timeoutMs = 500;
+    options.vxi11Address = "127.0.0.1";
+    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].resources, ResourcesOf(e));
+    EXPECT_EQ(found[0].vxi11CorePort, e.Vxi11Port());
+    EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
+}
+
+// Answers every query with each malformed message of the table, then with a
+// well-formed answer for a host that is not there.
+class HostileResponder {
+public:
+    HostileResponder() {
+        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+        const int on = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_port = htons(5353);
+        ip_mreq join{};
+        inet_pton(AF_INET, "224.0.0.251", &join.imr_multiaddr);
+        inet_pton(AF_INET, "127.0.0.1", &join.imr_interface);
+        ready_ = bind(fd_, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 &&
+                 setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0;
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~HostileResponder() {
+        stop_ = true;
+        thread_.join();
+        close(fd_);
+    }
+    bool ready() const { return ready_; }
+    int answered() const { return answered_; }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            unsigned char query[1500];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            if (recvfrom(fd_, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &length) <= 0) continue;
+            for (const MalformedMessage& m : MalformedMessages()) Send(m.message, from);
+            Send(SampleResponse(), from);
+            ++answered_;
+        }
+    }
+    void Send(const Bytes& message, const sockaddr_in& to) {
+        sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+
+    int fd_ = -1;
+    bool ready_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> answered_{0};
+    std::thread thread_;
+};
+
+TEST(InNamespace, MalformedAnswersAreIgnored) {
+    NEEDS_NAMESPACE();
+    HostileResponder hostile;
+    ASSERT_TRUE(hostile.ready());
+    emulator::Emulator e(Announcing());
+    std::string error;
+    ASSERT_TRUE(e.Start(&error)) << error;
+    visa::DiscoveryOptions options;
+    options.vxi11 = false;
+    options.timeoutMs = 500;
+    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+    EXPECT_GE(hostile.answered(), 1);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].host, "127.0.0.1") << "the emulator is found beside the garbage";
+    EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
+    // Only the well-formed answer of the hostile responder counts: its host
+    // is listed, and unreachable.
+    EXPECT_EQ(found[1].host, "10.1.2.3");
+    EXPECT_EQ(found[1].resources, std::vector<std::string>{"TCPIP0::10.1.2.3::hislip0,4880::INSTR"});
+    EXPECT_TRUE(found[1].identity.empty());
+    EXPECT_NE(found[1].error.find("TCPIP0::10.1.2.3::hislip0,4880::INSTR: "), std::string::npos) << found[1].error;
+}
+
+}  // namespace
+}  // namespace ztv::test
