@@ -11,6 +11,8 @@ packages=(g++ cmake make pkg-config python3 libpugixml-dev libtirpc-dev rpcsvc-p
 # Test, benchmark and Python-package libraries only for builds that build the tests.
 if [[ " $* " != *" -DZTV_BUILD_TESTS=OFF "* ]]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-pytest python3-setuptools python3-venv)
+  # ip, for the discovery tests' private network namespace
+  packages+=(iproute2)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "emulator/emulator.h"
+#include "platform/visa/discovery/dns_message.h"
 #include "tests/discovery/dns_samples.h"
 
 namespace ztv::test {
@@ -58,7 +59,7 @@ TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
                                          "--gtest_filter=InNamespace.*' " + self,
                                      &status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("[  PASSED  ] 3 tests."), std::string::npos) << out;
+    EXPECT_NE(out.find("[  PASSED  ] 4 tests."), std::string::npos) << out;
     EXPECT_EQ(out.find("SKIPPED"), std::string::npos) << out;
 }
 
@@ -181,6 +182,80 @@ TEST(InNamespace, MalformedAnswersAreIgnored) {
     EXPECT_EQ(found[1].resources, std::vector<std::string>{"TCPIP0::10.1.2.3::hislip0,4880::INSTR"});
     EXPECT_TRUE(found[1].identity.empty());
     EXPECT_NE(found[1].error.find("TCPIP0::10.1.2.3::hislip0,4880::INSTR: "), std::string::npos) << found[1].error;
+}
+
+// The records of the one response to a one-shot query with id 0x1234 and one
+// question, as "TYPE value" lines; empty when no response comes.
+std::vector<std::string> AskOnce(const std::string& name, visa::DnsType type) {
+    std::vector<std::uint8_t> query = visa::BuildDnsQuery({name}, type);
+    query[0] = 0x12;
+    query[1] = 0x34;
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    in_addr loopback{};
+    inet_pton(AF_INET, "127.0.0.1", &loopback);
+    setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(5353);
+    inet_pton(AF_INET, "224.0.0.251", &group.sin_addr);
+    sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+    std::vector<std::string> lines;
+    pollfd p{fd, POLLIN, 0};
+    std::uint8_t response[1500];
+    const ssize_t n = poll(&p, 1, 300) > 0 ? recv(fd, response, sizeof response, 0) : 0;
+    close(fd);
+    std::vector<visa::DnsRecord> records;
+    if (n <= 0) return lines;
+    EXPECT_TRUE(visa::ParseDnsResponse(response, static_cast<std::size_t>(n), &records)) << name;
+    EXPECT_EQ(response[0] << 8 | response[1], 0x1234) << "the id of a one-shot query comes back";
+    EXPECT_EQ(response[4] << 8 | response[5], 1) << "so does its question";
+    for (const visa::DnsRecord& r : records) {
+        switch (r.type) {
+            case visa::DnsType::A:
+                lines.push_back("A " + r.address);
+                break;
+            case visa::DnsType::Ptr:
+                lines.push_back("PTR " + r.target);
+                break;
+            case visa::DnsType::Srv:
+                lines.push_back("SRV " + r.target + ":" + std::to_string(r.port));
+                break;
+            case visa::DnsType::Txt:
+                lines.push_back("TXT");
+                for (const std::string& text : r.texts) lines.back() += " " + text;
+                break;
+        }
+    }
+    return lines;
+}
+
+TEST(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
+    NEEDS_NAMESPACE();
+    emulator::Emulator e(Announcing());
+    std::string error;
+    ASSERT_TRUE(e.Start(&error)) << error;
+    const std::string instance = "Orvane Technologies Q7310B 0123456789._scpi-raw._tcp.local";
+    const struct {
+        std::string name;
+        visa::DnsType type;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"_services._dns-sd._udp.local",
+         visa::DnsType::Ptr,
+         {"PTR _hislip._tcp.local", "PTR _vxi-11._tcp.local", "PTR _scpi-raw._tcp.local"}},
+        {"_scpi-raw._tcp.local",
+         visa::DnsType::Ptr,
+         {"PTR Orvane\\032Technologies\\032Q7310B\\0320123456789._scpi-raw._tcp.local",
+          "SRV q7310b-0123456789.local:" + std::to_string(e.SocketPort()),
+          "TXT txtvers=1 Manufacturer=Orvane Technologies Model=Q7310B SerialNumber=0123456789 FirmwareVersion=1.0.9",
+          "A 127.0.0.1"}},
+        {instance,
+         visa::DnsType::Srv,
+         {"SRV q7310b-0123456789.local:" + std::to_string(e.SocketPort()), "A 127.0.0.1"}},
+        {"Q7310B-0123456789.LOCAL", visa::DnsType::A, {"A 127.0.0.1"}},
+        {"_http._tcp.local", visa::DnsType::Ptr, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AskOnce(c.name, c.type), c.expected) << c.name;
 }
 
 }  // namespace
