@@ -246,7 +246,6 @@ bool MdnsResponder::Start(Announcement announcement, std::string* error) {
     Stop();
     return false;
   }
-  setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &interfaces.front(), sizeof interfaces.front());
   wakeFd_ = eventfd(0, EFD_CLOEXEC);
   thread_ = std::thread([this] { Serve(); });
   return true;
@@ -281,21 +280,22 @@ void MdnsResponder::Serve() {
     message.msg_controllen = sizeof control;
     const ssize_t n = recvmsg(fd_, &message, 0);
     if (n <= 0) continue;
-    // The A record carries the bind address, or the one the query came to.
-    in_addr local{};
-    if (inet_pton(AF_INET, announcement_.address.c_str(), &local) != 1 || local.s_addr == htonl(INADDR_ANY)) {
-      for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-          local = reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c))->ipi_spec_dst;
-        }
-      }
+    in_pktinfo arrival{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+        std::memcpy(&arrival, CMSG_DATA(c), sizeof arrival);
     }
-    Respond(query, static_cast<std::size_t>(n), from, local);
+    Respond(query, static_cast<std::size_t>(n), from, arrival);
   }
 }
 
 void MdnsResponder::Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from,
-                            const in_addr& local) const {
+                            in_pktinfo arrival) const {
+  // The A record carries the bind address, or the one the query came to.
+  in_addr local{};
+  if (inet_pton(AF_INET, announcement_.address.c_str(), &local) != 1 || local.s_addr == htonl(INADDR_ANY)) {
+    local = arrival.ipi_spec_dst;
+  }
   const std::vector<Question> questions = QuestionsOf(query, size);
   const std::vector<Record> records = Records(announcement_, local);
   // Answers, then what a browser asks next: an instance's SRV and TXT, a host's A.
@@ -348,7 +348,23 @@ void MdnsResponder::Respond(const unsigned char* query, std::size_t size, const 
     to.sin_port = htons(kMdnsPort);
     inet_pton(AF_INET, kGroup, &to.sin_addr);
   }
-  sendto(fd_, out.Data(), out.Size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  // The answer leaves by the interface the query came in on, from the address it came to.
+  arrival.ipi_spec_dst = local;
+  char control[CMSG_SPACE(sizeof arrival)] = {};
+  iovec data{const_cast<unsigned char*>(out.Data()), out.Size()};
+  msghdr message{};
+  message.msg_name = &to;
+  message.msg_namelen = sizeof to;
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* c = CMSG_FIRSTHDR(&message);
+  c->cmsg_level = IPPROTO_IP;
+  c->cmsg_type = IP_PKTINFO;
+  c->cmsg_len = CMSG_LEN(sizeof arrival);
+  std::memcpy(CMSG_DATA(c), &arrival, sizeof arrival);
+  sendmsg(fd_, &message, 0);
 }
 
 }  // namespace emulator

@@ -41,7 +41,7 @@ class MdnsResponder {
 
  private:
   void Serve();
-  void Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from, const in_addr& local) const;
+  void Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from, in_pktinfo arrival) const;
 
   Announcement announcement_;
   int fd_ = -1;

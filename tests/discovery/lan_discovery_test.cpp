@@ -5,9 +5,11 @@
 #include "platform/visa/discovery/lan_discovery.h"
 
 #include <arpa/inet.h>
+#include <arpa/nameser.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <resolv.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "emulator/emulator.h"
@@ -59,7 +62,7 @@ TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
                                          "--gtest_filter=InNamespace.*' " + self,
                                      &status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("[  PASSED  ] 4 tests."), std::string::npos) << out;
+    EXPECT_NE(out.find("[  PASSED  ] 5 tests."), std::string::npos) << out;
     EXPECT_EQ(out.find("SKIPPED"), std::string::npos) << out;
 }
 
@@ -256,6 +259,67 @@ TEST(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
         {"_http._tcp.local", visa::DnsType::Ptr, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(AskOnce(c.name, c.type), c.expected) << c.name;
+}
+
+// A querier on port 5353 is another mDNS responder's peer: the answer goes to
+// the group, with id 0, no question and caches told to flush unique records.
+TEST(InNamespace, QuerierOnTheMdnsPortIsAnsweredOnTheGroup) {
+    NEEDS_NAMESPACE();
+    emulator::Emulator e(Announcing());
+    std::string error;
+    ASSERT_TRUE(e.Start(&error)) << error;
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(5353);
+    sockaddr_in any = group;
+    inet_pton(AF_INET, "224.0.0.251", &group.sin_addr);
+    ip_mreq join{group.sin_addr, {}};
+    inet_pton(AF_INET, "127.0.0.1", &join.imr_interface);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    ASSERT_EQ(setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+    setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &join.imr_interface, sizeof join.imr_interface);
+    std::vector<std::uint8_t> query = visa::BuildDnsQuery({"_hislip._tcp.local"}, visa::DnsType::Ptr);
+    query[1] = 0x34;
+    sendto(fd, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+    // The query itself comes back first, looped to the group's members.
+    std::uint8_t response[1500] = {};
+    ssize_t size = 0;
+    in_pktinfo arrival{};
+    for (pollfd p{fd, POLLIN, 0}; (response[2] & 0x80) == 0 && poll(&p, 1, 500) > 0;) {
+        char control[CMSG_SPACE(sizeof arrival)];
+        iovec data{response, sizeof response};
+        msghdr message{};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if ((size = recvmsg(fd, &message, 0)) <= 0) break;
+        if (cmsghdr* c = CMSG_FIRSTHDR(&message)) std::memcpy(&arrival, CMSG_DATA(c), sizeof arrival);
+    }
+    close(fd);
+    ASSERT_NE(response[2] & 0x80, 0) << "no response";
+    char destination[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &arrival.ipi_addr, destination, sizeof destination);
+    EXPECT_STREQ(destination, "224.0.0.251");
+    EXPECT_EQ(response[0] << 8 | response[1], 0) << "id";
+    EXPECT_EQ(response[4] << 8 | response[5], 0) << "questions";
+    ns_msg handle;
+    ASSERT_EQ(ns_initparse(response, static_cast<int>(size), &handle), 0);
+    std::vector<std::string> classes;
+    for (ns_sect section : {ns_s_an, ns_s_ar}) {
+        for (int i = 0; i < ns_msg_count(handle, section); ++i) {
+            ns_rr rr;
+            ASSERT_EQ(ns_parserr(&handle, section, i, &rr), 0);
+            classes.push_back(std::to_string(ns_rr_type(rr)) + ":" + std::to_string(ns_rr_class(rr)));
+        }
+    }
+    // PTR shared, class IN; SRV, TXT and A unique, with the cache-flush bit.
+    EXPECT_EQ(classes, (std::vector<std::string>{"12:1", "33:32769", "16:32769", "1:32769"}));
 }
 
 }  // namespace
