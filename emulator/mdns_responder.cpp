@@ -42,7 +42,7 @@ struct Record {
   in_addr address{};               // A
 };
 
-// A name in glibc's text form: dots and backslashes inside the label escaped.
+// One label in glibc's text form: its dots and backslashes escaped.
 std::string Label(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -187,6 +187,25 @@ std::vector<in_addr> Interfaces(const std::string& address) {
   return found;
 }
 
+// A datagram's header over one buffer, with room for the IP_PKTINFO that
+// says (received) or chooses (sent) the interface and local address.
+struct Datagram {
+  Datagram(sockaddr_in* peer, const void* bytes, std::size_t size) : data{const_cast<void*>(bytes), size} {
+    header.msg_name = peer;
+    header.msg_namelen = sizeof *peer;
+    header.msg_iov = &data;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+  }
+  Datagram(const Datagram&) = delete;
+  Datagram& operator=(const Datagram&) = delete;
+
+  iovec data;
+  char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  msghdr header{};
+};
+
 // Host names are letters, digits and hyphens.
 std::string HostLabel(const std::string& text) {
   std::string out;
@@ -268,22 +287,15 @@ void MdnsResponder::Serve() {
     if (poll(fds, 2, -1) < 0) continue;
     if (fds[1].revents) return;
     unsigned char query[NS_PACKETSZ * 16];
-    char control[CMSG_SPACE(sizeof(in_pktinfo))];
     sockaddr_in from{};
-    iovec buffer{query, sizeof query};
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &buffer;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd_, &message, 0);
+    Datagram received(&from, query, sizeof query);
+    const ssize_t n = recvmsg(fd_, &received.header, 0);
     if (n <= 0) continue;
     in_pktinfo arrival{};
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+    for (cmsghdr* c = CMSG_FIRSTHDR(&received.header); c; c = CMSG_NXTHDR(&received.header, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
         std::memcpy(&arrival, CMSG_DATA(c), sizeof arrival);
+      }
     }
     Respond(query, static_cast<std::size_t>(n), from, arrival);
   }
@@ -350,21 +362,13 @@ void MdnsResponder::Respond(const unsigned char* query, std::size_t size, const 
   }
   // The answer leaves by the interface the query came in on, from the address it came to.
   arrival.ipi_spec_dst = local;
-  char control[CMSG_SPACE(sizeof arrival)] = {};
-  iovec data{const_cast<unsigned char*>(out.Data()), out.Size()};
-  msghdr message{};
-  message.msg_name = &to;
-  message.msg_namelen = sizeof to;
-  message.msg_iov = &data;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  cmsghdr* c = CMSG_FIRSTHDR(&message);
+  Datagram answer(&to, out.Data(), out.Size());
+  cmsghdr* c = CMSG_FIRSTHDR(&answer.header);
   c->cmsg_level = IPPROTO_IP;
   c->cmsg_type = IP_PKTINFO;
   c->cmsg_len = CMSG_LEN(sizeof arrival);
   std::memcpy(CMSG_DATA(c), &arrival, sizeof arrival);
-  sendmsg(fd_, &message, 0);
+  sendmsg(fd_, &answer.header, 0);
 }
 
 }  // namespace emulator

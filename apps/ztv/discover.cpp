@@ -1,13 +1,13 @@
 // discover: the instruments on the LAN, found through multicast DNS and the
-// VXI-11 portmapper broadcast by the library, each listed once with its
-// identity and every resource string it offers.
+// VXI-11 portmapper broadcast by the library (Ztv_DiscoverInstruments), each
+// listed once with its identity and every resource string it offers.
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "apps/ztv/commands.h"
-#include "platform/visa/discovery/lan_discovery.h"
 
 namespace ztv_tool {
 
@@ -23,35 +23,54 @@ struct Options {
     int port = kStandardPortmapperPort;
 };
 
-int Discover(const Options& options) {
-    visa::DiscoveryOptions discovery;
+// The library's list: a line per instrument, tab-separated fields.
+std::string DiscoveredList(const Options& options) {
     // Naming one way restricts discovery to it; naming none or both asks both.
-    discovery.mdns = options.mdns || !options.vxi11;
-    discovery.vxi11 = options.vxi11 || !options.mdns;
-    discovery.timeoutMs = options.timeoutMs;
-    discovery.vxi11Address = options.address;
-    discovery.portmapperPort = static_cast<std::uint16_t>(options.port);
-    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(discovery);
+    const ViInt32 ways = (options.mdns || !options.vxi11 ? ZTV_DISCOVER_MDNS : 0) |
+                         (options.vxi11 || !options.mdns ? ZTV_DISCOVER_VXI11 : 0);
+    std::string list(65536, '\0');
+    for (;;) {
+        const ViStatus status = Ztv_DiscoverInstruments(ways, options.timeoutMs, options.address.c_str(), options.port,
+                                                        static_cast<ViInt32>(list.size()), list.data());
+        // Instruments answer again when asked again: a second round only when the first did not fit.
+        if (status <= static_cast<ViStatus>(list.size())) break;
+        list.assign(static_cast<std::size_t>(status), '\0');
+    }
+    list.resize(list.find('\0'));
+    return list;
+}
+
+int Discover(const Options& options) {
+    std::istringstream lines(DiscoveredList(options));
     int exit = kExitOk;
-    for (const visa::DiscoveredInstrument& instrument : found) {
-        if (instrument.identity.empty()) {
-            std::fprintf(stderr, "ztv: %s does not tell its identity: %s\n", instrument.host.c_str(),
-                         instrument.error.c_str());
+    bool any = false;
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        if (fields.size() < 2) continue;
+        any = true;
+        std::string corePort;
+        if (fields.back().rfind("VXI11Port=", 0) == 0) {
+            corePort = fields.back();
+            fields.pop_back();
+        }
+        if (fields[0].empty()) {
+            std::fprintf(stderr, "ztv: %s does not answer *IDN?\n", fields[1].c_str());
             exit = kExitFailed;
         }
-        std::printf("%s\n", instrument.identity.empty() ? instrument.host.c_str() : instrument.identity.c_str());
-        for (const std::string& resource : instrument.resources) {
-            std::printf("    %s", resource.c_str());
+        std::printf("%s\n", fields[0].empty() ? "(no identity)" : fields[0].c_str());
+        for (std::size_t i = 1; i < fields.size(); ++i) {
+            std::printf("    %s", fields[i].c_str());
             // Resource strings cannot carry the core channel port; say it
             // where the portmapper on 111 would not.
-            if (instrument.vxi11CorePort != 0 && options.port != kStandardPortmapperPort &&
-                resource.ends_with("::inst0::INSTR")) {
-                std::printf("  (VXI11Port=%d)", instrument.vxi11CorePort);
+            if (!corePort.empty() && options.port != kStandardPortmapperPort && fields[i].ends_with("::inst0::INSTR")) {
+                std::printf("  (%s)", corePort.c_str());
             }
             std::printf("\n");
         }
     }
-    if (found.empty()) std::fprintf(stderr, "ztv: no instrument answered within %d ms\n", options.timeoutMs);
+    if (!any) std::fprintf(stderr, "ztv: no instrument answered within %d ms\n", options.timeoutMs);
     return exit;
 }
 

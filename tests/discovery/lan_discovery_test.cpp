@@ -14,10 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "emulator/emulator.h"
@@ -31,11 +33,6 @@ constexpr const char* kInside = "ZTV_TEST_IN_NETWORK_NAMESPACE";
 constexpr const char* kIdentity = "Orvane Technologies,Q7310B,0123456789,1.0.9";
 
 bool Inside() { return std::getenv(kInside) != nullptr; }
-
-#define NEEDS_NAMESPACE()                                                     \
-    if (!Inside())                                                            \
-    GTEST_SKIP() << "runs inside a network namespace of its own, started by " \
-                    "DiscoveryNamespace.CasesPassInAPrivateNetworkNamespace"
 
 // What a shell command printed, its wait status in `status`.
 std::string RunShell(const std::string& command, int* status) {
@@ -66,49 +63,58 @@ TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
     EXPECT_EQ(out.find("SKIPPED"), std::string::npos) << out;
 }
 
-emulator::Options Announcing() {
-    emulator::Options options;
-    options.announce = true;
-    options.portmapper = true;  // on 111, free in the namespace
-    return options;
-}
+// Each case beside an emulator that announces itself, its portmapper on 111
+// (free in the namespace).
+class InNamespace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!Inside()) {
+            GTEST_SKIP() << "runs inside a network namespace of its own, started by "
+                            "DiscoveryNamespace.CasesPassInAPrivateNetworkNamespace";
+        }
+        emulator::Options options;
+        options.announce = true;
+        options.portmapper = true;
+        emulator_ = std::make_unique<emulator::Emulator>(options);
+        std::string error;
+        ASSERT_TRUE(emulator_->Start(&error)) << error;
+    }
 
-std::vector<std::string> ResourcesOf(const emulator::Emulator& e) {
-    return {"TCPIP0::127.0.0.1::hislip0," + std::to_string(e.HislipPort()) + "::INSTR",
-            "TCPIP0::127.0.0.1::inst0::INSTR", "TCPIP0::127.0.0.1::" + std::to_string(e.SocketPort()) + "::SOCKET"};
-}
+    // Multicast DNS, and with `vxi11` the portmapper of 127.0.0.1 too.
+    static std::vector<visa::DiscoveredInstrument> Discover(bool vxi11) {
+        visa::DiscoveryOptions options;
+        options.vxi11 = vxi11;
+        options.vxi11Address = "127.0.0.1";
+        options.timeoutMs = 500;
+        return visa::DiscoverInstruments(options);
+    }
 
-TEST(InNamespace, MdnsFindsEveryAnnouncedServiceAndAsksOnlyIdn) {
-    NEEDS_NAMESPACE();
-    emulator::Emulator e(Announcing());
-    std::string error;
-    ASSERT_TRUE(e.Start(&error)) << error;
-    visa::DiscoveryOptions options;
-    options.vxi11 = false;
-    options.timeoutMs = 500;
-    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+    std::vector<std::string> EmulatorResources() const {
+        return {"TCPIP0::127.0.0.1::hislip0," + std::to_string(emulator_->HislipPort()) + "::INSTR",
+                "TCPIP0::127.0.0.1::inst0::INSTR",
+                "TCPIP0::127.0.0.1::" + std::to_string(emulator_->SocketPort()) + "::SOCKET"};
+    }
+
+    std::unique_ptr<emulator::Emulator> emulator_;
+};
+
+TEST_F(InNamespace, MdnsFindsEveryAnnouncedServiceAndAsksOnlyIdn) {
+    const std::vector<visa::DiscoveredInstrument> found = Discover(false);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].host, "127.0.0.1");
-    EXPECT_EQ(found[0].resources, ResourcesOf(e));
+    EXPECT_EQ(found[0].resources, EmulatorResources());
     EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
     EXPECT_EQ(found[0].vxi11CorePort, 0);
-    const std::vector<emulator::ReceivedMessage> received = e.Received();
+    const std::vector<emulator::ReceivedMessage> received = emulator_->Received();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].bytes, "*IDN?\n");
 }
 
-TEST(InNamespace, BothWaysListTheInstrumentOnce) {
-    NEEDS_NAMESPACE();
-    emulator::Emulator e(Announcing());
-    std::string error;
-    ASSERT_TRUE(e.Start(&error)) << error;
-    visa::DiscoveryOptions options;
-    options.timeoutMs = 500;
-    options.vxi11Address = "127.0.0.1";
-    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+TEST_F(InNamespace, BothWaysListTheInstrumentOnce) {
+    const std::vector<visa::DiscoveredInstrument> found = Discover(true);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].resources, ResourcesOf(e));
-    EXPECT_EQ(found[0].vxi11CorePort, e.Vxi11Port());
+    EXPECT_EQ(found[0].resources, EmulatorResources());
+    EXPECT_EQ(found[0].vxi11CorePort, emulator_->Vxi11Port());
     EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
 }
 
@@ -164,27 +170,21 @@ private:
     std::thread thread_;
 };
 
-TEST(InNamespace, MalformedAnswersAreIgnored) {
-    NEEDS_NAMESPACE();
+TEST_F(InNamespace, MalformedAnswersAreIgnored) {
     HostileResponder hostile;
     ASSERT_TRUE(hostile.ready());
-    emulator::Emulator e(Announcing());
-    std::string error;
-    ASSERT_TRUE(e.Start(&error)) << error;
-    visa::DiscoveryOptions options;
-    options.vxi11 = false;
-    options.timeoutMs = 500;
-    const std::vector<visa::DiscoveredInstrument> found = visa::DiscoverInstruments(options);
+    std::vector<visa::DiscoveredInstrument> found = Discover(false);
     EXPECT_GE(hostile.answered(), 1);
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].host, "127.0.0.1") << "the emulator is found beside the garbage";
-    EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.host < b.host; });
     // Only the well-formed answer of the hostile responder counts: its host
     // is listed, and unreachable.
-    EXPECT_EQ(found[1].host, "10.1.2.3");
-    EXPECT_EQ(found[1].resources, std::vector<std::string>{"TCPIP0::10.1.2.3::hislip0,4880::INSTR"});
-    EXPECT_TRUE(found[1].identity.empty());
-    EXPECT_NE(found[1].error.find("TCPIP0::10.1.2.3::hislip0,4880::INSTR: "), std::string::npos) << found[1].error;
+    EXPECT_EQ(found[0].host, "10.1.2.3");
+    EXPECT_EQ(found[0].resources, std::vector<std::string>{"TCPIP0::10.1.2.3::hislip0,4880::INSTR"});
+    EXPECT_TRUE(found[0].identity.empty());
+    EXPECT_NE(found[0].error.find("TCPIP0::10.1.2.3::hislip0,4880::INSTR: "), std::string::npos) << found[0].error;
+    EXPECT_EQ(found[1].host, "127.0.0.1") << "the emulator is found beside the garbage";
+    EXPECT_EQ(found[1].identity, kIdentity) << found[1].error;
 }
 
 // The records of the one response to a one-shot query with id 0x1234 and one
@@ -232,11 +232,7 @@ std::vector<std::string> AskOnce(const std::string& name, visa::DnsType type) {
     return lines;
 }
 
-TEST(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
-    NEEDS_NAMESPACE();
-    emulator::Emulator e(Announcing());
-    std::string error;
-    ASSERT_TRUE(e.Start(&error)) << error;
+TEST_F(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
     const std::string instance = "Orvane Technologies Q7310B 0123456789._scpi-raw._tcp.local";
     const struct {
         std::string name;
@@ -249,12 +245,12 @@ TEST(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
         {"_scpi-raw._tcp.local",
          visa::DnsType::Ptr,
          {"PTR Orvane\\032Technologies\\032Q7310B\\0320123456789._scpi-raw._tcp.local",
-          "SRV q7310b-0123456789.local:" + std::to_string(e.SocketPort()),
+          "SRV q7310b-0123456789.local:" + std::to_string(emulator_->SocketPort()),
           "TXT txtvers=1 Manufacturer=Orvane Technologies Model=Q7310B SerialNumber=0123456789 FirmwareVersion=1.0.9",
           "A 127.0.0.1"}},
         {instance,
          visa::DnsType::Srv,
-         {"SRV q7310b-0123456789.local:" + std::to_string(e.SocketPort()), "A 127.0.0.1"}},
+         {"SRV q7310b-0123456789.local:" + std::to_string(emulator_->SocketPort()), "A 127.0.0.1"}},
         {"Q7310B-0123456789.LOCAL", visa::DnsType::A, {"A 127.0.0.1"}},
         {"_http._tcp.local", visa::DnsType::Ptr, {}},
     };
@@ -263,11 +259,7 @@ TEST(InNamespace, EmulatorAnswersEachQuestionWithWhatIsAskedNext) {
 
 // A querier on port 5353 is another mDNS responder's peer: the answer goes to
 // the group, with id 0, no question and caches told to flush unique records.
-TEST(InNamespace, QuerierOnTheMdnsPortIsAnsweredOnTheGroup) {
-    NEEDS_NAMESPACE();
-    emulator::Emulator e(Announcing());
-    std::string error;
-    ASSERT_TRUE(e.Start(&error)) << error;
+TEST_F(InNamespace, QuerierOnTheMdnsPortIsAnsweredOnTheGroup) {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);

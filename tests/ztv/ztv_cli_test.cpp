@@ -351,6 +351,14 @@ TEST_F(ZtvCli, DiscoverFindsTheEmulatorThroughItsPortmapper) {
     EXPECT_NE(none.err.find("no instrument answered"), std::string::npos) << none.err;
 }
 
+// A host name that does not resolve is named as such on the VXI-11 path too,
+// not taken for a host without a portmapper.
+TEST(ZtvTool, UnresolvableHostIsNamed) {
+    const ToolResult r = RunTool({"-r", "TCPIP0::nohost.invalid::inst0::INSTR", "identify"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("Cannot resolve host \"nohost.invalid\""), std::string::npos) << r.err;
+}
+
 TEST(ZtvEmulator, PrintsResourceStringsThatWorkAsPrinted) {
     BackgroundTool emulator({"emulator", "--socket-port", "0", "--vxi11-port", "0", "--hislip-port", "0"});
     std::vector<std::string> lines;

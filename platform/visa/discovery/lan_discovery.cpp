@@ -35,8 +35,9 @@ Host& HostAt(std::vector<Host>& hosts, const std::string& address) {
 std::vector<std::string> ResourcesOf(const Host& host) {
     std::vector<std::string> resources;
     const std::string prefix = "TCPIP0::" + host.address + "::";
-    for (std::uint16_t port : host.hislipPorts)
+    for (std::uint16_t port : host.hislipPorts) {
         resources.push_back(prefix + "hislip0," + std::to_string(port) + "::INSTR");
+    }
     if (host.vxi11) resources.push_back(prefix + "inst0::INSTR");
     for (std::uint16_t port : host.socketPorts) resources.push_back(prefix + std::to_string(port) + "::SOCKET");
     return resources;

@@ -30,7 +30,8 @@ struct DiscoveredInstrument {
     std::uint16_t vxi11CorePort = 0;
 };
 
-// One entry per host, in the order the hosts answered.
+// One entry per host: those multicast DNS found, then those only the
+// broadcast found.
 std::vector<DiscoveredInstrument> DiscoverInstruments(const DiscoveryOptions& options);
 
 }  // namespace visa

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kMdnsGroup = "224.0.0.251";
 constexpr std::uint16_t kMdnsPort = 5353;
 constexpr const char* kLocalDomain = ".local";
-// Larger than any response fits in one datagram on Ethernet with jumbo frames.
+// The largest message RFC 6762 allows (section 17).
 constexpr std::size_t kLargestResponse = 9000;
 
 // The IPv4 addresses of the interfaces that are up and carry multicast.
