@@ -25,6 +25,7 @@
 #include "emulator/emulator.h"
 #include "platform/visa/discovery/dns_message.h"
 #include "tests/discovery/dns_samples.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv::test {
 namespace {
@@ -45,6 +46,13 @@ std::string RunShell(const std::string& command, int* status) {
     return out;
 }
 
+TEST(DiscoverInstruments, UnknownWaysAndPortsAreRefused) {
+    char list[16] = "untouched";
+    EXPECT_LT(Ztv_DiscoverInstruments(4, 100, "", 0, sizeof list, list), 0);
+    EXPECT_LT(Ztv_DiscoverInstruments(ZTV_DISCOVER_VXI11, 100, "", 70000, sizeof list, list), 0);
+    EXPECT_STREQ(list, "untouched");
+}
+
 TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
     if (Inside()) GTEST_SKIP() << "already inside";
     const std::string setup = "ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo";
@@ -59,7 +67,7 @@ TEST(DiscoveryNamespace, CasesPassInAPrivateNetworkNamespace) {
                                          "--gtest_filter=InNamespace.*' " + self,
                                      &status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("[  PASSED  ] 5 tests."), std::string::npos) << out;
+    EXPECT_NE(out.find("[  PASSED  ] 6 tests."), std::string::npos) << out;
     EXPECT_EQ(out.find("SKIPPED"), std::string::npos) << out;
 }
 
@@ -116,6 +124,21 @@ TEST_F(InNamespace, BothWaysListTheInstrumentOnce) {
     EXPECT_EQ(found[0].resources, EmulatorResources());
     EXPECT_EQ(found[0].vxi11CorePort, emulator_->Vxi11Port());
     EXPECT_EQ(found[0].identity, kIdentity) << found[0].error;
+}
+
+// The C face's list: a line per instrument, tab-separated, and the size it
+// needs when the buffer is too small.
+TEST_F(InNamespace, CFaceListsEachInstrumentOnALine) {
+    std::string expected = kIdentity;
+    for (const std::string& resource : EmulatorResources()) expected += "\t" + resource;
+    expected += "\tVXI11Port=" + std::to_string(emulator_->Vxi11Port()) + "\n";
+    const ViInt32 ways = ZTV_DISCOVER_MDNS | ZTV_DISCOVER_VXI11;
+    char small[8] = {};
+    EXPECT_EQ(Ztv_DiscoverInstruments(ways, 300, "127.0.0.1", 0, sizeof small, small),
+              static_cast<ViStatus>(expected.size() + 1));
+    char list[1024] = {};
+    ASSERT_EQ(Ztv_DiscoverInstruments(ways, 300, "127.0.0.1", 0, sizeof list, list), 0);
+    EXPECT_EQ(list, expected);
 }
 
 // Answers every query with each malformed message of the table, then with a
