@@ -1,5 +1,8 @@
 // Extension of the C face: the instruments on the LAN, through the library's
 // discovery, as text a C caller can read line by line.
+#include <cstdint>
+#include <string>
+
 #include "ivic/status_translation.h"
 #include "platform/visa/discovery/lan_discovery.h"
 #include "zentrava/Zentrava.h"
