@@ -1,6 +1,7 @@
 #include "emulator/emulator.h"
 
 #include "emulator/hislip_server.h"
+#include "emulator/mdns_responder.h"
 #include "emulator/portmapper.h"
 #include "emulator/socket_server.h"
 #include "emulator/vxi11_server.h"
@@ -39,16 +40,32 @@ bool Emulator::Start(std::string* error) {
                                              HislipOptions{options_.hislipOverlapped, options_.hislipMaxMessageSize});
     ok = hislip_->Start(address, options_.hislipPort, error);
   }
+  if (ok && options_.announce) {
+    responder_ = std::make_unique<MdnsResponder>();
+    ok = responder_->Start(Announced(), error);
+  }
   if (!ok) Stop();
   return ok;
 }
 
+// A VXI-11 service is announced at its portmapper, where clients ask for it.
+Announcement Emulator::Announced() const {
+  Announcement a = AnnouncementFor(options_.manufacturer, options_.model, options_.serial, options_.firmware,
+                                   options_.bindAddress);
+  if (HislipPort()) a.services.push_back({"_hislip._tcp", HislipPort()});
+  if (PortmapperPort()) a.services.push_back({"_vxi-11._tcp", PortmapperPort()});
+  if (SocketPort()) a.services.push_back({"_scpi-raw._tcp", SocketPort()});
+  return a;
+}
+
 void Emulator::Stop() {
   instrument_.Halt();
+  if (responder_) responder_->Stop();
   if (portmapper_) portmapper_->Stop();
   if (hislip_) hislip_->Stop();
   if (vxi11_) vxi11_->Stop();
   if (socket_) socket_->Stop();
+  responder_.reset();
   portmapper_.reset();
   hislip_.reset();
   vxi11_.reset();

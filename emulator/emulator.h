@@ -22,6 +22,7 @@ struct Options : InstrumentOptions {
   int portmapperPort = 111;  // 0: ephemeral
   unsigned long vxi11MaxRecvSize = 1u << 20;
   bool hislipOverlapped = false;
+  bool announce = false;  // answer multicast DNS for the services served
   unsigned long long hislipMaxMessageSize = 1u << 20;
 };
 
@@ -29,6 +30,8 @@ class SocketServer;
 class Vxi11Server;
 class HislipServer;
 class Portmapper;
+class MdnsResponder;
+struct Announcement;
 
 // A Q7310B on the network: one instrument behind a raw socket, a VXI-11
 // core channel (with an optional portmapper) and a HiSLIP port.
@@ -61,6 +64,9 @@ class Emulator {
   std::string HislipResource() const;
 
  private:
+  // What --announce tells of the servers running.
+  Announcement Announced() const;
+
   Options options_;
   Instrument instrument_;
   Recorder recorder_;
@@ -69,6 +75,7 @@ class Emulator {
   std::unique_ptr<Vxi11Server> vxi11_;
   std::unique_ptr<HislipServer> hislip_;
   std::unique_ptr<Portmapper> portmapper_;
+  std::unique_ptr<MdnsResponder> responder_;
 };
 
 // "TCPIP0::<host>::<port>::SOCKET"

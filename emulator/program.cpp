@@ -18,7 +18,7 @@ void Usage(FILE* out, const char* program) {
   std::fprintf(out,
                "usage: %s [--bind ADDRESS] [--socket-port N] [--vxi11-port N] [--hislip-port N]\n"
                "          [--portmapper [PORT]] [--model NAME] [--serial TEXT] [--options TEXT]\n"
-               "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--verbose]\n"
+               "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--announce] [--verbose]\n"
                "A port of -1 switches that interface off; 0 picks a free port.\n",
                program);
 }
@@ -90,6 +90,8 @@ bool Parse(const char* program, int argc, char** argv, Parsed* parsed, bool* hel
       ok = number(&options.measurementDelayMs, 0, 3600000, "milliseconds are 0 to 3600000");
     } else if (arg == "--short-reals") {
       options.shortReals = true;
+    } else if (arg == "--announce") {
+      options.announce = true;
     } else if (arg == "--verbose") {
       parsed->verbose = true;
     } else {
@@ -125,6 +127,7 @@ void PrintInterfaces(const Options& options, const Emulator& emulator) {
   if (emulator.HislipPort()) {
     std::printf("  HiSLIP      port %-5d  %s\n", emulator.HislipPort(), emulator.HislipResource().c_str());
   }
+  if (options.announce) std::printf("  mDNS        port 5353   announcing the services above\n");
   std::fflush(stdout);
 }
 

@@ -47,6 +47,20 @@ ViStatus _VI_FUNC Ztv_GetNextInterchangeWarning(ViSession Vi, ViInt32 BufferSize
    Ztv_close from another thread ends the wait. */
 ViStatus _VI_FUNC Ztv_WaitForServiceRequest(ViSession Vi, ViInt32 TimeoutMs, ViInt16* StatusByte);
 
+/* Extension, not among the specified functions: the instruments on the LAN,
+   found through multicast DNS and the VXI-11 portmapper broadcast (Ways, one or
+   both) within TimeoutMs, each asked *IDN? and nothing else. The VXI-11 call
+   goes to Vxi11Address instead of the broadcast addresses when not empty, on
+   PortmapperPort (0 for 111). One line per instrument: its identity (empty
+   when it did not answer), then every resource string it offers, then
+   VXI11Port=N where a portmapper told the VXI-11 core channel's port, all
+   separated by tabs. The text rule of Ztv_GetError: a BufferSize too small
+   returns the size needed. */
+#define ZTV_DISCOVER_MDNS 1
+#define ZTV_DISCOVER_VXI11 2
+ViStatus _VI_FUNC Ztv_DiscoverInstruments(ViInt32 Ways, ViInt32 TimeoutMs, ViConstString Vxi11Address,
+                                          ViInt32 PortmapperPort, ViInt32 BufferSize, ViChar List[]);
+
 #ifdef __cplusplus
 }
 #endif

@@ -74,6 +74,18 @@ TEST_F(ConnectionError, MissingPortmapperSaysHowToNameThePort) {
               "Zentrava: Unknown resource. No portmapper answered; name the VXI-11 port with VXI11Port or ZENTRAVA_VXI11_PORT.");
 }
 
+// Every LAN path names a host that does not resolve, VXI-11 too, whose
+// portmapper is never reached then.
+TEST_F(ConnectionError, UnresolvableHostIsNamedOnEveryLanPath) {
+    for (const std::string resource : {"TCPIP0::nohost.invalid::inst0::INSTR", "TCPIP0::nohost.invalid::hislip0::INSTR",
+                                       "TCPIP0::nohost.invalid::5025::SOCKET"}) {
+        const Failure failure = Open(resource);
+        EXPECT_EQ(failure.status, kResourceUnknown) << resource;
+        EXPECT_EQ(failure.text.rfind("Zentrava: Unknown resource. Cannot resolve host \"nohost.invalid\": ", 0), 0u)
+            << resource << ": " << failure.text;
+    }
+}
+
 TEST_F(ConnectionError, MissingSerialDeviceIsNamed) {
     const Failure failure = Open("ASRL/dev/ztv-no-such-tty7::INSTR");
     EXPECT_EQ(failure.status, kResourceUnknown);

@@ -337,17 +337,26 @@ TEST_F(ZtvCli, ErrorsResetClearAndSelftest) {
 }
 
 TEST_F(ZtvCli, DiscoverFindsTheEmulatorThroughItsPortmapper) {
-    const ToolResult r = RunTool({"discover", "--address", "127.0.0.1", "--port",
+    const ToolResult r = RunTool({"discover", "--vxi11", "--address", "127.0.0.1", "--port",
                                   std::to_string(emulator_->PortmapperPort()), "--timeout", "500"});
     ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_EQ(r.out, "TCPIP0::127.0.0.1::inst0::INSTR  Orvane Technologies,Q7310B,0123456789,1.0.9  (VXI11Port=" +
+    EXPECT_EQ(r.out, "Orvane Technologies,Q7310B,0123456789,1.0.9\n    TCPIP0::127.0.0.1::inst0::INSTR  (VXI11Port=" +
                          std::to_string(emulator_->Vxi11Port()) + ")\n");
 
     // Nobody on a port without a portmapper: nothing found, which is no error.
-    const ToolResult none = RunTool({"discover", "--address", "127.0.0.1", "--port", "9", "--timeout", "200"});
+    const ToolResult none =
+        RunTool({"discover", "--vxi11", "--address", "127.0.0.1", "--port", "9", "--timeout", "200"});
     EXPECT_EQ(none.exit, 0) << none.err;
     EXPECT_TRUE(none.out.empty()) << none.out;
     EXPECT_NE(none.err.find("no instrument answered"), std::string::npos) << none.err;
+}
+
+// A host name that does not resolve is named as such on the VXI-11 path too,
+// not taken for a host without a portmapper.
+TEST(ZtvTool, UnresolvableHostIsNamed) {
+    const ToolResult r = RunTool({"-r", "TCPIP0::nohost.invalid::inst0::INSTR", "identify"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("Cannot resolve host \"nohost.invalid\""), std::string::npos) << r.err;
 }
 
 TEST(ZtvEmulator, PrintsResourceStringsThatWorkAsPrinted) {

@@ -6,6 +6,7 @@
 #include <rpc/pmap_prot.h>
 
 #include "platform/visa/transport/rpc_client.h"
+#include "platform/visa/transport/tcp_connect.h"
 
 namespace visa {
 namespace {
@@ -20,6 +21,9 @@ Status QueryPortmapper(const std::string& host, std::uint32_t program, std::uint
                        std::uint16_t* port) {
     RpcClient portmapper;
     if (Status status = portmapper.Connect(host, portmapperPort.load(), PMAPPROG, PMAPVERS, deadline); !status.ok()) {
+        // The advice is for a host that is there; a name that does not
+        // resolve is said as such.
+        if (IsUnresolvedHost(status)) return status;
         return Status::Fail(status.code,
                             "No portmapper answered; name the VXI-11 port with VXI11Port or ZENTRAVA_VXI11_PORT.");
     }

@@ -7,9 +7,12 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <string_view>
 
 namespace visa {
 namespace {
+
+constexpr std::string_view kCannotResolve = "Cannot resolve host \"";
 
 Status ConnectOne(const addrinfo& address, Deadline deadline, const std::string& peer, UniqueFd* out) {
     UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol));
@@ -56,7 +59,8 @@ Status ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (rc != 0) {
-        return Status::Fail(E_VISA_RSRC_NFOUND, "Cannot resolve host \"" + host + "\": " + gai_strerror(rc) + ".");
+        return Status::Fail(E_VISA_RSRC_NFOUND,
+                            std::string(kCannotResolve) + host + "\": " + gai_strerror(rc) + ".");
     }
     Status last = Status::Fail(E_VISA_RSRC_NFOUND, "No address found for " + peer + ".");
     for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
@@ -65,6 +69,10 @@ Status ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline
     }
     ::freeaddrinfo(found);
     return last;
+}
+
+bool IsUnresolvedHost(const Status& status) {
+    return status.code == E_VISA_RSRC_NFOUND && status.text.starts_with(kCannotResolve);
 }
 
 }  // namespace visa

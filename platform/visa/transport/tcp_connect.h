@@ -18,4 +18,8 @@ std::string PeerName(const std::string& host, std::uint16_t port);
 // socket comes back non-blocking, with TCP_NODELAY and keep-alive set.
 Status ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline, UniqueFd* socket);
 
+// Whether a ConnectTcp failure says that the host name does not resolve, the
+// one failure that is about the name rather than the peer.
+bool IsUnresolvedHost(const Status& status);
+
 }  // namespace visa
