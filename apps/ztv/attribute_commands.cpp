@@ -15,29 +15,36 @@ bool Matches(const std::string& text, const std::string& upperPattern) {
     return upperPattern.empty() || Upper(text).find(upperPattern) != std::string::npos;
 }
 
+// Prints the names containing the pattern; exit status 1 when none does.
 int List(const std::string& pattern, bool functions, bool enums) {
     const std::string upper = Upper(pattern);
+    int shown = 0;
     if (functions) {
         for (const FunctionInfo& f : Functions()) {
-            if (Matches(f.name, upper)) std::printf("%s\n", f.prototype);
+            if (Matches(f.name, upper) && ++shown) std::printf("%s\n", f.prototype);
         }
-        return kExitOk;
-    }
-    if (enums) {
+    } else if (enums) {
         for (const EnumInfo& e : Enums()) {
             for (const EnumValueInfo& v : e.values) {
-                if (Matches(e.name, upper) || Matches(v.name, upper)) std::printf("%-40s %-60s %ld\n", e.name, v.name, v.value);
+                if ((Matches(e.name, upper) || Matches(v.name, upper)) && ++shown)
+                    std::printf("%-40s %-60s %ld\n", e.name, v.name, v.value);
             }
         }
-        return kExitOk;
+    } else {
+        for (const AttributeInfo& a : Attributes()) {
+            if (!Matches(a.name, upper)) continue;
+            if (shown++ == 0) std::printf("%-64s %-7s %-6s %s\n", "NAME", "TYPE", "ACCESS", "SCPI");
+            const std::string type = a.enumIndex >= 0 ? Enums()[static_cast<std::size_t>(a.enumIndex)].name : a.type;
+            std::printf("%-64s %-7s %-6s %s\n", a.name, type.c_str(), a.writable ? "RW" : "R", *a.scpi ? a.scpi : "-");
+        }
     }
-    std::printf("%-64s %-7s %-6s %s\n", "NAME", "TYPE", "ACCESS", "SCPI");
-    for (const AttributeInfo& a : Attributes()) {
-        if (!Matches(a.name, upper)) continue;
-        const std::string type = a.enumIndex >= 0 ? Enums()[static_cast<std::size_t>(a.enumIndex)].name : a.type;
-        std::printf("%-64s %-7s %-6s %s\n", a.name, type.c_str(), a.writable ? "RW" : "R", *a.scpi ? a.scpi : "-");
-    }
-    return kExitOk;
+    if (shown > 0) return kExitOk;
+    std::fprintf(stderr, "ztv: no %s matches %s\n",
+                 functions ? "function"
+                 : enums   ? "enumeration"
+                           : "attribute",
+                 pattern.c_str());
+    return kExitFailed;
 }
 
 struct Target {
@@ -71,21 +78,25 @@ int Get(Session& session, const AttributeInfo& a, const std::string& selector) {
     const std::string type = a.type;
     if (type == "Real64") {
         ViReal64 v = 0;
-        if (!session.Check(Ztv_GetAttributeViReal64(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViReal64(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", apptext::General(v, 15).c_str());
     } else if (type == "Boolean") {
         ViBoolean v = VI_FALSE;
-        if (!session.Check(Ztv_GetAttributeViBoolean(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViBoolean(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", v ? "true" : "false");
     } else if (type == "String") {
         char text[4096] = "";
-        if (!session.Check(Ztv_GetAttributeViString(vi, selector.c_str(), static_cast<ViAttr>(a.id), sizeof text, text), what)) {
+        if (!session.Check(Ztv_GetAttributeViString(vi, selector.c_str(), static_cast<ViAttr>(a.id), sizeof text, text),
+                           what)) {
             return kExitFailed;
         }
         std::printf("%s\n", text);
     } else {
         ViInt32 v = 0;
-        if (!session.Check(Ztv_GetAttributeViInt32(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViInt32(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", type == "Enum" ? FormatEnum(a, v).c_str() : std::to_string(v).c_str());
     }
     return kExitOk;
@@ -96,10 +107,14 @@ int Set(Session& session, const AttributeInfo& a, const std::string& selector, c
     const ViAttr id = static_cast<ViAttr>(a.id);
     const std::string type = a.type;
     ViStatus status;
-    if (type == "Real64") status = Ztv_SetAttributeViReal64(vi, selector.c_str(), id, value.real);
-    else if (type == "Boolean") status = Ztv_SetAttributeViBoolean(vi, selector.c_str(), id, value.integer ? VI_TRUE : VI_FALSE);
-    else if (type == "String") status = Ztv_SetAttributeViString(vi, selector.c_str(), id, value.text.c_str());
-    else status = Ztv_SetAttributeViInt32(vi, selector.c_str(), id, static_cast<ViInt32>(value.integer));
+    if (type == "Real64")
+        status = Ztv_SetAttributeViReal64(vi, selector.c_str(), id, value.real);
+    else if (type == "Boolean")
+        status = Ztv_SetAttributeViBoolean(vi, selector.c_str(), id, value.integer ? VI_TRUE : VI_FALSE);
+    else if (type == "String")
+        status = Ztv_SetAttributeViString(vi, selector.c_str(), id, value.text.c_str());
+    else
+        status = Ztv_SetAttributeViInt32(vi, selector.c_str(), id, static_cast<ViInt32>(value.integer));
     return session.Check(status, std::string("setting ") + a.name) ? kExitOk : kExitFailed;
 }
 

@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 namespace ztv_tool {
 
@@ -27,28 +26,56 @@ std::string Lower(const std::string& text) {
 
 bool ContainsDriverSetup(const std::string& options) { return Lower(options).find("driversetup") != std::string::npos; }
 
-// The options with the status query off: an explicit setting turned to false,
-// else one added in front. Sessions open without it and switch it on
-// afterwards: the driver then starts from a clear status (*CLS), so an error
-// left by an earlier command does not fail this one.
-std::string WithoutStatusQuery(std::string options) {
-    const std::string key = "queryinstrstatus=true";
-    const std::size_t at = Lower(options).find(key);
-    if (at != std::string::npos) return options.replace(at, key.size(), "QueryInstrStatus=false");
-    if (Lower(options).find("queryinstrstatus") != std::string::npos) return options;
-    return "QueryInstrStatus=false" + (options.empty() ? "" : ", " + options);
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The option string: the user's, simulation first, the trace last (the
-// driver settings part must end the string).
-std::string OptionString(const Globals& globals, const std::string& tracePath) {
-    std::string options = WithoutStatusQuery(globals.options);
-    if (globals.simulate) options = "Simulate=true" + (options.empty() ? "" : ", " + options);
+// The user's options without their QueryInstrStatus item, whose value goes
+// to `statusQuery`. The DriverSetup part ends the string and is kept whole.
+std::string WithoutStatusQuery(const std::string& options, bool* statusQuery) {
+    std::string kept;
+    std::size_t at = 0;
+    while (at < options.size()) {
+        const std::string rest = Trimmed(options.substr(at));
+        if (Lower(rest).rfind("driversetup", 0) == 0) {
+            kept += (kept.empty() ? "" : ", ") + rest;
+            break;
+        }
+        const std::size_t comma = options.find(',', at);
+        const std::string item =
+            Trimmed(options.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        at = comma == std::string::npos ? options.size() : comma + 1;
+        const std::size_t equals = item.find('=');
+        if (Lower(Trimmed(item.substr(0, equals))) == "queryinstrstatus") {
+            const std::string value = equals == std::string::npos ? "" : Lower(Trimmed(item.substr(equals + 1)));
+            *statusQuery = value == "true" || value == "1";
+        } else if (!item.empty()) {
+            kept += (kept.empty() ? "" : ", ") + item;
+        }
+    }
+    return kept;
+}
+
+// The option string: the user's options merged over the defaults, simulation
+// first, the trace last (the driver settings part must end the string).
+// Sessions open with the status query off and switch it on afterwards: the
+// driver then starts from a clear status (*CLS), so an error left by an
+// earlier command does not fail this one.
+std::string OptionString(const Globals& globals, const std::string& tracePath, bool* statusQuery) {
+    *statusQuery = true;
+    std::string options = "QueryInstrStatus=false";
+    const std::string user = WithoutStatusQuery(globals.options, statusQuery);
+    if (globals.noStatusCheck) *statusQuery = false;
+    if (!user.empty()) options += ", " + user;
+    if (globals.simulate) options = "Simulate=true, " + options;
     if (!tracePath.empty()) {
         const std::string trace = "Trace=true, TraceName=" + tracePath;
         // An existing DriverSetup part ends the string, so the trace settings join it.
-        if (ContainsDriverSetup(options)) options += ", " + trace;
-        else options += (options.empty() ? "DriverSetup=" : ", DriverSetup=") + trace;
+        if (ContainsDriverSetup(options))
+            options += ", " + trace;
+        else
+            options += ", DriverSetup=" + trace;
     }
     return options;
 }
@@ -71,6 +98,11 @@ void PrintExchanges(const std::string& path) {
 }
 
 }  // namespace
+
+std::string ExitStatusHelp() {
+    return "Exit status: 0 success, 1 the instrument or the driver reported an error, 2 usage error, "
+           "3 measure: the trace failed its limit test.";
+}
 
 int UsageError(const std::string& text) {
     std::fprintf(stderr, "ztv: %s\n", text.c_str());
@@ -108,23 +140,26 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
     if (resource.empty()) resource = "TCPIP0::localhost::inst0::INSTR";  // simulation needs a name, not a device
 
     const std::string tracePath =
-        globals.verbose ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
-                        : "";
+        globals.verbose
+            ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
+            : "";
     Session session;
-    const std::string options = OptionString(globals, tracePath);
+    bool statusQueryWanted = true;
+    const std::string options = OptionString(globals, tracePath, &statusQueryWanted);
     int exit = kExitFailed;
     if (session.Check(Ztv_InitWithOptions(resource.data(), VI_TRUE, VI_FALSE, options.c_str(), &session.vi_),
                       "opening " + resource)) {
         exit = kExitOk;
-        if (statusQuery == StatusQuery::AsOptioned && Lower(globals.options).find("queryinstrstatus=true") != std::string::npos) {
+        if (statusQuery == StatusQuery::AsOptioned && statusQueryWanted) {
             if (!session.Check(Ztv_SetAttributeViBoolean(session.vi_, "", IVI_ATTR_QUERY_INSTRUMENT_STATUS, VI_TRUE),
                                "switching the status query on")) {
                 exit = kExitFailed;
             }
         }
         if (exit == kExitOk && globals.timeoutMs > 0 &&
-            !session.Check(Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
-                           "setting the timeout")) {
+            !session.Check(
+                Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
+                "setting the timeout")) {
             exit = kExitFailed;
         }
         if (exit == kExitOk) exit = body(session);
