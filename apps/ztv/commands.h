@@ -2,10 +2,11 @@
 // options on the parent and returns what runs it after parsing.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <functional>
 #include <utility>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "apps/ztv/session.h"
 

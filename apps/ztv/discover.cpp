@@ -49,9 +49,9 @@ std::uint32_t Get(const std::uint8_t* p) {
 
 std::vector<std::uint8_t> GetPortCall(std::uint32_t xid) {
     std::vector<std::uint8_t> call;
-    for (std::uint32_t word :
-         {xid, 0u /* CALL */, 2u /* RPC version */, kPortmapperProgram, kPortmapperVersion, kGetPort, 0u,
-          0u /* no credentials */, 0u, 0u /* no verifier */, kVxi11CoreProgram, kVxi11CoreVersion, kTcp, 0u}) {
+    for (std::uint32_t word : {xid, 0u /* CALL */, 2u /* RPC version */, kPortmapperProgram, kPortmapperVersion, kGetPort,
+                               0u, 0u /* no credentials */, 0u, 0u /* no verifier */, kVxi11CoreProgram,
+                               kVxi11CoreVersion, kTcp, 0u}) {
         Put(call, word);
     }
     return call;
@@ -71,17 +71,14 @@ std::vector<in_addr> Targets(const std::string& address, std::string* error) {
     std::vector<in_addr> targets;
     if (!address.empty()) {
         in_addr a{};
-        if (inet_pton(AF_INET, address.c_str(), &a) != 1)
-            *error = "--address " + address + ": not an IPv4 address";
-        else
-            targets.push_back(a);
+        if (inet_pton(AF_INET, address.c_str(), &a) != 1) *error = "--address " + address + ": not an IPv4 address";
+        else targets.push_back(a);
         return targets;
     }
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) return targets;
     for (ifaddrs* i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr)
-            continue;
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr) continue;
         targets.push_back(reinterpret_cast<sockaddr_in*>(i->ifa_broadaddr)->sin_addr);
     }
     freeifaddrs(list);
@@ -106,8 +103,7 @@ std::vector<Responder> Ask(const std::vector<in_addr>& targets, const Options& o
     std::set<std::string> seen;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeoutMs);
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         std::uint8_t reply[512];
@@ -166,8 +162,7 @@ int Discover(const Globals& globals, const Options& options) {
 Runner AddDiscover(CLI::App& parent, const Globals& globals) {
     CLI::App* command = parent.add_subcommand("discover", "find VXI-11 instruments on the LAN and identify them");
     auto options = std::make_shared<Options>();
-    command->add_option("--timeout", options->timeoutMs, "how long to wait for answers, ms")
-        ->check(CLI::Range(1, 600000));
+    command->add_option("--timeout", options->timeoutMs, "how long to wait for answers, ms")->check(CLI::Range(1, 600000));
     command->add_option("--address", options->address, "ask this IPv4 address instead of broadcasting");
     command->add_option("--port", options->port, "portmapper port (111)")->check(CLI::Range(1, 65535));
     return [=, &globals] { return Discover(globals, *options); };

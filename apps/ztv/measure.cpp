@@ -38,7 +38,7 @@ struct Application {
     ReadList data;
     ReadList xData;
     WriteList upperLimit;
-    const char* start;  // setting of the first X value, nullptr when it has none
+    const char* start;   // setting of the first X value, nullptr when it has none
     const char* stop;
     const char* points;  // writable point count, nullptr when the instrument chooses
     bool averages;
@@ -51,24 +51,21 @@ struct Application {
 const Application kApplications[] = {
     {"pn", "Phase noise L(f)", Ztv_ApplicationPhaseNoiseMeasurementsInitiate, Ztv_Get_FormattedData,
      Ztv_ApplicationPhaseNoiseMeasurementGet_Xdata, Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment,
-     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true,
-     "Offset frequency (Hz)", "L(f) (dBc/Hz)"},
-    {"am", "AM noise", Ztv_ApplicationAMNoiseMeasurementsInitiate,
-     Ztv_ApplicationAMNoiseMeasurementDataGet_FormattedData, Ztv_ApplicationAMNoiseMeasurementGet_XData,
-     Ztv_ApplicationAMNoiseMeasurementLimitUpperSegment, "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr,
-     true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "M(f) (dBc/Hz)"},
+     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "L(f) (dBc/Hz)"},
+    {"am", "AM noise", Ztv_ApplicationAMNoiseMeasurementsInitiate, Ztv_ApplicationAMNoiseMeasurementDataGet_FormattedData,
+     Ztv_ApplicationAMNoiseMeasurementGet_XData, Ztv_ApplicationAMNoiseMeasurementLimitUpperSegment,
+     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "M(f) (dBc/Hz)"},
     {"bb", "Baseband noise", Ztv_ApplicationBaseBandMeasurementsInitiate,
      Ztv_ApplicationBaseBandMeasurementDataGet_FormattedData, Ztv_ApplicationBaseBandMeasurementGet_Xdata,
-     Ztv_ApplicationBaseBandMeasurementLimitUpperSegment, "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true,
-     "MEASUREMENT_LIMIT_FAIL", true, "Frequency (Hz)", "Noise (dBV/Hz)"},
+     Ztv_ApplicationBaseBandMeasurementLimitUpperSegment, "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true,
+     "Frequency (Hz)", "Noise (dBV/Hz)"},
     {"fp", "Frequency against control voltage", Ztv_ApplicationFrequencyPowerMeasurementsInitiate,
      Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData, Ztv_ApplicationFrequencyPowerMeasurementGet_Xdata,
      Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment, "CONTROLVOLTAGESTEP_START", "CONTROLVOLTAGESTEP_STOP",
      "SWEEP_SIZE", true, "MEASUREMENT_LIMIT_FAIL", false, "Control voltage (V)", "Frequency (Hz)"},
     {"sp", "Spectrum", Ztv_ApplicationSpectrumMonitorMeasurementsInitiate, Ztv_Get_FormattedData2,
      Ztv_ApplicationSpectrumMonitorMeasurementGet_Xdata, Ztv_ApplicationSpectrumMonitorMeasurementLimitUpperSegment,
-     "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Frequency (Hz)",
-     "Power (dBm)"},
+     "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Frequency (Hz)", "Power (dBm)"},
     {"tr", "Transient", Ztv_ApplicationTransientMeasurementsInitiate, Ztv_Get_FormattedData3,
      Ztv_ApplicationTransientMeasurementGet_XData, Ztv_ApplicationTransientMeasurementLimitUpperSegment, nullptr,
      nullptr, nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Time (s)", "Frequency deviation (Hz)"},
@@ -115,16 +112,13 @@ public:
         if (ok) Call(Ztv_SetAttributeViInt32(s_.vi(), "", Attribute(name), v), std::string("setting ") + name);
     }
     void SetBool(const char* name, bool v, const char* selector) {
-        if (ok)
-            Call(Ztv_SetAttributeViBoolean(s_.vi(), selector, Attribute(name), v ? VI_TRUE : VI_FALSE),
-                 std::string("setting ") + name);
+        if (ok) Call(Ztv_SetAttributeViBoolean(s_.vi(), selector, Attribute(name), v ? VI_TRUE : VI_FALSE), std::string("setting ") + name);
     }
     std::vector<double> List(ReadList read, const std::string& what) {
         std::vector<double> values(200001);
         ViInt32 actual = 0;
         if (ok) Call(read(s_.vi(), kTrace, static_cast<ViInt32>(values.size()), values.data(), &actual), what);
-        values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size())))
-                         : 0);
+        values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size()))) : 0);
         return values;
     }
     // Starts the measurement so that its end requests service: older events
@@ -132,9 +126,7 @@ public:
     void Start(Initiate initiate) {
         const ViSession vi = s_.vi();
         if (ok) Call(Ztv_StatusClear(vi), "clearing the status");
-        if (ok)
-            Call(Ztv_StatusConfigureServiceRequest(vi, ZTV_VAL_ZENTRAVA_SRQ_REASON_ESR_OPC),
-                 "enabling the service request");
+        if (ok) Call(Ztv_StatusConfigureServiceRequest(vi, ZTV_VAL_ZENTRAVA_SRQ_REASON_ESR_OPC), "enabling the service request");
         if (ok) Call(initiate(vi), "starting the measurement");
         if (ok) Call(Ztv_SystemWrite(vi, "*OPC\n"), "starting the measurement");
     }
@@ -149,10 +141,8 @@ public:
             ViInt16 statusByte = 0;
             const ViStatus requested = Ztv_WaitForServiceRequest(vi, maxTimeMs, &statusByte);
             if (requested >= 0 || requested == kIoTimeout) return requested;
-            const auto spent =
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
-            return Ztv_SystemWaitForOperationComplete(
-                vi, std::max<ViInt32>(maxTimeMs - static_cast<ViInt32>(spent.count()), 0));
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+            return Ztv_SystemWaitForOperationComplete(vi, std::max<ViInt32>(maxTimeMs - static_cast<ViInt32>(spent.count()), 0));
         });
         const bool terminal = isatty(STDERR_FILENO);
         const auto begin = std::chrono::steady_clock::now();
@@ -173,8 +163,7 @@ private:
     const AppName* appName_;
 };
 
-bool WriteCsv(const std::string& path, const Application& app, const std::vector<double>& x,
-              const std::vector<double>& y) {
+bool WriteCsv(const std::string& path, const Application& app, const std::vector<double>& x, const std::vector<double>& y) {
     FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "w");
     if (!f) return false;
     std::fprintf(f, "%s,%s\n", app.xLabel, app.yLabel);
@@ -217,23 +206,17 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetBool("MARKER_ENABLED", true, selector.c_str());
         run.SetReal("MARKER_X_VALUE", settings.markers[i], selector.c_str());
         ViReal64 level = 0;
-        if (run.ok)
-            run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level),
-                     "reading a marker");
+        if (run.ok) run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level), "reading a marker");
         if (!run.ok) return kExitFailed;
-        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(),
-                     General(settings.markers[i]).c_str());
+        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(), General(settings.markers[i]).c_str());
         plot.markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
     }
     if (!settings.upperLimit.empty()) {
         std::vector<double> segments = settings.upperLimit;
-        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()),
-                 "writing the limit line");
+        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()), "writing the limit line");
         run.SetBool("LIMIT_ENABLED", true, kTrace);
         ViBoolean failed = VI_FALSE;
-        if (run.ok)
-            run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed),
-                     "reading the limit test");
+        if (run.ok) run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed), "reading the limit test");
         if (!run.ok) return kExitFailed;
         std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
         limitFailed = failed != VI_FALSE;
@@ -244,18 +227,15 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
     if (std::string(app.name) == "pn") {
         // The key result of a phase-noise measurement: integrated jitter over the instrument's band.
         ViReal64 noise = 0, range = 0, rad = 0, deg = 0, jitter = 0, fm = 0;
-        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad,
-                                                                          &deg, &jitter, &fm),
+        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad, &deg, &jitter, &fm),
                  "reading the integrated noise");
         if (!run.ok) return kExitFailed;
         const std::string jitterFs = Fixed(jitter * 1e15, 1);
-        plot.title =
-            std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
+        plot.title = std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
         std::fprintf(stderr, "integrated noise: %s dBc, jitter %s fs rms, residual FM %s Hz\n", Fixed(noise, 2).c_str(),
                      jitterFs.c_str(), General(fm, 3).c_str());
     }
-    std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(),
-                 General(x.back()).c_str());
+    std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(), General(x.back()).c_str());
     if (!settings.csv.empty() && !WriteCsv(settings.csv, app, x, y)) {
         std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
         return kExitFailed;

@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <pugixml.hpp>
 #include <string>
+
+#include <pugixml.hpp>
 
 namespace ztv_tool {
 
@@ -140,9 +141,8 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
     if (resource.empty()) resource = "TCPIP0::localhost::inst0::INSTR";  // simulation needs a name, not a device
 
     const std::string tracePath =
-        globals.verbose
-            ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
-            : "";
+        globals.verbose ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
+                        : "";
     Session session;
     bool statusQueryWanted = true;
     const std::string options = OptionString(globals, tracePath, &statusQueryWanted);
@@ -157,9 +157,8 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
             }
         }
         if (exit == kExitOk && globals.timeoutMs > 0 &&
-            !session.Check(
-                Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
-                "setting the timeout")) {
+            !session.Check(Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
+                           "setting the timeout")) {
             exit = kExitFailed;
         }
         if (exit == kExitOk) exit = body(session);
