@@ -71,7 +71,10 @@ std::string OptionString(const Globals& globals, const std::string& tracePath, b
     if (!user.empty()) options += ", " + user;
     if (globals.simulate) options = "Simulate=true, " + options;
     if (!tracePath.empty()) {
-        const std::string trace = "Trace=true, TraceName=" + tracePath;
+        // Saved after every call and never cut off, so each exchange shows
+        // as it happens; list replies with enough elements to show their start.
+        const std::string trace = "Trace=true, TraceName=" + tracePath +
+                                  ", TraceSaveInterval=0, TraceSizeMax=2000000000, TraceArray=true, TraceArraySizeMax=40";
         // An existing DriverSetup part ends the string, so the trace settings join it.
         if (ContainsDriverSetup(options))
             options += ", " + trace;
@@ -81,21 +84,24 @@ std::string OptionString(const Globals& globals, const std::string& tracePath, b
     return options;
 }
 
-// Prints the instrument I/O of a trace file: "> command" and "< reply".
-void PrintExchanges(const std::string& path) {
-    pugi::xml_document document;
-    if (!document.load_file(path.c_str())) return;
-    for (pugi::xml_node method : document.child("TraceRecords").children("Method")) {
-        if (std::string(method.attribute("Interface").value()) != "CDriverIOManager") continue;
-        for (pugi::xml_node parameter : method.children("Parameter")) {
-            const std::string name = parameter.attribute("Name").value();
-            const bool command = name == "strCmd" || name == "strCommand";
-            const bool reply = std::string(parameter.attribute("Direction").value()) != "In";
-            if (command || reply) {
-                std::fprintf(stderr, "%s %s\n", command ? ">" : "<", parameter.attribute("Value").value());
-            }
-        }
+// Longer replies show their start and their length.
+constexpr std::size_t kShownReplyBytes = 200;
+
+std::string Shortened(const std::string& reply, const std::string& length) {
+    if (reply.size() <= kShownReplyBytes) return reply;
+    return reply.substr(0, kShownReplyBytes) + "... (" + length + ")";
+}
+
+// A traced list reply: its first elements and how many there are.
+std::string ArrayText(pugi::xml_node parameter) {
+    std::string text;
+    std::size_t shown = 0;
+    for (pugi::xml_node element : parameter.children("Element")) {
+        text += (shown++ == 0 ? "" : ",") + std::string(element.text().get());
     }
+    const std::string count = parameter.attribute("DimSizes").value();
+    if (text.size() <= kShownReplyBytes && std::to_string(shown) == count) return text;
+    return text.substr(0, kShownReplyBytes) + "... (" + count + " values)";
 }
 
 }  // namespace
@@ -110,7 +116,44 @@ int UsageError(const std::string& text) {
     return kExitUsage;
 }
 
+void Session::PrintNewExchanges() {
+    if (tracePath_.empty()) return;
+    pugi::xml_document document;
+    if (!document.load_file(tracePath_.c_str())) return;
+    std::size_t index = 0;
+    for (pugi::xml_node method : document.child("TraceRecords").children("Method")) {
+        if (index++ < printedRecords_) continue;
+        std::string command, reply;
+        bool replied = false, list = false;
+        for (pugi::xml_node parameter : method.children("Parameter")) {
+            const std::string name = parameter.attribute("Name").value();
+            const std::string value = parameter.attribute("Value").value();
+            if (name == "strCmd" || name == "strCommand") {
+                command = value;
+            } else if (std::string(parameter.attribute("Direction").value()) != "In") {
+                replied = true;
+                list = parameter.child("Element");
+                reply = list ? ArrayText(parameter) : Shortened(value, std::to_string(value.size()) + " bytes");
+            }
+        }
+        const bool io = std::string(method.attribute("Interface").value()) == "CDriverIOManager";
+        // A list query's reply is read, and traced, by the member that sends
+        // it, whose record comes before the query's.
+        if (!io && list) pendingList_ = reply;
+        if (!io || command.empty()) continue;
+        std::fprintf(stderr, "> %s\n", command.c_str());
+        if (replied) {
+            std::fprintf(stderr, "< %s\n", reply.c_str());
+        } else if (command.find('?') != std::string::npos && !pendingList_.empty()) {
+            std::fprintf(stderr, "< %s\n", pendingList_.c_str());
+            pendingList_.clear();
+        }
+    }
+    printedRecords_ = index;
+}
+
 bool Session::Check(ViStatus status, const std::string& what) {
+    PrintNewExchanges();
     if (status >= 0) return true;
     ViStatus code = status;
     char text[1024] = "";
@@ -144,6 +187,7 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
         globals.verbose ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
                         : "";
     Session session;
+    session.tracePath_ = tracePath;
     bool statusQueryWanted = true;
     const std::string options = OptionString(globals, tracePath, &statusQueryWanted);
     int exit = kExitFailed;
@@ -167,7 +211,7 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
         if (!session.Check(closed, "closing the session") && exit == kExitOk) exit = kExitFailed;
     }
     if (!tracePath.empty()) {
-        PrintExchanges(tracePath);
+        session.PrintNewExchanges();
         std::remove(tracePath.c_str());
     }
     return exit;

@@ -46,8 +46,13 @@ public:
 
 private:
     friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery);
+    // With -v: the exchanges the trace file gained since the last call.
+    void PrintNewExchanges();
 
     ViSession vi_ = VI_NULL;
+    std::string tracePath_;      // empty without -v
+    std::size_t printedRecords_ = 0;
+    std::string pendingList_;    // the last list reply not yet shown
 };
 
 // Opens the instrument the globals name, runs `body` and closes it again.

@@ -339,6 +339,26 @@ TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.err.find("> SENS:ATT:LEV?"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "0\n");
+    EXPECT_EQ(r.err.rfind("> *IDN?\n< Orvane", 0), 0u) << "no empty reply first: " << r.err;
+
+    // Each exchange shows as it happens, between the results; list replies
+    // show their start and their length.
+    const ToolResult measure = Ztv({"-v", "measure", "pn", "--marker", "1e3"});
+    ASSERT_EQ(measure.exit, 0) << measure.err;
+    const std::vector<std::string> lines = Lines(measure.err);
+    const auto at = [&](const std::string& start) {
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }) - lines.begin();
+    };
+    for (const char* query : {"> CALC:PN1:TRAC1:DATA:FDAT?", "> CALC:PN1:DATA:XDAT?"}) {
+        const auto query_at = static_cast<std::size_t>(at(query));
+        ASSERT_LT(query_at + 1, lines.size()) << query << measure.err;
+        const std::string& reply = lines[query_at + 1];
+        EXPECT_EQ(reply.rfind("< ", 0), 0u) << reply;
+        EXPECT_NE(reply.find("... (1001 values)"), std::string::npos) << reply;
+        EXPECT_LE(reply.size(), 2 + 200 + std::string("... (1001 values)").size()) << reply;
+    }
+    EXPECT_LT(at("> CALC:PN1:TRAC1:MARK1:Y?"), at("marker 1:")) << measure.err;
+    EXPECT_LT(at("marker 1:"), at("> CALC:PN1:TRAC1:FUNC:INT:DATA?")) << measure.err;
 }
 
 TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
