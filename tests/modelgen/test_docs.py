@@ -52,7 +52,7 @@ class Reference(unittest.TestCase):
                 self.assertIn(name, row)
 
     def test_html_pages_match_the_markdown_and_link_to_each_other(self):
-        for page in ("index", "attributes", "functions", "enumerations"):
+        for page in ("index", "attributes", "functions", "enumerations", "application-phase-noise"):
             markdown, text = self.read(page + ".md"), self.read(page + ".html")
             table_rows = len([line for line in markdown.splitlines() if line.startswith("|")])
             rule_rows = len([line for line in markdown.splitlines() if line.startswith("|---")])
@@ -61,7 +61,16 @@ class Reference(unittest.TestCase):
             for target in re.findall(r'href="([^"#]+)', text):
                 self.assertTrue(target.endswith(".html"), target)
                 self.assertTrue(os.path.exists(os.path.join(self.dir.name, target)), target)
-        self.assertEqual(len(re.findall(r'href="[a-z]+\.html"', self.read("index.html"))), 3)
+        self.assertEqual(len(re.findall(r'href="[a-z-]+\.html"', self.read("index.html"))), 3 + 7)
+
+    def test_a_page_per_application_names_its_members_in_every_face(self):
+        page = self.read("application-phase-noise.md")
+        for text in ["`IZentravaPNMarker` | `d.application.phase_noise.measurements[1].markers[1]` | "
+                     "`d.application().phase_noise().measurements()[1].markers()[1]`",
+                     "`ZTV_ATTR_APPLICATION_PHASENOISE_FREQUENCY_START_OFFSET`",
+                     "`Ztv_ApplicationPhaseNoiseMeasurementsInitiate` | `d.application.phase_noise.measurements.initiate()`"]:
+            self.assertIn(text, page)
+        self.assertNotIn("AMNOISE", page)
 
 
 if __name__ == "__main__":

@@ -101,13 +101,53 @@ def enumerations_page(model):
     return "\n".join(out)
 
 
-def index_page(model):
+def applications(python):
+    """(page name, title, interface, Python path) of each application below `application`."""
+    found = [(interface, path) for interface, path in python.paths.items()
+             if path.startswith("application.") and path.count(".") == 1]
+    return [("application-%s.md" % path.split(".")[1].replace("_", "-"), path.split(".")[1].replace("_", " ").title(),
+             interface, path) for interface, path in sorted(found, key=lambda f: f[1])]
+
+
+def application_page(model, python, title, interface, path):
+    """One application: its interfaces, how each face reaches them, its attributes and functions."""
+    below = sorted((p, i) for i, p in python.paths.items() if p == path or p.startswith(path + ".") or
+                   p.startswith(path + "["))
+    out = ["# %s" % title, "",
+           "The application's interfaces, reached from a driver object `d` in Python (`d.%s`) and in" % path,
+           "the native C++ API (`d%s`); in C, its attribute constants and functions carry the" % cpp_path(path),
+           "application's name and take the selector of their depth (`Measurement1`, `Measurement1:Marker1`).",
+           "Collections count from 1: `[1]` is `Measurement1` or `Marker1`. Back to the [index](index.md).", ""]
+    out += table(["COM interface", "Python", "C++"], [[code(i), code("d." + p), code("d" + cpp_path(p))]
+                                                     for p, i in below]) + [""]
+    interfaces = {i for _, i in below}
+    rows = []
+    for attr in model.attributes:
+        if attr.interface in interfaces:
+            member = attribute_member(model, attr)
+            py, cpp = face_names(attribute_path(python, attr), attr.access == "ReadWrite")
+            rows.append([code(attr.constant), code(py), code(cpp), attr.ctype, ACCESS_WORDS[attr.access],
+                         code(commands(member.setting if attr.access == "ReadWrite" else member.query))
+                         if member else "-"])
+    out += ["## Attributes", ""] + table(["C constant", "Python", "C++", "Type", "Access", "SCPI"], rows) + [""]
+    rows = []
+    for i in sorted(interfaces):
+        for export in sorted(python.exports.get(i, []), key=lambda e: e.name):
+            py, cpp = function_names(python, export)
+            rows.append([code(export.name), code(py), code(cpp), code(member_commands(model, export))])
+    out += ["## Functions", ""] + table(["C function", "Python", "C++", "SCPI sent"], rows) + [""]
+    return "\n".join(out)
+
+
+def index_page(model, python):
     return "\n".join([
         "# Zentrava reference", "",
         "Generated from the object model when the driver is built.", "",
         "- [Attributes](attributes.md): %d attributes" % len(model.attributes),
         "- [Functions](functions.md): %d exported functions" % len(model.exports),
-        "- [Enumerations](enumerations.md): %d enumerations" % len(model.enums), ""])
+        "- [Enumerations](enumerations.md): %d enumerations" % len(model.enums), "",
+        "Applications:", ""] +
+        ["- [%s](%s)" % (title, name) for name, title, _, _ in applications(python)] + [""])
 
 
 def main():
@@ -118,8 +158,10 @@ def main():
     model = load(options.model)
     os.makedirs(options.out, exist_ok=True)
     python = PythonFace(model)
-    pages = {"index.md": index_page(model), "attributes.md": attributes_page(model, python),
+    pages = {"index.md": index_page(model, python), "attributes.md": attributes_page(model, python),
              "functions.md": functions_page(model, python), "enumerations.md": enumerations_page(model)}
+    for name, title, interface, path in applications(python):
+        pages[name] = application_page(model, python, title, interface, path)
     for name, text in pages.items():
         write_if_changed(os.path.join(options.out, name), text)
         write_if_changed(os.path.join(options.out, name[:-len(".md")] + ".html"), html_page(text))
