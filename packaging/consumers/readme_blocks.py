@@ -1,9 +1,10 @@
 """The README as CI checks it: its marked code blocks and its install table.
 
-    python3 readme_blocks.py README.md blocks OUT_DIR
+    python3 readme_blocks.py PAGE.md blocks OUT_DIR [SKIP]
         writes each fenced block marked `file=NAME` (```c file=first.c) as
         OUT_DIR/NAME and each block marked `run` (```sh run) as
-        OUT_DIR/run-N.sh, in the order they stand; prints the run scripts.
+        OUT_DIR/run-N.sh, in the order they stand, leaving out the blocks
+        also marked SKIP; prints the run scripts.
     python3 readme_blocks.py README.md table PREFIX
         checks that every path of the install table exists under PREFIX
         (a `*` matches within one folder); prints the missing ones.
@@ -29,9 +30,11 @@ def blocks(text):
     return found
 
 
-def write_blocks(text, out):
+def write_blocks(text, out, skip):
     runs = 0
     for info, code in blocks(text):
+        if skip and skip in info:
+            continue
         names = [word[len("file="):] for word in info if word.startswith("file=")]
         if "run" in info:
             runs += 1
@@ -66,7 +69,9 @@ def main():
     readme, mode, where = sys.argv[1:4]
     with open(readme, encoding="utf-8") as f:
         text = f.read()
-    return write_blocks(text, where) if mode == "blocks" else check_table(text, where)
+    if mode == "blocks":
+        return write_blocks(text, where, sys.argv[4] if len(sys.argv) > 4 else None)
+    return check_table(text, where)
 
 
 if __name__ == "__main__":

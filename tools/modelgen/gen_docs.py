@@ -1,8 +1,9 @@
 """Writes the reference documentation (Markdown and HTML) from the object model.
 
-    python3 gen_docs.py --model MODEL_DIR --out OUT_DIR
+    python3 gen_docs.py --model MODEL_DIR --out OUT_DIR [--page PAGE.md ...]
 
-Writes attributes.md, functions.md, enumerations.md and index.md into OUT_DIR,
+Writes attributes.md, functions.md, enumerations.md, a page per application
+and index.md into OUT_DIR, with the written pages given by --page (recipes),
 and each page as HTML beside it (index.html and the others, linked).
 """
 
@@ -139,29 +140,40 @@ def application_page(model, python, title, interface, path):
     return "\n".join(out)
 
 
-def index_page(model, python):
+def title(markdown):
+    return next(line[2:] for line in markdown.splitlines() if line.startswith("# "))
+
+
+def index_page(model, python, written):
     return "\n".join([
         "# Zentrava reference", "",
-        "Generated from the object model when the driver is built.", "",
+        "Generated from the object model when the driver is built.", ""] +
+        ["- [%s](%s)" % (title(text), name) for name, text in written.items()] + [
         "- [Attributes](attributes.md): %d attributes" % len(model.attributes),
         "- [Functions](functions.md): %d exported functions" % len(model.exports),
         "- [Enumerations](enumerations.md): %d enumerations" % len(model.enums), "",
         "Applications:", ""] +
-        ["- [%s](%s)" % (title, name) for name, title, _, _ in applications(python)] + [""])
+        ["- [%s](%s)" % (heading, name) for name, heading, _, _ in applications(python)] + [""])
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--model", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--page", action="append", default=[], help="a written page to add, linked from the index")
     options = parser.parse_args()
+    written = {}
+    for path in options.page:
+        with open(path, encoding="utf-8") as f:
+            written[os.path.basename(path)] = f.read()
     model = load(options.model)
     os.makedirs(options.out, exist_ok=True)
     python = PythonFace(model)
-    pages = {"index.md": index_page(model, python), "attributes.md": attributes_page(model, python),
-             "functions.md": functions_page(model, python), "enumerations.md": enumerations_page(model)}
-    for name, title, interface, path in applications(python):
-        pages[name] = application_page(model, python, title, interface, path)
+    pages = dict(written)
+    pages.update({"index.md": index_page(model, python, written), "attributes.md": attributes_page(model, python),
+             "functions.md": functions_page(model, python), "enumerations.md": enumerations_page(model)})
+    for name, heading, interface, path in applications(python):
+        pages[name] = application_page(model, python, heading, interface, path)
     for name, text in pages.items():
         write_if_changed(os.path.join(options.out, name), text)
         write_if_changed(os.path.join(options.out, name[:-len(".md")] + ".html"), html_page(text))
