@@ -39,11 +39,8 @@ int List(const std::string& pattern, bool functions, bool enums) {
         }
     }
     if (shown > 0) return kExitOk;
-    std::fprintf(stderr, "ztv: no %s matches %s\n",
-                 functions ? "function"
-                 : enums   ? "enumeration"
-                           : "attribute",
-                 pattern.c_str());
+    const char* kind = functions ? "function" : enums ? "enumeration" : "attribute";
+    std::fprintf(stderr, "ztv: no %s matches %s\n", kind, pattern.c_str());
     return kExitFailed;
 }
 

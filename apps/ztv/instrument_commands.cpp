@@ -107,6 +107,10 @@ bool Exchange(Session& s, std::string command, const std::string& out) {
             std::printf("#-block of %zu bytes\n", length);
             return true;
         }
+        if (reply.size() < header + length) {
+            std::fprintf(stderr, "ztv: the reply ended after %zu of its %zu-byte block\n", reply.size() - header, length);
+            return false;
+        }
         if (!WriteFile(out, reply.data() + header, length)) return false;
         std::printf("#-block of %zu bytes written to %s\n", length, out.c_str());
         return true;
@@ -148,8 +152,7 @@ ImageFormat FormatOf(const std::string& path) {
 
 int Screenshot(Session& s, const std::string& path) {
     ViBoolean simulating = VI_FALSE;
-    if (!s.Check(Ztv_GetAttributeViBoolean(s.vi(), "", IVI_ATTR_SIMULATE, &simulating),
-                 "reading the simulation state")) {
+    if (!s.Check(Ztv_GetAttributeViBoolean(s.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state")) {
         return kExitFailed;
     }
     if (simulating) {
@@ -208,8 +211,7 @@ Runner AddScpi(CLI::App& parent, const Globals& globals) {
 }
 
 Runner AddScreenshot(CLI::App& parent, const Globals& globals) {
-    CLI::App* command =
-        parent.add_subcommand("screenshot", "save the instrument's screen as PNG or BMP, by FILE's extension");
+    CLI::App* command = parent.add_subcommand("screenshot", "save the instrument's screen as PNG or BMP, by FILE's extension");
     auto path = std::make_shared<std::string>();
     command->add_option("FILE", *path, "where to save the image: a .png or .bmp file")->required();
     return [=, &globals] {

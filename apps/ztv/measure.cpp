@@ -184,8 +184,7 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
     }
     ViBoolean simulating = VI_FALSE;
-    run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating),
-             "reading the simulation state");
+    run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state");
     // In simulation there is nothing to start or wait for: the driver reads
     // its simulated values.
     if (app.initiate && !simulating) {
@@ -259,18 +258,14 @@ const Application* Check(const Settings& settings, int* exit) {
         return nullptr;
     };
     if (!app) return refuse("APP " + settings.app + ": not an application (" + AppNames() + ")");
-    if ((settings.start || settings.stop) && !app->start)
-        return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
+    if ((settings.start || settings.stop) && !app->start) return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
     if (settings.start && settings.stop && !(*settings.start < *settings.stop)) {
         return refuse("--start " + General(*settings.start) + " --stop " + General(*settings.stop) +
                       ": the start must lie below the stop");
     }
-    if (settings.points && !app->points)
-        return refuse(std::string("--points: ") + app->name + " chooses its points itself");
-    if (settings.averages && !app->averages)
-        return refuse(std::string("--averages: ") + app->name + " does not average");
-    if (settings.upperLimit.size() % 4 != 0)
-        return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
+    if (settings.points && !app->points) return refuse(std::string("--points: ") + app->name + " chooses its points itself");
+    if (settings.averages && !app->averages) return refuse(std::string("--averages: ") + app->name + " does not average");
+    if (settings.upperLimit.size() % 4 != 0) return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
     return app;
 }
 
@@ -288,8 +283,7 @@ Runner AddMeasure(CLI::App& parent, const Globals& globals) {
             return !text.empty() && !*end && std::isfinite(v) ? std::string() : "not a finite number: " + text;
         },
         "NUMBER");
-    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage")
-        ->check(finite);
+    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage")->check(finite);
     command->add_option("--stop", settings->stop, "last X value, above the start")->check(finite);
     command->add_option("--points", settings->points, "points of the sweep (fp)")->check(CLI::Range(2, 100001));
     command->add_option("--averages", settings->averages, "averages (1: none)")->check(CLI::Range(1, 10000));
@@ -299,8 +293,7 @@ Runner AddMeasure(CLI::App& parent, const Globals& globals) {
                      "limit line: x1,y1,x2,y2 per segment; exit status 3 when the trace crosses it")
         ->delimiter(',')
         ->check(finite);
-    command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")
-        ->check(CLI::PositiveNumber);
+    command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")->check(CLI::PositiveNumber);
     command->add_option("--csv", settings->csv, "write the trace as CSV (- for standard output)");
     command->add_option("--svg", settings->svg, "plot the trace as SVG");
     return [=, &globals] {

@@ -134,10 +134,8 @@ std::optional<Value> ParseValue(const AttributeInfo& attribute, const std::strin
     }
     const std::optional<long> number = WholeNumber(text);
     if (type != "Enum") {
-        if (number)
-            value.integer = *number;
-        else
-            *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
+        if (number) value.integer = *number;
+        else *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
         return number ? std::optional<Value>(value) : std::nullopt;
     }
     // One of the enumeration's numbers, or a value name, whole or by its end

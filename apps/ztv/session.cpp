@@ -76,10 +76,8 @@ std::string OptionString(const Globals& globals, const std::string& tracePath, b
         const std::string trace = "Trace=true, TraceName=" + tracePath +
                                   ", TraceSaveInterval=0, TraceSizeMax=2000000000, TraceArray=true, TraceArraySizeMax=40";
         // An existing DriverSetup part ends the string, so the trace settings join it.
-        if (ContainsDriverSetup(options))
-            options += ", " + trace;
-        else
-            options += ", DriverSetup=" + trace;
+        if (ContainsDriverSetup(options)) options += ", " + trace;
+        else options += ", DriverSetup=" + trace;
     }
     return options;
 }
