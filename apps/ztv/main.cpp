@@ -38,7 +38,15 @@ std::vector<std::string> OptionNames(const CLI::App* command) {
 // An argument that no option or command took: a usage error naming it, and
 // for an option the closest one the command has.
 int Unexpected(const CLI::App& app, const CLI::App* command, const std::string& argument) {
-    if (argument.size() < 2 || argument[0] != '-') return ztv_tool::UsageError("unexpected argument " + argument + "; see ztv --help");
+    if (argument.size() < 2 || argument[0] != '-') {
+        // Before any command, a word is a mistyped command.
+        std::vector<std::string> commands;
+        for (const CLI::App* sub : app.get_subcommands({})) commands.push_back(sub->get_name());
+        const std::vector<std::string> closest = ztv_tool::Closest(argument, commands, 1);
+        return ztv_tool::UsageError("unexpected argument " + argument +
+                                    (command || closest.empty() ? "" : "; did you mean " + closest.front() + "?") +
+                                    "; see ztv --help");
+    }
     const std::string option = argument.substr(0, argument.find('='));
     const std::vector<std::string> closest = ztv_tool::Closest(option, OptionNames(command ? command : &app), 1);
     return ztv_tool::UsageError("unknown option " + option + (command ? " for " + command->get_name() : "") +

@@ -109,6 +109,7 @@ TEST_F(ZtvCli, UnknownOptionsAndValuesAreUsageErrors) {
         {{"measure", "pn", "--csv=x", "--svgg=y"}, {"--svgg", "--svg"}},
         {{"identify", "--resorce", "x"}, {"--resorce", "--resource"}},
         {{"identify", "extra"}, {"unexpected argument extra"}},
+        {{"identfy"}, {"unexpected argument identfy", "did you mean identify?"}},
         {{"set", "APPLICATION_PHASENOISE_MEASUREMENT_FUNCTION_ANALYSIS_TYPE", "99", "-s", "Measurement1"},
          {"VALUE 99", "ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL"}},
         {{"set", "FUNCTION_ANALYSIS_TYPE", "--app", "pn", "-s", "Measurement1", "spot"}, {"VALUE spot", "INTEGRAL"}},
