@@ -97,10 +97,12 @@ bool ReadReply(Session& s, std::string* reply) {
 // Writes one command; a query's reply goes to stdout, or a block to `out`.
 bool Exchange(Session& s, std::string command, const std::string& out) {
     if (command.empty() || command.back() != '\n') command += '\n';
+    s.PrintDirect('>', command);
     if (!s.Check(Ztv_SystemWrite(s.vi(), command.c_str()), "writing")) return false;
     if (command.find('?') == std::string::npos) return true;
     std::string reply;
     if (!ReadReply(s, &reply)) return false;
+    s.PrintDirect('<', reply);
     std::size_t length = 0;
     if (const std::size_t header = BlockHeaderSize(reply, &length)) {
         if (out.empty()) {

@@ -150,6 +150,18 @@ void Session::PrintNewExchanges() {
     printedRecords_ = index;
 }
 
+void Session::PrintDirect(char direction, const std::string& text) const {
+    if (tracePath_.empty()) return;
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    line = Shortened(line, std::to_string(text.size()) + " bytes");
+    // Bytes of a binary reply that would upset a terminal show as dots.
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
+    }
+    std::fprintf(stderr, "%c %s\n", direction, line.c_str());
+}
+
 bool Session::Check(ViStatus status, const std::string& what) {
     PrintNewExchanges();
     if (status >= 0) return true;

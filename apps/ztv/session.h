@@ -43,6 +43,9 @@ public:
     bool Check(ViStatus status, const std::string& what);
     // Drains the instrument's error queue onto stderr.
     void PrintErrorQueue();
+    // With -v: an exchange of direct I/O, which the driver's trace does not
+    // hold ('>' a command, '<' a reply).
+    void PrintDirect(char direction, const std::string& text) const;
 
 private:
     friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery);

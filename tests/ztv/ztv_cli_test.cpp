@@ -342,6 +342,13 @@ TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
     EXPECT_EQ(r.out, "0\n");
     EXPECT_EQ(r.err.rfind("> *IDN?\n< Orvane", 0), 0u) << "no empty reply first: " << r.err;
 
+    // Direct I/O too; a block shows its first 200 bytes and its length.
+    const ToolResult scpi = Ztv({"-v", "scpi", "*IDN?", "HCOP:SDUM:DATA? BMP"});
+    ASSERT_EQ(scpi.exit, 0) << scpi.err;
+    EXPECT_NE(scpi.err.find("> *IDN?\n< Orvane Technologies,Q7310B"), std::string::npos) << scpi.err;
+    EXPECT_NE(scpi.err.find("> HCOP:SDUM:DATA? BMP\n< #557654BM"), std::string::npos) << scpi.err;
+    EXPECT_NE(scpi.err.find("... (57662 bytes)\n"), std::string::npos) << scpi.err;
+
     // Each exchange shows as it happens, between the results; list replies
     // show their start and their length.
     const ToolResult measure = Ztv({"-v", "measure", "pn", "--marker", "1e3"});
