@@ -91,7 +91,7 @@ TEST_F(IviCWrappers, SelectorsReachMeasurementsAndMarkers) {
         if (c.status == kBadlyFormed) {
             const auto [code, text] = LastError(vi);
             EXPECT_EQ(code, kBadlyFormed);
-            // The specified text, then the form expected and the selector given.
+            // The IVI text, then the form expected and the selector given.
             EXPECT_EQ(text.rfind("The repeated capability selector is badly-formed. Expected a measurement and a marker "
                                  "name joined by \":\", as \"Measurement1:Marker1\"; given \"",
                                  0),
