@@ -1,5 +1,8 @@
 #include "ivic/direct_io.h"
 
+#include "services/error_codes.h"
+#include "services/error_manager.h"
+
 namespace ztv {
 namespace {
 
@@ -16,6 +19,14 @@ ViStatus ReachMessage(ViSession vi, IUnknown* system, FormattedIoGetter getIo, M
     return *message || status < 0 ? status : kIviCGenericFailure;
 }
 
+// The session's time-out is the driver's I/O time-out, reported as every
+// other read of the driver reports it; other results translate as they are.
+ViStatus TranslateIo(ViSession vi, HRESULT hr) {
+    if (hr != visa::E_VISA_TMO) return TranslateStatus(vi, hr);
+    const std::string description = TakeThreadErrorDescription();
+    return TranslateStatus(vi, CErrorManager().ReportError(IDS_E_ZENTRAVA_IO_TIMEOUT, description));
+}
+
 }  // namespace
 
 ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViConstString text) {
@@ -26,7 +37,7 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
         const com::Bstr bstr(text ? text : "");
         LONG written = 0;
         const HRESULT hr = message->WriteString(bstr.get(), &written);
-        return TranslateStatus(vi, hr);
+        return TranslateIo(vi, hr);
     });
 }
 
@@ -39,10 +50,25 @@ ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter get
         if (!message) return status;
         com::Bstr reply;
         const HRESULT hr = message->ReadString(bufferSize, reply.Receive());
-        const ViStatus read = TranslateStatus(vi, hr);
+        const ViStatus read = TranslateIo(vi, hr);
         if (FAILED(hr)) return read;
         if (actualCount) *actualCount = static_cast<ViInt32>(reply.Utf8().size());
         return StoreText(reply.get(), bufferSize, text);
+    });
+}
+
+ViStatus ReadBytesDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
+                         ViByte* data, ViInt32* actualCount) {
+    if (!actualCount || (!data && bufferSize > 0)) return kIviCGenericFailure;
+    *actualCount = 0;
+    return OnOwner(vi, nullptr, system, [&](IUnknown* owner) {
+        MessagePtr message;
+        const ViStatus status = ReachMessage(vi, owner, getIo, &message);
+        if (!message) return status;
+        LONG actual = 0;
+        const HRESULT hr = message->ReadBytes(data, bufferSize < 0 ? 0 : bufferSize, &actual);
+        if (SUCCEEDED(hr)) *actualCount = static_cast<ViInt32>(actual);
+        return TranslateIo(vi, hr);
     });
 }
 

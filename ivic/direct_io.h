@@ -17,4 +17,9 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
 ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
                     ViChar* text, ViInt32* actualCount);
 
+// Reads at most bufferSize bytes as they arrive, binary blocks included;
+// actualCount receives the number of bytes read.
+ViStatus ReadBytesDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
+                         ViByte* data, ViInt32* actualCount);
+
 }  // namespace ztv

@@ -1,5 +1,6 @@
 #include "ivic/selector.h"
 
+#include <string>
 #include <string_view>
 
 #include "platform/ivi/iviss.h"
@@ -19,9 +20,13 @@ std::vector<std::string> SelectorLevels(ViConstString selector) {
     return levels;
 }
 
-ViStatus ReportBadlyFormedSelector(ViSession vi) {
-    const ViStatus recorded =
-        IviSession_SetError(vi, kBadlyFormedSelector, "The repeated capability selector is badly-formed.");
+ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int depth) {
+    // The IVI text first, then the form this call expects.
+    const std::string text = std::string("The repeated capability selector is badly-formed.") + " Expected " +
+                             (depth == 2 ? "a measurement and a marker name joined by \":\", as \"Measurement1:Marker1\""
+                                         : "a measurement name, as \"Measurement1\"") +
+                             "; given \"" + (selector ? selector : "") + "\".";
+    const ViStatus recorded = IviSession_SetError(vi, kBadlyFormedSelector, text.c_str());
     return recorded != 0 ? recorded : kBadlyFormedSelector;
 }
 

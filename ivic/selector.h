@@ -17,7 +17,8 @@ inline constexpr ViStatus kBadlyFormedSelector = static_cast<ViStatus>(0xBFFA006
 // unchanged: the collections trim them and ignore letter case.
 std::vector<std::string> SelectorLevels(ViConstString selector);
 
-// Records the badly-formed-selector error against the session.
-ViStatus ReportBadlyFormedSelector(ViSession vi);
+// Records the badly-formed-selector error against the session, saying which
+// form a selector of `depth` levels takes and what was given.
+ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int depth);
 
 }  // namespace ztv

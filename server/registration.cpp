@@ -3,6 +3,9 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "platform/com/registry.h"
@@ -82,6 +85,35 @@ HRESULT RegisterTypeLibrary(Writer& w) {
         .Result();
 }
 
+// The registry file as it was before registering. Each write replaces the
+// file whole, but registration takes many writes: when one fails, the old
+// file comes back (through a temporary file and a rename), so a failure
+// leaves the old file rather than part of a registration.
+class RegistrySnapshot {
+public:
+    RegistrySnapshot() : path_(reg::FilePath()) {
+        std::ifstream in(path_, std::ios::binary);
+        if (in) content_ = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Restore() const {
+        std::error_code ec;
+        if (!content_) {
+            std::filesystem::remove(path_, ec);
+            return;
+        }
+        const std::string temporary = path_ + ".restore";
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << *content_;
+        out.close();
+        if (out) std::filesystem::rename(temporary, path_, ec);
+        else std::filesystem::remove(temporary, ec);
+    }
+
+private:
+    std::string path_;
+    std::optional<std::string> content_;  // none: there was no file
+};
+
 }  // namespace
 
 std::string ModulePath() {
@@ -99,10 +131,12 @@ std::string TypeLibraryPath() {
 }
 
 HRESULT RegisterServer() {
+    const RegistrySnapshot before;
     Writer w;
     HRESULT hr = RegisterAppId(w);
     if (SUCCEEDED(hr)) hr = RegisterClass(w);
     if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(w);
+    if (FAILED(hr)) before.Restore();
     return hr;
 }
 

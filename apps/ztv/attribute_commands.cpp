@@ -15,29 +15,33 @@ bool Matches(const std::string& text, const std::string& upperPattern) {
     return upperPattern.empty() || Upper(text).find(upperPattern) != std::string::npos;
 }
 
+// Prints the names containing the pattern; exit status 1 when none does.
 int List(const std::string& pattern, bool functions, bool enums) {
     const std::string upper = Upper(pattern);
+    int shown = 0;
     if (functions) {
         for (const FunctionInfo& f : Functions()) {
-            if (Matches(f.name, upper)) std::printf("%s\n", f.prototype);
+            if (Matches(f.name, upper) && ++shown) std::printf("%s\n", f.prototype);
         }
-        return kExitOk;
-    }
-    if (enums) {
+    } else if (enums) {
         for (const EnumInfo& e : Enums()) {
             for (const EnumValueInfo& v : e.values) {
-                if (Matches(e.name, upper) || Matches(v.name, upper)) std::printf("%-40s %-60s %ld\n", e.name, v.name, v.value);
+                if ((Matches(e.name, upper) || Matches(v.name, upper)) && ++shown)
+                    std::printf("%-40s %-60s %ld\n", e.name, v.name, v.value);
             }
         }
-        return kExitOk;
+    } else {
+        for (const AttributeInfo& a : Attributes()) {
+            if (!Matches(a.name, upper)) continue;
+            if (shown++ == 0) std::printf("%-64s %-7s %-6s %s\n", "NAME", "TYPE", "ACCESS", "SCPI");
+            const std::string type = a.enumIndex >= 0 ? Enums()[static_cast<std::size_t>(a.enumIndex)].name : a.type;
+            std::printf("%-64s %-7s %-6s %s\n", a.name, type.c_str(), a.writable ? "RW" : "R", *a.scpi ? a.scpi : "-");
+        }
     }
-    std::printf("%-64s %-7s %-6s %s\n", "NAME", "TYPE", "ACCESS", "SCPI");
-    for (const AttributeInfo& a : Attributes()) {
-        if (!Matches(a.name, upper)) continue;
-        const std::string type = a.enumIndex >= 0 ? Enums()[static_cast<std::size_t>(a.enumIndex)].name : a.type;
-        std::printf("%-64s %-7s %-6s %s\n", a.name, type.c_str(), a.writable ? "RW" : "R", *a.scpi ? a.scpi : "-");
-    }
-    return kExitOk;
+    if (shown > 0) return kExitOk;
+    const char* kind = functions ? "function" : enums ? "enumeration" : "attribute";
+    std::fprintf(stderr, "ztv: no %s matches %s\n", kind, pattern.c_str());
+    return kExitFailed;
 }
 
 struct Target {

@@ -12,6 +12,7 @@ Runner AddEmulator(CLI::App& parent) {
     // Everything after "emulator" is the emulator's own, --help included.
     command->prefix_command();
     command->allow_extras();
+    command->fallthrough(false);
     command->set_help_flag();
     return [command] {
         std::vector<std::string> argv{"ztv emulator"};

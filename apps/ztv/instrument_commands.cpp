@@ -2,12 +2,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "apps/ztv/commands.h"
+#include "apps/ztv/names.h"
 #include "apps/ztv/png_image.h"
 
 namespace ztv_tool {
@@ -74,31 +76,45 @@ std::size_t BlockHeaderSize(const std::string& reply, std::size_t* length) {
     return 2 + digits;
 }
 
+// Reads a reply as bytes: a definite-length block whole, however many reads
+// its bytes take (a byte like the terminator may end one), anything else up
+// to its end. On failure the instrument's error queue says why.
+bool ReadReply(Session& s, std::string* reply) {
+    std::vector<ViByte> buffer(static_cast<std::size_t>(kReplyBuffer));
+    for (;;) {
+        ViInt32 count = 0;
+        if (!s.Check(Ztv_SystemReadBytes(s.vi(), kReplyBuffer, buffer.data(), &count), "reading the reply")) {
+            s.PrintErrorQueue();
+            return false;
+        }
+        reply->append(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(count));
+        std::size_t length = 0;
+        const std::size_t header = BlockHeaderSize(*reply, &length);
+        if (count == 0 || header == 0 || reply->size() >= header + length) return true;
+    }
+}
+
 // Writes one command; a query's reply goes to stdout, or a block to `out`.
 bool Exchange(Session& s, std::string command, const std::string& out) {
     if (command.empty() || command.back() != '\n') command += '\n';
+    s.PrintDirect('>', command);
     if (!s.Check(Ztv_SystemWrite(s.vi(), command.c_str()), "writing")) return false;
     if (command.find('?') == std::string::npos) return true;
-    std::vector<char> buffer(static_cast<std::size_t>(kReplyBuffer) + 1);
-    ViInt32 count = 0;
-    if (!s.Check(Ztv_SystemRead(s.vi(), kReplyBuffer, buffer.data(), &count), "reading the reply")) return false;
-    std::string reply(buffer.data(), static_cast<std::size_t>(count));
+    std::string reply;
+    if (!ReadReply(s, &reply)) return false;
+    s.PrintDirect('<', reply);
     std::size_t length = 0;
     if (const std::size_t header = BlockHeaderSize(reply, &length)) {
         if (out.empty()) {
             std::printf("#-block of %zu bytes\n", length);
             return true;
         }
-        // Direct I/O through the C interface carries text: a block of other
-        // bytes does not arrive whole, and a partial file would mislead.
-        const std::string block = reply.substr(header, length);
-        if (block.size() != length) {
-            std::fprintf(stderr, "ztv: the %zu-byte block did not arrive intact (%zu bytes) through text I/O\n", length,
-                         block.size());
+        if (reply.size() < header + length) {
+            std::fprintf(stderr, "ztv: the reply ended after %zu of its %zu-byte block\n", reply.size() - header, length);
             return false;
         }
-        if (!WriteFile(out, block.data(), block.size())) return false;
-        std::printf("#-block of %zu bytes written to %s\n", block.size(), out.c_str());
+        if (!WriteFile(out, reply.data() + header, length)) return false;
+        std::printf("#-block of %zu bytes written to %s\n", length, out.c_str());
         return true;
     }
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
@@ -128,17 +144,29 @@ int Scpi(Session& s, const std::vector<std::string>& commands, const std::string
     return exit;
 }
 
-bool EndsWithPng(const std::string& path) {
-    return path.size() >= 4 && (path.compare(path.size() - 4, 4, ".png") == 0 || path.compare(path.size() - 4, 4, ".PNG") == 0);
+// The image formats by file name extension, any case.
+enum class ImageFormat { Png, Bmp, Other };
+
+ImageFormat FormatOf(const std::string& path) {
+    const std::string extension = Upper(std::filesystem::path(path).extension().string());
+    return extension == ".PNG" ? ImageFormat::Png : extension == ".BMP" ? ImageFormat::Bmp : ImageFormat::Other;
 }
 
 int Screenshot(Session& s, const std::string& path) {
+    ViBoolean simulating = VI_FALSE;
+    if (!s.Check(Ztv_GetAttributeViBoolean(s.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state")) {
+        return kExitFailed;
+    }
+    if (simulating) {
+        std::fprintf(stderr, "ztv: there is no screen in simulation\n");
+        return kExitFailed;
+    }
     std::vector<ViByte> image(static_cast<std::size_t>(kReplyBuffer));
     ViInt32 size = 0;
     if (!s.Check(Ztv_SystemGetScreenBitmap(s.vi(), kReplyBuffer, image.data(), &size), "reading the screen")) return kExitFailed;
     image.resize(static_cast<std::size_t>(size));
     std::string error;
-    if (EndsWithPng(path)) {
+    if (FormatOf(path) == ImageFormat::Png) {
         if (!WriteBitmapAsPng(image, path, &error)) {
             std::fprintf(stderr, "ztv: %s\n", error.c_str());
             return kExitFailed;
@@ -185,10 +213,13 @@ Runner AddScpi(CLI::App& parent, const Globals& globals) {
 }
 
 Runner AddScreenshot(CLI::App& parent, const Globals& globals) {
-    CLI::App* command = parent.add_subcommand("screenshot", "save the instrument's screen (PNG when FILE ends in .png)");
+    CLI::App* command = parent.add_subcommand("screenshot", "save the instrument's screen as PNG or BMP, by FILE's extension");
     auto path = std::make_shared<std::string>();
-    command->add_option("FILE", *path, "where to save the image")->required();
-    return [=, &globals] { return WithSession(globals, [&](Session& s) { return Screenshot(s, *path); }); };
+    command->add_option("FILE", *path, "where to save the image: a .png or .bmp file")->required();
+    return [=, &globals] {
+        if (FormatOf(*path) == ImageFormat::Other) return UsageError("FILE " + *path + ": name a .png or .bmp file");
+        return WithSession(globals, [&](Session& s) { return Screenshot(s, *path); });
+    };
 }
 
 }  // namespace ztv_tool

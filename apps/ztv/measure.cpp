@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <memory>
 #include <optional>
@@ -173,6 +175,7 @@ bool WriteCsv(const std::string& path, const Application& app, const std::vector
 
 int Measure(Session& session, const Application& app, const Settings& settings) {
     Run run(session, app);
+    bool limitFailed = false;
     if (settings.start) run.SetReal(app.start, *settings.start);
     if (settings.stop) run.SetReal(app.stop, *settings.stop);
     if (settings.points) run.SetInt(app.points, *settings.points);
@@ -180,7 +183,11 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetBool("ACQUISITION_AVERAGE_ENABLED", *settings.averages > 1, "");
         run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
     }
-    if (app.initiate) {
+    ViBoolean simulating = VI_FALSE;
+    run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state");
+    // In simulation there is nothing to start or wait for: the driver reads
+    // its simulated values.
+    if (app.initiate && !simulating) {
         run.Start(app.initiate);
         run.Wait(settings.maxTimeMs);
     }
@@ -211,6 +218,7 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         if (run.ok) run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed), "reading the limit test");
         if (!run.ok) return kExitFailed;
         std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
+        limitFailed = failed != VI_FALSE;
         for (std::size_t i = 0; i + 3 < segments.size(); i += 4) {
             plot.limits.push_back({segments[i], segments[i + 1], segments[i + 2], segments[i + 3]});
         }
@@ -235,7 +243,7 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         std::fprintf(stderr, "ztv: cannot write %s\n", settings.svg.c_str());
         return kExitFailed;
     }
-    return kExitOk;
+    return limitFailed ? kExitLimitFailed : kExitOk;
 }
 
 // The application and whether every given option is one it has.
@@ -251,6 +259,10 @@ const Application* Check(const Settings& settings, int* exit) {
     };
     if (!app) return refuse("APP " + settings.app + ": not an application (" + AppNames() + ")");
     if ((settings.start || settings.stop) && !app->start) return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
+    if (settings.start && settings.stop && !(*settings.start < *settings.stop)) {
+        return refuse("--start " + General(*settings.start) + " --stop " + General(*settings.stop) +
+                      ": the start must lie below the stop");
+    }
     if (settings.points && !app->points) return refuse(std::string("--points: ") + app->name + " chooses its points itself");
     if (settings.averages && !app->averages) return refuse(std::string("--averages: ") + app->name + " does not average");
     if (settings.upperLimit.size() % 4 != 0) return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
@@ -263,12 +275,24 @@ Runner AddMeasure(CLI::App& parent, const Globals& globals) {
     CLI::App* command = parent.add_subcommand("measure", "run a measurement; write its trace as CSV and SVG");
     auto settings = std::make_shared<Settings>();
     command->add_option("APP", settings->app, "application: " + AppNames())->required();
-    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage");
-    command->add_option("--stop", settings->stop, "last X value");
+    // Not-a-number and infinities would be sent as they are: refused here.
+    const CLI::Validator finite(
+        [](std::string& text) {
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            return !text.empty() && !*end && std::isfinite(v) ? std::string() : "not a finite number: " + text;
+        },
+        "NUMBER");
+    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage")->check(finite);
+    command->add_option("--stop", settings->stop, "last X value, above the start")->check(finite);
     command->add_option("--points", settings->points, "points of the sweep (fp)")->check(CLI::Range(2, 100001));
     command->add_option("--averages", settings->averages, "averages (1: none)")->check(CLI::Range(1, 10000));
-    command->add_option("--marker", settings->markers, "place a marker at this X value (repeatable)");
-    command->add_option("--upper-limit", settings->upperLimit, "limit line: x1,y1,x2,y2 per segment")->delimiter(',');
+    command->add_option("--marker", settings->markers, "place a marker at this X value (repeatable)")->check(finite);
+    command
+        ->add_option("--upper-limit", settings->upperLimit,
+                     "limit line: x1,y1,x2,y2 per segment; exit status 3 when the trace crosses it")
+        ->delimiter(',')
+        ->check(finite);
     command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")->check(CLI::PositiveNumber);
     command->add_option("--csv", settings->csv, "write the trace as CSV (- for standard output)");
     command->add_option("--svg", settings->svg, "plot the trace as SVG");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 namespace ztv_tool {
@@ -125,32 +126,31 @@ std::optional<Value> ParseValue(const AttributeInfo& attribute, const std::strin
     if (type == "Real64") {
         char* end = nullptr;
         value.real = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end) {
-            *error = "VALUE " + text + ": " + attribute.name + " takes a real number";
+        if (text.empty() || *end || !std::isfinite(value.real)) {
+            *error = "VALUE " + text + ": " + attribute.name + " takes a finite real number";
             return std::nullopt;
         }
         return value;
     }
-    if (std::optional<long> number = WholeNumber(text)) {
-        value.integer = *number;
-        return value;
+    const std::optional<long> number = WholeNumber(text);
+    if (type != "Enum") {
+        if (number) value.integer = *number;
+        else *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
+        return number ? std::optional<Value>(value) : std::nullopt;
     }
-    if (type == "Enum") {
-        // A value name, whole or by its end ("INTEGRAL" for ..._ANALYSIS_TYPE_INTEGRAL).
-        const EnumInfo& info = Enums()[static_cast<std::size_t>(attribute.enumIndex)];
-        const std::string name = WithoutPrefix(upper, "ZTV_VAL_");
-        std::vector<const EnumValueInfo*> found;
-        std::vector<std::string> names;
-        for (const EnumValueInfo& v : info.values) {
-            names.push_back(v.name);
-            if (name == v.name) return Value{v.value, 0, ""};
-            if (EndsWith(v.name, "_" + name)) found.push_back(&v);
-        }
-        if (found.size() == 1) return Value{found.front()->value, 0, ""};
-        *error = "VALUE " + text + ": " + attribute.name + " takes a number or one of " + Joined(names);
-        return std::nullopt;
+    // One of the enumeration's numbers, or a value name, whole or by its end
+    // ("INTEGRAL" for ..._ANALYSIS_TYPE_INTEGRAL).
+    const EnumInfo& info = Enums()[static_cast<std::size_t>(attribute.enumIndex)];
+    const std::string name = WithoutPrefix(upper, "ZTV_VAL_");
+    std::vector<const EnumValueInfo*> found;
+    std::vector<std::string> names;
+    for (const EnumValueInfo& v : info.values) {
+        names.push_back(v.name + std::string(" (") + std::to_string(v.value) + ")");
+        if (number ? v.value == *number : name == v.name) return Value{v.value, 0, ""};
+        if (!number && EndsWith(v.name, "_" + name)) found.push_back(&v);
     }
-    *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
+    if (found.size() == 1) return Value{found.front()->value, 0, ""};
+    *error = "VALUE " + text + ": " + attribute.name + " takes one of " + Joined(names);
     return std::nullopt;
 }
 

@@ -61,6 +61,12 @@ ViStatus _VI_FUNC Ztv_WaitForServiceRequest(ViSession Vi, ViInt32 TimeoutMs, ViI
 ViStatus _VI_FUNC Ztv_DiscoverInstruments(ViInt32 Ways, ViInt32 TimeoutMs, ViConstString Vxi11Address,
                                           ViInt32 PortmapperPort, ViInt32 BufferSize, ViChar List[]);
 
+/* Extension, not among the specified functions: reads at most BufferSize
+   bytes of the instrument's reply as they arrive, binary ones included (a
+   definite-length block read whole), and stores their number in
+   *ActualCount. Like Ztv_SystemRead, not available while simulating. */
+ViStatus _VI_FUNC Ztv_SystemReadBytes(ViSession Vi, ViInt32 BufferSize, ViByte Data[], ViInt32* ActualCount);
+
 #ifdef __cplusplus
 }
 #endif

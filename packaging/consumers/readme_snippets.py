@@ -24,7 +24,7 @@ def snippets(text):
         if not inside:
             continue
         if language is None and line.startswith("```"):
-            language, lines = line[3:].strip(), []
+            language, lines = (line[3:].split() or [""])[0], []
         elif language is not None and line.startswith("```"):
             if language in found:
                 raise ValueError("two %s blocks in %s" % (language, SECTION))

@@ -89,8 +89,15 @@ TEST_F(IviCWrappers, SelectorsReachMeasurementsAndMarkers) {
                   c.status)
             << (c.selector ? c.selector : "null");
         if (c.status == kBadlyFormed) {
-            EXPECT_EQ(LastError(vi), std::make_pair(kBadlyFormed,
-                                                    std::string("The repeated capability selector is badly-formed.")));
+            const auto [code, text] = LastError(vi);
+            EXPECT_EQ(code, kBadlyFormed);
+            // The IVI text, then the form expected and the selector given.
+            EXPECT_EQ(text.rfind("The repeated capability selector is badly-formed. Expected a measurement and a marker "
+                                 "name joined by \":\", as \"Measurement1:Marker1\"; given \"",
+                                 0),
+                      0u)
+                << text;
+            EXPECT_NE(text.find(std::string("given \"") + (c.selector ? c.selector : "") + "\"."), std::string::npos) << text;
         }
     }
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMathMemorize(vi, "Measurement4"), 0);

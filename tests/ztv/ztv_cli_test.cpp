@@ -97,6 +97,119 @@ TEST_F(ZtvCli, UsageErrorsExitWithTwoAndNameTheArgument) {
     }
 }
 
+// Nothing typed is dropped or taken for something else without a word.
+TEST_F(ZtvCli, UnknownOptionsAndValuesAreUsageErrors) {
+    struct Case {
+        Args arguments;
+        std::vector<const char*> named;  // what stderr must mention
+    };
+    const Case cases[] = {
+        {{"get", "ATTENUATION", "--bogus"}, {"unknown option --bogus"}},
+        {{"measure", "pn", "--strat", "10"}, {"--strat", "did you mean --start?"}},
+        {{"measure", "pn", "--csv=x", "--svgg=y"}, {"--svgg", "--svg"}},
+        {{"identify", "--resorce", "x"}, {"--resorce", "--resource"}},
+        {{"identify", "extra"}, {"unexpected argument extra"}},
+        {{"identfy"}, {"unexpected argument identfy", "did you mean identify?"}},
+        {{"set", "APPLICATION_PHASENOISE_MEASUREMENT_FUNCTION_ANALYSIS_TYPE", "99", "-s", "Measurement1"},
+         {"VALUE 99", "ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL"}},
+        {{"set", "FUNCTION_ANALYSIS_TYPE", "--app", "pn", "-s", "Measurement1", "spot"}, {"VALUE spot", "INTEGRAL"}},
+        {{"set", "ATTENUATION", "nan"}, {"VALUE nan", "finite"}},
+        {{"set", "ATTENUATION", "inf"}, {"VALUE inf"}},
+        {{"set", "ATTENUATION", "1e999"}, {"VALUE 1e999"}},
+        {{"measure", "pn", "--start", "100", "--stop", "10"}, {"--start 100 --stop 10", "below"}},
+        {{"measure", "pn", "--start", "10", "--stop", "10"}, {"below"}},
+        {{"measure", "pn", "--stop", "inf"}, {"--stop", "inf"}},
+        {{"measure", "pn", "--marker", "nan"}, {"--marker"}},
+        {{"measure", "pn", "--upper-limit", "1,2,3,nan"}, {"--upper-limit"}},
+    };
+    for (const Case& c : cases) {
+        const ToolResult r = Ztv(c.arguments);
+        std::string command;
+        for (const std::string& a : c.arguments) command += a + " ";
+        EXPECT_EQ(r.exit, 2) << command << r.err;
+        for (const char* named : c.named) EXPECT_NE(r.err.find(named), std::string::npos) << command << r.err;
+    }
+    // Every value name, and every number of the enumeration, is taken.
+    const Args target{"FUNCTION_ANALYSIS_TYPE", "--app", "pn", "-s", "Measurement1"};
+    for (const char* value : {"integral", "ZTV_VAL_ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL", "1", "0"}) {
+        Args set{"set"};
+        set.insert(set.end(), target.begin(), target.end());
+        set.push_back(value);
+        EXPECT_EQ(Ztv(set).exit, 0) << value;
+    }
+}
+
+TEST_F(ZtvCli, GlobalOptionsWorkBeforeAndAfterTheCommand) {
+    const ToolResult after = RunTool({"identify", "-r", emulator_->SocketResource()});
+    ASSERT_EQ(after.exit, 0) << after.err;
+    EXPECT_NE(after.out.find("Q7310B"), std::string::npos);
+    const ToolResult between = RunTool({"get", "--resource", emulator_->SocketResource(), "ATTENUATION", "--timeout", "2000"});
+    EXPECT_EQ(between.exit, 0) << between.err;
+    EXPECT_EQ(between.out, "0\n");
+    // The command's own option of a global's name stays the command's.
+    const ToolResult discover = RunTool({"discover", "--address", "127.0.0.1", "--port", "9", "--timeout", "100"});
+    EXPECT_EQ(discover.exit, 0) << discover.err;
+}
+
+TEST_F(ZtvCli, OptionsMergeOverTheStatusCheck) {
+    struct Case {
+        Args globals;
+        int exit;  // of an out-of-range setting: 1 when the status is checked
+    };
+    const Case cases[] = {
+        {{}, 1},
+        {{"-o", "Cache=true"}, 1},
+        {{"-o", "Cache=true, QueryInstrStatus=false"}, 0},
+        {{"--no-status-check"}, 0},
+        {{"--no-status-check", "-o", "QueryInstrStatus=true"}, 0},
+        {{"-o", "DriverSetup=TraceArray=false"}, 1},
+    };
+    for (const Case& c : cases) {
+        Args arguments = c.globals;
+        arguments.insert(arguments.end(), {"set", "ATTENUATION", "99"});
+        const ToolResult r = Ztv(arguments);
+        EXPECT_EQ(r.exit, c.exit) << (c.globals.empty() ? "" : c.globals.back()) << r.err;
+        ASSERT_EQ(Ztv({"clear"}).exit, 0);
+    }
+}
+
+TEST_F(ZtvCli, ExitStatusesTellScriptsWhatHappened) {
+    struct Case {
+        Args arguments;
+        int exit;
+        const char* said;  // on stderr
+    };
+    const Case cases[] = {
+        {{"list", "zzzz"}, 1, "no attribute matches zzzz"},
+        {{"list", "--functions", "zzzz"}, 1, "no function matches zzzz"},
+        {{"list", "--enums", "zzzz"}, 1, "no enumeration matches zzzz"},
+        {{"measure", "pn", "--upper-limit", "1,-300,4e7,-300"}, 3, "limit test: FAIL"},
+        {{"measure", "pn", "--upper-limit", "1,100,4e7,100"}, 0, "limit test: pass"},
+    };
+    for (const Case& c : cases) {
+        const ToolResult r = Ztv(c.arguments);
+        EXPECT_EQ(r.exit, c.exit) << c.arguments[0] << " " << c.arguments[1] << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    const ToolResult help = RunTool({"--help"});
+    EXPECT_NE(help.out.find("3 measure: the trace failed its limit test"), std::string::npos) << help.out;
+}
+
+TEST(ZtvSimulation, MeasuresOnSimulatedValuesAndHasNoScreen) {
+    TempDir dir;
+    const ToolResult measure = RunTool({"--simulate", "measure", "pn", "--marker", "1e3", "--csv", dir.file("pn.csv")});
+    ASSERT_EQ(measure.exit, 0) << measure.err;
+    std::ifstream csv(dir.file("pn.csv"));
+    const std::string text{std::istreambuf_iterator<char>(csv), {}};
+    EXPECT_GT(Lines(text).size(), 2u) << text;
+    EXPECT_NE(measure.err.find("marker 1:"), std::string::npos) << measure.err;
+
+    const ToolResult screen = RunTool({"--simulate", "screenshot", dir.file("screen.png")});
+    EXPECT_EQ(screen.exit, 1);
+    EXPECT_NE(screen.err.find("there is no screen in simulation"), std::string::npos) << screen.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("screen.png")));
+}
+
 TEST_F(ZtvCli, WithoutAResourceTheErrorSaysHowToNameOne) {
     const ToolResult r = RunTool({"identify"});
     EXPECT_EQ(r.exit, 2);
@@ -201,11 +314,25 @@ TEST_F(ZtvCli, ScpiSendsCommandsAndPrintsReplies) {
     EXPECT_EQ(saved.out, "#-block of " + std::to_string(state.size()) + " bytes written to " + File("state.txt") + "\n");
     EXPECT_EQ(state.rfind("SYST:SET #", 0), 0u) << state;
     EXPECT_NE(state.find("SENS:ATT:LEV 7"), std::string::npos) << state;
-    // Image bytes do not survive text I/O: refused rather than saved broken.
-    const ToolResult image = Ztv({"scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")});
-    EXPECT_EQ(image.exit, 1);
-    EXPECT_NE(image.err.find("57654-byte block did not arrive intact"), std::string::npos) << image.err;
-    EXPECT_FALSE(std::filesystem::exists(File("screen.bmp")));
+}
+
+// Binary replies arrive whole on every LAN transport, whatever bytes they hold.
+TEST_F(ZtvCli, ScpiSavesImageBlocksWhole) {
+    for (const std::string& resource : {emulator_->SocketResource(), emulator_->Vxi11Resource()}) {
+        const ToolResult image = RunTool({"-r", resource, "scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")}, "",
+                                         {"ZENTRAVA_VXI11_PORT=" + std::to_string(emulator_->Vxi11Port())});
+        ASSERT_EQ(image.exit, 0) << resource << image.err;
+        const std::string bytes = Read(File("screen.bmp"));
+        ASSERT_EQ(bytes.size(), 57654u) << resource;
+        EXPECT_EQ(bytes.substr(0, 2), "BM") << resource;
+    }
+}
+
+TEST_F(ZtvCli, AFailedQueryShowsTheTimeOutAndTheErrorQueue) {
+    const ToolResult r = Ztv({"--timeout", "300", "scpi", "FOO:BAR?"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("reading the reply failed (0xBFFA4215)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("instrument error -113: Undefined header"), std::string::npos) << r.err;
 }
 
 TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
@@ -213,6 +340,33 @@ TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_NE(r.err.find("> SENS:ATT:LEV?"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "0\n");
+    EXPECT_EQ(r.err.rfind("> *IDN?\n< Orvane", 0), 0u) << "no empty reply first: " << r.err;
+
+    // Direct I/O too; a block shows its first 200 bytes and its length.
+    const ToolResult scpi = Ztv({"-v", "scpi", "*IDN?", "HCOP:SDUM:DATA? BMP"});
+    ASSERT_EQ(scpi.exit, 0) << scpi.err;
+    EXPECT_NE(scpi.err.find("> *IDN?\n< Orvane Technologies,Q7310B"), std::string::npos) << scpi.err;
+    EXPECT_NE(scpi.err.find("> HCOP:SDUM:DATA? BMP\n< #557654BM"), std::string::npos) << scpi.err;
+    EXPECT_NE(scpi.err.find("... (57662 bytes)\n"), std::string::npos) << scpi.err;
+
+    // Each exchange shows as it happens, between the results; list replies
+    // show their start and their length.
+    const ToolResult measure = Ztv({"-v", "measure", "pn", "--marker", "1e3"});
+    ASSERT_EQ(measure.exit, 0) << measure.err;
+    const std::vector<std::string> lines = Lines(measure.err);
+    const auto at = [&](const std::string& start) {
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }) - lines.begin();
+    };
+    for (const char* query : {"> CALC:PN1:TRAC1:DATA:FDAT?", "> CALC:PN1:DATA:XDAT?"}) {
+        const auto query_at = static_cast<std::size_t>(at(query));
+        ASSERT_LT(query_at + 1, lines.size()) << query << measure.err;
+        const std::string& reply = lines[query_at + 1];
+        EXPECT_EQ(reply.rfind("< ", 0), 0u) << reply;
+        EXPECT_NE(reply.find("... (1001 values)"), std::string::npos) << reply;
+        EXPECT_LE(reply.size(), 2 + 200 + std::string("... (1001 values)").size()) << reply;
+    }
+    EXPECT_LT(at("> CALC:PN1:TRAC1:MARK1:Y?"), at("marker 1:")) << measure.err;
+    EXPECT_LT(at("marker 1:"), at("> CALC:PN1:TRAC1:FUNC:INT:DATA?")) << measure.err;
 }
 
 TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
@@ -303,9 +457,16 @@ TEST_F(ZtvCli, ScreenshotsArePngOrTheRawImage) {
     EXPECT_EQ(be32(16), 160);
     EXPECT_EQ(be32(20), 120);
 
-    const ToolResult raw = Ztv({"screenshot", File("screen.bmp")});
+    const ToolResult raw = Ztv({"screenshot", File("screen.BMP")});
     ASSERT_EQ(raw.exit, 0) << raw.err;
-    EXPECT_EQ(Read(File("screen.bmp")).substr(0, 2), "BM");
+    EXPECT_EQ(Read(File("screen.BMP")).substr(0, 2), "BM");
+
+    for (const char* name : {"screen.jpg", "screen", "screen.png.txt"}) {
+        const ToolResult other = Ztv({"screenshot", File(name)});
+        EXPECT_EQ(other.exit, 2) << name;
+        EXPECT_NE(other.err.find(".png or .bmp"), std::string::npos) << other.err;
+        EXPECT_FALSE(std::filesystem::exists(File(name))) << name;
+    }
 }
 
 TEST_F(ZtvCli, ErrorsResetClearAndSelftest) {

@@ -2,6 +2,8 @@
 members and command texts, in words. Shared by the C header's comments and
 the reference documentation."""
 
+import re
+
 ACCESS_WORDS = {"Read": "read-only", "ReadWrite": "read-write"}
 MODEL_WORDS = {"both": "Q7310A, Q7310B", "Q7310B": "Q7310B"}
 
@@ -57,3 +59,23 @@ def member_commands(model, export):
     if member.kind == "method":
         return commands(member.sends)
     return "query %s, setting %s" % (commands(member.query), commands(member.setting))
+
+
+def cpp_path(python_path):
+    """The native C++ face's spelling of a Python path: every step a call,
+    indices kept ("application.phase_noise.measurements[1]" ->
+    ".application().phase_noise().measurements()[1]")."""
+    steps = re.findall(r"\[\d+\]|[A-Za-z_0-9]+", python_path)
+    return "".join(s if s.startswith("[") else ".%s()" % s for s in steps)
+
+
+def face_names(python_path, writable):
+    """(Python, C++) names of an attribute reached by `python_path` from a driver `d`:
+    C++ reads with the property's name and writes with set_ + name."""
+    python = "d." + python_path
+    getter = "d" + cpp_path(python_path)
+    if not writable:
+        return python, getter
+    head, _, last = python_path.rpartition(".")
+    setter = "d" + cpp_path(head) + ".set_%s(v)" % last
+    return python, "%s, %s" % (getter, setter)
