@@ -26,6 +26,12 @@
 
 namespace zentrava {
 
+namespace detail {
+// Direct I/O on the message session under System.IO (the library's).
+HRESULT write_direct(IZentrava* root, const char* text);
+HRESULT read_direct(IZentrava* root, LONG count, BSTR* reply);
+}  // namespace detail
+
 struct OpenOptions {
     bool id_query = true;   // check that the instrument is one the driver supports
     bool reset = false;     // reset the instrument after connecting
@@ -125,7 +131,16 @@ public:
     std::uint8_t wait_for_srq(std::int32_t timeout_ms) const { return zentrava::wait_for_srq(com(), timeout_ms); }
 
     // ---- members beyond the object model, written by hand ------------------------------------
-    // (none yet: functions of the driver that no COM interface carries join here)
+    /// Ztv_SystemWrite: sends the text to the instrument exactly as given (end it with "\n")
+    void write_string(std::string_view text) const {
+        check(detail::write_direct(com().get(), std::string(text).c_str()));
+    }
+    /// Ztv_SystemRead: the instrument's reply, at most count characters
+    std::string read_string(std::int32_t count = 1 << 20) const {
+        Bstr reply;
+        check(detail::read_direct(com().get(), count, reply.Receive()));
+        return reply.Utf8();
+    }
 
 private:
     static std::string option_string(const OpenOptions& options) {
