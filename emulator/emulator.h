@@ -18,6 +18,9 @@ struct Options {
   int hislipPort = 0;
   bool portmapper = false;
   int portmapperPort = 111;  // 0: ephemeral
+  int prologixPort = -1;     // GPIB-ETHERNET adapter front; 0: ephemeral, -1: none
+  bool prologixPty = false;  // GPIB-USB adapter front on a pseudo-terminal
+  int gpibAddress = 17;      // the instrument's address behind the adapters
   std::string manufacturer = "Orvane Technologies";
   std::string model = "Q7310B";
   std::string serial = "0123456789";
@@ -35,6 +38,7 @@ class SocketServer;
 class Vxi11Server;
 class HislipServer;
 class Portmapper;
+class PrologixServer;
 
 // A Q7310B on the network: one instrument behind a raw socket, a VXI-11
 // core channel (with an optional portmapper) and a HiSLIP port.
@@ -55,6 +59,11 @@ class Emulator {
   int Vxi11Port() const;
   int HislipPort() const;
   int PortmapperPort() const;
+  int PrologixPort() const;
+  std::string PrologixPtyPath() const;
+  // Every byte the adapter fronts received, since the last clear.
+  std::string PrologixInput() const;
+  void ClearPrologixInput();
 
   Instrument& instrument() { return instrument_; }
   Faults& faults() { return instrument_.faults(); }
@@ -65,6 +74,10 @@ class Emulator {
   std::string SocketResource() const;
   std::string Vxi11Resource() const;
   std::string HislipResource() const;
+  // "GPIB0::<address>::INSTR" and the adapters' own resources.
+  std::string GpibResource() const;
+  std::string PrologixSocketResource() const;
+  std::string PrologixPtyResource() const;
 
  private:
   Options options_;
@@ -75,6 +88,7 @@ class Emulator {
   std::unique_ptr<Vxi11Server> vxi11_;
   std::unique_ptr<HislipServer> hislip_;
   std::unique_ptr<Portmapper> portmapper_;
+  std::unique_ptr<PrologixServer> prologix_;
 };
 
 // "TCPIP0::<host>::<port>::SOCKET"
