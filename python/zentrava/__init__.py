@@ -12,6 +12,8 @@ threads, each call is one C call on the session. The package keeps no state of
 its own besides the loaded library.
 """
 
+import ctypes
+
 from . import _library, _model
 
 _library.LIB = _library.load(_model.FUNCTIONS)
@@ -25,3 +27,17 @@ from ._errors import (Error, InstrumentStatusError, InvalidValueError, ModelNotS
 def library():
     """The loaded C library, every function typed (argtypes and restype set)."""
     return _library.LIB
+
+
+def list_resources(options=""):
+    """Every resource the driver could open now, as (resource, identity) pairs; the identity is the
+    instrument's *IDN? reply, "" where none answered. options as for Ztv_ListResources, for example
+    "ProbeTimeout=50" or "GPIBAdapter=ASRL/dev/ttyUSB0::INSTR"."""
+    size = 256
+    while True:
+        buffer = ctypes.create_string_buffer(size)
+        needed = _library.LIB.Ztv_ListResources(options.encode("utf-8"), size, buffer)
+        if needed <= 0:
+            break
+        size = needed
+    return [line.partition("\t")[::2] for line in buffer.value.decode("utf-8").splitlines()]

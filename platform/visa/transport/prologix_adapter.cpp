@@ -25,7 +25,8 @@ constexpr char kEscape = 27;
 // the adapter's memory on every change.
 constexpr std::string_view kSetup[] = {"++savecfg 0", "++mode 1", "++auto 0", "++eos 3", "++eoi 1", "++eot_enable 0"};
 
-std::mutex registryMutex;
+// Recursive: an adapter that fails to open is destroyed inside Acquire.
+std::recursive_mutex registryMutex;
 std::map<std::string, std::weak_ptr<PrologixAdapter>>& Registry() {
     static std::map<std::string, std::weak_ptr<PrologixAdapter>> adapters;
     return adapters;
@@ -96,6 +97,7 @@ Status PrologixAdapter::Acquire(const std::string& resource, const OpenOptions& 
 
 Status PrologixAdapter::Connect(Deadline deadline) {
     received_.clear();
+    unansweredVersions_ = 0;
     if (link_.kind == ResourceKind::Socket) {
         if (Status status = ConnectTcp(link_.host, *link_.port, deadline, &fd_); !status.ok()) return status;
         return Status::Ok();
@@ -226,11 +228,13 @@ Status PrologixAdapter::ReceiveMessage(Deadline deadline, std::string* message) 
 
 Status PrologixAdapter::Synchronize(Deadline deadline) {
     // The adapter answers in order: whatever arrives before the answer to
-    // this "++ver" belongs to exchanges that were given up.
+    // the last "++ver" sent, earlier ones of given-up resynchronisations
+    // included, belongs to exchanges that were given up.
     if (Status status = Command("++ver", deadline); !status.ok()) return status;
+    ++unansweredVersions_;
     for (std::string line;;) {
         if (Status status = ReceiveLine(deadline, &line); !status.ok()) return status;
-        if (line == version_) return Status::Ok();
+        if (line == version_ && --unansweredVersions_ == 0) return Status::Ok();
     }
 }
 

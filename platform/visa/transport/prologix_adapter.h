@@ -89,6 +89,7 @@ private:
     UniqueFd fd_;
     ReceiveBuffer received_;
     std::string version_;  // the "++ver" answer, which marks the end of a resynchronisation
+    int unansweredVersions_ = 0;
     std::optional<GpibAddress> addressed_;
     std::optional<bool> eoi_;
     bool inDoubt_ = false;

@@ -61,9 +61,9 @@ Status PrologixTransport::Open(const ResourceAddress& address, const std::string
     if (polled.code == E_VISA_TMO) {
         std::string where = std::to_string(address.primaryAddress);
         if (address.secondaryAddress) where += " (secondary " + std::to_string(*address.secondaryAddress) + ")";
-        return Status::Fail(E_VISA_RSRC_NFOUND, "No instrument answered at GPIB address " + where + " (" +
-                                                    address.canonicalName + ") behind the adapter at " +
-                                                    opened->adapter_->resource() + ".");
+        return Status::Fail(E_VISA_NLISTENERS, "No instrument answered at GPIB address " + where + " (" +
+                                                   address.canonicalName + ") behind the adapter at " +
+                                                   opened->adapter_->resource() + ".");
     }
     if (!polled.ok()) return polled;
     *transport = std::move(opened);

@@ -18,6 +18,9 @@
 
 namespace visa {
 
+// VISA's "no listeners": nothing answered at a GPIB address.
+constexpr HRESULT E_VISA_NLISTENERS = VisaResult(0xBFFF005F);
+
 // The adapter resource GPIB board `board` is bound to, if any.
 std::optional<std::string> GpibAdapterOf(int board, const OpenOptions& options);
 // Every board bound by the environment or the option (which binds board 0),
