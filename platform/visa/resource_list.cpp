@@ -54,6 +54,9 @@ std::vector<ListedResource> ListGpibListeners(const OpenOptions& options) {
     std::vector<ListedResource> listeners;
     for (const auto& [board, adapter] : BoundGpibBoards(options)) {
         const OpenOptions bound = OpenOptions::Parse("GPIBAdapter=" + adapter);
+        // Held for the whole probe, so that each address shares one opening.
+        std::shared_ptr<PrologixAdapter> held;
+        if (!PrologixAdapter::Acquire(adapter, bound, Deadline::After(kIdentityTimeoutMs), &held).ok()) continue;
         for (int primary = kFirstGpibAddress; primary <= kLastGpibAddress; ++primary) {
             ResourceAddress address;
             const std::string name = "GPIB" + std::to_string(board) + "::" + std::to_string(primary) + "::INSTR";

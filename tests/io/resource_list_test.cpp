@@ -55,6 +55,10 @@ TEST(ResourceList, EachBoundBoardShowsItsListenersWithIdentities) {
         visa::OpenOptions::Parse("ProbeTimeout=20;GPIBAdapter=" + first.PrologixSocketResource());
     EXPECT_THAT(visa::ListGpibListeners(options),
                 ElementsAre(Listed("GPIB0::7::INSTR", kIdentity), Listed("GPIB1::22::INSTR", kIdentity)));
+    // Set up once for the whole probe, not once per address.
+    const std::string sent = first.PrologixInput();
+    EXPECT_NE(sent.find("++ifc"), std::string::npos);
+    EXPECT_EQ(sent.find("++ifc"), sent.rfind("++ifc"));
 }
 
 TEST(ResourceList, ABoardWithoutAdapterIsLeftOutAtOnce) {

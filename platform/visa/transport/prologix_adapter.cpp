@@ -99,8 +99,7 @@ Status PrologixAdapter::Connect(Deadline deadline) {
     received_.clear();
     unansweredVersions_ = 0;
     if (link_.kind == ResourceKind::Socket) {
-        if (Status status = ConnectTcp(link_.host, *link_.port, deadline, &fd_); !status.ok()) return status;
-        return Status::Ok();
+        return ConnectTcp(link_.host, *link_.port, deadline, &fd_);
     }
     SerialSettings settings;
     if (Status status = ParseSerialSettings(options_, &settings); !status.ok()) return status;
@@ -135,15 +134,17 @@ Status PrologixAdapter::Configure(Deadline deadline) {
 
 Status PrologixAdapter::Take(Deadline deadline, std::unique_lock<std::timed_mutex>* lock) {
     *lock = std::unique_lock(mutex_, std::defer_lock);
-    const bool taken = deadline.infinite() ? (lock->lock(), true)
-                                           : lock->try_lock_for(std::chrono::milliseconds(deadline.PollMilliseconds()));
-    if (!taken) return Status::Timeout();
+    if (deadline.infinite()) {
+        lock->lock();
+    } else if (!lock->try_lock_for(std::chrono::milliseconds(deadline.PollMilliseconds()))) {
+        return Status::Timeout();
+    }
     if (!inDoubt_) return Status::Ok();
     if (!fd_.valid()) {
         if (Status status = Connect(deadline); !status.ok()) return status;
     }
     if (Status status = Synchronize(deadline); !status.ok()) return status;
-    if (Status status = Configure(deadline); !status.ok()) return Fail(status);
+    if (Status status = Configure(deadline); !status.ok()) return status;
     inDoubt_ = false;
     return Status::Ok();
 }

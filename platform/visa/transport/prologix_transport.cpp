@@ -31,7 +31,7 @@ std::vector<std::pair<int, std::string>> BoundGpibBoards(const OpenOptions& opti
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view text = *entry;
         const auto equals = text.find('=');
-        if (equals == std::string_view::npos || !StartsWithNoCase(text, kBoardVariable)) continue;
+        if (equals == std::string_view::npos || !text.starts_with(kBoardVariable)) continue;
         const std::optional<int> board =
             ParseDecimal(text.substr(kBoardVariable.size(), equals - kBoardVariable.size()), 0, 65535);
         if (board && equals + 1 < text.size()) boards.emplace_back(*board, std::string(text.substr(equals + 1)));
