@@ -3,6 +3,7 @@
 #include "emulator/hislip_server.h"
 #include "emulator/mdns_responder.h"
 #include "emulator/portmapper.h"
+#include "emulator/prologix_server.h"
 #include "emulator/socket_server.h"
 #include "emulator/vxi11_server.h"
 
@@ -44,6 +45,11 @@ bool Emulator::Start(std::string* error) {
     responder_ = std::make_unique<MdnsResponder>();
     ok = responder_->Start(Announced(), error);
   }
+  if (ok && (options_.prologixPort >= 0 || options_.prologixPty)) {
+    prologix_ = std::make_unique<PrologixServer>(instrument_, recorder_, connections_, options_.gpibAddress);
+    if (options_.prologixPort >= 0) ok = prologix_->StartEthernet(address, options_.prologixPort, error);
+    if (ok && options_.prologixPty) ok = prologix_->StartUsb(error);
+  }
   if (!ok) Stop();
   return ok;
 }
@@ -61,11 +67,13 @@ Announcement Emulator::Announced() const {
 void Emulator::Stop() {
   instrument_.Halt();
   if (responder_) responder_->Stop();
+  if (prologix_) prologix_->Stop();
   if (portmapper_) portmapper_->Stop();
   if (hislip_) hislip_->Stop();
   if (vxi11_) vxi11_->Stop();
   if (socket_) socket_->Stop();
   responder_.reset();
+  prologix_.reset();
   portmapper_.reset();
   hislip_.reset();
   vxi11_.reset();
@@ -76,10 +84,22 @@ int Emulator::SocketPort() const { return socket_ ? socket_->Port() : 0; }
 int Emulator::Vxi11Port() const { return vxi11_ ? vxi11_->Port() : 0; }
 int Emulator::HislipPort() const { return hislip_ ? hislip_->Port() : 0; }
 int Emulator::PortmapperPort() const { return portmapper_ ? portmapper_->Port() : 0; }
+int Emulator::PrologixPort() const { return prologix_ ? prologix_->Port() : 0; }
+std::string Emulator::PrologixPtyPath() const { return prologix_ ? prologix_->PtyPath() : ""; }
+std::string Emulator::PrologixInput() const { return prologix_ ? prologix_->transcript().Bytes() : ""; }
+void Emulator::ClearPrologixInput() {
+  if (prologix_) prologix_->transcript().Clear();
+}
 
 std::string Emulator::SocketResource() const { return SocketResourceString(options_.bindAddress, SocketPort()); }
 std::string Emulator::Vxi11Resource() const { return Vxi11ResourceString(options_.bindAddress); }
 std::string Emulator::HislipResource() const { return HislipResourceString(options_.bindAddress, HislipPort()); }
+
+std::string Emulator::GpibResource() const { return "GPIB0::" + std::to_string(options_.gpibAddress) + "::INSTR"; }
+std::string Emulator::PrologixSocketResource() const {
+  return SocketResourceString(options_.bindAddress, PrologixPort());
+}
+std::string Emulator::PrologixPtyResource() const { return "ASRL" + PrologixPtyPath() + "::INSTR"; }
 
 std::string SocketResourceString(const std::string& host, int port) {
   return "TCPIP0::" + host + "::" + std::to_string(port) + "::SOCKET";

@@ -20,6 +20,9 @@ struct Options : InstrumentOptions {
   int hislipPort = 0;
   bool portmapper = false;
   int portmapperPort = 111;  // 0: ephemeral
+  int prologixPort = -1;     // GPIB-ETHERNET adapter front; 0: ephemeral, -1: none
+  bool prologixPty = false;  // GPIB-USB adapter front on a pseudo-terminal
+  int gpibAddress = 17;      // the instrument's address behind the adapters
   unsigned long vxi11MaxRecvSize = 1u << 20;
   bool hislipOverlapped = false;
   bool announce = false;  // answer multicast DNS for the services served
@@ -32,6 +35,7 @@ class HislipServer;
 class Portmapper;
 class MdnsResponder;
 struct Announcement;
+class PrologixServer;
 
 // A Q7310B on the network: one instrument behind a raw socket, a VXI-11
 // core channel (with an optional portmapper) and a HiSLIP port.
@@ -52,6 +56,11 @@ class Emulator {
   int Vxi11Port() const;
   int HislipPort() const;
   int PortmapperPort() const;
+  int PrologixPort() const;
+  std::string PrologixPtyPath() const;
+  // Every byte the adapter fronts received, since the last clear.
+  std::string PrologixInput() const;
+  void ClearPrologixInput();
 
   Instrument& instrument() { return instrument_; }
   Faults& faults() { return instrument_.faults(); }
@@ -62,6 +71,10 @@ class Emulator {
   std::string SocketResource() const;
   std::string Vxi11Resource() const;
   std::string HislipResource() const;
+  // "GPIB0::<address>::INSTR" and the adapters' own resources.
+  std::string GpibResource() const;
+  std::string PrologixSocketResource() const;
+  std::string PrologixPtyResource() const;
 
  private:
   // What --announce tells of the servers running.
@@ -76,6 +89,7 @@ class Emulator {
   std::unique_ptr<HislipServer> hislip_;
   std::unique_ptr<Portmapper> portmapper_;
   std::unique_ptr<MdnsResponder> responder_;
+  std::unique_ptr<PrologixServer> prologix_;
 };
 
 // "TCPIP0::<host>::<port>::SOCKET"

@@ -17,7 +17,8 @@ constexpr int kStandardPortmapperPort = 111;
 void Usage(FILE* out, const char* program) {
   std::fprintf(out,
                "usage: %s [--bind ADDRESS] [--socket-port N] [--vxi11-port N] [--hislip-port N]\n"
-               "          [--portmapper [PORT]] [--model NAME] [--serial TEXT] [--options TEXT]\n"
+               "          [--portmapper [PORT]] [--prologix-port N] [--prologix-pty] [--gpib-address A]\n"
+               "          [--model NAME] [--serial TEXT] [--options TEXT]\n"
                "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--announce] [--verbose]\n"
                "A port of -1 switches that interface off; 0 picks a free port.\n",
                program);
@@ -79,6 +80,12 @@ bool Parse(const char* program, int argc, char** argv, Parsed* parsed, bool* hel
       ok = number(&options.vxi11Port, -1, 65535, kPort);
     } else if (arg == "--hislip-port") {
       ok = number(&options.hislipPort, -1, 65535, kPort);
+    } else if (arg == "--prologix-port") {
+      ok = number(&options.prologixPort, -1, 65535, kPort);
+    } else if (arg == "--prologix-pty") {
+      options.prologixPty = true;
+    } else if (arg == "--gpib-address") {
+      ok = number(&options.gpibAddress, 1, 30, "GPIB primary addresses are 1 to 30");
     } else if (arg == "--portmapper") {
       options.portmapper = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') {
@@ -128,6 +135,15 @@ void PrintInterfaces(const Options& options, const Emulator& emulator) {
     std::printf("  HiSLIP      port %-5d  %s\n", emulator.HislipPort(), emulator.HislipResource().c_str());
   }
   if (options.announce) std::printf("  mDNS        port 5353   announcing the services above\n");
+  // A GPIB resource names its board, not its adapter: the client binds the board.
+  if (emulator.PrologixPort()) {
+    std::printf("  GPIB-ETHERNET port %-5d  %s with ZENTRAVA_GPIB0=%s\n", emulator.PrologixPort(),
+                emulator.GpibResource().c_str(), emulator.PrologixSocketResource().c_str());
+  }
+  if (!emulator.PrologixPtyPath().empty()) {
+    std::printf("  GPIB-USB    %s  %s with ZENTRAVA_GPIB0=%s\n", emulator.PrologixPtyPath().c_str(),
+                emulator.GpibResource().c_str(), emulator.PrologixPtyResource().c_str());
+  }
   std::fflush(stdout);
 }
 
@@ -139,7 +155,7 @@ int EchoUntilSignal(Emulator& emulator, const sigset_t& stopSignals) {
     const int signal = sigtimedwait(&stopSignals, nullptr, &interval);
     std::vector<ReceivedMessage> received = emulator.Received();
     for (; shown < received.size(); ++shown) {
-      static const char* const kChannels[] = {"socket", "vxi11", "hislip"};
+      static const char* const kChannels[] = {"socket", "vxi11", "hislip", "gpib"};
       const ReceivedMessage& m = received[shown];
       std::string text = m.bytes.size() > 200 ? m.bytes.substr(0, 200) + "..." : m.bytes;
       while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();

@@ -6,7 +6,7 @@
 
 namespace emulator {
 
-enum class Channel { Socket, Vxi11, Hislip };
+enum class Channel { Socket, Vxi11, Hislip, Gpib };
 
 // One program message as it arrived: the bytes exactly (terminator
 // included when the client sent one) and where from.

@@ -23,6 +23,8 @@ Runner AddScreenshot(CLI::App& parent, const Globals& globals);
 // identify, errors, reset, clear, selftest: one call each, no options.
 void AddInstrumentCommands(CLI::App& parent, const Globals& globals, std::vector<std::pair<CLI::App*, Runner>>* out);
 Runner AddDiscover(CLI::App& parent, const Globals& globals);
+// USBTMC devices, serial ports, GPIB listeners and LAN instruments, with identities.
+Runner AddListResources(CLI::App& parent);
 // The bundled emulator: takes the emulator program's own options.
 Runner AddEmulator(CLI::App& parent);
 

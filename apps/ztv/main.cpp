@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     add("screenshot", AddScreenshot(app, globals));
     AddInstrumentCommands(app, globals, &commands);
     add("discover", AddDiscover(app, globals));
+    add("list-resources", AddListResources(app));
     add("emulator", AddEmulator(app));
 
     try {

@@ -66,6 +66,15 @@ ViStatus _VI_FUNC Ztv_DiscoverInstruments(ViInt32 Ways, ViInt32 TimeoutMs, ViCon
    definite-length block read whole), and stores their number in
    *ActualCount. Like Ztv_SystemRead, not available while simulating. */
 ViStatus _VI_FUNC Ztv_SystemReadBytes(ViSession Vi, ViInt32 BufferSize, ViByte Data[], ViInt32* ActualCount);
+/* Extension, not among the specified functions: every resource this process
+   could open now, each on a line of its own ending in "\n", followed by a tab
+   and the instrument's "*IDN?" reply where one answered. Options, NULL or
+   "Key=Value" pairs separated by ',' or ';': SerialRoot=DIR (serial ports,
+   /dev/serial/by-id), ProbeTimeout=MS (per GPIB address, 100), GPIBAdapter=R
+   (binds GPIB board 0, as $ZENTRAVA_GPIB<n> binds board n). Returns 0 when
+   the list fits in Resources, else the size it needs (with the terminating
+   zero) after storing what fits; BufferSize 0 only asks for the size. */
+ViStatus _VI_FUNC Ztv_ListResources(ViConstString Options, ViInt32 BufferSize, ViChar Resources[]);
 
 #ifdef __cplusplus
 }

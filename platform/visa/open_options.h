@@ -3,6 +3,8 @@
 // layer does not know are ignored, as VISA-COM does.
 //   VXI11Port=N    VXI-11 core channel port (else $ZENTRAVA_VXI11_PORT, else the portmapper)
 //   HiSLIPPort=N   HiSLIP port (else the ",port" of the resource, else $ZENTRAVA_HISLIP_PORT, else 4880)
+//   GPIBAdapter=R  the Prologix adapter of GPIB resources (else $ZENTRAVA_GPIB<board>),
+//                  R being its serial port or LAN socket resource
 //   BaudRate, DataBits, Parity, StopBits, FlowControl   serial line settings
 #pragma once
 

@@ -4,7 +4,7 @@
 //   TCPIP[board]::host::port::SOCKET            raw socket
 //   USB[board]::vid::pid::serial[::intf]::INSTR USBTMC
 //   ASRLn::INSTR, ASRL/dev/...::INSTR          serial line (ASRL1 is /dev/ttyS0)
-//   GPIB[board]::primary[::secondary]::INSTR    through a system VISA library
+//   GPIB[board]::primary[::secondary]::INSTR    through the board's Prologix adapter, else a system VISA library
 //   VXI, GPIB-VXI and PXI resources             handed to a system VISA library as written
 // The trailing ::INSTR may be left out, as VISA allows.
 #pragma once

@@ -34,3 +34,19 @@ def library() -> ctypes.CDLL:
     """The loaded C library, every function typed (argtypes and restype set)."""
     library: ctypes.CDLL = _library.LIB
     return library
+
+
+def list_resources(options: str = "") -> list[tuple[str, str]]:
+    """Every resource the driver could open now, as (resource, identity) pairs; the
+    identity is the instrument's *IDN? reply, "" where none answered. options as for
+    Ztv_ListResources, for example "ProbeTimeout=50" or
+    "GPIBAdapter=ASRL/dev/ttyUSB0::INSTR"."""
+    size = 256
+    while True:
+        buffer = ctypes.create_string_buffer(size)
+        needed: int = _library.LIB.Ztv_ListResources(options.encode("utf-8"), size, buffer)
+        if needed <= 0:
+            break
+        size = needed
+    pairs = (line.partition("	") for line in buffer.value.decode("utf-8").splitlines())
+    return [(resource, identity) for resource, _, identity in pairs]

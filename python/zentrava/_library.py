@@ -86,6 +86,9 @@ def _type_extensions(library: ctypes.CDLL) -> None:
     wait = library.Ztv_WaitForServiceRequest
     wait.argtypes = [ctypes.c_uint32, ctypes.c_int32, ctypes.POINTER(ctypes.c_int16)]
     wait.restype = ctypes.c_int32
+    listing = library.Ztv_ListResources
+    listing.argtypes = [ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p]
+    listing.restype = ctypes.c_int32
 
 
 # Set once by the package when it is imported.

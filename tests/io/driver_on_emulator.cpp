@@ -15,6 +15,8 @@ emulator::Channel ChannelOf(Link link) {
             return emulator::Channel::Vxi11;
         case Link::Hislip:
             return emulator::Channel::Hislip;
+        case Link::Gpib:
+            return emulator::Channel::Gpib;
     }
     return emulator::Channel::Socket;
 }
@@ -29,6 +31,8 @@ std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
             return "Vxi11";
         case Link::Hislip:
             return "Hislip";
+        case Link::Gpib:
+            return "Gpib";
     }
     return "Unknown";
 }
@@ -38,12 +42,14 @@ DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options, Route r
     if (link != Link::Socket) options.socketPort = -1;
     if (link != Link::Vxi11) options.vxi11Port = -1;
     if (link != Link::Hislip) options.hislipPort = -1;
+    if (link == Link::Gpib) options.prologixPort = 0;
     emulator_ = std::make_unique<emulator::Emulator>(options);
     std::string error;
     EXPECT_TRUE(emulator_->Start(&error)) << error;
-    const int served = link == Link::Socket ? emulator_->SocketPort()
-                       : link == Link::Vxi11 ? emulator_->Vxi11Port()
-                                             : emulator_->HislipPort();
+    const int served = link == Link::Socket   ? emulator_->SocketPort()
+                       : link == Link::Vxi11  ? emulator_->Vxi11Port()
+                       : link == Link::Hislip ? emulator_->HislipPort()
+                                              : emulator_->PrologixPort();
     if (route == Route::ThroughProxy) proxy_ = std::make_unique<FaultProxy>(static_cast<std::uint16_t>(served));
     const int port = proxy_ ? proxy_->port() : served;
     switch (link) {
@@ -62,6 +68,10 @@ DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options, Route r
             break;
         case Link::Hislip:
             resource_ = emulator::HislipResourceString(options.bindAddress, port);
+            break;
+        case Link::Gpib:
+            gpibAdapter_.emplace("ZENTRAVA_GPIB0", emulator::SocketResourceString(options.bindAddress, port));
+            resource_ = emulator_->GpibResource();
             break;
     }
     driver_.emplace(NewDriver());

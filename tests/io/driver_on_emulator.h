@@ -1,5 +1,6 @@
 // The real driver object talking to an in-process emulator over one of its
-// LAN interfaces on loopback, and what the emulator received from it.
+// LAN interfaces on loopback, or through its GPIB-ETHERNET adapter front,
+// and what the emulator received from it.
 #pragma once
 
 #include <memory>
@@ -16,7 +17,7 @@
 
 namespace ztv::test {
 
-enum class Link { Socket, Vxi11, Hislip };
+enum class Link { Socket, Vxi11, Hislip, Gpib };
 // Whether the driver reaches the emulator through a fault-injecting relay.
 enum class Route { Direct, ThroughProxy };
 
@@ -68,12 +69,13 @@ private:
     std::unique_ptr<emulator::Emulator> emulator_;
     std::unique_ptr<FaultProxy> proxy_;
     std::optional<ScopedEnv> vxi11Port_;
+    std::optional<ScopedEnv> gpibAdapter_;
     std::string resource_;
     std::optional<Ref<IIviDriver>> driver_;
     std::uint64_t clearsAtMark_ = 0;
 };
 
-// A test per LAN interface, each with its own emulator and driver object.
+// A test per interface, each with its own emulator and driver object.
 class OnEachLink : public ::testing::TestWithParam<Link> {
 protected:
     DriverOnEmulator& rig() { return *rig_; }
@@ -90,7 +92,7 @@ private:
     std::unique_ptr<DriverOnEmulator> rig_;
 };
 
-inline constexpr Link kAllLinks[] = {Link::Socket, Link::Vxi11, Link::Hislip};
+inline constexpr Link kAllLinks[] = {Link::Socket, Link::Vxi11, Link::Hislip, Link::Gpib};
 
 inline constexpr const char* kInstrumentStatusText =
     "Zentrava: Instrument error detected.  Use ErrorQuery() to determine the error(s).";

@@ -26,24 +26,26 @@ constexpr HRESULT kIoError = E_ZENTRAVA_IO_GENERAL;
 struct FaultCase {
     const char* name;
     ProxyFault fault;  // None: the server goes away and comes back
-    HRESULT socket, vxi11, hislip;
+    HRESULT socket, vxi11, hislip, gpib;
 
     HRESULT Expected(Link link) const {
-        return link == Link::Socket ? socket : link == Link::Vxi11 ? vxi11 : hislip;
+        return link == Link::Socket ? socket : link == Link::Vxi11 ? vxi11 : link == Link::Hislip ? hislip : gpib;
     }
 };
 
 // Without its end a raw-socket reply is never complete, so a spoiled reply
 // there times out where the framed protocols see the damage: garbage read
-// as a VXI-11 record length claims far more than the call can need.
+// as a VXI-11 record length claims far more than the call can need. A GPIB
+// adapter forwards whatever the instrument sent up to its EOI, with no
+// framing of its own: garbage or a cut reply is the reply.
 constexpr FaultCase kFaults[] = {
-    {"delay beyond the time-out", ProxyFault::Delay, kTimeout, kTimeout, kTimeout},
-    {"no reply", ProxyFault::NoReply, kTimeout, kTimeout, kTimeout},
-    {"connection closed mid-reply", ProxyFault::CloseMidReply, kIoError, kIoError, kIoError},
-    {"reset before the reply", ProxyFault::ResetBeforeReply, kIoError, kIoError, kIoError},
-    {"garbage", ProxyFault::Garbage, kTimeout, kIoError, kIoError},
-    {"truncated reply", ProxyFault::Truncate, kTimeout, kTimeout, kTimeout},
-    {"server gone and back", ProxyFault::None, kIoError, kIoError, kIoError},
+    {"delay beyond the time-out", ProxyFault::Delay, kTimeout, kTimeout, kTimeout, kTimeout},
+    {"no reply", ProxyFault::NoReply, kTimeout, kTimeout, kTimeout, kTimeout},
+    {"connection closed mid-reply", ProxyFault::CloseMidReply, kIoError, kIoError, kIoError, kIoError},
+    {"reset before the reply", ProxyFault::ResetBeforeReply, kIoError, kIoError, kIoError, kIoError},
+    {"garbage", ProxyFault::Garbage, kTimeout, kIoError, kIoError, S_OK},
+    {"truncated reply", ProxyFault::Truncate, kTimeout, kTimeout, kTimeout, S_OK},
+    {"server gone and back", ProxyFault::None, kIoError, kIoError, kIoError, kIoError},
 };
 
 const char* StartOfText(HRESULT code) {
@@ -79,7 +81,9 @@ TEST_P(FaultMatrix, EachFaultFailsInTimeAndTheSessionRecovers) {
                     result == kTimeout ? "IO timeout" : result == kIoError ? "IO error" : "other",
                     static_cast<long long>(took.count()));
         EXPECT_EQ(result, c.Expected(link)) << text;
-        EXPECT_THAT(text, ::testing::StartsWith(StartOfText(c.Expected(link))));
+        if (FAILED(c.Expected(link))) {
+            EXPECT_THAT(text, ::testing::StartsWith(StartOfText(c.Expected(link))));
+        }
         EXPECT_LE(took, milliseconds(kTimeoutMs) + kLateness);
         if (c.fault == ProxyFault::None) rig.proxy().ComeBack();
         rig.proxy().Arm(ProxyFault::None);

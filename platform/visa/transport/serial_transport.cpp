@@ -12,24 +12,29 @@ constexpr std::size_t kReceiveChunk = 4096;
 
 }  // namespace
 
-Status SerialTransport::Open(const std::string& devicePath, const SerialSettings& settings,
-                             std::unique_ptr<Transport>* transport) {
-    std::unique_ptr<SerialTransport> opened(new SerialTransport(devicePath));
-    opened->tty_.reset(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!opened->tty_.valid()) {
+Status OpenSerialPort(const std::string& devicePath, const SerialSettings& settings, UniqueFd* tty) {
+    tty->reset(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!tty->valid()) {
         const int err = errno;
         if (err == ENOENT || err == ENODEV || err == ENXIO)
             return Status::Fail(E_VISA_RSRC_NFOUND, "No such device " + devicePath + ".");
         return Status::FromErrno(E_VISA_RSRC_NFOUND, "Cannot open " + devicePath, err);
     }
     termios attributes{};
-    if (::tcgetattr(opened->tty_.get(), &attributes) != 0) {
+    if (::tcgetattr(tty->get(), &attributes) != 0) {
         return Status::FromErrno(E_VISA_RSRC_NFOUND, devicePath + " is not a serial port", errno);
     }
     ToTermios(settings, &attributes);
-    if (::tcsetattr(opened->tty_.get(), TCSANOW, &attributes) != 0) {
+    if (::tcsetattr(tty->get(), TCSANOW, &attributes) != 0) {
         return Status::FromErrno(E_VISA_INV_SETUP, "Cannot apply the line settings to " + devicePath, errno);
     }
+    return Status::Ok();
+}
+
+Status SerialTransport::Open(const std::string& devicePath, const SerialSettings& settings,
+                             std::unique_ptr<Transport>* transport) {
+    std::unique_ptr<SerialTransport> opened(new SerialTransport(devicePath));
+    if (Status status = OpenSerialPort(devicePath, settings, &opened->tty_); !status.ok()) return status;
     if (Status status = opened->Flush(TCIOFLUSH); !status.ok()) return status;
     *transport = std::move(opened);
     return Status::Ok();

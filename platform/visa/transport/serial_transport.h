@@ -14,6 +14,9 @@
 
 namespace visa {
 
+// Opens a tty in raw mode with the given line settings, non-blocking.
+Status OpenSerialPort(const std::string& devicePath, const SerialSettings& settings, UniqueFd* tty);
+
 class SerialTransport final : public TextStatusByteTransport {
 public:
     static Status Open(const std::string& devicePath, const SerialSettings& settings,

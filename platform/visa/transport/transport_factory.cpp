@@ -2,6 +2,7 @@
 
 #include "platform/protocol/hislip_message.h"
 #include "platform/visa/transport/hislip_transport.h"
+#include "platform/visa/transport/prologix_transport.h"
 #include "platform/visa/transport/serial_transport.h"
 #include "platform/visa/transport/socket_transport.h"
 #include "platform/visa/transport/system_visa_transport.h"
@@ -61,6 +62,10 @@ Status OpenTransport(const ResourceAddress& address, const OpenOptions& options,
             return SerialTransport::Open(address.devicePath, settings, transport);
         }
         case ResourceKind::Gpib:
+            if (const std::optional<std::string> adapter = GpibAdapterOf(address.board, options)) {
+                return PrologixTransport::Open(address, *adapter, options, deadline, transport);
+            }
+            return OpenThroughSystemVisa(address, exclusiveLock, deadline, transport);
         case ResourceKind::SystemOnly:
             return OpenThroughSystemVisa(address, exclusiveLock, deadline, transport);
     }
