@@ -14,12 +14,16 @@ namespace {
 
 struct Options {
     int probeTimeoutMs = 100;
+    int discoveryTimeoutMs = 2000;
+    std::string sysfsRoot;
     std::string serialRoot;
     std::string gpibAdapter;
 };
 
 int ListResources(const Options& options) {
-    std::string text = "ProbeTimeout=" + std::to_string(options.probeTimeoutMs);
+    std::string text = "ProbeTimeout=" + std::to_string(options.probeTimeoutMs) +
+                       ";DiscoveryTimeout=" + std::to_string(options.discoveryTimeoutMs);
+    if (!options.sysfsRoot.empty()) text += ";SysfsRoot=" + options.sysfsRoot;
     if (!options.serialRoot.empty()) text += ";SerialRoot=" + options.serialRoot;
     if (!options.gpibAdapter.empty()) text += ";GPIBAdapter=" + options.gpibAdapter;
     const std::vector<zentrava::ListedResource> found = zentrava::list_resources(text);
@@ -42,6 +46,10 @@ Runner AddListResources(CLI::App& parent) {
     auto options = std::make_shared<Options>();
     command->add_option("--probe-timeout", options->probeTimeoutMs, "how long each GPIB address may take to answer, ms")
         ->check(CLI::Range(1, 60000));
+    command->add_option("--discovery-timeout", options->discoveryTimeoutMs,
+                        "how long LAN discovery waits, ms (0: no LAN instruments)")
+        ->check(CLI::Range(0, 60000));
+    command->add_option("--sysfs-root", options->sysfsRoot, "where USBTMC devices are found (/sys)");
     command->add_option("--serial-root", options->serialRoot, "where serial ports are named (/dev/serial/by-id)");
     command->add_option("--gpib-adapter", options->gpibAdapter,
                         "the Prologix adapter of GPIB board 0 (else $ZENTRAVA_GPIB<n> for board n)");

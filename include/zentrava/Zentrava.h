@@ -69,9 +69,11 @@ ViStatus _VI_FUNC Ztv_SystemReadBytes(ViSession Vi, ViInt32 BufferSize, ViByte D
 /* Extension, not among the specified functions: every resource this process
    could open now, each on a line of its own ending in "\n", followed by a tab
    and the instrument's "*IDN?" reply where one answered. Options, NULL or
-   "Key=Value" pairs separated by ',' or ';': SerialRoot=DIR (serial ports,
-   /dev/serial/by-id), ProbeTimeout=MS (per GPIB address, 100), GPIBAdapter=R
-   (binds GPIB board 0, as $ZENTRAVA_GPIB<n> binds board n). Returns 0 when
+   "Key=Value" pairs separated by ',' or ';': SysfsRoot=DIR (USBTMC devices,
+   /sys), SerialRoot=DIR (serial ports, /dev/serial/by-id), ProbeTimeout=MS
+   (per GPIB address, 100), GPIBAdapter=R (binds GPIB board 0, as
+   $ZENTRAVA_GPIB<n> binds board n), DiscoveryTimeout=MS (LAN instruments by
+   mDNS and VXI-11 broadcast, 2000; 0 lists none). Returns 0 when
    the list fits in Resources, else the size it needs (with the terminating
    zero) after storing what fits; BufferSize 0 only asks for the size. */
 ViStatus _VI_FUNC Ztv_ListResources(ViConstString Options, ViInt32 BufferSize, ViChar Resources[]);

@@ -4,14 +4,18 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/visa/discovery/lan_discovery.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/text_util.h"
 #include "platform/visa/transport/prologix_transport.h"
+#include "platform/visa/transport/usbtmc_locate.h"
 
 namespace visa {
 namespace {
 
 constexpr char kSerialRoot[] = "/dev/serial/by-id";
+constexpr char kSysfsRoot[] = "/sys";
+constexpr int kDefaultDiscoveryTimeoutMs = 2000;
 constexpr int kDefaultProbeTimeoutMs = 100;
 constexpr int kIdentityTimeoutMs = 2000;
 constexpr int kFirstGpibAddress = 1;
@@ -47,6 +51,23 @@ std::vector<ListedResource> ListSerialPorts(const std::string& root) {
     return ports;
 }
 
+std::vector<ListedResource> ListUsbtmcDevices(const std::string& sysRoot) {
+    std::vector<ListedResource> devices;
+    for (std::string& resource : ListUsbtmcResources(sysRoot)) devices.push_back({std::move(resource), {}});
+    return devices;
+}
+
+std::vector<ListedResource> ListLanInstruments(int timeoutMs) {
+    std::vector<ListedResource> listed;
+    if (timeoutMs <= 0) return listed;
+    DiscoveryOptions options;
+    options.timeoutMs = timeoutMs;
+    for (const DiscoveredInstrument& instrument : DiscoverInstruments(options)) {
+        for (const std::string& resource : instrument.resources) listed.push_back({resource, instrument.identity});
+    }
+    return listed;
+}
+
 std::vector<ListedResource> ListGpibListeners(const OpenOptions& options) {
     const std::optional<std::string> probeText = options.Get("ProbeTimeout");
     const int probeTimeoutMs =
@@ -76,10 +97,13 @@ std::vector<ListedResource> ListGpibListeners(const OpenOptions& options) {
 
 std::vector<ListedResource> ListResources(const OpenOptions& options) {
     std::vector<ListedResource> all;
-    // USBTMC devices (sysfs) come first and LAN instruments (discovery) last;
-    // their listers belong to those transports.
+    const std::optional<std::string> discoveryText = options.Get("DiscoveryTimeout");
+    const int discoveryTimeoutMs = discoveryText ? ParseDecimal(*discoveryText, 0, 60000).value_or(kDefaultDiscoveryTimeoutMs)
+                                                 : kDefaultDiscoveryTimeoutMs;
+    Append(&all, ListUsbtmcDevices(options.Get("SysfsRoot").value_or(kSysfsRoot)));
     Append(&all, ListSerialPorts(options.Get("SerialRoot").value_or(kSerialRoot)));
     Append(&all, ListGpibListeners(options));
+    Append(&all, ListLanInstruments(discoveryTimeoutMs));
     return all;
 }
 

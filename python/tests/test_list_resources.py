@@ -14,7 +14,7 @@ def test_serial_ports_and_gpib_listeners_with_identities(tmp_path):
          "--prologix-port", "0", "--gpib-address", "9"], stdout=subprocess.PIPE, text=True)
     try:
         adapter = next(m.group(1) for m in map(re.compile(r"ZENTRAVA_GPIB0=(\S+)").search, process.stdout) if m)
-        found = zentrava.list_resources(f"ProbeTimeout=20;SerialRoot={tmp_path};GPIBAdapter={adapter}")
+        found = zentrava.list_resources(f"ProbeTimeout=20;DiscoveryTimeout=0;SysfsRoot={tmp_path}/nosys;SerialRoot={tmp_path};GPIBAdapter={adapter}")
         assert found == [(f"ASRL{tmp_path}/usb-Prologix_GPIB-USB-if00-port0::INSTR", ""),
                          ("GPIB0::9::INSTR", "Orvane Technologies,Q7310B,0123456789,1.0.9")]
     finally:

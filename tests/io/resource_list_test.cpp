@@ -81,7 +81,7 @@ TEST(ResourceList, TheCFaceFollowsTheStringConvention) {
     TempDir serial;
     std::ofstream(serial.file("usb-Serial-if00")).put('\n');
     const std::string options =
-        "ProbeTimeout=20,SerialRoot=" + serial.path().string() + ",GPIBAdapter=" + instrument.PrologixSocketResource();
+        "ProbeTimeout=20,DiscoveryTimeout=0,SysfsRoot=" + serial.path().string() + "/nosys,SerialRoot=" + serial.path().string() + ",GPIBAdapter=" + instrument.PrologixSocketResource();
     const std::string expected =
         "ASRL" + serial.file("usb-Serial-if00") + "::INSTR\nGPIB0::17::INSTR\t" + kIdentity + "\n";
 

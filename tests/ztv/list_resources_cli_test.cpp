@@ -23,7 +23,8 @@ TEST(ZtvListResources, PrintsSerialPortsAndGpibListenersWithIdentities) {
     TempDir serial;
     std::ofstream(serial.file("usb-Prologix_GPIB-USB-if00-port0")).put('\n');
 
-    const ToolResult r = RunTool({"list-resources", "--probe-timeout", "20", "--serial-root", serial.path().string()},
+    const ToolResult r = RunTool({"list-resources", "--probe-timeout", "20", "--discovery-timeout", "0", "--sysfs-root",
+                                  serial.path().string() + "/nosys", "--serial-root", serial.path().string()},
                                  "", {"ZENTRAVA_GPIB2=" + instrument.PrologixPtyResource()});
     ASSERT_EQ(r.exit, 0) << r.err;
     const std::string port = "ASRL" + serial.file("usb-Prologix_GPIB-USB-if00-port0") + "::INSTR";
