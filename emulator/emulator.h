@@ -29,6 +29,8 @@ struct Options {
   unsigned long vxi11MaxRecvSize = 1u << 20;
   bool hislipOverlapped = false;
   unsigned long long hislipMaxMessageSize = 1u << 20;
+  std::string replayPath;   // serve this recording instead of the instrument's replies
+  double replaySpeed = 1;   // scales the recorded reply delays; 0 answers at once
 };
 
 class SocketServer;

@@ -44,11 +44,13 @@ std::string WithoutStatusQuery(std::string options) {
 std::string OptionString(const Globals& globals, const std::string& tracePath) {
     std::string options = WithoutStatusQuery(globals.options);
     if (globals.simulate) options = "Simulate=true" + (options.empty() ? "" : ", " + options);
-    if (!tracePath.empty()) {
-        const std::string trace = "Trace=true, TraceName=" + tracePath;
-        // An existing DriverSetup part ends the string, so the trace settings join it.
-        if (ContainsDriverSetup(options)) options += ", " + trace;
-        else options += (options.empty() ? "DriverSetup=" : ", DriverSetup=") + trace;
+    std::string driverSetup;
+    if (!tracePath.empty()) driverSetup = "Trace=true, TraceName=" + tracePath;
+    if (!globals.recordPath.empty()) driverSetup += (driverSetup.empty() ? "Record=" : ", Record=") + globals.recordPath;
+    if (!driverSetup.empty()) {
+        // An existing DriverSetup part ends the string, so these settings join it.
+        if (ContainsDriverSetup(options)) options += ", " + driverSetup;
+        else options += (options.empty() ? "DriverSetup=" : ", DriverSetup=") + driverSetup;
     }
     return options;
 }
@@ -96,7 +98,8 @@ void Session::PrintErrorQueue() {
     }
 }
 
-int WithSession(const Globals& globals, const std::function<int(Session&)>& body, StatusQuery statusQuery) {
+int WithSession(const Globals& globals, const std::function<int(Session&)>& body, StatusQuery statusQuery,
+                bool checkModel) {
     std::string resource = globals.resource;
     if (resource.empty()) {
         const char* fromEnvironment = std::getenv("ZTV_RESOURCE");
@@ -113,7 +116,8 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
     Session session;
     const std::string options = OptionString(globals, tracePath);
     int exit = kExitFailed;
-    if (session.Check(Ztv_InitWithOptions(resource.data(), VI_TRUE, VI_FALSE, options.c_str(), &session.vi_),
+    if (session.Check(Ztv_InitWithOptions(resource.data(), checkModel ? VI_TRUE : VI_FALSE, VI_FALSE, options.c_str(),
+                                          &session.vi_),
                       "opening " + resource)) {
         exit = kExitOk;
         if (statusQuery == StatusQuery::AsOptioned && Lower(globals.options).find("queryinstrstatus=true") != std::string::npos) {

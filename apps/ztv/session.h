@@ -19,6 +19,7 @@ struct Globals {
     int timeoutMs = 0;  // 0: the driver's own I/O timeout
     bool simulate = false;
     bool verbose = false;  // print every SCPI exchange from the driver's trace
+    std::string recordPath;  // record the session's I/O there (DriverSetup Record)
 };
 
 // Prints "ztv: <text>" on stderr; returns kExitUsage.
@@ -38,7 +39,7 @@ public:
     bool Check(ViStatus status, const std::string& what);
 
 private:
-    friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery);
+    friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery, bool);
     void PrintErrorQueue();
 
     ViSession vi_ = VI_NULL;
@@ -47,7 +48,9 @@ private:
 // Opens the instrument the globals name, runs `body` and closes it again.
 // Returns body's exit status, kExitUsage without a resource and kExitFailed
 // when the session cannot be opened.
+// `checkModel` false opens an instrument of any model, for commands that
+// report it rather than fail on it.
 int WithSession(const Globals& globals, const std::function<int(Session&)>& body,
-                StatusQuery statusQuery = StatusQuery::AsOptioned);
+                StatusQuery statusQuery = StatusQuery::AsOptioned, bool checkModel = true);
 
 }  // namespace ztv_tool

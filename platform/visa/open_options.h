@@ -4,6 +4,7 @@
 //   VXI11Port=N    VXI-11 core channel port (else $ZENTRAVA_VXI11_PORT, else the portmapper)
 //   HiSLIPPort=N   HiSLIP port (else the ",port" of the resource, else $ZENTRAVA_HISLIP_PORT, else 4880)
 //   BaudRate, DataBits, Parity, StopBits, FlowControl   serial line settings
+//   Record=PATH    every exchange of the session written to PATH (JSON lines)
 #pragma once
 
 #include <cstdint>
