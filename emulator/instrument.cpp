@@ -89,6 +89,11 @@ std::optional<std::string> Instrument::ExecuteReplayed(std::string_view message)
     // instrument's own to answer: it knows the errors this replay reported.
     std::string text(message);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    // Where the recording read the status byte or saw a service request,
+    // a client polling the status byte as text reads that value.
+    if (text == "*STB?") {
+      if (std::optional<int> recorded = replay_->NextStatusByte()) return std::to_string(*recorded);
+    }
     if (text == "*STB?" || text == "*ESR?" || text == "*OPC?" || text == "SYST:ERR?" || text == "SYST:ERR:NEXT?") {
       return ExecuteOwn(message);
     }

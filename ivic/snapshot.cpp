@@ -172,7 +172,11 @@ std::string Write(ViSession vi, const AttributeInfo& a, const std::string& selec
     } else if (type == "Boolean" && value.is_boolean()) {
         status = Ztv_SetAttributeViBoolean(vi, sel, id, value.get<bool>() ? VI_TRUE : VI_FALSE);
     } else if (type == "String" && value.is_string()) {
-        status = Ztv_SetAttributeViString(vi, sel, id, value.get<std::string>().c_str());
+        // Text settings read back in the instrument's string form, quoted;
+        // the driver quotes what it writes.
+        std::string text = value.get<std::string>();
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+        status = Ztv_SetAttributeViString(vi, sel, id, text.c_str());
     } else if (type == "Int32" && value.is_number_integer()) {
         status = Ztv_SetAttributeViInt32(vi, sel, id, value.get<ViInt32>());
     } else if (type == "Enum" && (value.is_string() || value.is_number_integer())) {
