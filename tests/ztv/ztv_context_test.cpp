@@ -121,7 +121,7 @@ TEST_F(ZtvContext, RestoreAfterAResetBringsTheSettingsBack) {
     EXPECT_EQ(restored.exit, 0) << restored.err;
     EXPECT_EQ(emu.Ztv({"get", "ATTENUATION"}).out, "17.5\n");
     EXPECT_EQ(emu.Ztv({"get", "TRIGGER_MODE"}).out, "DISPLAY_ACTIVE_WINDOW_SP1\n");
-    EXPECT_EQ(emu.Ztv({"get", "APPLICATION_PHASENOISE_DISPLAY_LABEL"}).out, "oscillator 7\n");
+    EXPECT_EQ(emu.Ztv({"get", "APPLICATION_PHASENOISE_DISPLAY_LABEL"}).out, "\"oscillator 7\"\n");
     EXPECT_EQ(emu.Ztv({"get", "MARKER_X_VALUE", "--app", "fp", "-s", "Measurement3:Marker2"}).out, "2.5\n");
 }
 
@@ -244,7 +244,10 @@ TEST_F(ZtvContext, ADamagedRecordingIsRefusedAtStartWithItsLine) {
 // The doctor's verdict for each check, by name.
 std::map<std::string, std::string> Verdicts(const std::string& out) {
     std::map<std::string, std::string> verdicts;
-    for (const Json& check : Json::parse(out)["checks"]) verdicts[check["check"]] = check["result"];
+    const Json findings = Json::parse(out);
+    for (const Json& check : findings["checks"]) {
+        verdicts[check["check"].get<std::string>()] = check["result"].get<std::string>();
+    }
     return verdicts;
 }
 
