@@ -1,6 +1,7 @@
 """A driver session: the root of the object tree."""
 
 import ctypes
+import json
 
 from . import _library
 from ._errors import VI_NULL, check, error_for
@@ -66,6 +67,19 @@ class Driver(IZentrava):
         check(self._vi, _library.LIB.Ztv_WaitForServiceRequest(self._vi, int(timeout * 1000),
                                                                ctypes.byref(status_byte)))
         return status_byte.value & 0xFF
+
+    def snapshot(self):
+        """Every readable setting of the instrument as a dict (see ztv snapshot): "identity",
+        "resource", "time", "settings" keyed as ztv get takes them, and "unreadable"."""
+        size = 1 << 20
+        while True:
+            text = ctypes.create_string_buffer(size)
+            status = _library.LIB.Ztv_Snapshot(self._vi, b"", size, text)
+            if status <= size:
+                break
+            size = status * 2  # the settings are read anew and may have grown
+        check(self._vi, status)
+        return json.loads(text.value.decode("utf-8"))
 
     def get_attribute(self, attribute_id, selector=""):
         """Reads an attribute by its C constant (zentrava.ZTV_ATTR_...), typed by the attribute table."""

@@ -70,6 +70,9 @@ def _type_extensions(library):
     wait = library.Ztv_WaitForServiceRequest
     wait.argtypes = [ctypes.c_uint32, ctypes.c_int32, ctypes.POINTER(ctypes.c_int16)]
     wait.restype = ctypes.c_int32
+    snapshot = library.Ztv_Snapshot
+    snapshot.argtypes = [ctypes.c_uint32, ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p]
+    snapshot.restype = ctypes.c_int32
 
 
 # Set once by the package when it is imported.
