@@ -251,10 +251,10 @@ TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
         EXPECT_TRUE(svg.document_element().child("polyline")) << app;
     }
     // The sweep asked for is the sweep measured.
-    const std::vector<std::string> pn = Lines(Read(File("pn.csv")));
+    const std::vector<std::string> pn = CsvRows(Read(File("pn.csv")));
     EXPECT_DOUBLE_EQ(std::stod(pn[1]), 10.0);
     EXPECT_DOUBLE_EQ(std::stod(pn.back()), 1e6);
-    const std::vector<std::string> fp = Lines(Read(File("fp.csv")));
+    const std::vector<std::string> fp = CsvRows(Read(File("fp.csv")));
     EXPECT_DOUBLE_EQ(std::stod(fp[1]), 1.0);
     EXPECT_DOUBLE_EQ(std::stod(fp.back()), 4.0);
 }
