@@ -154,38 +154,26 @@ Status RecordingTransport::Read(const ReadRequest& request, Deadline deadline, R
     return status;
 }
 
-Status RecordingTransport::Clear(Deadline deadline) {
-    const Status status = inner_->Clear(deadline);
+Status RecordingTransport::RecordEvent(const char* event, const Status& status, const std::uint8_t* value) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    Begin("clear");
+    Begin(event);
+    if (value) line_ += ",\"value\":" + std::to_string(status.ok() ? *value : 0);
     Finish(status);
     return status;
 }
 
+Status RecordingTransport::Clear(Deadline deadline) { return RecordEvent("clear", inner_->Clear(deadline), nullptr); }
+
 Status RecordingTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    const Status status = inner_->ReadStatusByte(deadline, statusByte);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Begin("stb");
-    line_ += ",\"value\":" + std::to_string(status.ok() ? *statusByte : 0);
-    Finish(status);
-    return status;
+    return RecordEvent("stb", inner_->ReadStatusByte(deadline, statusByte), statusByte);
 }
 
 Status RecordingTransport::Trigger(Deadline deadline) {
-    const Status status = inner_->Trigger(deadline);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Begin("trigger");
-    Finish(status);
-    return status;
+    return RecordEvent("trigger", inner_->Trigger(deadline), nullptr);
 }
 
 Status RecordingTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t* statusByte) {
-    const Status status = inner_->WaitForServiceRequest(deadline, statusByte);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    Begin("srq");
-    line_ += ",\"value\":" + std::to_string(status.ok() ? *statusByte : 0);
-    Finish(status);
-    return status;
+    return RecordEvent("srq", inner_->WaitForServiceRequest(deadline, statusByte), statusByte);
 }
 
 }  // namespace visa

@@ -46,6 +46,8 @@ private:
     // Ends the line with the operation's error, if any, and writes it.
     void Finish(const Status& status);
     void AppendBytes(const std::uint8_t* data, std::size_t size);
+    // Records an event without bytes, with the status byte `value` when given.
+    Status RecordEvent(const char* event, const Status& status, const std::uint8_t* value);
 
     std::unique_ptr<Transport> inner_;
     std::FILE* file_;
