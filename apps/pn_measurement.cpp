@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
 
     if (!WriteCsv("pn_trace.csv", offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.csv\n");
     const std::string title = "Phase noise L(f): integrated jitter " + Fixed(jitter * 1e15, 1) + " fs rms (1 kHz to 10 MHz)";
-    const Plot plot{title, "Offset frequency", "L(f) (dBc/Hz)", true, offsets, noise, {}, {}};
+    const Plot plot{title, "Offset frequency", "L(f) (dBc/Hz)", true, offsets, noise, {}, {}, {}};
     if (!WriteSvgPlot("pn_trace.svg", plot)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
     std::printf("written           pn_trace.csv, pn_trace.svg\n");
 

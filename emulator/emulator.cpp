@@ -21,6 +21,11 @@ Emulator::~Emulator() { Stop(); }
 
 bool Emulator::Start(std::string* error) {
   Stop();
+  if (!options_.replayPath.empty()) {
+    std::unique_ptr<Replay> replay = Replay::Load(options_.replayPath, options_.replaySpeed, error);
+    if (!replay) return false;
+    instrument_.SetReplay(std::move(replay));
+  }
   instrument_.Resume();
   const std::string& address = options_.bindAddress;
   bool ok = true;

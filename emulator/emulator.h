@@ -27,6 +27,8 @@ struct Options : InstrumentOptions {
   bool hislipOverlapped = false;
   bool announce = false;  // answer multicast DNS for the services served
   unsigned long long hislipMaxMessageSize = 1u << 20;
+  std::string replayPath;   // serve this recording instead of the instrument's replies
+  double replaySpeed = 1;   // scales the recorded reply delays; 0 answers at once
 };
 
 class SocketServer;

@@ -59,10 +59,20 @@ void Faults::SetTraceDelay(int milliseconds) {
   traceDelayMs_ = std::max(0, milliseconds);
 }
 
+void Faults::LoseServiceRequests(bool lost) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  serviceRequestsLost_ = lost;
+}
+
+bool Faults::ServiceRequestsLost() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return serviceRequestsLost_;
+}
+
 void Faults::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   replyDelayMs_ = traceDelayMs_ = swallow_ = garble_ = esrBits_ = 0;
-  dropOnMessage_ = dropDuringReply_ = truncate_ = esrPersistent_ = false;
+  dropOnMessage_ = dropDuringReply_ = truncate_ = esrPersistent_ = serviceRequestsLost_ = false;
   dropAfterBytes_ = truncateKeep_ = 0;
   truncateTerminate_ = true;
   idnModel_.clear();
@@ -137,6 +147,7 @@ std::string Faults::Describe() const {
     text += item;
   };
   if (replyDelayMs_) add("DEL " + std::to_string(replyDelayMs_));
+  if (serviceRequestsLost_) add("SRQ 1");
   if (swallow_) add("SWAL " + std::to_string(swallow_));
   if (dropOnMessage_) add("DROP IMM");
   if (dropDuringReply_) add("DROP " + std::to_string(dropAfterBytes_));

@@ -33,11 +33,14 @@ class Faults {
   // Model field of "*IDN?"; empty restores the configured model.
   void SetIdnModel(std::string model);
   void SetTraceDelay(int milliseconds);
+  // The service request bit never rises: a request the client waits for is lost.
+  void LoseServiceRequests(bool lost);
   void Clear();
 
   int ReplyDelayMs() const;
   int TraceDelayMs() const;
   std::string IdnModel() const;
+  bool ServiceRequestsLost() const;
   int PendingSwallows() const;
 
   // Consumed by the transports and the instrument.
@@ -63,6 +66,7 @@ class Faults {
   int esrBits_ = 0;
   bool esrPersistent_ = false;
   std::string idnModel_;
+  bool serviceRequestsLost_ = false;
 };
 
 }  // namespace emulator

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -78,6 +79,39 @@ Instrument::Instrument(InstrumentOptions options)
       measurementDelayMs_(std::max(0, options_.measurementDelayMs)) {}
 
 std::optional<std::string> Instrument::Execute(std::string_view message) {
+  return replay_ ? ExecuteReplayed(message) : ExecuteOwn(message);
+}
+
+std::optional<std::string> Instrument::ExecuteReplayed(std::string_view message) {
+  const Replay::Answer answer = replay_->Next(message);
+  if (!answer.recorded) {
+    // A poll or error query out of the recording's order is the
+    // instrument's own to answer: it knows the errors this replay reported.
+    std::string text(message);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    // Where the recording read the status byte or saw a service request,
+    // a client polling the status byte as text reads that value.
+    if (text == "*STB?") {
+      if (std::optional<int> recorded = replay_->NextStatusByte()) return std::to_string(*recorded);
+    }
+    if (text == "*STB?" || text == "*ESR?" || text == "*OPC?" || text == "SYST:ERR?" || text == "SYST:ERR:NEXT?") {
+      return ExecuteOwn(message);
+    }
+    std::fprintf(stderr, "replay: \"%s\" is not in the recording; expected %s\n", text.c_str(),
+                 replay_->Expected().c_str());
+    ReportError(kUndefinedHeader);
+    return std::nullopt;
+  }
+  if (answer.runLocally) ExecuteOwn(message);
+  // The recorded delay, unless the emulator halts meanwhile.
+  if (answer.delay.count() > 0 &&
+      !waker_.WaitUntil(Clock::now() + answer.delay, [&] { return halted_.load(); })) {
+    return std::nullopt;
+  }
+  return answer.reply;
+}
+
+std::optional<std::string> Instrument::ExecuteOwn(std::string_view message) {
   std::string response;
   bool answered = false;
   for (const scpi::Unit& unit : scpi::ParseMessage(message)) {
@@ -281,6 +315,7 @@ std::optional<Instrument::Reply> Instrument::RunEmulatorCommand(const scpi::Unit
   else if (key == "EMUL:FAUL:SWAL") faults_.SwallowReplies(count);
   else if (key == "EMUL:FAUL:GARB") faults_.GarbleReplies(count);
   else if (key == "EMUL:FAUL:TRAC:DEL") faults_.SetTraceDelay(count);
+  else if (key == "EMUL:FAUL:SRQ") faults_.LoseServiceRequests(count != 0);
   else if (key == "EMUL:FAUL:CLE") faults_.Clear();
   else if (key == "EMUL:FAUL:IDN") faults_.SetIdnModel(Unquote(p[0]));
   else if (key == "EMUL:FAUL:TRUN") {
@@ -511,6 +546,9 @@ void Instrument::ReportError(int code, std::string_view detail) {
 }
 
 std::uint8_t Instrument::ReadStatusByte(bool messageAvailable) {
+  if (replay_) {
+    if (std::optional<int> recorded = replay_->NextStatusByte()) return static_cast<std::uint8_t>(*recorded);
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   SettleOperationLocked();
   return static_cast<std::uint8_t>(StatusByteLocked(messageAvailable));
@@ -519,7 +557,7 @@ std::uint8_t Instrument::ReadStatusByte(bool messageAvailable) {
 int Instrument::StatusByteLocked(bool messageAvailable) const {
   int stb = (errors_.empty() ? 0 : kErrorAvailable) | (messageAvailable ? kMessageAvailable : 0) |
             ((esr_ & ese_) ? kEventSummary : 0);
-  if (stb & sre_) stb |= kServiceRequest;
+  if ((stb & sre_) && !faults_.ServiceRequestsLost()) stb |= kServiceRequest;
   return stb;
 }
 
@@ -542,6 +580,7 @@ std::optional<std::uint8_t> Instrument::WaitForServiceRequest(bool* requesting, 
 }
 
 void Instrument::DeviceClear() {
+  if (replay_) replay_->Pass("clear");
   ++clearGeneration_;
   waker_.NotifyAll();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "emulator/faults.h"
+#include "emulator/replay.h"
 #include "emulator/scpi_parser.h"
 #include "emulator/traces.h"
 #include "emulator/waker.h"
@@ -83,6 +84,9 @@ class Instrument {
 
   Faults& faults() { return faults_; }
   Waker& waker() { return waker_; }
+  // Serves a recording instead of the instrument's own replies; the
+  // instrument keeps its status registers and error queue.
+  void SetReplay(std::unique_ptr<Replay> replay) { replay_ = std::move(replay); }
 
   // State inspection and preparation for tests.
   std::optional<std::string> Setting(std::string_view header) const;
@@ -101,6 +105,8 @@ class Instrument {
     bool present = false;
   };
 
+  std::optional<std::string> ExecuteOwn(std::string_view message);
+  std::optional<std::string> ExecuteReplayed(std::string_view message);
   Reply RunUnit(const scpi::Unit& unit);
   Reply RunCommon(const scpi::Unit& unit);
   Reply RunCompound(const scpi::Unit& unit);
@@ -129,6 +135,7 @@ class Instrument {
 
   InstrumentOptions options_;
   Faults faults_;
+  std::unique_ptr<Replay> replay_;
   Waker waker_;
   std::atomic<bool> halted_{false};
   std::atomic<std::uint64_t> clearGeneration_{0};

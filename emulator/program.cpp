@@ -20,6 +20,7 @@ void Usage(FILE* out, const char* program) {
                "          [--portmapper [PORT]] [--prologix-port N] [--prologix-pty] [--gpib-address A]\n"
                "          [--model NAME] [--serial TEXT] [--options TEXT]\n"
                "          [--trace-points N] [--measurement-delay MS] [--short-reals] [--announce] [--verbose]\n"
+               "          [--replay RECORDING [--replay-speed F]]\n"
                "A port of -1 switches that interface off; 0 picks a free port.\n",
                program);
 }
@@ -95,6 +96,17 @@ bool Parse(const char* program, int argc, char** argv, Parsed* parsed, bool* hel
       ok = number(&options.tracePoints, 2, 100001, "points per trace are 2 to 100001");
     } else if (arg == "--measurement-delay") {
       ok = number(&options.measurementDelayMs, 0, 3600000, "milliseconds are 0 to 3600000");
+    } else if (arg == "--replay") {
+      ok = value(&text);
+      if (ok) options.replayPath = text;
+    } else if (arg == "--replay-speed") {
+      ok = value(&text);
+      char* end = nullptr;
+      if (ok) options.replaySpeed = std::strtod(text, &end);
+      if (ok && (!*text || *end || !(options.replaySpeed >= 0))) {
+        std::fprintf(stderr, "%s: --replay-speed %s: a factor of 0 or more\n", program, text);
+        ok = false;
+      }
     } else if (arg == "--short-reals") {
       options.shortReals = true;
     } else if (arg == "--announce") {

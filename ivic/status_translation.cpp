@@ -78,11 +78,15 @@ ViStatus StoreText(BSTR text, ViInt32 size, ViChar* buffer) {
         }
         return 1;
     }
-    const std::string narrow = WideToUtf8(text);
+    return StoreText(std::string_view(WideToUtf8(text)), size, buffer);
+}
+
+ViStatus StoreText(std::string_view narrow, ViInt32 size, ViChar* buffer) {
     const auto needed = static_cast<ViInt32>(narrow.size() + 1);
     if (!buffer || size == 0) return needed;
     if (size < 0 || needed <= size) {
-        std::memcpy(buffer, narrow.c_str(), narrow.size() + 1);
+        std::memcpy(buffer, narrow.data(), narrow.size());
+        buffer[narrow.size()] = '\0';
         return 0;
     }
     std::memcpy(buffer, narrow.data(), static_cast<std::size_t>(size - 1));

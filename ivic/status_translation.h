@@ -24,5 +24,6 @@ std::string_view IviCDescriptionOf(ViStatus status);
 
 // The text-output rule for caller buffers of `size` bytes.
 ViStatus StoreText(BSTR text, ViInt32 size, ViChar* buffer);
+ViStatus StoreText(std::string_view text, ViInt32 size, ViChar* buffer);
 
 }  // namespace ztv

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 shift
 
-packages=(g++ cmake make pkg-config python3 libpugixml-dev libtirpc-dev rpcsvc-proto libcli11-dev libpng-dev)
+packages=(g++ cmake make pkg-config python3 libpugixml-dev libtirpc-dev rpcsvc-proto libcli11-dev libpng-dev nlohmann-json3-dev)
 # <linux/usb/tmc.h>: the usbtmc driver's ioctls.
 packages+=(linux-libc-dev)
 # Test, benchmark and Python-package libraries only for builds that build the tests.

@@ -154,6 +154,11 @@ bool WriteSvgPlot(const char* path, const Plot& plot) {
     if (!f) return false;
     std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" "
                     "font-family=\"sans-serif\" font-size=\"12\">\n", General(kWidth).c_str(), General(kHeight).c_str());
+    if (!plot.metadata.empty()) {
+        std::fprintf(f, "<metadata>\n");
+        for (const std::string& line : plot.metadata) std::fprintf(f, "%s\n", Escaped(line).c_str());
+        std::fprintf(f, "</metadata>\n");
+    }
     std::fprintf(f, "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n");
     Grid(f, frame);
     Curves(f, frame, plot, n);

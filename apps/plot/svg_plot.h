@@ -25,6 +25,7 @@ struct Plot {
     std::vector<double> y;
     std::vector<PlotMarker> markers;
     std::vector<PlotSegment> limits;
+    std::vector<std::string> metadata;  // lines of the <metadata> element: where the trace comes from
 };
 
 // Writes the plot as an SVG file. Returns false when the file cannot be

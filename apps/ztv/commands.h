@@ -3,6 +3,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,6 +27,17 @@ void AddInstrumentCommands(CLI::App& parent, const Globals& globals, std::vector
 Runner AddDiscover(CLI::App& parent, const Globals& globals);
 // USBTMC devices, serial ports, GPIB listeners and LAN instruments, with identities.
 Runner AddListResources(CLI::App& parent);
+Runner AddSnapshot(CLI::App& parent, const Globals& globals);
+Runner AddDoctor(CLI::App& parent, const Globals& globals);
+// The session's settings as a snapshot's JSON text, of the attributes whose
+// names begin with `prefix`; false (reported) on failure.
+bool TakeSnapshot(Session& s, std::string* json, const std::string& prefix = "");
+// What a result carries to say where it comes from: "identity: ...",
+// "resource: ...", "time: ..." and "NAME: value" for each setting whose name
+// begins with `prefix`.
+std::optional<std::vector<std::string>> ResultContext(Session& s, const std::string& prefix);
+// Writes a snapshot back; prints each refusal. kExitFailed when any was refused.
+int RestoreSnapshot(Session& s, const std::string& json);
 // The bundled emulator: takes the emulator program's own options.
 Runner AddEmulator(CLI::App& parent);
 

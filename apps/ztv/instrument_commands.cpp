@@ -11,6 +11,7 @@
 #include "apps/ztv/commands.h"
 #include "apps/ztv/names.h"
 #include "apps/ztv/png_image.h"
+#include "apps/ztv/raw_link.h"
 
 namespace ztv_tool {
 
@@ -65,15 +66,6 @@ bool WriteFile(const std::string& path, const void* data, std::size_t size) {
     if (f && std::fclose(f) == 0 && written) return true;
     std::fprintf(stderr, "ztv: cannot write %s\n", path.c_str());
     return false;
-}
-
-// "#<n><length>": the header of a definite-length block, or 0 when the reply is not one.
-std::size_t BlockHeaderSize(const std::string& reply, std::size_t* length) {
-    if (reply.size() < 2 || reply[0] != '#' || reply[1] < '1' || reply[1] > '9') return 0;
-    const std::size_t digits = static_cast<std::size_t>(reply[1] - '0');
-    if (reply.size() < 2 + digits) return 0;
-    *length = std::stoul(reply.substr(2, digits));
-    return 2 + digits;
 }
 
 // Reads a reply as bytes: a definite-length block whole, however many reads

@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     app.add_flag("--no-status-check", globals.noStatusCheck, "do not check the instrument's status after each call");
     app.add_option("--timeout", globals.timeoutMs, "I/O timeout, ms")->check(CLI::Range(1, 3600000));
     app.add_flag("--simulate", globals.simulate, "simulate the instrument instead of talking to one");
+    app.add_option("--record", globals.recordPath, "record every exchange with the instrument to FILE (JSON lines)");
     app.add_flag("-v", globals.verbose, "print every SCPI exchange on standard error");
     bool version = false;
     app.add_flag("--version", version, "print the tool's and the driver's revision");
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
     AddInstrumentCommands(app, globals, &commands);
     add("discover", AddDiscover(app, globals));
     add("list-resources", AddListResources(app));
+    add("snapshot", AddSnapshot(app, globals));
+    add("doctor", AddDoctor(app, globals));
     add("emulator", AddEmulator(app));
 
     try {

@@ -163,9 +163,11 @@ private:
     const AppName* appName_;
 };
 
-bool WriteCsv(const std::string& path, const Application& app, const std::vector<double>& x, const std::vector<double>& y) {
+bool WriteCsv(const std::string& path, const Application& app, const std::vector<std::string>& context,
+              const std::vector<double>& x, const std::vector<double>& y) {
     FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "w");
     if (!f) return false;
+    for (const std::string& line : context) std::fprintf(f, "# %s\n", line.c_str());
     std::fprintf(f, "%s,%s\n", app.xLabel, app.yLabel);
     for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
         std::fprintf(f, "%s,%s\n", General(x[i], 10).c_str(), General(y[i]).c_str());
@@ -199,7 +201,7 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         return kExitFailed;
     }
 
-    Plot plot{app.title, app.xLabel, app.yLabel, app.logX, x, y, {}, {}};
+    Plot plot{app.title, app.xLabel, app.yLabel, app.logX, x, y, {}, {}, {}};
     for (std::size_t i = 0; i < settings.markers.size(); ++i) {
         const std::string selector = std::string(kTrace) + ":Marker" + std::to_string(i + 1);
         run.SetBool("MARKER_ENABLED", true, selector.c_str());
@@ -235,7 +237,15 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
                      jitterFs.c_str(), General(fm, 3).c_str());
     }
     std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(), General(x.back()).c_str());
-    if (!settings.csv.empty() && !WriteCsv(settings.csv, app, x, y)) {
+    // Each result says where it comes from: the instrument, when, and the
+    // application's settings it was measured with.
+    if (!settings.csv.empty() || !settings.svg.empty()) {
+        const std::optional<std::vector<std::string>> context =
+            ResultContext(session, std::string("APPLICATION_") + FindApp(app.name)->attributeName + "_");
+        if (!context) return kExitFailed;
+        plot.metadata = *context;
+    }
+    if (!settings.csv.empty() && !WriteCsv(settings.csv, app, plot.metadata, x, y)) {
         std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
         return kExitFailed;
     }

@@ -70,14 +70,17 @@ std::string OptionString(const Globals& globals, const std::string& tracePath, b
     if (globals.noStatusCheck) *statusQuery = false;
     if (!user.empty()) options += ", " + user;
     if (globals.simulate) options = "Simulate=true, " + options;
-    if (!tracePath.empty()) {
-        // Saved after every call and never cut off, so each exchange shows
-        // as it happens; list replies with enough elements to show their start.
-        const std::string trace = "Trace=true, TraceName=" + tracePath +
-                                  ", TraceSaveInterval=0, TraceSizeMax=2000000000, TraceArray=true, TraceArraySizeMax=40";
-        // An existing DriverSetup part ends the string, so the trace settings join it.
-        if (ContainsDriverSetup(options)) options += ", " + trace;
-        else options += ", DriverSetup=" + trace;
+    std::string driverSetup;
+    // Saved after every call and never cut off, so each exchange shows as it
+    // happens; list replies with enough elements to show their start.
+    if (!tracePath.empty())
+        driverSetup = "Trace=true, TraceName=" + tracePath +
+                      ", TraceSaveInterval=0, TraceSizeMax=2000000000, TraceArray=true, TraceArraySizeMax=40";
+    if (!globals.recordPath.empty()) driverSetup += (driverSetup.empty() ? "Record=" : ", Record=") + globals.recordPath;
+    if (!driverSetup.empty()) {
+        // An existing DriverSetup part ends the string, so these settings join it.
+        if (ContainsDriverSetup(options)) options += ", " + driverSetup;
+        else options += ", DriverSetup=" + driverSetup;
     }
     return options;
 }
@@ -182,7 +185,8 @@ void Session::PrintErrorQueue() {
     }
 }
 
-int WithSession(const Globals& globals, const std::function<int(Session&)>& body, StatusQuery statusQuery) {
+int WithSession(const Globals& globals, const std::function<int(Session&)>& body, StatusQuery statusQuery,
+                bool checkModel) {
     std::string resource = globals.resource;
     if (resource.empty()) {
         const char* fromEnvironment = std::getenv("ZTV_RESOURCE");
@@ -201,7 +205,8 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
     bool statusQueryWanted = true;
     const std::string options = OptionString(globals, tracePath, &statusQueryWanted);
     int exit = kExitFailed;
-    if (session.Check(Ztv_InitWithOptions(resource.data(), VI_TRUE, VI_FALSE, options.c_str(), &session.vi_),
+    if (session.Check(Ztv_InitWithOptions(resource.data(), checkModel ? VI_TRUE : VI_FALSE, VI_FALSE, options.c_str(),
+                                          &session.vi_),
                       "opening " + resource)) {
         exit = kExitOk;
         if (statusQuery == StatusQuery::AsOptioned && statusQueryWanted) {

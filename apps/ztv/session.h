@@ -24,6 +24,7 @@ struct Globals {
     int timeoutMs = 0;  // 0: the driver's own I/O timeout
     bool simulate = false;
     bool verbose = false;  // print every SCPI exchange from the driver's trace
+    std::string recordPath;  // record the session's I/O there (DriverSetup Record)
 };
 
 // Prints "ztv: <text>" on stderr; returns kExitUsage.
@@ -48,7 +49,7 @@ public:
     void PrintDirect(char direction, const std::string& text) const;
 
 private:
-    friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery);
+    friend int WithSession(const Globals&, const std::function<int(Session&)>&, StatusQuery, bool);
     // With -v: the exchanges the trace file gained since the last call.
     void PrintNewExchanges();
 
@@ -61,7 +62,9 @@ private:
 // Opens the instrument the globals name, runs `body` and closes it again.
 // Returns body's exit status, kExitUsage without a resource and kExitFailed
 // when the session cannot be opened.
+// `checkModel` false opens an instrument of any model, for commands that
+// report it rather than fail on it.
 int WithSession(const Globals& globals, const std::function<int(Session&)>& body,
-                StatusQuery statusQuery = StatusQuery::AsOptioned);
+                StatusQuery statusQuery = StatusQuery::AsOptioned, bool checkModel = true);
 
 }  // namespace ztv_tool

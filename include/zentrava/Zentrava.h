@@ -78,6 +78,19 @@ ViStatus _VI_FUNC Ztv_SystemReadBytes(ViSession Vi, ViInt32 BufferSize, ViByte D
    zero) after storing what fits; BufferSize 0 only asks for the size. */
 ViStatus _VI_FUNC Ztv_ListResources(ViConstString Options, ViInt32 BufferSize, ViChar Resources[]);
 
+/* Extension: a snapshot of every readable setting of the connected model as
+   one JSON document (see ztv(1), "snapshot"); with a Prefix ("APPLICATION_
+   PHASENOISE_"), of the attributes whose names begin with it, else (null or
+   "") of all. Text output as the other string functions give it: a buffer
+   too small gets what fits and the return value is the size needed; the
+   settings are read anew on each call. */
+ViStatus _VI_FUNC Ztv_Snapshot(ViSession Vi, ViConstString Prefix, ViInt32 BufferSize, ViChar Json[]);
+/* Extension: writes every writable instrument setting of a snapshot back,
+   in an order the settings depend on. Report gets one line for each setting
+   the driver or the instrument refused ("KEY: why"), Refused their count. */
+ViStatus _VI_FUNC Ztv_RestoreSnapshot(ViSession Vi, ViConstString Json, ViInt32 BufferSize, ViChar Report[],
+                                      ViInt32* Refused);
+
 #ifdef __cplusplus
 }
 #endif

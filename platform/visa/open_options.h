@@ -6,6 +6,7 @@
 //   GPIBAdapter=R  the Prologix adapter of GPIB resources (else $ZENTRAVA_GPIB<board>),
 //                  R being its serial port or LAN socket resource
 //   BaudRate, DataBits, Parity, StopBits, FlowControl   serial line settings
+//   Record=PATH    every exchange of the session written to PATH (JSON lines)
 #pragma once
 
 #include <cstdint>

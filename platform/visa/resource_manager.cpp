@@ -4,6 +4,7 @@
 #include "platform/visa/message_session.h"
 #include "platform/visa/open_options.h"
 #include "platform/visa/resource_name.h"
+#include "platform/visa/transport/recording_transport.h"
 #include "platform/visa/transport/transport_factory.h"
 
 namespace visa {
@@ -22,6 +23,13 @@ HRESULT ResourceManager::Open(BSTR resourceName, AccessMode mode, LONG openTimeo
     if (Status status = OpenTransport(address, parsed, (mode & EXCLUSIVE_LOCK) != 0, deadline, &transport);
         !status.ok()) {
         return ReportError(status);
+    }
+    if (const std::optional<std::string> record = parsed.Get("Record"); record && !record->empty()) {
+        if (Status status = RecordingTransport::Wrap(std::move(transport), *record, WideToUtf8(BstrView(resourceName)),
+                                                     &transport);
+            !status.ok()) {
+            return ReportError(status);
+        }
     }
     *session = static_cast<IMessage*>(MessageSession::Create(std::move(transport), address));
     return S_OK;

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import json
 import warnings
 from typing import Any, Optional, TypedDict, Union
 
@@ -141,6 +142,21 @@ class Zentrava(ZentravaBase):
         check(self._vi, _library.LIB.Ztv_WaitForServiceRequest(self._vi, int(timeout_ms),
                                                                ctypes.byref(status_byte)))
         return status_byte.value & 0xFF
+
+    def snapshot(self) -> dict[str, Any]:
+        """Every readable setting of the instrument as a dict (see ztv snapshot):
+        "identity", "resource", "time", "settings" keyed as ztv get takes them,
+        and "unreadable"."""
+        size = 1 << 20
+        while True:
+            text = ctypes.create_string_buffer(size)
+            status: int = _library.LIB.Ztv_Snapshot(self._vi, b"", size, text)
+            if status <= size:
+                break
+            size = status * 2  # the settings are read anew and may have grown
+        check(self._vi, status)
+        result: dict[str, Any] = json.loads(text.value.decode("utf-8"))
+        return result
 
     def get_attribute(self, attribute_id: int, selector: str = "") -> Union[int, float, bool, str]:
         """Reads an attribute by its C constant (zentrava.ZTV_ATTR_...), typed by the

@@ -89,6 +89,9 @@ def _type_extensions(library: ctypes.CDLL) -> None:
     listing = library.Ztv_ListResources
     listing.argtypes = [ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p]
     listing.restype = ctypes.c_int32
+    snapshot = library.Ztv_Snapshot
+    snapshot.argtypes = [ctypes.c_uint32, ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p]
+    snapshot.restype = ctypes.c_int32
 
 
 # Set once by the package when it is imported.

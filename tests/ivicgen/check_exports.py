@@ -16,7 +16,8 @@ from model import load  # noqa: E402
 INTERNAL_NAMESPACES = ("ztv::", "visa::", "ivi::", "reg::", "com_detail::", "emulator::")
 
 # Extensions declared apart in the public header, beyond the model's functions.
-EXTENSIONS = {"Ztv_WaitForServiceRequest", "Ztv_DiscoverInstruments", "Ztv_SystemReadBytes", "Ztv_ListResources"}
+EXTENSIONS = {"Ztv_WaitForServiceRequest", "Ztv_DiscoverInstruments", "Ztv_SystemReadBytes", "Ztv_ListResources",
+              "Ztv_Snapshot", "Ztv_RestoreSnapshot"}
 
 
 def main():

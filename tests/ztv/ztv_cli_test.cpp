@@ -58,6 +58,13 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// The rows of a CSV after the comment lines that give its context.
+std::vector<std::string> CsvRows(const std::string& text) {
+    std::vector<std::string> rows = Lines(text);
+    rows.erase(rows.begin(), std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.rfind("#", 0) != 0; }));
+    return rows;
+}
+
 TEST_F(ZtvCli, UsageErrorsExitWithTwoAndNameTheArgument) {
     struct Case {
         Args arguments;
@@ -389,7 +396,7 @@ TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
         const ToolResult r = Ztv(arguments);
         ASSERT_EQ(r.exit, 0) << app << r.err;
         EXPECT_TRUE(r.out.empty()) << app << ": results go to stderr and files";
-        const std::vector<std::string> rows = Lines(Read(File(app + ".csv")));
+        const std::vector<std::string> rows = CsvRows(Read(File(app + ".csv")));
         ASSERT_EQ(rows.size(), c.rows + 1) << app;
         EXPECT_NE(rows[0].find("("), std::string::npos) << app << ": columns carry units: " << rows[0];
         pugi::xml_document svg;
@@ -398,10 +405,10 @@ TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
         EXPECT_TRUE(svg.document_element().child("polyline")) << app;
     }
     // The sweep asked for is the sweep measured.
-    const std::vector<std::string> pn = Lines(Read(File("pn.csv")));
+    const std::vector<std::string> pn = CsvRows(Read(File("pn.csv")));
     EXPECT_DOUBLE_EQ(std::stod(pn[1]), 10.0);
     EXPECT_DOUBLE_EQ(std::stod(pn.back()), 1e6);
-    const std::vector<std::string> fp = Lines(Read(File("fp.csv")));
+    const std::vector<std::string> fp = CsvRows(Read(File("fp.csv")));
     EXPECT_DOUBLE_EQ(std::stod(fp[1]), 1.0);
     EXPECT_DOUBLE_EQ(std::stod(fp.back()), 4.0);
 }
@@ -410,7 +417,7 @@ TEST_F(ZtvCli, PhaseNoisePlotCarriesJitterMarkersAndLimits) {
     const ToolResult r = Ztv({"measure", "pn", "--marker", "1e3", "--marker", "1e5", "--upper-limit",
                               "1,-40,1e4,-120,1e4,-120,4e7,-140", "--svg", File("pn.svg"), "--csv", "-"});
     ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_EQ(Lines(r.out).size(), 1002u) << "the CSV on standard output";
+    EXPECT_EQ(CsvRows(r.out).size(), 1002u) << "the CSV on standard output";
     EXPECT_NE(r.err.find("limit test: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("jitter"), std::string::npos) << r.err;
     pugi::xml_document svg;
@@ -439,7 +446,7 @@ TEST_F(ZtvCli, MeasureWaitsForTheServiceRequest) {
         const auto opc = std::find(sent.begin(), sent.end(), "*OPC\n");
         ASSERT_NE(opc, sent.end()) << resource << ": the measurement's end is announced";
         EXPECT_EQ(std::find(sent.begin(), sent.end(), "*OPC?\n"), sent.end()) << resource << ": no query held open";
-        EXPECT_EQ(Lines(Read(File("pn.csv"))).size(), 1002u) << resource;
+        EXPECT_EQ(CsvRows(Read(File("pn.csv"))).size(), 1002u) << resource;
     }
 }
 
