@@ -30,6 +30,7 @@ namespace detail {
 // Direct I/O on the message session under System.IO (the library's).
 HRESULT write_direct(IZentrava* root, const char* text);
 HRESULT read_direct(IZentrava* root, LONG count, BSTR* reply);
+HRESULT snapshot(IZentrava* root, BSTR* json);
 }  // namespace detail
 
 struct OpenOptions {
@@ -131,6 +132,13 @@ public:
     std::uint8_t wait_for_srq(std::int32_t timeout_ms) const { return zentrava::wait_for_srq(com(), timeout_ms); }
 
     // ---- members beyond the object model, written by hand ------------------------------------
+    /// Ztv_Snapshot: every readable setting of the connected model as one JSON
+    /// document ("identity", "resource", "time", "settings", "unreadable"), as ztv snapshot writes it
+    std::string snapshot() const {
+        Bstr json;
+        check(detail::snapshot(com().get(), json.Receive()));
+        return json.Utf8();
+    }
     /// Ztv_SystemWrite: sends the text to the instrument exactly as given (end it with "\n")
     void write_string(std::string_view text) const {
         check(detail::write_direct(com().get(), std::string(text).c_str()));

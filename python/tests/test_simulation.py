@@ -184,3 +184,10 @@ def test_values_are_typed(simulated):
     with pytest.raises(AttributeError):
         simulated.attenuaton = 3  # misspelt: no silent new attribute
     assert simulated.self_test() == (0, "Selftest passed")
+
+
+def test_snapshot_holds_the_settings_as_written(simulated):
+    simulated.attenuation = 7.5
+    snapshot = simulated.snapshot()
+    assert snapshot["settings"]["ATTENUATION"] == 7.5
+    assert set(snapshot) >= {"identity", "resource", "time", "settings"}

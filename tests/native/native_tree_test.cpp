@@ -186,4 +186,18 @@ TEST_F(NativeTree, ADriverIsSharedByThreads) {
     EXPECT_EQ(mismatches, std::vector<int>(kThreads, 0));
 }
 
+// The driver's snapshot is the C face's: the settings as last written, keyed
+// as ztv takes them, and the session stays usable afterwards.
+TEST_F(NativeTree, SnapshotHoldsTheSettingsAsWritten) {
+    Driver driver("", Simulated());
+    driver.set_attenuation(12.5);
+    driver.application().phase_noise().measurements()[1].function().set_analysis_type(
+        zentrava::MeasFuncAnalysisType::INTEGRAL);
+    const std::string json = driver.snapshot();
+    EXPECT_NE(json.find("\"ATTENUATION\": 12.5"), std::string::npos) << json.substr(0, 300);
+    EXPECT_NE(json.find("\"APPLICATION_PHASENOISE_MEASUREMENT_FUNCTION_ANALYSIS_TYPE[Measurement1]\""),
+              std::string::npos);
+    EXPECT_EQ(driver.attenuation(), 12.5);
+}
+
 }  // namespace
