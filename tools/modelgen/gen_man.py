@@ -245,7 +245,8 @@ class Pages:
             self.by_interface.setdefault(export.interface, []).append(export.name)
 
     def head(self, name, summary):
-        return ['.TH %s 3 "" "Zentrava %s" "Zentrava C interface"' % (name, self.version),
+        # Left-adjusted and unhyphenated: identifiers and command texts are long words.
+        return ['.TH %s 3 "" "Zentrava %s" "Zentrava C interface"' % (name, self.version), ".ad l", ".nh",
                 ".SH NAME", "%s \\- %s" % (name, summary)]
 
     def synopsis(self, prototype):
@@ -403,7 +404,7 @@ class Pages:
         groups = [("Sessions, errors and utility", "session"), ("Attribute accessors", "accessor"),
                   ("Repeated-capability names", "name"), ("Direct I/O", "io"),
                   ("Indexed properties", "register"), ("Methods of the object model", "method")]
-        out = ['.TH zentrava 3 "" "Zentrava %s" "Zentrava C interface"' % self.version, ".SH NAME",
+        out = ['.TH zentrava 3 "" "Zentrava %s" "Zentrava C interface"' % self.version, ".ad l", ".nh", ".SH NAME",
                "zentrava \\- C interface of the driver for the Q7310A and Q7310B signal source analyzers",
                ".SH SYNOPSIS", ".nf", ".B #include <zentrava/Zentrava.h>", ".fi", ".PP", "Link with",
                ".BR \"pkg-config \\-\\-cflags \\-\\-libs zentrava\" ."]
