@@ -50,7 +50,7 @@ CHANGES
 (cd "$src" && dpkg-checkbuilddeps 2>/dev/null) || apt_install build-dep -y -qq "$src"
 
 echo "package: building zentrava $version (log: $work/build.log)"
-if ! (cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -us -uc) \
+if ! (cd "$src" && DEB_BUILD_OPTIONS="parallel=2 noddebs ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -us -uc) \
   >"$work/build.log" 2>&1; then
   tail -n 40 "$work/build.log" >&2
   echo "package: dpkg-buildpackage failed (log: $work/build.log)" >&2

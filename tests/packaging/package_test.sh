@@ -2,7 +2,7 @@
 # The Debian packages hold what each must and nothing it must not, carry the
 # project's version and no run path, name no build folder, and work from
 # their own file layout: the library finds its data above the multiarch
-# folder, Python finds the library on the loader path, pkg-config finds the
+# folder, Debian's Python finds the library on the loader path, pkg-config finds the
 # headers.
 #   package_test.sh
 # Builds the packages with scripts/package.sh into a temporary folder, or
@@ -97,7 +97,7 @@ ZENTRAVA_REGISTRY=$work/registry.xml "$tree/usr/bin/zentrava-register" || fail "
 grep -qF "$tree/usr/share/zentrava/Zentrava.typelib.xml" "$work/registry.xml" 2>/dev/null ||
   fail "the registry does not name the installed type library"
 env -u ZENTRAVA_LIBRARY PYTHONPATH="$tree/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
-  python3 -c "import zentrava, os; assert zentrava.__file__.startswith(os.environ['PYTHONPATH'])" ||
+  /usr/bin/python3 -c "import zentrava, os; assert zentrava.__file__.startswith(os.environ['PYTHONPATH'])" ||
   fail "python3 cannot import zentrava with the library on the loader path"
 PKG_CONFIG_PATH=$tree/$lib/pkgconfig pkg-config --cflags zentrava | grep -qF -- "-I$tree/usr/include" ||
   fail "pkg-config does not name the packaged headers"

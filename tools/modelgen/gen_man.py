@@ -427,7 +427,8 @@ class Pages:
         if self.extensions:
             out += [".SS Extensions (%d)" % len(self.extensions), ".nf"] + sorted(self.extensions) + [".fi"]
         out += [".SH FILES", ".TP", ".I /usr/share/doc/libzentrava-dev/reference/",
-                "the reference of every attribute, function and enumeration.",
+                "the reference of every attribute, function and enumeration (share/doc/zentrava/ under the "
+                "prefix of an installation from the sources).",
                 ".SH SEE ALSO", ".BR ztv (1),", ".BR ztv-emulator (1),", ".BR Ztv_init (3),",
                 ".BR Ztv_GetAttributeViReal64 (3)"]
         return out
