@@ -2,8 +2,8 @@
 # The Debian packages hold what each must and nothing it must not, carry the
 # project's version and no run path, name no build folder, and work from
 # their own file layout: the library finds its data above the multiarch
-# folder, Debian's Python finds the library on the loader path, pkg-config finds the
-# headers.
+# folder, Debian's Python finds the library on the loader path, pkg-config
+# finds the headers.
 #   package_test.sh
 # Builds the packages with scripts/package.sh into a temporary folder, or
 # takes them from $ZTV_PACKAGE_DIR when set (skipping while it holds none).
@@ -43,10 +43,10 @@ contents() {
   local paths
   paths=$(dpkg-deb -c "$file" | awk '{ sub(/^[^.]*\.\//, ""); sub(/ -> .*/, ""); print }')
   for pattern in "$@"; do
-    if grep -qE "^$pattern\$" <<<"$paths"; then
-      [ "$rule" = must-not ] && fail "$package holds $pattern"
-    else
-      [ "$rule" = must ] && fail "$package lacks $pattern"
+    if ! grep -qE "^$pattern\$" <<<"$paths"; then
+      if [ "$rule" = must ]; then fail "$package lacks $pattern"; fi
+    elif [ "$rule" = must-not ]; then
+      fail "$package holds $pattern"
     fi
   done
 }
@@ -84,10 +84,10 @@ tree=$work/root
 for file in "$debs"/*_"$version"_*.deb; do dpkg-deb -x "$file" "$tree"; done
 while IFS= read -r -d '' file; do
   if file -b "$file" | grep -q '^ELF'; then
-    readelf -d "$file" | grep -qE 'RPATH|RUNPATH' && fail "${file#"$tree"/} has a run path"
+    if readelf -d "$file" | grep -qE 'RPATH|RUNPATH'; then fail "${file#"$tree"/} has a run path"; fi
   fi
 done < <(find "$tree" -type f -print0)
-grep -rIlF -e build-package -e obj-"$multiarch" "$tree" && fail "files name the build folder"
+if grep -rIlF -e build-package -e obj-"$multiarch" "$tree"; then fail "files name the build folder"; fi
 
 # From the unpacked layout: the library registers its type library from
 # /usr/share/zentrava, Python loads the library by its SONAME, pkg-config
@@ -101,5 +101,5 @@ env -u ZENTRAVA_LIBRARY PYTHONPATH="$tree/usr/lib/python3/dist-packages" PYTHOND
   fail "python3 cannot import zentrava with the library on the loader path"
 PKG_CONFIG_PATH=$tree/$lib/pkgconfig pkg-config --cflags zentrava | grep -qF -- "-I$tree/usr/include" ||
   fail "pkg-config does not name the packaged headers"
-[ "$failures" -eq 0 ] && echo "packages of zentrava $version: contents and layout as they should be"
+[ "$failures" -ne 0 ] || echo "packages of zentrava $version: contents and layout as they should be"
 exit $((failures > 0))
