@@ -65,6 +65,9 @@ contents libzentrava-dev must-not "$lib/libzentrava\.so\..*" "usr/bin/.*" "usr/s
 contents zentrava-tools must "usr/bin/ztv" "usr/bin/ztv-emulator" "usr/bin/zentrava-register" \
   "usr/share/man/man1/ztv\.1\.gz" "usr/share/man/man1/ztv-emulator\.1\.gz" \
   "usr/share/man/man1/zentrava-register\.1\.gz" "usr/share/bash-completion/completions/ztv"
+for rules in "$root"/packaging/udev/*.rules; do
+  if [ -e "$rules" ]; then contents zentrava-tools must "(usr/)?lib/udev/rules\.d/$(basename "$rules")"; fi
+done
 contents zentrava-tools must-not "usr/bin/zentrava-example" "usr/lib/.*libzentrava.*" "usr/include/.*"
 contents python3-zentrava must "usr/lib/python3/dist-packages/zentrava/__init__\.py" \
   "usr/lib/python3/dist-packages/zentrava/_model\.py"
