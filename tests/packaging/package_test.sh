@@ -102,7 +102,7 @@ grep -qF "$tree/usr/share/zentrava/Zentrava.typelib.xml" "$work/registry.xml" 2>
 env -u ZENTRAVA_LIBRARY PYTHONPATH="$tree/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 \
   /usr/bin/python3 -c "import zentrava, os; assert zentrava.__file__.startswith(os.environ['PYTHONPATH'])" ||
   fail "python3 cannot import zentrava with the library on the loader path"
-PKG_CONFIG_PATH=$tree/$lib/pkgconfig pkg-config --cflags zentrava | grep -qF -- "-I$tree/usr/include" ||
-  fail "pkg-config does not name the packaged headers"
+include=$(PKG_CONFIG_PATH=$tree/$lib/pkgconfig pkg-config --cflags-only-I zentrava | sed 's/^ *-I//; s/ *$//')
+[ "$(realpath -m "$include")" = "$tree/usr/include" ] || fail "pkg-config names $include for the headers"
 [ "$failures" -ne 0 ] || echo "packages of zentrava $version: contents and layout as they should be"
 exit $((failures > 0))
