@@ -10,6 +10,7 @@
 
 #include "platform/com/registry.h"
 #include "services/driver_identity.h"
+#include "services/shared_data.h"
 
 namespace ztv {
 namespace {
@@ -124,11 +125,7 @@ std::string ModulePath() {
     return ec ? std::string(info.dli_fname) : path.string();
 }
 
-// share/zentrava/ beside the library's lib/ folder, installed or in a build tree.
-std::string TypeLibraryPath() {
-    const auto prefix = std::filesystem::path(ModulePath()).parent_path().parent_path();
-    return (prefix / "share" / "zentrava" / "Zentrava.typelib.xml").string();
-}
+std::string TypeLibraryPath() { return (SharedDataFolderOf(ModulePath()) / "Zentrava.typelib.xml").string(); }
 
 HRESULT RegisterServer() {
     const RegistrySnapshot before;

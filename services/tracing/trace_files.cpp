@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "services/shared_data.h"
+
 namespace ztv {
 namespace {
 
@@ -49,7 +51,7 @@ fs::path ComponentsFolder() {
     std::error_code ec;
     fs::path library = fs::canonical(info.dli_fname, ec);
     if (ec) library = info.dli_fname;
-    return library.parent_path().parent_path() / "share" / "zentrava" / "components";
+    return SharedDataFolderOf(library) / "components";
 }
 
 fs::path FindStylesheet(std::string_view transform, const fs::path& components, std::string_view company) {
