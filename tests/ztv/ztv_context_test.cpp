@@ -204,9 +204,9 @@ TEST_F(ZtvContext, AnUnrecordedCommandIsAnUndefinedHeaderAndGetsNoReply) {
     const ToolResult r = replay.Ztv({"--timeout", "300", "scpi", "SENS:ATT:LEV?", "SYST:VERS?"});
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(Lines(r.out).size(), 1u) << r.out;  // the recorded query was answered, the other not
-    const auto errors = replay->instrument().PendingErrors();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].first, -113);
+    // ztv drains the instrument's queue after a failed query and shows it.
+    EXPECT_NE(r.err.find("-113"), std::string::npos) << r.err;
+    EXPECT_TRUE(replay->instrument().PendingErrors().empty());
 }
 
 TEST_F(ZtvContext, ADamagedRecordingIsRefusedAtStartWithItsLine) {

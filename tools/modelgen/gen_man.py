@@ -185,18 +185,12 @@ def ivic_status(code):
 
 
 def messages(source):
-    """Message name -> (IVI-C status, text with the driver prefix)."""
-    with open(os.path.join(source, "services", "error_codes.h")) as f:
-        codes = {m.group(1): int(m.group(2), 16) for m in
-                 re.finditer(r"HRESULT (\w+) = MakeHresult\((0x[0-9A-Fa-f]+)\)", f.read())}
-    codes["S_IVI_SUCCESS"] = 0
-    with open(os.path.join(source, "services", "message_table.cpp")) as f:
-        table = f.read()
-    out = {}
-    for m in re.finditer(r"MessageEntry\{\d+, (\w+),\s*((?:\"(?:[^\"\\]|\\.)*\"\s*)+)\}", table):
-        text = "".join(re.findall(r"\"((?:[^\"\\]|\\.)*)\"", m.group(2)))
-        out[m.group(1)] = (ivic_status(codes[m.group(1)]), "Zentrava: " + text)
-    return out
+    """Message name -> (IVI-C status, text with the driver prefix), from the driver's one error list."""
+    with open(os.path.join(source, "services", "error_list.h")) as f:
+        rows = re.finditer(r"X\((\w+), (0x[0-9A-Fa-f]+), \d+, ((?:\"(?:[^\"\\]|\\.)*\"\s*)+)\)", f.read())
+        return {m.group(1): (ivic_status(int(m.group(2), 16)),
+                             "Zentrava: " + "".join(re.findall(r"\"((?:[^\"\\]|\\.)*)\"", m.group(3))))
+                for m in rows}
 
 
 def extensions():
