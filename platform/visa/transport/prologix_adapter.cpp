@@ -175,7 +175,8 @@ Status PrologixAdapter::Command(std::string_view line, Deadline deadline) {
 Status PrologixAdapter::ReceiveLine(Deadline deadline, std::string* line) {
     for (;;) {
         const auto* begin = reinterpret_cast<const char*>(received_.data());
-        if (const void* at = std::memchr(begin, '\n', received_.size())) {
+        // An empty buffer may have no storage yet: memchr must not see its null pointer.
+        if (const void* at = received_.size() == 0 ? nullptr : std::memchr(begin, '\n', received_.size())) {
             const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(at) - begin);
             line->assign(begin, length);
             received_.Consume(length + 1);
