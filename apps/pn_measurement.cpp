@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     Check(vi, Ztv_SetAttributeViReal64(vi, "", ZTV_ATTR_APPLICATION_PHASENOISE_FREQUENCY_CARRIER, 1e9), "carrier");
     Check(vi, Ztv_SetAttributeViReal64(vi, "", ZTV_ATTR_APPLICATION_PHASENOISE_FREQUENCY_START_OFFSET, 1.0), "start");
     Check(vi, Ztv_SetAttributeViReal64(vi, "", ZTV_ATTR_APPLICATION_PHASENOISE_FREQUENCY_STOP_OFFSET, 40e6), "stop");
-    Check(vi, Ztv_SetAttributeViInt32(vi, "", ZTV_ATTR_APPLICATION_PHASENOISE_ACQUISITION_CORRELATION, 10), "correlation");
+    Check(vi, Ztv_SetAttributeViInt32(vi, "", ZTV_ATTR_APPLICATION_PHASENOISE_ACQUISITION_CORRELATION, 10),
+          "correlation");
 
     Check(vi, Ztv_ApplicationPhaseNoiseMeasurementsInitiate(vi), "Initiate");
     Check(vi, Ztv_SystemWaitForOperationComplete(vi, 60000), "WaitForOperationComplete");
@@ -88,33 +89,48 @@ int main(int argc, char** argv) {
 
     // Marker 1 at 1 kHz offset.
     ViReal64 markerLevel = 0;
-    Check(vi, Ztv_SetAttributeViBoolean(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_ENABLED, VI_TRUE), "marker on");
-    Check(vi, Ztv_SetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_X_VALUE, 1e3), "marker X");
-    Check(vi, Ztv_GetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_Y_VALUE, &markerLevel), "marker Y");
+    Check(vi,
+          Ztv_SetAttributeViBoolean(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_ENABLED, VI_TRUE),
+          "marker on");
+    Check(vi, Ztv_SetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_X_VALUE, 1e3),
+          "marker X");
+    Check(
+        vi,
+        Ztv_GetAttributeViReal64(vi, kMarker, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_Y_VALUE, &markerLevel),
+        "marker Y");
     std::printf("marker 1          %s dBc/Hz at 1 kHz\n", Fixed(markerLevel, 1).c_str());
 
     // Limit test against an upper mask: (start Hz, start dBc/Hz, stop Hz, stop dBc/Hz) per segment.
     ViReal64 mask[] = {1, -40, 100, -80, 100, -80, 10e3, -120, 10e3, -120, 40e6, -140};
     Check(vi, Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment(vi, kTrace, 12, mask), "limit segments");
-    Check(vi, Ztv_SetAttributeViBoolean(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_ENABLED, VI_TRUE), "limit on");
+    Check(vi, Ztv_SetAttributeViBoolean(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_ENABLED, VI_TRUE),
+          "limit on");
     ViBoolean failed = VI_FALSE;
-    Check(vi, Ztv_GetAttributeViBoolean(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL, &failed), "limit fail");
+    Check(vi, Ztv_GetAttributeViBoolean(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL, &failed),
+          "limit fail");
     std::printf("limit test        %s\n", failed ? "FAIL" : "pass");
 
     // Integrated phase noise and jitter between the X band markers, 1 kHz to 10 MHz.
-    Check(vi, Ztv_SetAttributeViInt32(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_FUNCTION_ANALYSIS_TYPE,
-                                      ZTV_VAL_ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL), "analysis type");
-    Check(vi, Ztv_SetAttributeViReal64(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_START, 1e3), "band start");
-    Check(vi, Ztv_SetAttributeViReal64(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_STOP, 10e6), "band stop");
+    Check(vi,
+          Ztv_SetAttributeViInt32(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_FUNCTION_ANALYSIS_TYPE,
+                                  ZTV_VAL_ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL),
+          "analysis type");
+    Check(vi, Ztv_SetAttributeViReal64(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_START, 1e3),
+          "band start");
+    Check(vi, Ztv_SetAttributeViReal64(vi, kTrace, ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_STOP, 10e6),
+          "band stop");
     ViReal64 integrated = 0, range = 0, rmsRad = 0, rmsDeg = 0, jitter = 0, residualFm = 0;
-    Check(vi, Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(vi, kTrace, &integrated, &range, &rmsRad, &rmsDeg,
-                                                                       &jitter, &residualFm), "IntegralData");
+    Check(vi,
+          Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(vi, kTrace, &integrated, &range, &rmsRad, &rmsDeg,
+                                                                   &jitter, &residualFm),
+          "IntegralData");
     std::printf("integrated noise  %s dBc over %s Hz: %s rad rms, %s deg rms, jitter %s fs, residual FM %s Hz\n",
                 Fixed(integrated, 2).c_str(), General(range).c_str(), General(rmsRad, 3).c_str(),
                 General(rmsDeg, 3).c_str(), General(jitter * 1e15, 3).c_str(), General(residualFm, 3).c_str());
 
     if (!WriteCsv("pn_trace.csv", offsets, noise)) std::fprintf(stderr, "cannot write pn_trace.csv\n");
-    const std::string title = "Phase noise L(f): integrated jitter " + Fixed(jitter * 1e15, 1) + " fs rms (1 kHz to 10 MHz)";
+    const std::string title =
+        "Phase noise L(f): integrated jitter " + Fixed(jitter * 1e15, 1) + " fs rms (1 kHz to 10 MHz)";
     const Plot plot{title, "Offset frequency", "L(f) (dBc/Hz)", true, offsets, noise, {}, {}, {}};
     if (!WriteSvgPlot("pn_trace.svg", plot)) std::fprintf(stderr, "cannot write pn_trace.svg\n");
     std::printf("written           pn_trace.csv, pn_trace.svg\n");

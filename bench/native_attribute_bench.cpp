@@ -3,10 +3,10 @@
 // simulated session:
 //   NativeAttribute/COM     IZentrava::get_Attenuation, answered from the cache
 //   NativeAttribute/Native  zentrava::Driver::attenuation(), the same member
+#include <benchmark/benchmark.h>
+
 #include <cstdlib>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "zentrava/driver.hpp"
 

@@ -41,8 +41,8 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
     });
 }
 
-ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
-                    ViChar* text, ViInt32* actualCount) {
+ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize, ViChar* text,
+                    ViInt32* actualCount) {
     if (actualCount) *actualCount = 0;
     return OnOwner(vi, nullptr, system, [&](IUnknown* owner) {
         MessagePtr message;

@@ -14,8 +14,8 @@ ViStatus WriteDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter ge
 
 // Reads at most bufferSize characters; the text is stored under the
 // text-output rule and actualCount receives the number of characters read.
-ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize,
-                    ViChar* text, ViInt32* actualCount);
+ViStatus ReadDirect(ViSession vi, const OwnerPath& system, FormattedIoGetter getIo, ViInt32 bufferSize, ViChar* text,
+                    ViInt32* actualCount);
 
 // Reads at most bufferSize bytes as they arrive, binary blocks included;
 // actualCount receives the number of bytes read.

@@ -44,7 +44,8 @@ ViStatus ReachOwner(ViSession vi, IUnknown* object, ViConstString selector, cons
     ViStatus status = Query(vi, object, *route.measurements, &measurements);
     if (!measurements) return status;
     const std::vector<std::string> levels = SelectorLevels(selector);
-    if (levels.size() < static_cast<std::size_t>(path.depth)) return ReportBadlyFormedSelector(vi, selector, path.depth);
+    if (levels.size() < static_cast<std::size_t>(path.depth))
+        return ReportBadlyFormedSelector(vi, selector, path.depth);
 
     ComRef measurement;
     status = Item(vi, measurements.get(), route.measurementItem, levels[0], &measurement);

@@ -22,10 +22,11 @@ std::vector<std::string> SelectorLevels(ViConstString selector) {
 
 ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int depth) {
     // The IVI text first, then the form this call expects.
-    const std::string text = std::string("The repeated capability selector is badly-formed.") + " Expected " +
-                             (depth == 2 ? "a measurement and a marker name joined by \":\", as \"Measurement1:Marker1\""
-                                         : "a measurement name, as \"Measurement1\"") +
-                             "; given \"" + (selector ? selector : "") + "\".";
+    const std::string text =
+        std::string("The repeated capability selector is badly-formed.") + " Expected " +
+        (depth == 2 ? "a measurement and a marker name joined by \":\", as \"Measurement1:Marker1\""
+                    : "a measurement name, as \"Measurement1\"") +
+        "; given \"" + (selector ? selector : "") + "\".";
     const ViStatus recorded = IviSession_SetError(vi, kBadlyFormedSelector, text.c_str());
     return recorded != 0 ? recorded : kBadlyFormedSelector;
 }

@@ -4,9 +4,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "zentrava/raii.h"
 #include "platform/ivi/iviss.h"
 #include "services/message_table.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 namespace {

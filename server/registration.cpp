@@ -106,8 +106,10 @@ public:
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << *content_;
         out.close();
-        if (out) std::filesystem::rename(temporary, path_, ec);
-        else std::filesystem::remove(temporary, ec);
+        if (out)
+            std::filesystem::rename(temporary, path_, ec);
+        else
+            std::filesystem::remove(temporary, ec);
     }
 
 private:

@@ -4,7 +4,8 @@
 // numbers and the message table are all derived from this list.
 #pragma once
 
-// X(name, value, message number, text)
+// X(name, value, message number, text): one line each, as tools read it too.
+// clang-format off
 #define ZTV_ERROR_LIST(X) \
     X(E_ZENTRAVA_PERSONALITY_NOT_ACTIVE, 0x80044211, 1, "Personality is not active.") \
     X(E_ZENTRAVA_PERSONALITY_NOT_INSTALLED, 0x80044212, 2, "Personality is not installed.") \
@@ -55,3 +56,4 @@
     X(E_IVI_UNKNOWN_NAME_IN_SELECTOR, 0x80047065, 48, "Unknown name in selector.") \
     X(E_IVI_BADLY_FORMED_SELECTOR, 0x80047066, 49, "The repeated capability selector is badly-formed.") \
     X(E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER, 0x80047067, 50, "Unknown physical repeated capability selector.")
+// clang-format on

@@ -31,11 +31,16 @@ std::string Coordinate(double value) { return Fixed(value, 1); }
 std::string Escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else if (c == '"') out += "&quot;";
-        else out += c;
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += c;
     }
     return out;
 }
@@ -58,7 +63,8 @@ struct Axis {
 
 // Axis limits: whole decades on a logarithmic axis, whole steps otherwise.
 Axis MakeAxis(double lo, double hi, bool log) {
-    if (log) return {std::floor(std::log10(lo)), std::max(std::ceil(std::log10(hi)), std::floor(std::log10(lo)) + 1), true};
+    if (log)
+        return {std::floor(std::log10(lo)), std::max(std::ceil(std::log10(hi)), std::floor(std::log10(lo)) + 1), true};
     if (hi <= lo) {
         lo -= 1;
         hi += 1;
@@ -152,8 +158,10 @@ bool WriteSvgPlot(const char* path, const Plot& plot) {
     const Frame frame{MakeAxis(*xLo, *xHi, plot.logX), MakeAxis(yLo, yHi, false)};
     FILE* f = std::fopen(path, "w");
     if (!f) return false;
-    std::fprintf(f, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" "
-                    "font-family=\"sans-serif\" font-size=\"12\">\n", General(kWidth).c_str(), General(kHeight).c_str());
+    std::fprintf(f,
+                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" "
+                 "font-family=\"sans-serif\" font-size=\"12\">\n",
+                 General(kWidth).c_str(), General(kHeight).c_str());
     if (!plot.metadata.empty()) {
         std::fprintf(f, "<metadata>\n");
         for (const std::string& line : plot.metadata) std::fprintf(f, "%s\n", Escaped(line).c_str());

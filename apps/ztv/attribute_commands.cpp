@@ -75,21 +75,25 @@ int Get(Session& session, const AttributeInfo& a, const std::string& selector) {
     const std::string type = a.type;
     if (type == "Real64") {
         ViReal64 v = 0;
-        if (!session.Check(Ztv_GetAttributeViReal64(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViReal64(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", apptext::General(v, 15).c_str());
     } else if (type == "Boolean") {
         ViBoolean v = VI_FALSE;
-        if (!session.Check(Ztv_GetAttributeViBoolean(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViBoolean(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", v ? "true" : "false");
     } else if (type == "String") {
         char text[4096] = "";
-        if (!session.Check(Ztv_GetAttributeViString(vi, selector.c_str(), static_cast<ViAttr>(a.id), sizeof text, text), what)) {
+        if (!session.Check(Ztv_GetAttributeViString(vi, selector.c_str(), static_cast<ViAttr>(a.id), sizeof text, text),
+                           what)) {
             return kExitFailed;
         }
         std::printf("%s\n", text);
     } else {
         ViInt32 v = 0;
-        if (!session.Check(Ztv_GetAttributeViInt32(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what)) return kExitFailed;
+        if (!session.Check(Ztv_GetAttributeViInt32(vi, selector.c_str(), static_cast<ViAttr>(a.id), &v), what))
+            return kExitFailed;
         std::printf("%s\n", type == "Enum" ? FormatEnum(a, v).c_str() : std::to_string(v).c_str());
     }
     return kExitOk;
@@ -100,10 +104,14 @@ int Set(Session& session, const AttributeInfo& a, const std::string& selector, c
     const ViAttr id = static_cast<ViAttr>(a.id);
     const std::string type = a.type;
     ViStatus status;
-    if (type == "Real64") status = Ztv_SetAttributeViReal64(vi, selector.c_str(), id, value.real);
-    else if (type == "Boolean") status = Ztv_SetAttributeViBoolean(vi, selector.c_str(), id, value.integer ? VI_TRUE : VI_FALSE);
-    else if (type == "String") status = Ztv_SetAttributeViString(vi, selector.c_str(), id, value.text.c_str());
-    else status = Ztv_SetAttributeViInt32(vi, selector.c_str(), id, static_cast<ViInt32>(value.integer));
+    if (type == "Real64")
+        status = Ztv_SetAttributeViReal64(vi, selector.c_str(), id, value.real);
+    else if (type == "Boolean")
+        status = Ztv_SetAttributeViBoolean(vi, selector.c_str(), id, value.integer ? VI_TRUE : VI_FALSE);
+    else if (type == "String")
+        status = Ztv_SetAttributeViString(vi, selector.c_str(), id, value.text.c_str());
+    else
+        status = Ztv_SetAttributeViInt32(vi, selector.c_str(), id, static_cast<ViInt32>(value.integer));
     return session.Check(status, std::string("setting ") + a.name) ? kExitOk : kExitFailed;
 }
 

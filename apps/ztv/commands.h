@@ -2,13 +2,12 @@
 // options on the parent and returns what runs it after parsing.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "apps/ztv/session.h"
 

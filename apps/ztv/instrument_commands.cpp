@@ -32,7 +32,8 @@ int Identify(Session& s) {
                                     {"driver revision", IVI_ATTR_SPECIFIC_DRIVER_REVISION}};
     for (const Field& f : kFields) {
         char text[256] = "";
-        if (!s.Check(Ztv_GetAttributeViString(s.vi(), "", f.id, sizeof text, text), std::string("reading the ") + f.label)) {
+        if (!s.Check(Ztv_GetAttributeViString(s.vi(), "", f.id, sizeof text, text),
+                     std::string("reading the ") + f.label)) {
             return kExitFailed;
         }
         std::printf("%-16s %s\n", f.label, text);
@@ -102,7 +103,8 @@ bool Exchange(Session& s, std::string command, const std::string& out) {
             return true;
         }
         if (reply.size() < header + length) {
-            std::fprintf(stderr, "ztv: the reply ended after %zu of its %zu-byte block\n", reply.size() - header, length);
+            std::fprintf(stderr, "ztv: the reply ended after %zu of its %zu-byte block\n", reply.size() - header,
+                         length);
             return false;
         }
         if (!WriteFile(out, reply.data() + header, length)) return false;
@@ -146,7 +148,8 @@ ImageFormat FormatOf(const std::string& path) {
 
 int Screenshot(Session& s, const std::string& path) {
     ViBoolean simulating = VI_FALSE;
-    if (!s.Check(Ztv_GetAttributeViBoolean(s.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state")) {
+    if (!s.Check(Ztv_GetAttributeViBoolean(s.vi(), "", IVI_ATTR_SIMULATE, &simulating),
+                 "reading the simulation state")) {
         return kExitFailed;
     }
     if (simulating) {
@@ -155,7 +158,8 @@ int Screenshot(Session& s, const std::string& path) {
     }
     std::vector<ViByte> image(static_cast<std::size_t>(kReplyBuffer));
     ViInt32 size = 0;
-    if (!s.Check(Ztv_SystemGetScreenBitmap(s.vi(), kReplyBuffer, image.data(), &size), "reading the screen")) return kExitFailed;
+    if (!s.Check(Ztv_SystemGetScreenBitmap(s.vi(), kReplyBuffer, image.data(), &size), "reading the screen"))
+        return kExitFailed;
     image.resize(static_cast<std::size_t>(size));
     std::string error;
     if (FormatOf(path) == ImageFormat::Png) {
@@ -180,12 +184,14 @@ void AddInstrumentCommands(CLI::App& parent, const Globals& globals, std::vector
         StatusQuery statusQuery;  // off for the commands that deal with pending errors
     };
     static const Simple kCommands[] = {
-        {"identify", "print maker, model, serial number, firmware and driver revision", Identify, StatusQuery::AsOptioned},
+        {"identify", "print maker, model, serial number, firmware and driver revision", Identify,
+         StatusQuery::AsOptioned},
         {"errors", "drain and print the instrument's error queue", Errors, StatusQuery::Off},
         {"reset", "reset the instrument",
          [](Session& s) { return s.Check(Ztv_reset(s.vi()), "reset") ? kExitOk : kExitFailed; }, StatusQuery::Off},
         {"clear", "clear the instrument's status registers and error queue",
-         [](Session& s) { return s.Check(Ztv_StatusClear(s.vi()), "clear") ? kExitOk : kExitFailed; }, StatusQuery::Off},
+         [](Session& s) { return s.Check(Ztv_StatusClear(s.vi()), "clear") ? kExitOk : kExitFailed; },
+         StatusQuery::Off},
         {"selftest", "run the instrument's self-test; exit status 1 when it fails", SelfTest, StatusQuery::AsOptioned}};
     for (const Simple& c : kCommands) {
         CLI::App* command = parent.add_subcommand(c.name, c.help);
@@ -200,12 +206,14 @@ Runner AddScpi(CLI::App& parent, const Globals& globals) {
     command->add_option("COMMAND", *commands, "commands to send; without any, read them from standard input");
     command->add_option("--out", *out, "write a definite-length block reply into this file");
     return [=, &globals] {
-        return WithSession(globals, [&](Session& s) { return Scpi(s, *commands, *out); }, StatusQuery::Off);
+        return WithSession(
+            globals, [&](Session& s) { return Scpi(s, *commands, *out); }, StatusQuery::Off);
     };
 }
 
 Runner AddScreenshot(CLI::App& parent, const Globals& globals) {
-    CLI::App* command = parent.add_subcommand("screenshot", "save the instrument's screen as PNG or BMP, by FILE's extension");
+    CLI::App* command =
+        parent.add_subcommand("screenshot", "save the instrument's screen as PNG or BMP, by FILE's extension");
     auto path = std::make_shared<std::string>();
     command->add_option("FILE", *path, "where to save the image: a .png or .bmp file")->required();
     return [=, &globals] {

@@ -46,8 +46,9 @@ Runner AddListResources(CLI::App& parent) {
     auto options = std::make_shared<Options>();
     command->add_option("--probe-timeout", options->probeTimeoutMs, "how long each GPIB address may take to answer, ms")
         ->check(CLI::Range(1, 60000));
-    command->add_option("--discovery-timeout", options->discoveryTimeoutMs,
-                        "how long LAN discovery waits, ms (0: no LAN instruments)")
+    command
+        ->add_option("--discovery-timeout", options->discoveryTimeoutMs,
+                     "how long LAN discovery waits, ms (0: no LAN instruments)")
         ->check(CLI::Range(0, 60000));
     command->add_option("--sysfs-root", options->sysfsRoot, "where USBTMC devices are found (/sys)");
     command->add_option("--serial-root", options->serialRoot, "where serial ports are named (/dev/serial/by-id)");

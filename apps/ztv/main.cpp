@@ -1,11 +1,10 @@
 // ztv: the Q7310A/B signal source analyzers from the command line, through
 // the driver's C interface. See ztv(1).
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "apps/ztv/commands.h"
 #include "apps/ztv/names.h"

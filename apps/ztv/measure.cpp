@@ -38,7 +38,7 @@ struct Application {
     ReadList data;
     ReadList xData;
     WriteList upperLimit;
-    const char* start;   // setting of the first X value, nullptr when it has none
+    const char* start;  // setting of the first X value, nullptr when it has none
     const char* stop;
     const char* points;  // writable point count, nullptr when the instrument chooses
     bool averages;
@@ -51,21 +51,24 @@ struct Application {
 const Application kApplications[] = {
     {"pn", "Phase noise L(f)", Ztv_ApplicationPhaseNoiseMeasurementsInitiate, Ztv_Get_FormattedData,
      Ztv_ApplicationPhaseNoiseMeasurementGet_Xdata, Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment,
-     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "L(f) (dBc/Hz)"},
-    {"am", "AM noise", Ztv_ApplicationAMNoiseMeasurementsInitiate, Ztv_ApplicationAMNoiseMeasurementDataGet_FormattedData,
-     Ztv_ApplicationAMNoiseMeasurementGet_XData, Ztv_ApplicationAMNoiseMeasurementLimitUpperSegment,
-     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "M(f) (dBc/Hz)"},
+     "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true,
+     "Offset frequency (Hz)", "L(f) (dBc/Hz)"},
+    {"am", "AM noise", Ztv_ApplicationAMNoiseMeasurementsInitiate,
+     Ztv_ApplicationAMNoiseMeasurementDataGet_FormattedData, Ztv_ApplicationAMNoiseMeasurementGet_XData,
+     Ztv_ApplicationAMNoiseMeasurementLimitUpperSegment, "FREQUENCY_START_OFFSET", "FREQUENCY_STOP_OFFSET", nullptr,
+     true, "MEASUREMENT_LIMIT_FAIL", true, "Offset frequency (Hz)", "M(f) (dBc/Hz)"},
     {"bb", "Baseband noise", Ztv_ApplicationBaseBandMeasurementsInitiate,
      Ztv_ApplicationBaseBandMeasurementDataGet_FormattedData, Ztv_ApplicationBaseBandMeasurementGet_Xdata,
-     Ztv_ApplicationBaseBandMeasurementLimitUpperSegment, "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", true,
-     "Frequency (Hz)", "Noise (dBV/Hz)"},
+     Ztv_ApplicationBaseBandMeasurementLimitUpperSegment, "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true,
+     "MEASUREMENT_LIMIT_FAIL", true, "Frequency (Hz)", "Noise (dBV/Hz)"},
     {"fp", "Frequency against control voltage", Ztv_ApplicationFrequencyPowerMeasurementsInitiate,
      Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData, Ztv_ApplicationFrequencyPowerMeasurementGet_Xdata,
      Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment, "CONTROLVOLTAGESTEP_START", "CONTROLVOLTAGESTEP_STOP",
      "SWEEP_SIZE", true, "MEASUREMENT_LIMIT_FAIL", false, "Control voltage (V)", "Frequency (Hz)"},
     {"sp", "Spectrum", Ztv_ApplicationSpectrumMonitorMeasurementsInitiate, Ztv_Get_FormattedData2,
      Ztv_ApplicationSpectrumMonitorMeasurementGet_Xdata, Ztv_ApplicationSpectrumMonitorMeasurementLimitUpperSegment,
-     "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Frequency (Hz)", "Power (dBm)"},
+     "FREQUENCY_START", "FREQUENCY_STOP", nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Frequency (Hz)",
+     "Power (dBm)"},
     {"tr", "Transient", Ztv_ApplicationTransientMeasurementsInitiate, Ztv_Get_FormattedData3,
      Ztv_ApplicationTransientMeasurementGet_XData, Ztv_ApplicationTransientMeasurementLimitUpperSegment, nullptr,
      nullptr, nullptr, true, "MEASUREMENT_LIMIT_FAIL", false, "Time (s)", "Frequency deviation (Hz)"},
@@ -112,13 +115,16 @@ public:
         if (ok) Call(Ztv_SetAttributeViInt32(s_.vi(), "", Attribute(name), v), std::string("setting ") + name);
     }
     void SetBool(const char* name, bool v, const char* selector) {
-        if (ok) Call(Ztv_SetAttributeViBoolean(s_.vi(), selector, Attribute(name), v ? VI_TRUE : VI_FALSE), std::string("setting ") + name);
+        if (ok)
+            Call(Ztv_SetAttributeViBoolean(s_.vi(), selector, Attribute(name), v ? VI_TRUE : VI_FALSE),
+                 std::string("setting ") + name);
     }
     std::vector<double> List(ReadList read, const std::string& what) {
         std::vector<double> values(200001);
         ViInt32 actual = 0;
         if (ok) Call(read(s_.vi(), kTrace, static_cast<ViInt32>(values.size()), values.data(), &actual), what);
-        values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size()))) : 0);
+        values.resize(ok ? static_cast<std::size_t>(std::min<ViInt32>(actual, static_cast<ViInt32>(values.size())))
+                         : 0);
         return values;
     }
     // Starts the measurement so that its end requests service: older events
@@ -126,7 +132,9 @@ public:
     void Start(Initiate initiate) {
         const ViSession vi = s_.vi();
         if (ok) Call(Ztv_StatusClear(vi), "clearing the status");
-        if (ok) Call(Ztv_StatusConfigureServiceRequest(vi, ZTV_VAL_ZENTRAVA_SRQ_REASON_ESR_OPC), "enabling the service request");
+        if (ok)
+            Call(Ztv_StatusConfigureServiceRequest(vi, ZTV_VAL_ZENTRAVA_SRQ_REASON_ESR_OPC),
+                 "enabling the service request");
         if (ok) Call(initiate(vi), "starting the measurement");
         if (ok) Call(Ztv_SystemWrite(vi, "*OPC\n"), "starting the measurement");
     }
@@ -141,8 +149,10 @@ public:
             ViInt16 statusByte = 0;
             const ViStatus requested = Ztv_WaitForServiceRequest(vi, maxTimeMs, &statusByte);
             if (requested >= 0 || requested == kIoTimeout) return requested;
-            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
-            return Ztv_SystemWaitForOperationComplete(vi, std::max<ViInt32>(maxTimeMs - static_cast<ViInt32>(spent.count()), 0));
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+            return Ztv_SystemWaitForOperationComplete(
+                vi, std::max<ViInt32>(maxTimeMs - static_cast<ViInt32>(spent.count()), 0));
         });
         const bool terminal = isatty(STDERR_FILENO);
         const auto begin = std::chrono::steady_clock::now();
@@ -186,7 +196,8 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
     }
     ViBoolean simulating = VI_FALSE;
-    run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating), "reading the simulation state");
+    run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating),
+             "reading the simulation state");
     // In simulation there is nothing to start or wait for: the driver reads
     // its simulated values.
     if (app.initiate && !simulating) {
@@ -207,17 +218,23 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetBool("MARKER_ENABLED", true, selector.c_str());
         run.SetReal("MARKER_X_VALUE", settings.markers[i], selector.c_str());
         ViReal64 level = 0;
-        if (run.ok) run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level), "reading a marker");
+        if (run.ok)
+            run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level),
+                     "reading a marker");
         if (!run.ok) return kExitFailed;
-        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(), General(settings.markers[i]).c_str());
+        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(),
+                     General(settings.markers[i]).c_str());
         plot.markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
     }
     if (!settings.upperLimit.empty()) {
         std::vector<double> segments = settings.upperLimit;
-        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()), "writing the limit line");
+        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()),
+                 "writing the limit line");
         run.SetBool("LIMIT_ENABLED", true, kTrace);
         ViBoolean failed = VI_FALSE;
-        if (run.ok) run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed), "reading the limit test");
+        if (run.ok)
+            run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed),
+                     "reading the limit test");
         if (!run.ok) return kExitFailed;
         std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
         limitFailed = failed != VI_FALSE;
@@ -228,15 +245,18 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
     if (std::string(app.name) == "pn") {
         // The key result of a phase-noise measurement: integrated jitter over the instrument's band.
         ViReal64 noise = 0, range = 0, rad = 0, deg = 0, jitter = 0, fm = 0;
-        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad, &deg, &jitter, &fm),
+        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad,
+                                                                          &deg, &jitter, &fm),
                  "reading the integrated noise");
         if (!run.ok) return kExitFailed;
         const std::string jitterFs = Fixed(jitter * 1e15, 1);
-        plot.title = std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
+        plot.title =
+            std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
         std::fprintf(stderr, "integrated noise: %s dBc, jitter %s fs rms, residual FM %s Hz\n", Fixed(noise, 2).c_str(),
                      jitterFs.c_str(), General(fm, 3).c_str());
     }
-    std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(), General(x.back()).c_str());
+    std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(),
+                 General(x.back()).c_str());
     // Each result says where it comes from: the instrument, when, and the
     // application's settings it was measured with.
     if (!settings.csv.empty() || !settings.svg.empty()) {
@@ -268,14 +288,18 @@ const Application* Check(const Settings& settings, int* exit) {
         return nullptr;
     };
     if (!app) return refuse("APP " + settings.app + ": not an application (" + AppNames() + ")");
-    if ((settings.start || settings.stop) && !app->start) return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
+    if ((settings.start || settings.stop) && !app->start)
+        return refuse(std::string("--start/--stop: ") + app->name + " has no sweep range to set");
     if (settings.start && settings.stop && !(*settings.start < *settings.stop)) {
         return refuse("--start " + General(*settings.start) + " --stop " + General(*settings.stop) +
                       ": the start must lie below the stop");
     }
-    if (settings.points && !app->points) return refuse(std::string("--points: ") + app->name + " chooses its points itself");
-    if (settings.averages && !app->averages) return refuse(std::string("--averages: ") + app->name + " does not average");
-    if (settings.upperLimit.size() % 4 != 0) return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
+    if (settings.points && !app->points)
+        return refuse(std::string("--points: ") + app->name + " chooses its points itself");
+    if (settings.averages && !app->averages)
+        return refuse(std::string("--averages: ") + app->name + " does not average");
+    if (settings.upperLimit.size() % 4 != 0)
+        return refuse("--upper-limit: four numbers per segment (x start, y start, x stop, y stop)");
     return app;
 }
 
@@ -293,7 +317,8 @@ Runner AddMeasure(CLI::App& parent, const Globals& globals) {
             return !text.empty() && !*end && std::isfinite(v) ? std::string() : "not a finite number: " + text;
         },
         "NUMBER");
-    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage")->check(finite);
+    command->add_option("--start", settings->start, "first X value: offset, frequency or control voltage")
+        ->check(finite);
     command->add_option("--stop", settings->stop, "last X value, above the start")->check(finite);
     command->add_option("--points", settings->points, "points of the sweep (fp)")->check(CLI::Range(2, 100001));
     command->add_option("--averages", settings->averages, "averages (1: none)")->check(CLI::Range(1, 10000));
@@ -303,7 +328,8 @@ Runner AddMeasure(CLI::App& parent, const Globals& globals) {
                      "limit line: x1,y1,x2,y2 per segment; exit status 3 when the trace crosses it")
         ->delimiter(',')
         ->check(finite);
-    command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")->check(CLI::PositiveNumber);
+    command->add_option("--max-time", settings->maxTimeMs, "longest wait for the measurement, ms")
+        ->check(CLI::PositiveNumber);
     command->add_option("--csv", settings->csv, "write the trace as CSV (- for standard output)");
     command->add_option("--svg", settings->svg, "plot the trace as SVG");
     return [=, &globals] {

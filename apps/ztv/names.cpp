@@ -9,7 +9,7 @@ namespace ztv_tool {
 
 namespace {
 
-constexpr AppName kApps[] = {{"pn", "PHASENOISE"},      {"am", "AMNOISE"},         {"bb", "BASEBAND"},
+constexpr AppName kApps[] = {{"pn", "PHASENOISE"},     {"am", "AMNOISE"},         {"bb", "BASEBAND"},
                              {"fp", "FREQUENCYPOWER"}, {"sp", "SPECTRUMMONITOR"}, {"tr", "TRANSIENT"},
                              {"user", "USER"}};
 
@@ -70,7 +70,8 @@ std::string AppNames() {
     return Joined(names);
 }
 
-std::vector<std::string> Closest(const std::string& name, const std::vector<std::string>& candidates, std::size_t count) {
+std::vector<std::string> Closest(const std::string& name, const std::vector<std::string>& candidates,
+                                 std::size_t count) {
     std::vector<std::pair<std::size_t, std::string>> scored;
     for (const std::string& c : candidates) {
         // A name that contains the typed text is as close as a name can be.
@@ -101,8 +102,8 @@ const AttributeInfo* FindAttribute(const std::string& typed, const AppName* app,
         *error = "attribute " + typed + " is ambiguous: " + Joined(names);
         return nullptr;
     }
-    *error = "no attribute " + typed + (app ? std::string(" in ") + app->shortName : "") +
-             "; closest: " + Joined(Closest(app ? std::string("APPLICATION_") + app->attributeName + "_" + name : name, all, 3));
+    *error = "no attribute " + typed + (app ? std::string(" in ") + app->shortName : "") + "; closest: " +
+             Joined(Closest(app ? std::string("APPLICATION_") + app->attributeName + "_" + name : name, all, 3));
     return nullptr;
 }
 
@@ -115,8 +116,10 @@ std::optional<Value> ParseValue(const AttributeInfo& attribute, const std::strin
         return value;
     }
     if (type == "Boolean") {
-        if (upper == "TRUE" || upper == "ON" || upper == "1") value.integer = 1;
-        else if (upper == "FALSE" || upper == "OFF" || upper == "0") value.integer = 0;
+        if (upper == "TRUE" || upper == "ON" || upper == "1")
+            value.integer = 1;
+        else if (upper == "FALSE" || upper == "OFF" || upper == "0")
+            value.integer = 0;
         else {
             *error = "VALUE " + text + ": " + attribute.name + " takes true, false, on, off, 1 or 0";
             return std::nullopt;
@@ -134,8 +137,10 @@ std::optional<Value> ParseValue(const AttributeInfo& attribute, const std::strin
     }
     const std::optional<long> number = WholeNumber(text);
     if (type != "Enum") {
-        if (number) value.integer = *number;
-        else *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
+        if (number)
+            value.integer = *number;
+        else
+            *error = "VALUE " + text + ": " + attribute.name + " takes a whole number";
         return number ? std::optional<Value>(value) : std::nullopt;
     }
     // One of the enumeration's numbers, or a value name, whole or by its end

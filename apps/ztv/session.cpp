@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 namespace ztv_tool {
 
@@ -76,11 +75,14 @@ std::string OptionString(const Globals& globals, const std::string& tracePath, b
     if (!tracePath.empty())
         driverSetup = "Trace=true, TraceName=" + tracePath +
                       ", TraceSaveInterval=0, TraceSizeMax=2000000000, TraceArray=true, TraceArraySizeMax=40";
-    if (!globals.recordPath.empty()) driverSetup += (driverSetup.empty() ? "Record=" : ", Record=") + globals.recordPath;
+    if (!globals.recordPath.empty())
+        driverSetup += (driverSetup.empty() ? "Record=" : ", Record=") + globals.recordPath;
     if (!driverSetup.empty()) {
         // An existing DriverSetup part ends the string, so these settings join it.
-        if (ContainsDriverSetup(options)) options += ", " + driverSetup;
-        else options += ", DriverSetup=" + driverSetup;
+        if (ContainsDriverSetup(options))
+            options += ", " + driverSetup;
+        else
+            options += ", DriverSetup=" + driverSetup;
     }
     return options;
 }
@@ -198,8 +200,9 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
     if (resource.empty()) resource = "TCPIP0::localhost::inst0::INSTR";  // simulation needs a name, not a device
 
     const std::string tracePath =
-        globals.verbose ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
-                        : "";
+        globals.verbose
+            ? (std::filesystem::temp_directory_path() / ("ztv-" + std::to_string(getpid()) + ".xml")).string()
+            : "";
     Session session;
     session.tracePath_ = tracePath;
     bool statusQueryWanted = true;
@@ -216,8 +219,9 @@ int WithSession(const Globals& globals, const std::function<int(Session&)>& body
             }
         }
         if (exit == kExitOk && globals.timeoutMs > 0 &&
-            !session.Check(Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
-                           "setting the timeout")) {
+            !session.Check(
+                Ztv_SetAttributeViInt32(session.vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, globals.timeoutMs),
+                "setting the timeout")) {
             exit = kExitFailed;
         }
         if (exit == kExitOk) exit = body(session);

@@ -23,7 +23,7 @@ struct Globals {
     bool noStatusCheck = false;
     int timeoutMs = 0;  // 0: the driver's own I/O timeout
     bool simulate = false;
-    bool verbose = false;  // print every SCPI exchange from the driver's trace
+    bool verbose = false;    // print every SCPI exchange from the driver's trace
     std::string recordPath;  // record the session's I/O there (DriverSetup Record)
 };
 
@@ -54,9 +54,9 @@ private:
     void PrintNewExchanges();
 
     ViSession vi_ = VI_NULL;
-    std::string tracePath_;      // empty without -v
+    std::string tracePath_;  // empty without -v
     std::size_t printedRecords_ = 0;
-    std::string pendingList_;    // the last list reply not yet shown
+    std::string pendingList_;  // the last list reply not yet shown
 };
 
 // Opens the instrument the globals name, runs `body` and closes it again.

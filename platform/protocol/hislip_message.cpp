@@ -23,8 +23,7 @@ std::optional<Header> DecodeHeader(const std::uint8_t* bytes) {
                   .payloadLength = GetBigEndian64(bytes + 8)};
 }
 
-std::string EncodeMessage(std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
-                          std::string_view payload) {
+std::string EncodeMessage(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload) {
     const auto header = EncodeHeader({type, control, parameter, payload.size()});
     std::string out(reinterpret_cast<const char*>(header.data()), header.size());
     out.append(payload);

@@ -4,11 +4,11 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/text/number_codec.h"
 #include "platform/visa/array_loan.h"
 #include "platform/visa/com_error.h"
 #include "platform/visa/ieee_block.h"
 #include "platform/visa/number_text.h"
-#include "platform/text/number_codec.h"
 #include "platform/visa/real_list_parser.h"
 
 namespace visa {
@@ -42,25 +42,47 @@ VARIANT ElementAsVariant(const std::uint8_t* data, VARTYPE type, std::size_t ind
     if (type == VT_VARIANT) return reinterpret_cast<const VARIANT*>(data)[index];
     value.vt = type;
     switch (type) {
-        case VT_I2: value.iVal = reinterpret_cast<const SHORT*>(data)[index]; break;
-        case VT_I4: case VT_INT: value.lVal = reinterpret_cast<const LONG*>(data)[index]; break;
-        case VT_R4: value.fltVal = reinterpret_cast<const float*>(data)[index]; break;
-        case VT_R8: value.dblVal = reinterpret_cast<const double*>(data)[index]; break;
-        case VT_UI1: value.bVal = data[index]; break;
-        case VT_BOOL: value.boolVal = reinterpret_cast<const VARIANT_BOOL*>(data)[index]; break;
-        case VT_BSTR: value.bstrVal = reinterpret_cast<BSTR const*>(data)[index]; break;
-        default: value.vt = VT_EMPTY; break;
+        case VT_I2:
+            value.iVal = reinterpret_cast<const SHORT*>(data)[index];
+            break;
+        case VT_I4:
+        case VT_INT:
+            value.lVal = reinterpret_cast<const LONG*>(data)[index];
+            break;
+        case VT_R4:
+            value.fltVal = reinterpret_cast<const float*>(data)[index];
+            break;
+        case VT_R8:
+            value.dblVal = reinterpret_cast<const double*>(data)[index];
+            break;
+        case VT_UI1:
+            value.bVal = data[index];
+            break;
+        case VT_BOOL:
+            value.boolVal = reinterpret_cast<const VARIANT_BOOL*>(data)[index];
+            break;
+        case VT_BSTR:
+            value.bstrVal = reinterpret_cast<BSTR const*>(data)[index];
+            break;
+        default:
+            value.vt = VT_EMPTY;
+            break;
     }
     return value;
 }
 
 VARTYPE BinaryVartype(IEEEBinaryType type) {
     switch (type) {
-        case BinaryType_I2: return VT_I2;
-        case BinaryType_I4: return VT_I4;
-        case BinaryType_R4: return VT_R4;
-        case BinaryType_R8: return VT_R8;
-        case BinaryType_UI1: return VT_UI1;
+        case BinaryType_I2:
+            return VT_I2;
+        case BinaryType_I4:
+            return VT_I4;
+        case BinaryType_R4:
+            return VT_R4;
+        case BinaryType_R8:
+            return VT_R8;
+        case BinaryType_UI1:
+            return VT_UI1;
     }
     return VT_EMPTY;
 }
@@ -209,7 +231,8 @@ HRESULT FormattedIO::WriteList(VARIANT* data, IEEEASCIIType type, BSTR separator
     // Not = ",": GCC 12 misreads that as an overlapping copy when optimising.
     if (between.empty()) between.push_back(',');
     void* elements = nullptr;
-    if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
+    if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr))
+        return ReportError(hr, "Cannot access the array.");
     std::string text;
     HRESULT hr = S_OK;
     for (ULONG i = 0; i < array->rgsabound[0].cElements && SUCCEEDED(hr); ++i) {
@@ -231,7 +254,8 @@ HRESULT FormattedIO::WriteIEEEBlock(BSTR command, VARIANT data, VARIANT_BOOL flu
     const std::size_t elementSize = BinaryElementSize(elementType);
     if (elementSize == 0) return ReportError(DISP_E_TYPEMISMATCH, "A block holds bytes, integers or reals.");
     void* elements = nullptr;
-    if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr)) return ReportError(hr, "Cannot access the array.");
+    if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr))
+        return ReportError(hr, "Cannot access the array.");
     const std::size_t length = array->rgsabound[0].cElements * elementSize;
     std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(elements),
                                     static_cast<const std::uint8_t*>(elements) + length);
@@ -452,7 +476,8 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
         if (end == std::string_view::npos) break;
         rest.remove_prefix(end + 1);
     }
-    SAFEARRAY* array = SUCCEEDED(hr) ? SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(items.size())) : nullptr;
+    SAFEARRAY* array =
+        SUCCEEDED(hr) ? SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(items.size())) : nullptr;
     if (SUCCEEDED(hr) && array == nullptr) hr = ReportError(E_OUTOFMEMORY, "Out of memory for the list read.");
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (FAILED(hr)) {
@@ -461,12 +486,23 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
         }
         auto* slot = static_cast<std::uint8_t*>(array->pvData) + i * SafeArrayGetElemsize(array);
         switch (elementType) {
-            case VT_I2: std::memcpy(slot, &items[i].iVal, sizeof(SHORT)); break;
-            case VT_I4: std::memcpy(slot, &items[i].lVal, sizeof(LONG)); break;
-            case VT_R4: std::memcpy(slot, &items[i].fltVal, sizeof(float)); break;
-            case VT_UI1: *slot = items[i].bVal; break;
-            case VT_BSTR: std::memcpy(slot, &items[i].bstrVal, sizeof(BSTR)); break;  // the array owns it now
-            default: break;
+            case VT_I2:
+                std::memcpy(slot, &items[i].iVal, sizeof(SHORT));
+                break;
+            case VT_I4:
+                std::memcpy(slot, &items[i].lVal, sizeof(LONG));
+                break;
+            case VT_R4:
+                std::memcpy(slot, &items[i].fltVal, sizeof(float));
+                break;
+            case VT_UI1:
+                *slot = items[i].bVal;
+                break;
+            case VT_BSTR:
+                std::memcpy(slot, &items[i].bstrVal, sizeof(BSTR));
+                break;  // the array owns it now
+            default:
+                break;
         }
     }
     if (FAILED(hr)) return hr;
@@ -519,8 +555,8 @@ HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock
             ++readPos_;
         }
         if (length % elementSize != 0) {
-            return ReportError(E_VISA_INV_FMT, "The block length " + std::to_string(length) +
-                                                   " is not a whole number of elements.");
+            return ReportError(E_VISA_INV_FMT,
+                               "The block length " + std::to_string(length) + " is not a whole number of elements.");
         }
         bytes.resize(length);
         if (HRESULT hr = ReadExactly(bytes.data(), length); FAILED(hr)) return hr;

@@ -65,8 +65,8 @@ void RealListParser::ReserveFor(std::size_t textSize) {
     const std::size_t most = textSize / 2 + 2;
     const std::size_t needed = values_.size() + most;
     if (needed <= values_.capacity()) return;
-    const std::size_t ceiling = maxValues_ > std::numeric_limits<std::size_t>::max() - most ? maxValues_
-                                                                                           : maxValues_ + most;
+    const std::size_t ceiling =
+        maxValues_ > std::numeric_limits<std::size_t>::max() - most ? maxValues_ : maxValues_ + most;
     values_.reserve(std::min(std::max(needed, values_.capacity() * 2), ceiling));
 }
 

@@ -52,7 +52,7 @@ private:
     codec::ListItemScanner scanner_;
     char onlySeparator_ = 0;  // the separator when there is exactly one
     bool singleSeparator_ = false;
-    std::string pending_;     // an item whose separator has not arrived yet
+    std::string pending_;  // an item whose separator has not arrived yet
     bool sawSeparator_ = false;
     bool first_ = true;
     bool failed_ = false;

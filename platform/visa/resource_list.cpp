@@ -98,8 +98,9 @@ std::vector<ListedResource> ListGpibListeners(const OpenOptions& options) {
 std::vector<ListedResource> ListResources(const OpenOptions& options) {
     std::vector<ListedResource> all;
     const std::optional<std::string> discoveryText = options.Get("DiscoveryTimeout");
-    const int discoveryTimeoutMs = discoveryText ? ParseDecimal(*discoveryText, 0, 60000).value_or(kDefaultDiscoveryTimeoutMs)
-                                                 : kDefaultDiscoveryTimeoutMs;
+    const int discoveryTimeoutMs = discoveryText
+                                       ? ParseDecimal(*discoveryText, 0, 60000).value_or(kDefaultDiscoveryTimeoutMs)
+                                       : kDefaultDiscoveryTimeoutMs;
     Append(&all, ListUsbtmcDevices(options.Get("SysfsRoot").value_or(kSysfsRoot)));
     Append(&all, ListSerialPorts(options.Get("SerialRoot").value_or(kSerialRoot)));
     Append(&all, ListGpibListeners(options));

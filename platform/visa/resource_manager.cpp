@@ -25,8 +25,8 @@ HRESULT ResourceManager::Open(BSTR resourceName, AccessMode mode, LONG openTimeo
         return ReportError(status);
     }
     if (const std::optional<std::string> record = parsed.Get("Record"); record && !record->empty()) {
-        if (Status status = RecordingTransport::Wrap(std::move(transport), *record, WideToUtf8(BstrView(resourceName)),
-                                                     &transport);
+        if (Status status =
+                RecordingTransport::Wrap(std::move(transport), *record, WideToUtf8(BstrView(resourceName)), &transport);
             !status.ok()) {
             return ReportError(status);
         }

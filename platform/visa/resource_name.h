@@ -27,8 +27,8 @@ struct ResourceAddress {
     std::string canonicalName;  // "TCPIP0::10.0.0.7::inst0::INSTR"
 
     // TCPIP
-    std::string host;                  // brackets of an IPv6 literal removed
-    std::string lanDevice;             // "inst0", "gpib0,5", "hislip0"
+    std::string host;                   // brackets of an IPv6 literal removed
+    std::string lanDevice;              // "inst0", "gpib0,5", "hislip0"
     std::optional<std::uint16_t> port;  // SOCKET port, or the ",port" of a HiSLIP device
 
     // USB

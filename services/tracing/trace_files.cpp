@@ -1,7 +1,6 @@
 #include "services/tracing/trace_files.h"
 
 #include <dlfcn.h>
-
 #include <strings.h>
 
 #include <cstdlib>
@@ -44,8 +43,7 @@ fs::path TraceFilePath(std::string_view requested, std::string_view baseName, st
 }
 
 fs::path ComponentsFolder() {
-    if (const char* configured = std::getenv("ZENTRAVA_COMPONENTS_DIR"); configured && *configured)
-        return configured;
+    if (const char* configured = std::getenv("ZENTRAVA_COMPONENTS_DIR"); configured && *configured) return configured;
     Dl_info info{};
     if (!dladdr(reinterpret_cast<void*>(&ComponentsFolder), &info) || !info.dli_fname) return {};
     std::error_code ec;

@@ -3,13 +3,13 @@
 // and what the emulator received from it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "emulator/emulator.h"
 #include "tests/io/fault_proxy.h"

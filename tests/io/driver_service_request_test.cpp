@@ -58,8 +58,8 @@ TEST_P(DriverServiceRequest, CloseFromAnotherThreadEndsTheWait) {
     EXPECT_TRUE(FAILED(waited));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lan, DriverServiceRequest, ::testing::Values(Link::Socket, Link::Vxi11, Link::Hislip, Link::Gpib),
-                         LinkName);
+INSTANTIATE_TEST_SUITE_P(Lan, DriverServiceRequest,
+                         ::testing::Values(Link::Socket, Link::Vxi11, Link::Hislip, Link::Gpib), LinkName);
 
 TEST(DriverServiceRequestRefused, WithoutAnInstrumentSession) {
     Ref<IIviDriver> driver = NewDriver();

@@ -2,11 +2,11 @@
 // the instrument's reply: the call fails soon after its time-out with the
 // status of what happened, no later query reads an earlier reply, and the
 // session goes on working.
-#include <chrono>
-#include <cstdio>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include "tests/io/driver_on_emulator.h"
 
@@ -78,7 +78,9 @@ TEST_P(FaultMatrix, EachFaultFailsInTimeAndTheSessionRecovers) {
         const auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
         const std::string text = ThreadErrorText();
         std::printf("fault matrix: %-28s %-7s %-28s %5lld ms\n", c.name, LinkName({link, 0}).c_str(),
-                    result == kTimeout ? "IO timeout" : result == kIoError ? "IO error" : "other",
+                    result == kTimeout   ? "IO timeout"
+                    : result == kIoError ? "IO error"
+                                         : "other",
                     static_cast<long long>(took.count()));
         EXPECT_EQ(result, c.Expected(link)) << text;
         if (FAILED(c.Expected(link))) {

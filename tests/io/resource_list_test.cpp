@@ -80,8 +80,9 @@ TEST(ResourceList, TheCFaceFollowsTheStringConvention) {
     ASSERT_TRUE(instrument.Start(&error)) << error;
     TempDir serial;
     std::ofstream(serial.file("usb-Serial-if00")).put('\n');
-    const std::string options =
-        "ProbeTimeout=20,DiscoveryTimeout=0,SysfsRoot=" + serial.path().string() + "/nosys,SerialRoot=" + serial.path().string() + ",GPIBAdapter=" + instrument.PrologixSocketResource();
+    const std::string options = "ProbeTimeout=20,DiscoveryTimeout=0,SysfsRoot=" + serial.path().string() +
+                                "/nosys,SerialRoot=" + serial.path().string() +
+                                ",GPIBAdapter=" + instrument.PrologixSocketResource();
     const std::string expected =
         "ASRL" + serial.file("usb-Serial-if00") + "::INSTR\nGPIB0::17::INSTR\t" + kIdentity + "\n";
 

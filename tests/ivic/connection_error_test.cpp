@@ -60,7 +60,8 @@ TEST_F(ConnectionError, RefusedPortNamesThePeer) {
     const Failure failure = Open("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET");
     EXPECT_EQ(failure.status, kResourceUnknown);
     EXPECT_EQ(failure.code, kResourceUnknown);
-    EXPECT_EQ(failure.text, "Zentrava: Unknown resource. Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
+    EXPECT_EQ(failure.text,
+              "Zentrava: Unknown resource. Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
 }
 
 TEST_F(ConnectionError, MissingPortmapperSaysHowToNameThePort) {
@@ -71,7 +72,8 @@ TEST_F(ConnectionError, MissingPortmapperSaysHowToNameThePort) {
     visa::SetPortmapperPort(0);
     EXPECT_EQ(failure.status, kResourceUnknown);
     EXPECT_EQ(failure.text,
-              "Zentrava: Unknown resource. No portmapper answered; name the VXI-11 port with VXI11Port or ZENTRAVA_VXI11_PORT.");
+              "Zentrava: Unknown resource. No portmapper answered; name the VXI-11 port with VXI11Port or "
+              "ZENTRAVA_VXI11_PORT.");
 }
 
 // Every LAN path names a host that does not resolve, VXI-11 too, whose

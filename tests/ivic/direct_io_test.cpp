@@ -29,7 +29,8 @@ protected:
         const std::string resource = GetParam() == Link::Socket  ? emulator_->SocketResource()
                                      : GetParam() == Link::Vxi11 ? emulator_->Vxi11Resource()
                                                                  : emulator_->HislipResource();
-        ASSERT_EQ(Ztv_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi_), 0) << resource;
+        ASSERT_EQ(Ztv_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi_), 0)
+            << resource;
         ASSERT_EQ(Ztv_SetAttributeViInt32(vi_, "", ZTV_ATTR_SYSTEM_TIMEOUT_MILLISECONDS, 300), 0);
     }
     void TearDown() override {
@@ -84,7 +85,9 @@ TEST_P(DirectIo, ByteReadsCarryAnImageWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Lan, DirectIo, ::testing::Values(Link::Socket, Link::Vxi11, Link::Hislip),
                          [](const ::testing::TestParamInfo<Link>& info) {
-                             return info.param == Link::Socket ? "Socket" : info.param == Link::Vxi11 ? "Vxi11" : "Hislip";
+                             return info.param == Link::Socket  ? "Socket"
+                                    : info.param == Link::Vxi11 ? "Vxi11"
+                                                                : "Hislip";
                          });
 
 }  // namespace

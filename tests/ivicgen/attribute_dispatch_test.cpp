@@ -64,8 +64,7 @@ const DispatchCase kDispatchCases[] = {
          return Ztv_GetAttributeViInt32(vi, "", 1150020, &v);
      },
      kNotRecognized, "Attribute not recognized."},
-    {"unknown id, setter",
-     [](ViSession vi) { return Ztv_SetAttributeViString(vi, "", 1059999, "x"); }, kNotRecognized,
+    {"unknown id, setter", [](ViSession vi) { return Ztv_SetAttributeViString(vi, "", 1059999, "x"); }, kNotRecognized,
      "Attribute not recognized."},
     {"integer read as real",
      [](ViSession vi) {
@@ -79,9 +78,8 @@ const DispatchCase kDispatchCases[] = {
     {"read-only written with the wrong type",
      [](ViSession vi) { return Ztv_SetAttributeViInt32(vi, "", IVI_ATTR_DRIVER_SETUP, 1); }, kWrongType,
      "Incorrect SetAttribute for attribute of this type."},
-    {"read-only written",
-     [](ViSession vi) { return Ztv_SetAttributeViString(vi, "", IVI_ATTR_DRIVER_SETUP, "x"); }, kReadOnly,
-     "Attribute is read only."},
+    {"read-only written", [](ViSession vi) { return Ztv_SetAttributeViString(vi, "", IVI_ATTR_DRIVER_SETUP, "x"); },
+     kReadOnly, "Attribute is read only."},
     {"session getter, known id",
      [](ViSession vi) {
          ViSession v;
@@ -112,7 +110,8 @@ TEST_F(IviCAttributes, DispatchErrorsComeFirstAndAreRecorded) {
 }
 
 TEST_F(IviCAttributes, InherentFlagsRoundTripAsBooleans) {
-    for (ViAttr id : {IVI_ATTR_RANGE_CHECK, IVI_ATTR_CACHE, IVI_ATTR_RECORD_COERCIONS, IVI_ATTR_QUERY_INSTRUMENT_STATUS}) {
+    for (ViAttr id :
+         {IVI_ATTR_RANGE_CHECK, IVI_ATTR_CACHE, IVI_ATTR_RECORD_COERCIONS, IVI_ATTR_QUERY_INSTRUMENT_STATUS}) {
         EXPECT_EQ(Ztv_SetAttributeViBoolean(vi, "", id, 2), 0) << id;  // any non-zero value is true
         ViBoolean value = 7;
         EXPECT_EQ(Ztv_GetAttributeViBoolean(vi, "", id, &value), 0) << id;

@@ -19,8 +19,11 @@ TEST_F(IviCWrappers, ArrayResultsFillWhatFitsAndReportTheFullSize) {
         ViStatus status;
         int copied;
     } cases[] = {
-        {0, true, true, 0, 0},   {-3, true, true, 0, 0}, {3, true, true, 0, 3},
-        {8, true, true, 0, 5},   {8, false, true, kGenericFailure, 0},
+        {0, true, true, 0, 0},
+        {-3, true, true, 0, 0},
+        {3, true, true, 0, 3},
+        {8, true, true, 0, 5},
+        {8, false, true, kGenericFailure, 0},
         {8, true, false, kGenericFailure, 5},
     };
     for (const Case& c : cases) {
@@ -55,13 +58,13 @@ TEST_F(IviCWrappers, ArrayInputsAndPlainCallsSucceedInSimulation) {
 TEST_F(IviCWrappers, InOutRealsAreAllStoredEvenWhenOneIsMissing) {
     ViReal64 noise = 1, range = 1, rad = 1, deg = 1, jitter = 1, fm = 1;
     EXPECT_EQ(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(vi, "Measurement1", &noise, &range, &rad, &deg,
-                                                                        &jitter, &fm),
+                                                                       &jitter, &fm),
               0);
     EXPECT_DOUBLE_EQ(noise, -34.0824085933);
     EXPECT_DOUBLE_EQ(jitter, 4.44851131759e-11);
     noise = range = fm = 0;
     EXPECT_EQ(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(vi, "Measurement1", &noise, &range, &rad, &deg,
-                                                                        nullptr, &fm),
+                                                                       nullptr, &fm),
               kGenericFailure);
     EXPECT_DOUBLE_EQ(noise, -34.0824085933);
     EXPECT_DOUBLE_EQ(range, 9999000.0);
@@ -92,12 +95,14 @@ TEST_F(IviCWrappers, SelectorsReachMeasurementsAndMarkers) {
             const auto [code, text] = LastError(vi);
             EXPECT_EQ(code, kBadlyFormed);
             // The IVI text, then the form expected and the selector given.
-            EXPECT_EQ(text.rfind("The repeated capability selector is badly-formed. Expected a measurement and a marker "
-                                 "name joined by \":\", as \"Measurement1:Marker1\"; given \"",
-                                 0),
-                      0u)
+            EXPECT_EQ(
+                text.rfind("The repeated capability selector is badly-formed. Expected a measurement and a marker "
+                           "name joined by \":\", as \"Measurement1:Marker1\"; given \"",
+                           0),
+                0u)
                 << text;
-            EXPECT_NE(text.find(std::string("given \"") + (c.selector ? c.selector : "") + "\"."), std::string::npos) << text;
+            EXPECT_NE(text.find(std::string("given \"") + (c.selector ? c.selector : "") + "\"."), std::string::npos)
+                << text;
         }
     }
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMathMemorize(vi, "Measurement4"), 0);
@@ -150,9 +155,9 @@ TEST_F(IviCWrappers, CollectionsAnswerNamesAndCountsOnTheDriverObject) {
     EXPECT_EQ(count, 4);
     // Marker collections belong to measurements, not to the driver object.
     EXPECT_EQ(Ztv_GetPNMarkerName(vi, 1, sizeof name, name), kGenericFailure);
-    EXPECT_EQ(Ztv_GetAttributeViInt32(vi, "Measurement1", ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKERS_COUNT,
-                                      &count),
-              kGenericFailure);
+    EXPECT_EQ(
+        Ztv_GetAttributeViInt32(vi, "Measurement1", ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKERS_COUNT, &count),
+        kGenericFailure);
 }
 
 TEST_F(IviCWrappers, StatusRegisterAndDirectIo) {

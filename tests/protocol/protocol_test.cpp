@@ -127,10 +127,10 @@ TEST(RpcCall, RefusesWhatIsNotACall) {
     const std::uint32_t tooLong = MAX_AUTH_BYTES + 1;
     PutBigEndian32(tooLong, reinterpret_cast<std::uint8_t*>(oversized.data()) + 28);
     const std::string cases[] = {
-        good.substr(0, 4),              // the transaction id alone
-        good.substr(0, 20),             // cut inside the header
-        reply,                          // a reply, not a call
-        std::string(40, '\xA5'),        // garbage
+        good.substr(0, 4),        // the transaction id alone
+        good.substr(0, 20),       // cut inside the header
+        reply,                    // a reply, not a call
+        std::string(40, '\xA5'),  // garbage
         oversized,
     };
     for (const std::string& bytes : cases) {

@@ -16,7 +16,8 @@ TempDir::TempDir() {
     std::filesystem::create_directories(path_);
 }
 
-CommaDecimalLocale::CommaDecimalLocale() : locale_(newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr))) {
+CommaDecimalLocale::CommaDecimalLocale()
+    : locale_(newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(nullptr))) {
     if (!locale_) return;
     previous_ = uselocale(locale_);
     if (*localeconv()->decimal_point == ',') return;
@@ -48,8 +49,7 @@ ScopedEnv::~ScopedEnv() {
 }
 
 IsolatedEnvironment::IsolatedEnvironment()
-    : registry_("ZENTRAVA_REGISTRY", dir_.file("registry.xml")),
-      store_("IVI_CONFIG_STORE", dir_.file("no-store.xml")) {
+    : registry_("ZENTRAVA_REGISTRY", dir_.file("registry.xml")), store_("IVI_CONFIG_STORE", dir_.file("no-store.xml")) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 }
 
@@ -77,8 +77,8 @@ Ref<IIviDriver> NewDriver() {
 HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
                          std::string_view options) {
     Bstr name(resource), opts(options);
-    return driver->Initialize(name.get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE,
-                              reset ? VARIANT_TRUE : VARIANT_FALSE, opts.get());
+    return driver->Initialize(name.get(), idQuery ? VARIANT_TRUE : VARIANT_FALSE, reset ? VARIANT_TRUE : VARIANT_FALSE,
+                              opts.get());
 }
 
 std::map<std::string, long> ModelCounts(const std::string& flags) {

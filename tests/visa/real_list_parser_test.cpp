@@ -1,5 +1,7 @@
 // The list parser must give the same result however the reply is cut into
 // chunks, and the same as reading the whole reply at once.
+#include "platform/visa/real_list_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-
-#include "platform/visa/real_list_parser.h"
 
 namespace visa {
 namespace {
@@ -59,8 +59,8 @@ TEST(RealListParser, AnyChunkingGivesTheWholeReplyResult) {
         for (std::size_t cut = 0; cut <= reply.size(); ++cut) {
             for (std::size_t second = cut; second <= reply.size(); second += 3) {
                 const Outcome outcome = ParseInChunks(reply, c.separators, {cut, second});
-                const std::string where = std::string(c.reply) + " cut at " + std::to_string(cut) + "," +
-                                          std::to_string(second);
+                const std::string where =
+                    std::string(c.reply) + " cut at " + std::to_string(cut) + "," + std::to_string(second);
                 ASSERT_EQ(outcome.ok, c.ok) << where;
                 ASSERT_EQ(outcome.values.size(), c.values.size()) << where;
                 for (std::size_t i = 0; i < c.values.size(); ++i) {
@@ -163,9 +163,21 @@ TEST(RealListParser, NumbersReadExactlyAsTheCLibraryReadsThem) {
     std::mt19937_64 random(7310);
     std::uniform_real_distribution<double> magnitude(-30, 30);
     std::uniform_int_distribution<int> precision(1, 19);
-    std::vector<std::string> items = {"0",      "-0",       "0.0",      ".5",          "5.",     "+4.5",
-                                      "1e22",   "1e23",     "9007199254740993", "4.9E-324", "1E+06", "-1.5e-22",
-                                      "0.1",    "123456789012345678901234", "1.7976931348623157e308"};
+    std::vector<std::string> items = {"0",
+                                      "-0",
+                                      "0.0",
+                                      ".5",
+                                      "5.",
+                                      "+4.5",
+                                      "1e22",
+                                      "1e23",
+                                      "9007199254740993",
+                                      "4.9E-324",
+                                      "1E+06",
+                                      "-1.5e-22",
+                                      "0.1",
+                                      "123456789012345678901234",
+                                      "1.7976931348623157e308"};
     char text[64];
     for (int i = 0; i < 20000; ++i) {
         const double value = std::pow(10.0, magnitude(random)) * (i % 2 ? -1 : 1);
@@ -188,7 +200,6 @@ TEST(RealListParser, NumbersReadExactlyAsTheCLibraryReadsThem) {
         EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << items[i] << " gave " << got;
     }
 }
-
 
 // A list is read up to its limit and no further, and its storage never grows
 // beyond the limit and one chunk's worth, whatever the chunks: a reply

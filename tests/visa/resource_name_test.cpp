@@ -1,8 +1,8 @@
 #include "platform/visa/resource_name.h"
 
-#include <ostream>
-
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 namespace visa {
 namespace {
@@ -103,9 +103,9 @@ INSTANTIATE_TEST_SUITE_P(Table, MalformedResourceName,
                                            "TCPIP::host::a::b::INSTR", "TCPIP::host::hislip::INSTR",
                                            "TCPIP::host::hislip0,0::INSTR", "TCPIP::host::hislip0,x::INSTR",
                                            "USB::0x0957::INSTR", "USB::0x10000::0x1::SN::INSTR",
-                                           "USB::0x0957::0x1::SN::300::INSTR", "USB::zz::0x1::SN::INSTR",
-                                           "ASRL::INSTR", "ASRL0::INSTR", "ASRL1::2::INSTR", "GPIB::31::INSTR",
-                                           "GPIB::5::50::INSTR", "GPIB::INSTR", "TCPIP::host::::INSTR", "VXI0"));
+                                           "USB::0x0957::0x1::SN::300::INSTR", "USB::zz::0x1::SN::INSTR", "ASRL::INSTR",
+                                           "ASRL0::INSTR", "ASRL1::2::INSTR", "GPIB::31::INSTR", "GPIB::5::50::INSTR",
+                                           "GPIB::INSTR", "TCPIP::host::::INSTR", "VXI0"));
 
 }  // namespace
 }  // namespace visa

@@ -1,9 +1,9 @@
 // ztv list-resources as a process: serial ports from a stand-in by-id tree
 // and the listener behind an emulated GPIB-USB adapter bound by the
 // environment, aligned with its identity.
-#include <fstream>
-
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "emulator/emulator.h"
 #include "tests/support/test_support.h"

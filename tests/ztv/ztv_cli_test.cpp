@@ -8,11 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <pugixml.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "emulator/emulator.h"
 #include "tests/support/test_support.h"
@@ -61,7 +60,8 @@ std::vector<std::string> Lines(const std::string& text) {
 // The rows of a CSV after the comment lines that give its context.
 std::vector<std::string> CsvRows(const std::string& text) {
     std::vector<std::string> rows = Lines(text);
-    rows.erase(rows.begin(), std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.rfind("#", 0) != 0; }));
+    rows.erase(rows.begin(),
+               std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.rfind("#", 0) != 0; }));
     return rows;
 }
 
@@ -150,7 +150,8 @@ TEST_F(ZtvCli, GlobalOptionsWorkBeforeAndAfterTheCommand) {
     const ToolResult after = RunTool({"identify", "-r", emulator_->SocketResource()});
     ASSERT_EQ(after.exit, 0) << after.err;
     EXPECT_NE(after.out.find("Q7310B"), std::string::npos);
-    const ToolResult between = RunTool({"get", "--resource", emulator_->SocketResource(), "ATTENUATION", "--timeout", "2000"});
+    const ToolResult between =
+        RunTool({"get", "--resource", emulator_->SocketResource(), "ATTENUATION", "--timeout", "2000"});
     EXPECT_EQ(between.exit, 0) << between.err;
     EXPECT_EQ(between.out, "0\n");
     // The command's own option of a global's name stays the command's.
@@ -247,7 +248,8 @@ TEST_F(ZtvCli, InstrumentAndDriverErrorsExitWithOne) {
 
     const ToolResult unreachable = RunTool({"-r", "TCPIP0::127.0.0.1::1::SOCKET", "identify"});
     EXPECT_EQ(unreachable.exit, 1);
-    EXPECT_NE(unreachable.err.find("opening TCPIP0::127.0.0.1::1::SOCKET failed"), std::string::npos) << unreachable.err;
+    EXPECT_NE(unreachable.err.find("opening TCPIP0::127.0.0.1::1::SOCKET failed"), std::string::npos)
+        << unreachable.err;
 }
 
 TEST_F(ZtvCli, IdentifyNamesTheInstrumentAndTheDriver) {
@@ -268,7 +270,9 @@ TEST_F(ZtvCli, SetValuesReadBackByName) {
     const Case cases[] = {
         {{"set", "ATTENUATION", "10"}, {"get", "attenuation"}, "10\n"},
         {{"set", "zTv_Attr_Display_Enabled", "off"}, {"get", "DISPLAY_ENABLED"}, "false\n"},
-        {{"set", "START_OFFSET", "100", "--app", "pn"}, {"get", "APPLICATION_PHASENOISE_FREQUENCY_START_OFFSET"}, "100\n"},
+        {{"set", "START_OFFSET", "100", "--app", "pn"},
+         {"get", "APPLICATION_PHASENOISE_FREQUENCY_START_OFFSET"},
+         "100\n"},
         {{"set", "FUNCTION_ANALYSIS_TYPE", "integral", "--app", "phasenoise", "-s", "Measurement1"},
          {"get", "FUNCTION_ANALYSIS_TYPE", "--app", "pn", "-s", "Measurement1"},
          "ZENTRAVA_MEAS_FUNC_ANALYSIS_TYPE_INTEGRAL\n"},
@@ -318,7 +322,8 @@ TEST_F(ZtvCli, ScpiSendsCommandsAndPrintsReplies) {
     const ToolResult saved = Ztv({"scpi", "SENS:ATT:LEV 7", "*LRN?", "--out", File("state.txt")});
     ASSERT_EQ(saved.exit, 0) << saved.err;
     const std::string state = Read(File("state.txt"));
-    EXPECT_EQ(saved.out, "#-block of " + std::to_string(state.size()) + " bytes written to " + File("state.txt") + "\n");
+    EXPECT_EQ(saved.out,
+              "#-block of " + std::to_string(state.size()) + " bytes written to " + File("state.txt") + "\n");
     EXPECT_EQ(state.rfind("SYST:SET #", 0), 0u) << state;
     EXPECT_NE(state.find("SENS:ATT:LEV 7"), std::string::npos) << state;
 }
@@ -326,8 +331,8 @@ TEST_F(ZtvCli, ScpiSendsCommandsAndPrintsReplies) {
 // Binary replies arrive whole on every LAN transport, whatever bytes they hold.
 TEST_F(ZtvCli, ScpiSavesImageBlocksWhole) {
     for (const std::string& resource : {emulator_->SocketResource(), emulator_->Vxi11Resource()}) {
-        const ToolResult image = RunTool({"-r", resource, "scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")}, "",
-                                         {"ZENTRAVA_VXI11_PORT=" + std::to_string(emulator_->Vxi11Port())});
+        const ToolResult image = RunTool({"-r", resource, "scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")},
+                                         "", {"ZENTRAVA_VXI11_PORT=" + std::to_string(emulator_->Vxi11Port())});
         ASSERT_EQ(image.exit, 0) << resource << image.err;
         const std::string bytes = Read(File("screen.bmp"));
         ASSERT_EQ(bytes.size(), 57654u) << resource;
@@ -362,7 +367,8 @@ TEST_F(ZtvCli, VerbosePrintsTheExchangesOnStandardError) {
     ASSERT_EQ(measure.exit, 0) << measure.err;
     const std::vector<std::string> lines = Lines(measure.err);
     const auto at = [&](const std::string& start) {
-        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }) - lines.begin();
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }) -
+               lines.begin();
     };
     for (const char* query : {"> CALC:PN1:TRAC1:DATA:FDAT?", "> CALC:PN1:DATA:XDAT?"}) {
         const auto query_at = static_cast<std::size_t>(at(query));

@@ -62,7 +62,8 @@ Status HislipTransport::Connect(Deadline deadline) {
         !status.ok()) {
         return status;
     }
-    if (payload.size() != 8) return Status::Fail(E_VISA_IO, "Malformed maximum message size from " + async_.peer() + ".");
+    if (payload.size() != 8)
+        return Status::Fail(E_VISA_IO, "Malformed maximum message size from " + async_.peer() + ".");
     serverMaximumMessageSize_ = GetBigEndian64(payload.data());
     return Status::Ok();
 }
@@ -167,7 +168,8 @@ Status HislipTransport::Write(const std::uint8_t* data, std::size_t size, bool e
     if (Status status = EnsureConnected(deadline); !status.ok()) return status;
     // Whatever is still arriving belongs to an earlier message.
     deliverCurrent_ = false;
-    const std::uint64_t limit = serverMaximumMessageSize_ > kHeaderSize + 1 ? serverMaximumMessageSize_ - kHeaderSize : 1;
+    const std::uint64_t limit =
+        serverMaximumMessageSize_ > kHeaderSize + 1 ? serverMaximumMessageSize_ - kHeaderSize : 1;
     do {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit));
         const bool last = chunk == size;

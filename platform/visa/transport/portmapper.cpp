@@ -1,9 +1,12 @@
 #include "platform/visa/transport/portmapper.h"
 
+// pmap_prot.h needs the types rpc.h declares first.
+// clang-format off
 #include <rpc/rpc.h>
+#include <rpc/pmap_prot.h>
+// clang-format on
 
 #include <atomic>
-#include <rpc/pmap_prot.h>
 
 #include "platform/visa/transport/rpc_client.h"
 #include "platform/visa/transport/tcp_connect.h"

@@ -141,8 +141,8 @@ Status RpcClient::Fill(std::size_t count, Deadline deadline) {
 
 Status RpcClient::Decode(xdrproc_t decodeResults, void* results, const char* name) {
     XDR xdrs;
-    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kRecordMarkSize), static_cast<u_int>(recordEnd_ - kRecordMarkSize),
-                  XDR_DECODE);
+    xdrmem_create(&xdrs, reinterpret_cast<char*>(inbox_.data() + kRecordMarkSize),
+                  static_cast<u_int>(recordEnd_ - kRecordMarkSize), XDR_DECODE);
     // With storage of its own, the verifier is never allocated by the XDR library.
     char verifier[MAX_AUTH_BYTES];
     rpc_msg reply{};

@@ -59,8 +59,7 @@ Status ConnectTcp(const std::string& host, std::uint16_t port, Deadline deadline
     addrinfo* found = nullptr;
     const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (rc != 0) {
-        return Status::Fail(E_VISA_RSRC_NFOUND,
-                            std::string(kCannotResolve) + host + "\": " + gai_strerror(rc) + ".");
+        return Status::Fail(E_VISA_RSRC_NFOUND, std::string(kCannotResolve) + host + "\": " + gai_strerror(rc) + ".");
     }
     Status last = Status::Fail(E_VISA_RSRC_NFOUND, "No address found for " + peer + ".");
     for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/visa/status.h"
 #include "platform/visa/transport/deadline.h"
 #include "platform/visa/transport/fd_io.h"
-#include "platform/visa/status.h"
 
 namespace visa {
 

@@ -34,8 +34,8 @@ Status OpenUsb(const ResourceAddress& address, bool exclusiveLock, Deadline dead
 
 }  // namespace
 
-Status OpenTransport(const ResourceAddress& address, const OpenOptions& options, bool exclusiveLock,
-                     Deadline deadline, std::unique_ptr<Transport>* transport) {
+Status OpenTransport(const ResourceAddress& address, const OpenOptions& options, bool exclusiveLock, Deadline deadline,
+                     std::unique_ptr<Transport>* transport) {
     switch (address.kind) {
         case ResourceKind::Socket:
             return SocketTransport::Open(address.host, *address.port, deadline, transport);
@@ -51,8 +51,8 @@ Status OpenTransport(const ResourceAddress& address, const OpenOptions& options,
                     return status;
                 }
             }
-            return HislipTransport::Open(address.host, port.value_or(hislip::kDefaultPort), address.lanDevice,
-                                         deadline, transport);
+            return HislipTransport::Open(address.host, port.value_or(hislip::kDefaultPort), address.lanDevice, deadline,
+                                         transport);
         }
         case ResourceKind::Usbtmc:
             return OpenUsb(address, exclusiveLock, deadline, CurrentUsbtmcHost(), transport);

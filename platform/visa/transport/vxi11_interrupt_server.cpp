@@ -6,9 +6,9 @@
 
 #include <cerrno>
 
-#include "platform/visa/transport/rpc_client.h"
 #include "platform/protocol/rpc_call.h"
 #include "platform/protocol/rpc_record_mark.h"
+#include "platform/visa/transport/rpc_client.h"
 #include "platform/visa/transport/transport.h"
 #include "rpc/vxi11.h"
 
