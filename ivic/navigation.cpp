@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ivic/selector.h"
+#include "services/error_codes.h"
 
 namespace ztv {
 namespace {
@@ -16,11 +17,13 @@ ViStatus Query(ViSession vi, IUnknown* from, const IID& iid, ComRef* to) {
     return status;
 }
 
-ViStatus Item(ViSession vi, IUnknown* collection, ItemGetter item, const std::string& name, ComRef* to) {
+ViStatus Item(ViSession vi, IUnknown* collection, ItemGetter item, NameLister names, const std::string& name,
+              ComRef* to) {
     const com::Bstr bstr(name);
     const HRESULT hr = item(collection, bstr.get(), to->Receive());
     const ViStatus status = TranslateStatus(vi, hr);
     if (FAILED(hr)) *to = ComRef();
+    if (hr == E_IVI_UNKNOWN_PHYSICAL_IDENTIFIER) return ReportUnknownSelectorName(vi, status, name, names(collection));
     if (!*to && status >= 0) return kIviCGenericFailure;
     return status;
 }
@@ -48,7 +51,7 @@ ViStatus ReachOwner(ViSession vi, IUnknown* object, ViConstString selector, cons
         return ReportBadlyFormedSelector(vi, selector, path.depth);
 
     ComRef measurement;
-    status = Item(vi, measurements.get(), route.measurementItem, levels[0], &measurement);
+    status = Item(vi, measurements.get(), route.measurementItem, route.measurementNames, levels[0], &measurement);
     if (!measurement) return status;
     if (path.depth == 1) return Settle(vi, std::move(measurement), *route.measurement, *path.iid, owner);
 
@@ -56,7 +59,7 @@ ViStatus ReachOwner(ViSession vi, IUnknown* object, ViConstString selector, cons
     status = Query(vi, measurement.get(), *route.markers, &markers);
     if (!markers) return status;
     ComRef marker;
-    status = Item(vi, markers.get(), route.markerItem, levels[1], &marker);
+    status = Item(vi, markers.get(), route.markerItem, route.markerNames, levels[1], &marker);
     if (!marker) return status;
     return Settle(vi, std::move(marker), *route.marker, *path.iid, owner);
 }

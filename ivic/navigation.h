@@ -4,6 +4,8 @@
 // selector.
 #pragma once
 
+#include <string>
+
 #include "ivic/call_frame.h"
 #include "zentrava/raii.h"
 
@@ -14,13 +16,33 @@ using ComRef = com::ComPtr<IUnknown>;
 // Item of a measurement or marker collection.
 using ItemGetter = HRESULT (*)(IUnknown* collection, BSTR name, IUnknown** item);
 
+// The names a measurement or marker collection holds, as "A, B, C".
+using NameLister = std::string (*)(IUnknown* collection);
+
+template <class Collection>
+std::string CollectionNames(IUnknown* object) {
+    auto* collection = static_cast<Collection*>(object);
+    LONG count = 0;
+    if (FAILED(collection->get_Count(&count))) return {};
+    std::string names;
+    for (LONG index = 1; index <= count; ++index) {
+        com::Bstr name;
+        if (FAILED(collection->get_Name(index, name.Receive()))) continue;
+        if (!names.empty()) names += ", ";
+        names += name.Utf8();
+    }
+    return names;
+}
+
 // One application's repeated capabilities.
 struct RepCapRoute {
     const IID* measurements;  // collection interface, asked of the driver object
     ItemGetter measurementItem;
+    NameLister measurementNames;
     const IID* measurement;  // what the collection's Item returns
     const IID* markers;      // collection interface, asked of a measurement
     ItemGetter markerItem;
+    NameLister markerNames;
     const IID* marker;
 };
 

@@ -1,5 +1,7 @@
 #include "ivic/selector.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,17 @@ ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int dep
         "; given \"" + (selector ? selector : "") + "\".";
     const ViStatus recorded = IviSession_SetError(vi, kBadlyFormedSelector, text.c_str());
     return recorded != 0 ? recorded : kBadlyFormedSelector;
+}
+
+ViStatus ReportUnknownSelectorName(ViSession vi, ViStatus status, std::string_view given, std::string_view names) {
+    // Keeps the recorded text as it stands and adds what to write instead.
+    std::string text(static_cast<std::size_t>(std::max<ViInt32>(IviSession_GetError(vi, 0, nullptr, nullptr), 1)), '\0');
+    ViStatus code = status;
+    IviSession_GetError(vi, static_cast<ViInt32>(text.size()), &code, text.data());
+    text.resize(std::strlen(text.c_str()));
+    text += std::string(" \"") + std::string(given) + "\" is not one of: " + std::string(names) + ".";
+    const ViStatus recorded = IviSession_SetError(vi, code, text.c_str());
+    return recorded != 0 ? recorded : status;
 }
 
 }  // namespace ztv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zentrava/visatype.h"
@@ -20,5 +21,9 @@ std::vector<std::string> SelectorLevels(ViConstString selector);
 // Records the badly-formed-selector error against the session, saying which
 // form a selector of `depth` levels takes and what was given.
 ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int depth);
+
+// Adds to the recorded unknown-name error the name given and the names that
+// exist at that level, so a caller sees at once what to write instead.
+ViStatus ReportUnknownSelectorName(ViSession vi, ViStatus status, std::string_view given, std::string_view names);
 
 }  // namespace ztv

@@ -38,7 +38,8 @@ def test_wrong_selectors_and_values(simulated):
         pn.measurements["Measurement2"]  # phase noise has one measurement
     with pytest.raises(zentrava.SelectorError) as raised:
         simulated.get_attribute(zentrava.ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_DATA_HOLD, "Measurement2")
-    assert raised.value.text == "Zentrava: Unknown physical repeated capability selector."
+    assert raised.value.text == ('Zentrava: Unknown physical repeated capability selector. "Measurement2" is not '
+                                 "one of: Measurement1.")
     assert isinstance(raised.value, LookupError)
     with pytest.raises(zentrava.InvalidValueError) as raised:
         simulated.status.set_register(0, zentrava.StatusSubRegister.EVENT, 1)

@@ -105,6 +105,23 @@ TEST_F(IviCWrappers, SelectorsReachMeasurementsAndMarkers) {
                 << text;
         }
     }
+    // An unknown name is told apart from the names that exist at its level.
+    const struct {
+        const char* selector;
+        const char* ending;
+    } unknown[] = {
+        {"Measurement2:Marker1",
+         "Unknown physical repeated capability selector. \"Measurement2\" is not one of: Measurement1."},
+        {"Measurement1:Marker11",
+         "Unknown physical repeated capability selector. \"Marker11\" is not one of: Marker1, Marker2, Marker3, "
+         "Marker4, Marker5, Marker6, Marker7, Marker8, Marker9, Marker10."},
+    };
+    for (const auto& c : unknown) {
+        Ztv_ApplicationPhaseNoiseMeasurementMarkerSearch(vi, c.selector, ZTV_VAL_MARKER_SEARCH_TYPE_MAXIMUM);
+        const auto [code, text] = LastError(vi);
+        EXPECT_EQ(code, kUnknownPhysicalName);
+        EXPECT_TRUE(text.ends_with(c.ending)) << text;
+    }
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMathMemorize(vi, "Measurement4"), 0);
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMathMemorize(vi, "Measurement5"), kUnknownPhysicalName);
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMathMemorize(vi, ":"), kBadlyFormed);

@@ -122,8 +122,10 @@ class Generator:
             out.append(self.item_thunk(markers))
         for app in sorted(self.routes):
             measurements, measurement, markers, marker = self.routes[app]
-            out.append("const RepCapRoute kRoute%s{&%s, ItemOf_%s, &%s, &%s, ItemOf_%s, &%s};"
-                       % (app, iid(measurements), measurements, iid(measurement), iid(markers), markers, iid(marker)))
+            out.append("const RepCapRoute kRoute%s{&%s, ItemOf_%s, CollectionNames<%s>, &%s, &%s, ItemOf_%s,"
+                       " CollectionNames<%s>, &%s};"
+                       % (app, iid(measurements), measurements, measurements, iid(measurement), iid(markers), markers,
+                          markers, iid(marker)))
         out += ["", "}  // namespace", ""]
         for (interface, depth), symbol in sorted(self.paths.items(), key=lambda kv: kv[1]):
             route = "nullptr"
