@@ -122,8 +122,11 @@ public:
     explicit Bench(bench::EmulatorChild* server) : server_(server) {}
     bool Start(std::string* error) {
         vi_ = Open(error);
-        return vi_ != VI_NULL && Record(&attributeBytes_, [this] { return ReadAttribute(vi_); }, error) &&
-               Record(&listBytes_, [this] { return ReadTrace(); }, error);
+        return vi_ != VI_NULL &&
+               Record(
+                   &attributeBytes_, [this] { return ReadAttribute(vi_); }, error) &&
+               Record(
+                   &listBytes_, [this] { return ReadTrace(); }, error);
     }
     ~Bench() {
         if (vi_ != VI_NULL) Ztv_close(vi_);
@@ -180,8 +183,8 @@ public:
     void Row(const char* work, const char* measured, double value, const char* unit, bool atMost, double goal) {
         const bool met = atMost ? value <= goal : value >= goal;
         allMet_ = allMet_ && met;
-        std::printf("  %-16s %-44s %9.2f%-4s goal %s %.2f%-4s %s\n", work, measured, value, unit, atMost ? "<=" : ">=",
-                    goal, unit, met ? "met" : "MISSED");
+        std::printf("  %-16s %-44s %9.2f%-4s goal %s %.2f%-4s %s\n", work, measured, value, unit,
+                    atMost ? "<=" : ">=", goal, unit, met ? "met" : "MISSED");
         std::fflush(stdout);
     }
     void Missing(const char* work, const std::string& why) {
@@ -210,8 +213,8 @@ void AttributeRow(Bench& bench, Table& table) {
 void TraceRow(const char* work, Bench& bench, Table& table) {
     bench::BareClient client("127.0.0.1", bench.port());
     std::string_view reply;
-    const auto pair =
-        Compare(41, 2, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
+    const auto pair = Compare(
+        41, 2, [&] { return bench.ReadTrace(); }, BareReplay(&client, &bench.listBytes(), &reply));
     if (!pair) return table.Missing(work, "a call failed");
     char text[64];
     std::snprintf(text, sizeof text, "%.2f ms / %.2f ms bare (%zu bytes)", pair->driverNs / 1e6, pair->bareNs / 1e6,
@@ -293,7 +296,8 @@ void TracingRow(Table& table) {
     std::optional<Pair> pair;
     // Bounded: the whole trace stays in memory until it is saved.
     if (plain != VI_NULL && traced != VI_NULL)
-        pair = Compare(15, 5000, [&] { return Bench::ReadAttribute(traced); }, [&] { return Bench::ReadAttribute(plain); });
+        pair = Compare(
+            15, 5000, [&] { return Bench::ReadAttribute(traced); }, [&] { return Bench::ReadAttribute(plain); });
     if (plain != VI_NULL) Ztv_close(plain);
     if (traced != VI_NULL) Ztv_close(traced);
     std::filesystem::remove(file + ".xml");

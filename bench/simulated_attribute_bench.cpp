@@ -1,9 +1,9 @@
 // The C-face cost of a simulated attribute read, the yardstick of the Python
 // package's attribute read (bench/python_face.py):
 //   Attribute/Simulated  Ztv_GetAttributeViReal64 of ZTV_ATTR_ATTENUATION, answered from the cache
-#include <cstdlib>
-
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 
 #include "zentrava/Zentrava.h"
 

@@ -5,17 +5,16 @@
 //   TraceHook/Idle          the hook alone, as members run it while tracing is off
 // Traced runs are bounded in iterations, since the whole trace stays in memory
 // until it is saved.
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include <benchmark/benchmark.h>
-
 #include "core/driver.h"
-#include "zentrava/interfaces.h"
 #include "services/tracing/method_trace.h"
+#include "zentrava/interfaces.h"
 
 namespace {
 

@@ -17,28 +17,28 @@ std::string Convert(const std::string& directive, char conversion, const Command
     char buffer[128];
     int n = 0;
     switch (conversion) {
-    case 'd':
-    case 'i': {
-        const LONG value = arg.kind == CommandArg::Kind::Real ? static_cast<LONG>(arg.real) : arg.integer;
-        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), static_cast<int>(value));
-        break;
-    }
-    case 's': {
-        if (arg.kind == CommandArg::Kind::Text) {
-            std::string text(std::snprintf(nullptr, 0, directive.c_str(), arg.text.c_str()), '\0');
-            std::snprintf(text.data(), text.size() + 1, directive.c_str(), arg.text.c_str());
-            return text;
+        case 'd':
+        case 'i': {
+            const LONG value = arg.kind == CommandArg::Kind::Real ? static_cast<LONG>(arg.real) : arg.integer;
+            n = std::snprintf(buffer, sizeof buffer, directive.c_str(), static_cast<int>(value));
+            break;
         }
-        const std::string number =
-            arg.kind == CommandArg::Kind::Integer ? std::to_string(arg.integer) : std::to_string(arg.real);
-        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), number.c_str());
-        break;
-    }
-    default: {
-        const double value = arg.kind == CommandArg::Kind::Integer ? static_cast<double>(arg.integer) : arg.real;
-        n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
-        break;
-    }
+        case 's': {
+            if (arg.kind == CommandArg::Kind::Text) {
+                std::string text(std::snprintf(nullptr, 0, directive.c_str(), arg.text.c_str()), '\0');
+                std::snprintf(text.data(), text.size() + 1, directive.c_str(), arg.text.c_str());
+                return text;
+            }
+            const std::string number =
+                arg.kind == CommandArg::Kind::Integer ? std::to_string(arg.integer) : std::to_string(arg.real);
+            n = std::snprintf(buffer, sizeof buffer, directive.c_str(), number.c_str());
+            break;
+        }
+        default: {
+            const double value = arg.kind == CommandArg::Kind::Integer ? static_cast<double>(arg.integer) : arg.real;
+            n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
+            break;
+        }
     }
     return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
 }

@@ -55,9 +55,9 @@ ULONG Zentrava::Release() {
 }
 
 HRESULT Zentrava::InterfaceSupportsErrorInfo(REFIID riid) {
-    static const IID* const supported[] = {&IID_IIviDriver, &IID_IIviDriverIdentity, &IID_IIviDriverOperation,
-                                           &IID_IIviDriverUtility, &IID_IIviComponentIdentity,
-                                           &IID_IZentravaServiceRequest};
+    static const IID* const supported[] = {
+        &IID_IIviDriver,        &IID_IIviDriverIdentity,    &IID_IIviDriverOperation,
+        &IID_IIviDriverUtility, &IID_IIviComponentIdentity, &IID_IZentravaServiceRequest};
     for (const IID* iid : supported)
         if (*iid == riid) return S_OK;
     return HasFacet(riid) ? S_OK : S_FALSE;

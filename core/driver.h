@@ -12,8 +12,6 @@
 #include <vector>
 
 #include "core/io_provider.h"
-#include "zentrava/ivi.h"
-#include "zentrava/service_request.h"
 #include "core/object_node.h"
 #include "core/pipeline.h"
 #include "core/session_state.h"
@@ -22,6 +20,8 @@
 #include "services/error_manager.h"
 #include "services/tracing/method_trace.h"
 #include "services/tracing/trace_owner.h"
+#include "zentrava/ivi.h"
+#include "zentrava/service_request.h"
 
 namespace ivi {
 struct DataComponent;

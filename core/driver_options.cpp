@@ -74,8 +74,7 @@ HRESULT Zentrava::ProcessDriverSetupOption(std::string name, std::string value) 
     else if (key == "trace") {
         setBoolean(trace.enabled);
         if (SUCCEEDED(hr)) hr = tracer_.SetEnabled(trace.enabled);
-    }
-    else if (key == "tracename")
+    } else if (key == "tracename")
         trace.name = value;
     else if (key == "tracesizemax")
         trace.sizeMax = ParseDecimalInteger(value);

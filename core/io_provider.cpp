@@ -189,11 +189,10 @@ HRESULT CDriverIOProvider::InstrQuery(std::string_view command, double* result, 
 HRESULT CDriverIOProvider::InstrRead(std::string* text, LONG cchDesired, bool removeTrailing, LONG timeout) {
     if (!text) return E_POINTER;
     if (cchDesired < 0) return E_INVALIDARG;
-    return Transfer(timeout, true,
-                    [&] {
-                        bool complete = true;
-                        return removeTrailing ? ReadReply(cchDesired, text) : ReadText(cchDesired, text, &complete);
-                    });
+    return Transfer(timeout, true, [&] {
+        bool complete = true;
+        return removeTrailing ? ReadReply(cchDesired, text) : ReadText(cchDesired, text, &complete);
+    });
 }
 
 HRESULT CDriverIOProvider::InstrWrite(std::string_view command, LONG timeout) {
@@ -209,8 +208,7 @@ HRESULT CDriverIOProvider::FormattedReadList(SAFEARRAY** values, LONG timeout) {
     return Transfer(timeout, true, [&] { return ReadList(values); });
 }
 
-HRESULT CDriverIOProvider::FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekToBlock, bool flushToEnd,
-                                                  LONG timeout) {
+HRESULT CDriverIOProvider::FormattedReadIEEEBlock(SAFEARRAY** bytes, bool seekToBlock, bool flushToEnd, LONG timeout) {
     if (!bytes) return E_POINTER;
     return Transfer(timeout, true, [&] { return ReadIEEEBlock(seekToBlock, flushToEnd, bytes); });
 }

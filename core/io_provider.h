@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "platform/visa/message_read_end.h"
-#include "zentrava/com.h"
-#include "zentrava/raii.h"
 #include "platform/visa/visacom.h"
 #include "services/error_manager.h"
+#include "zentrava/com.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 

@@ -60,15 +60,15 @@ HRESULT MemberCall::NullPointer(const char* param) {
 CommandNumbers MemberCall::Numbers() const {
     CommandNumbers numbers;
     switch (node_.Class().kind) {
-    case ObjectKind::Root:
-        break;
-    case ObjectKind::Measurement:
-        numbers.trace = node_.Index() + 1;
-        break;
-    case ObjectKind::Marker:
-        numbers.marker = node_.Index() + 1;
-        if (CObjectNode* parent = node_.ParentNode()) numbers.trace = parent->Index() + 1;
-        break;
+        case ObjectKind::Root:
+            break;
+        case ObjectKind::Measurement:
+            numbers.trace = node_.Index() + 1;
+            break;
+        case ObjectKind::Marker:
+            numbers.marker = node_.Index() + 1;
+            if (CObjectNode* parent = node_.ParentNode()) numbers.trace = parent->Index() + 1;
+            break;
     }
     return numbers;
 }

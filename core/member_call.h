@@ -44,7 +44,9 @@ public:
     // Opens the member's trace record with its parameters (a setter's new
     // value, a getter's preset output); the record is completed when the call
     // ends. Costs one flag test while the session does not trace.
-    void Trace(std::initializer_list<TraceArg> args = {}) { trace_.Begin(tracer_, desc_.iface->name, desc_.name, args); }
+    void Trace(std::initializer_list<TraceArg> args = {}) {
+        trace_.Begin(tracer_, desc_.iface->name, desc_.name, args);
+    }
     void Trace(std::span<const TraceArg> args) { trace_.Begin(tracer_, desc_.iface->name, desc_.name, args); }
 
     bool Simulating() const;

@@ -234,10 +234,12 @@ CommandArg Named(CommandArg arg, const char* name) {
 // before conversion (a boolean as true/false).
 TraceArg Traced(const CommandArg& arg) {
     switch (arg.kind) {
-    case CommandArg::Kind::Integer:
-        return arg.boolean ? TraceArg::InBoolean(arg.name, arg.integer) : TraceArg::In(arg.name, arg.integer);
-    case CommandArg::Kind::Real: return TraceArg::In(arg.name, arg.real);
-    case CommandArg::Kind::Text: break;
+        case CommandArg::Kind::Integer:
+            return arg.boolean ? TraceArg::InBoolean(arg.name, arg.integer) : TraceArg::In(arg.name, arg.integer);
+        case CommandArg::Kind::Real:
+            return TraceArg::In(arg.name, arg.real);
+        case CommandArg::Kind::Text:
+            break;
     }
     return TraceArg::In(arg.name, arg.text);
 }

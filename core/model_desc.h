@@ -51,14 +51,14 @@ struct EnumDesc {
 
 // How a member runs: the generic kinds, or a hand-written body.
 enum class MemberKind : std::uint8_t {
-    Getter,     // plain property read
-    Setter,     // plain property write
-    Command,    // method sending fixed command(s) or formatting its arguments
-    ArrayRead,  // method returning Double[]
-    ArrayWrite, // method taking Double[]
-    Child,      // property handing out another interface of the same object
-    Item,       // collection's Item: an instance by name
-    Custom,     // hand-written body (ztv::custom::NAME)
+    Getter,      // plain property read
+    Setter,      // plain property write
+    Command,     // method sending fixed command(s) or formatting its arguments
+    ArrayRead,   // method returning Double[]
+    ArrayWrite,  // method taking Double[]
+    Child,       // property handing out another interface of the same object
+    Item,        // collection's Item: an instance by name
+    Custom,      // hand-written body (ztv::custom::NAME)
 };
 
 enum class ValueType : std::uint8_t { None, Boolean, Int32, Double, String, Enum, DoubleArray, ByteArray, Interface };

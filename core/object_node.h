@@ -12,9 +12,9 @@
 
 #include "core/model_desc.h"
 #include "core/pipeline.h"
-#include "zentrava/raii.h"
 #include "services/cache.h"
 #include "services/error_manager.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 class Zentrava;
@@ -82,8 +82,7 @@ private:
 // lock, error manager, cache and command stack over the root's I/O session.
 class CChildNode final : public ISupportErrorInfo, public CObjectNode {
 public:
-    static HRESULT Create(const NodeClassDesc& cls, Zentrava& root, CObjectNode& parent, LONG index,
-                          CChildNode** out);
+    static HRESULT Create(const NodeClassDesc& cls, Zentrava& root, CObjectNode& parent, LONG index, CChildNode** out);
 
     // IUnknown, ISupportErrorInfo
     HRESULT QueryInterface(REFIID riid, void** ppv) override;

@@ -115,7 +115,8 @@ template HRESULT CDriverIOManager::QueryNumber(const char*, std::string_view, do
 
 HRESULT CDriverIOManager::InstrWrite(std::string_view command, LONG timeout) {
     CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrWrite", {TraceArg::In("strCommand", command), TraceArg::In("lTimeout", timeout)});
+    trace.Begin(tracer_, kTraceClass, "InstrWrite",
+                {TraceArg::In("strCommand", command), TraceArg::In("lTimeout", timeout)});
     return io_.InstrWrite(command, timeout);
 }
 

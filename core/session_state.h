@@ -5,8 +5,8 @@
 #include <string>
 #include <variant>
 
-#include "zentrava/com.h"
 #include "services/trace_settings.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 
@@ -41,8 +41,8 @@ struct SessionState {
     std::string firmwareRevision;
     std::string identificationReply;
 
-    NameTable optionTable;      // lower-case option name -> value
-    NameTable driverSetupTable; // lower-case DriverSetup name -> value
+    NameTable optionTable;       // lower-case option name -> value
+    NameTable driverSetupTable;  // lower-case DriverSetup name -> value
     std::map<std::string, InitialSetting, std::less<>> initialSettings;
 
     // Virtual names of the configuration store's session, all lower case:

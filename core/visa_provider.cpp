@@ -41,8 +41,8 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
 
     visa::EnsureClassesRegistered();
     com::ComPtr<visa::IResourceManager> manager;
-    HRESULT hr =
-        CoCreateInstance(visa::CLSID_ResourceManager, nullptr, CLSCTX_ALL, visa::IID_IResourceManager, manager.ReceiveVoid());
+    HRESULT hr = CoCreateInstance(visa::CLSID_ResourceManager, nullptr, CLSCTX_ALL, visa::IID_IResourceManager,
+                                  manager.ReceiveVoid());
     if (FAILED(hr) || !manager) {
         SetThreadError(GUID_NULL,
                        "Could not create instance of VISA-COM Global Resource Manager Component. Make sure it is "

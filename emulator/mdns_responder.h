@@ -11,15 +11,15 @@ namespace emulator {
 // What the emulator announces: one instance of each service type it serves,
 // on one host name and address, every instance with the same TXT strings.
 struct Announcement {
-  struct Service {
-    std::string type;  // "_hislip._tcp"
-    int port;
-  };
-  std::string instance;  // "Orvane Technologies Q7310B 0123456789"
-  std::string host;      // "q7310b-0123456789.local"
-  std::string address;   // the bind address; 0.0.0.0 answers with the address a query came to
-  std::vector<Service> services;
-  std::vector<std::string> texts;  // "Manufacturer=...", as LXI instruments have them
+    struct Service {
+        std::string type;  // "_hislip._tcp"
+        int port;
+    };
+    std::string instance;  // "Orvane Technologies Q7310B 0123456789"
+    std::string host;      // "q7310b-0123456789.local"
+    std::string address;   // the bind address; 0.0.0.0 answers with the address a query came to
+    std::vector<Service> services;
+    std::vector<std::string> texts;  // "Manufacturer=...", as LXI instruments have them
 };
 
 // A multicast DNS responder (RFC 6762) for the announcement: it answers
@@ -30,23 +30,23 @@ struct Announcement {
 // their id and questions repeated. It listens on the interfaces of the bind
 // address, all multicast interfaces for 0.0.0.0.
 class MdnsResponder {
- public:
-  MdnsResponder() = default;
-  ~MdnsResponder() { Stop(); }
-  MdnsResponder(const MdnsResponder&) = delete;
-  MdnsResponder& operator=(const MdnsResponder&) = delete;
+public:
+    MdnsResponder() = default;
+    ~MdnsResponder() { Stop(); }
+    MdnsResponder(const MdnsResponder&) = delete;
+    MdnsResponder& operator=(const MdnsResponder&) = delete;
 
-  bool Start(Announcement announcement, std::string* error);
-  void Stop();
+    bool Start(Announcement announcement, std::string* error);
+    void Stop();
 
- private:
-  void Serve();
-  void Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from, in_pktinfo arrival) const;
+private:
+    void Serve();
+    void Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from, in_pktinfo arrival) const;
 
-  Announcement announcement_;
-  int fd_ = -1;
-  int wakeFd_ = -1;
-  std::thread thread_;
+    Announcement announcement_;
+    int fd_ = -1;
+    int wakeFd_ = -1;
+    std::thread thread_;
 };
 
 // The emulator's announcement for its options' identity and the ports it serves.

@@ -3,8 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <rpc/rpc.h>
 #include <rpc/pmap_prot.h>
+#include <rpc/rpc.h>
 #include <rpc/rpcb_prot.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -25,212 +25,212 @@ constexpr unsigned long kPortmapProgram = 100000;
 constexpr unsigned long kDeviceCoreProgram = 0x0607AF;
 
 std::string Encode(rpc_msg* reply) {
-  char buffer[4096];
-  XDR xdrs;
-  xdrmem_create(&xdrs, buffer, sizeof buffer, XDR_ENCODE);
-  bool ok = xdr_replymsg(&xdrs, reply);
-  std::string out = ok ? std::string(buffer, xdr_getpos(&xdrs)) : std::string();
-  xdr_destroy(&xdrs);
-  return out;
+    char buffer[4096];
+    XDR xdrs;
+    xdrmem_create(&xdrs, buffer, sizeof buffer, XDR_ENCODE);
+    bool ok = xdr_replymsg(&xdrs, reply);
+    std::string out = ok ? std::string(buffer, xdr_getpos(&xdrs)) : std::string();
+    xdr_destroy(&xdrs);
+    return out;
 }
 
 // XDR routines all travel as the one variadic xdrproc_t.
 template <class Routine>
 xdrproc_t AsXdrProc(Routine routine) {
-  return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
 }
 
 std::string UniversalAddress(const std::string& host, int port) {
-  return host + "." + std::to_string(port >> 8) + "." + std::to_string(port & 0xFF);
+    return host + "." + std::to_string(port >> 8) + "." + std::to_string(port & 0xFF);
 }
 
 }  // namespace
 
 bool Portmapper::Start(const std::string& address, int port, int coreChannelPort, std::string* error) {
-  tcpFd_ = ListenTcp(address, port, error);
-  if (tcpFd_ < 0) return false;
-  port_ = LocalPort(tcpFd_);
-  udpFd_ = BindUdp(address, port_, error);
-  if (udpFd_ < 0) {
-    close(tcpFd_);
-    tcpFd_ = -1;
-    port_ = 0;
-    return false;
-  }
-  address_ = address == "0.0.0.0" ? "127.0.0.1" : address;
-  corePort_ = coreChannelPort;
-  wakeFd_ = eventfd(0, EFD_CLOEXEC);
-  thread_ = std::thread([this] { Serve(); });
-  return true;
+    tcpFd_ = ListenTcp(address, port, error);
+    if (tcpFd_ < 0) return false;
+    port_ = LocalPort(tcpFd_);
+    udpFd_ = BindUdp(address, port_, error);
+    if (udpFd_ < 0) {
+        close(tcpFd_);
+        tcpFd_ = -1;
+        port_ = 0;
+        return false;
+    }
+    address_ = address == "0.0.0.0" ? "127.0.0.1" : address;
+    corePort_ = coreChannelPort;
+    wakeFd_ = eventfd(0, EFD_CLOEXEC);
+    thread_ = std::thread([this] { Serve(); });
+    return true;
 }
 
 void Portmapper::Stop() {
-  if (tcpFd_ < 0) return;
-  uint64_t one = 1;
-  if (write(wakeFd_, &one, sizeof one) < 0) shutdown(tcpFd_, SHUT_RDWR);
-  thread_.join();
-  close(tcpFd_);
-  close(udpFd_);
-  close(wakeFd_);
-  tcpFd_ = udpFd_ = wakeFd_ = -1;
-  port_ = 0;
+    if (tcpFd_ < 0) return;
+    uint64_t one = 1;
+    if (write(wakeFd_, &one, sizeof one) < 0) shutdown(tcpFd_, SHUT_RDWR);
+    thread_.join();
+    close(tcpFd_);
+    close(udpFd_);
+    close(wakeFd_);
+    tcpFd_ = udpFd_ = wakeFd_ = -1;
+    port_ = 0;
 }
 
 void Portmapper::Serve() {
-  for (;;) {
-    pollfd fds[3] = {{tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (poll(fds, 3, -1) < 0) continue;
-    if (fds[2].revents) return;
-    if (fds[1].revents) {
-      char buffer[2048];
-      sockaddr_storage from{};
-      socklen_t fromLength = sizeof from;
-      ssize_t n = recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-      if (n > 0) {
-        std::string reply = Answer(std::string(buffer, static_cast<std::size_t>(n)));
-        if (!reply.empty()) {
-          sendto(udpFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+    for (;;) {
+        pollfd fds[3] = {{tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (poll(fds, 3, -1) < 0) continue;
+        if (fds[2].revents) return;
+        if (fds[1].revents) {
+            char buffer[2048];
+            sockaddr_storage from{};
+            socklen_t fromLength = sizeof from;
+            ssize_t n = recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n > 0) {
+                std::string reply = Answer(std::string(buffer, static_cast<std::size_t>(n)));
+                if (!reply.empty()) {
+                    sendto(udpFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+                }
+            }
         }
-      }
+        if (fds[0].revents) {
+            int fd = accept4(tcpFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                ServeStream(fd);
+                close(fd);
+            }
+        }
     }
-    if (fds[0].revents) {
-      int fd = accept4(tcpFd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd >= 0) {
-        ServeStream(fd);
-        close(fd);
-      }
-    }
-  }
 }
 
 // Clients ask one or two questions and hang up; serving them inline keeps
 // the portmapper to one thread.
 void Portmapper::ServeStream(int fd) const {
-  for (;;) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (poll(fds, 2, 5000) <= 0 || fds[1].revents) return;
-    std::uint8_t markBytes[protocol::kRecordMarkSize];
-    if (!ReadExact(fd, markBytes, sizeof markBytes)) return;
-    const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
-    const std::size_t length = mark & ~protocol::kLastFragment;
-    if (!(mark & protocol::kLastFragment) || length > 4096) return;  // one small fragment per call
-    std::string call(length, '\0');
-    if (!ReadExact(fd, call.data(), length)) return;
-    const std::string reply = Answer(call);
-    if (reply.empty() || !WriteAll(fd, protocol::FrameRecord(reply))) return;
-  }
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (poll(fds, 2, 5000) <= 0 || fds[1].revents) return;
+        std::uint8_t markBytes[protocol::kRecordMarkSize];
+        if (!ReadExact(fd, markBytes, sizeof markBytes)) return;
+        const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
+        const std::size_t length = mark & ~protocol::kLastFragment;
+        if (!(mark & protocol::kLastFragment) || length > 4096) return;  // one small fragment per call
+        std::string call(length, '\0');
+        if (!ReadExact(fd, call.data(), length)) return;
+        const std::string reply = Answer(call);
+        if (reply.empty() || !WriteAll(fd, protocol::FrameRecord(reply))) return;
+    }
 }
 
 std::vector<Portmapper::Mapping> Portmapper::Mappings() const {
-  std::vector<Mapping> mappings;
-  for (unsigned long version : {4ul, 3ul, 2ul}) {
-    mappings.push_back({kPortmapProgram, version, IPPROTO_TCP, port_});
-    mappings.push_back({kPortmapProgram, version, IPPROTO_UDP, port_});
-  }
-  mappings.push_back({kDeviceCoreProgram, 1, IPPROTO_TCP, corePort_});
-  return mappings;
+    std::vector<Mapping> mappings;
+    for (unsigned long version : {4ul, 3ul, 2ul}) {
+        mappings.push_back({kPortmapProgram, version, IPPROTO_TCP, port_});
+        mappings.push_back({kPortmapProgram, version, IPPROTO_UDP, port_});
+    }
+    mappings.push_back({kDeviceCoreProgram, 1, IPPROTO_TCP, corePort_});
+    return mappings;
 }
 
 // Like rpcbind: the exact version when registered, else any version of the
 // program, so that the client learns the port and hears the versions there.
 const Portmapper::Mapping* Portmapper::Find(const std::vector<Mapping>& mappings, unsigned long program,
                                             unsigned long version, unsigned long protocol) {
-  const Mapping* any = nullptr;
-  for (const Mapping& mapping : mappings) {
-    if (mapping.program != program || mapping.protocol != protocol) continue;
-    if (mapping.version == version) return &mapping;
-    if (any == nullptr) any = &mapping;
-  }
-  return any;
+    const Mapping* any = nullptr;
+    for (const Mapping& mapping : mappings) {
+        if (mapping.program != program || mapping.protocol != protocol) continue;
+        if (mapping.version == version) return &mapping;
+        if (any == nullptr) any = &mapping;
+    }
+    return any;
 }
 
 std::string Portmapper::Answer(const std::string& callBytes) const {
-  protocol::RpcCall call(callBytes.data(), callBytes.size());
-  if (!call.valid()) return {};
-  XDR& xdrs = *call.arguments();
-  rpc_msg reply{};
-  reply.rm_xid = call.xid();
-  reply.rm_direction = REPLY;
-  reply.rm_reply.rp_stat = MSG_ACCEPTED;
-  reply.acpted_rply.ar_verf.oa_flavor = AUTH_NONE;
-  reply.acpted_rply.ar_stat = SUCCESS;
-  reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_void);
-  reply.acpted_rply.ar_results.where = nullptr;
-  auto result = [&reply](auto routine, void* where) {
-    reply.acpted_rply.ar_results.proc = AsXdrProc(routine);
-    reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
-  };
+    protocol::RpcCall call(callBytes.data(), callBytes.size());
+    if (!call.valid()) return {};
+    XDR& xdrs = *call.arguments();
+    rpc_msg reply{};
+    reply.rm_xid = call.xid();
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = MSG_ACCEPTED;
+    reply.acpted_rply.ar_verf.oa_flavor = AUTH_NONE;
+    reply.acpted_rply.ar_stat = SUCCESS;
+    reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_void);
+    reply.acpted_rply.ar_results.where = nullptr;
+    auto result = [&reply](auto routine, void* where) {
+        reply.acpted_rply.ar_results.proc = AsXdrProc(routine);
+        reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
+    };
 
-  const unsigned long vers = call.version(), proc = call.procedure();
-  const std::vector<Mapping> mappings = Mappings();
-  u_long port = 0;
-  char* address = nullptr;
-  std::string addressText;
-  std::vector<pmaplist> portList;
-  std::vector<rpcblist> addressList;
-  std::vector<std::string> addressTexts;
-  pmaplist* portHead = nullptr;
-  rpcblist_ptr addressHead = nullptr;
-  if (call.program() != kPortmapProgram) {
-    reply.acpted_rply.ar_stat = PROG_UNAVAIL;
-  } else if (vers < 2 || vers > 4) {
-    reply.acpted_rply.ar_stat = PROG_MISMATCH;
-    reply.acpted_rply.ar_vers.low = 2;
-    reply.acpted_rply.ar_vers.high = 4;
-  } else if (proc == 0) {
-    // NULL procedure: an empty answer proves we are here.
-  } else if (vers == 2 && proc == PMAPPROC_GETPORT) {
-    pmap args{};
-    if (!xdr_pmap(&xdrs, &args)) {
-      reply.acpted_rply.ar_stat = GARBAGE_ARGS;
+    const unsigned long vers = call.version(), proc = call.procedure();
+    const std::vector<Mapping> mappings = Mappings();
+    u_long port = 0;
+    char* address = nullptr;
+    std::string addressText;
+    std::vector<pmaplist> portList;
+    std::vector<rpcblist> addressList;
+    std::vector<std::string> addressTexts;
+    pmaplist* portHead = nullptr;
+    rpcblist_ptr addressHead = nullptr;
+    if (call.program() != kPortmapProgram) {
+        reply.acpted_rply.ar_stat = PROG_UNAVAIL;
+    } else if (vers < 2 || vers > 4) {
+        reply.acpted_rply.ar_stat = PROG_MISMATCH;
+        reply.acpted_rply.ar_vers.low = 2;
+        reply.acpted_rply.ar_vers.high = 4;
+    } else if (proc == 0) {
+        // NULL procedure: an empty answer proves we are here.
+    } else if (vers == 2 && proc == PMAPPROC_GETPORT) {
+        pmap args{};
+        if (!xdr_pmap(&xdrs, &args)) {
+            reply.acpted_rply.ar_stat = GARBAGE_ARGS;
+        } else {
+            const Mapping* found = Find(mappings, args.pm_prog, args.pm_vers, args.pm_prot);
+            port = found ? static_cast<u_long>(found->port) : 0;
+            result(xdr_u_long, &port);
+        }
+    } else if (vers == 2 && proc == PMAPPROC_DUMP) {
+        portList.resize(mappings.size());
+        for (std::size_t i = 0; i < mappings.size(); ++i) {
+            const Mapping& m = mappings[i];
+            portList[i].pml_map = {m.program, m.version, m.protocol, static_cast<unsigned long>(m.port)};
+            portList[i].pml_next = i + 1 < mappings.size() ? &portList[i + 1] : nullptr;
+        }
+        portHead = portList.data();
+        result(xdr_pmaplist, &portHead);
+    } else if (vers >= 3 && proc == RPCBPROC_GETADDR) {
+        rpcb args{};
+        if (!xdr_rpcb(&xdrs, &args)) {
+            reply.acpted_rply.ar_stat = GARBAGE_ARGS;
+        } else {
+            const unsigned long protocol = args.r_netid && std::strcmp(args.r_netid, "udp") == 0   ? IPPROTO_UDP
+                                           : args.r_netid && std::strcmp(args.r_netid, "tcp") == 0 ? IPPROTO_TCP
+                                                                                                   : 0;
+            const Mapping* found = Find(mappings, args.r_prog, args.r_vers, protocol);
+            addressText = found ? UniversalAddress(address_, found->port) : std::string();
+            address = addressText.data();
+            result(xdr_wrapstring, &address);
+            xdr_free(AsXdrProc(xdr_rpcb), &args);
+        }
+    } else if (vers >= 3 && proc == RPCBPROC_DUMP) {
+        addressList.resize(mappings.size());
+        addressTexts.reserve(mappings.size());
+        for (std::size_t i = 0; i < mappings.size(); ++i) {
+            const Mapping& m = mappings[i];
+            addressTexts.push_back(UniversalAddress(address_, m.port));
+            rpcb& entry = addressList[i].rpcb_map;
+            entry.r_prog = m.program;
+            entry.r_vers = m.version;
+            entry.r_netid = const_cast<char*>(m.protocol == IPPROTO_TCP ? "tcp" : "udp");
+            entry.r_addr = addressTexts.back().data();
+            entry.r_owner = const_cast<char*>("superuser");
+            addressList[i].rpcb_next = i + 1 < mappings.size() ? &addressList[i + 1] : nullptr;
+        }
+        addressHead = addressList.data();
+        result(xdr_rpcblist_ptr, &addressHead);
     } else {
-      const Mapping* found = Find(mappings, args.pm_prog, args.pm_vers, args.pm_prot);
-      port = found ? static_cast<u_long>(found->port) : 0;
-      result(xdr_u_long, &port);
+        reply.acpted_rply.ar_stat = PROC_UNAVAIL;
     }
-  } else if (vers == 2 && proc == PMAPPROC_DUMP) {
-    portList.resize(mappings.size());
-    for (std::size_t i = 0; i < mappings.size(); ++i) {
-      const Mapping& m = mappings[i];
-      portList[i].pml_map = {m.program, m.version, m.protocol, static_cast<unsigned long>(m.port)};
-      portList[i].pml_next = i + 1 < mappings.size() ? &portList[i + 1] : nullptr;
-    }
-    portHead = portList.data();
-    result(xdr_pmaplist, &portHead);
-  } else if (vers >= 3 && proc == RPCBPROC_GETADDR) {
-    rpcb args{};
-    if (!xdr_rpcb(&xdrs, &args)) {
-      reply.acpted_rply.ar_stat = GARBAGE_ARGS;
-    } else {
-      const unsigned long protocol = args.r_netid && std::strcmp(args.r_netid, "udp") == 0 ? IPPROTO_UDP
-                                     : args.r_netid && std::strcmp(args.r_netid, "tcp") == 0 ? IPPROTO_TCP
-                                                                                              : 0;
-      const Mapping* found = Find(mappings, args.r_prog, args.r_vers, protocol);
-      addressText = found ? UniversalAddress(address_, found->port) : std::string();
-      address = addressText.data();
-      result(xdr_wrapstring, &address);
-      xdr_free(AsXdrProc(xdr_rpcb), &args);
-    }
-  } else if (vers >= 3 && proc == RPCBPROC_DUMP) {
-    addressList.resize(mappings.size());
-    addressTexts.reserve(mappings.size());
-    for (std::size_t i = 0; i < mappings.size(); ++i) {
-      const Mapping& m = mappings[i];
-      addressTexts.push_back(UniversalAddress(address_, m.port));
-      rpcb& entry = addressList[i].rpcb_map;
-      entry.r_prog = m.program;
-      entry.r_vers = m.version;
-      entry.r_netid = const_cast<char*>(m.protocol == IPPROTO_TCP ? "tcp" : "udp");
-      entry.r_addr = addressTexts.back().data();
-      entry.r_owner = const_cast<char*>("superuser");
-      addressList[i].rpcb_next = i + 1 < mappings.size() ? &addressList[i + 1] : nullptr;
-    }
-    addressHead = addressList.data();
-    result(xdr_rpcblist_ptr, &addressHead);
-  } else {
-    reply.acpted_rply.ar_stat = PROC_UNAVAIL;
-  }
-  return Encode(&reply);
+    return Encode(&reply);
 }
 
 }  // namespace emulator

@@ -11,39 +11,39 @@ namespace emulator {
 // DUMP of version 2, GETADDR and DUMP of versions 3 and 4, over TCP and UDP
 // on one port. The portmapper itself and DEVICE_CORE over TCP are registered.
 class Portmapper {
- public:
-  Portmapper() = default;
-  ~Portmapper() { Stop(); }
-  Portmapper(const Portmapper&) = delete;
-  Portmapper& operator=(const Portmapper&) = delete;
+public:
+    Portmapper() = default;
+    ~Portmapper() { Stop(); }
+    Portmapper(const Portmapper&) = delete;
+    Portmapper& operator=(const Portmapper&) = delete;
 
-  bool Start(const std::string& address, int port, int coreChannelPort, std::string* error);
-  void Stop();
-  int Port() const { return port_; }
+    bool Start(const std::string& address, int port, int coreChannelPort, std::string* error);
+    void Stop();
+    int Port() const { return port_; }
 
- private:
-  struct Mapping {
-    unsigned long program;
-    unsigned long version;
-    unsigned long protocol;
-    int port;
-  };
-  std::vector<Mapping> Mappings() const;
-  static const Mapping* Find(const std::vector<Mapping>& mappings, unsigned long program, unsigned long version,
-                             unsigned long protocol);
+private:
+    struct Mapping {
+        unsigned long program;
+        unsigned long version;
+        unsigned long protocol;
+        int port;
+    };
+    std::vector<Mapping> Mappings() const;
+    static const Mapping* Find(const std::vector<Mapping>& mappings, unsigned long program, unsigned long version,
+                               unsigned long protocol);
 
-  void Serve();
-  // Answers one call; empty when there is nothing to answer.
-  std::string Answer(const std::string& call) const;
-  void ServeStream(int fd) const;
+    void Serve();
+    // Answers one call; empty when there is nothing to answer.
+    std::string Answer(const std::string& call) const;
+    void ServeStream(int fd) const;
 
-  std::string address_;
-  int tcpFd_ = -1;
-  int udpFd_ = -1;
-  int wakeFd_ = -1;
-  int port_ = 0;
-  int corePort_ = 0;
-  std::thread thread_;
+    std::string address_;
+    int tcpFd_ = -1;
+    int udpFd_ = -1;
+    int wakeFd_ = -1;
+    int port_ = 0;
+    int corePort_ = 0;
+    std::thread thread_;
 };
 
 }  // namespace emulator

@@ -11,20 +11,20 @@ enum class Channel { Socket, Vxi11, Hislip, Gpib };
 // One program message as it arrived: the bytes exactly (terminator
 // included when the client sent one) and where from.
 struct ReceivedMessage {
-  Channel channel = Channel::Socket;
-  int connection = 0;  // numbered per emulator in accept order
-  std::string bytes;
+    Channel channel = Channel::Socket;
+    int connection = 0;  // numbered per emulator in accept order
+    std::string bytes;
 };
 
 class Recorder {
- public:
-  void Add(Channel channel, int connection, std::string bytes);
-  std::vector<ReceivedMessage> All() const;
-  void Clear();
+public:
+    void Add(Channel channel, int connection, std::string bytes);
+    std::vector<ReceivedMessage> All() const;
+    void Clear();
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<ReceivedMessage> messages_;
+private:
+    mutable std::mutex mutex_;
+    std::vector<ReceivedMessage> messages_;
 };
 
 }  // namespace emulator

@@ -8,24 +8,24 @@ namespace emulator {
 
 // Which list a data query asks for.
 enum class TraceKind {
-  Formatted,    // ...:DATA:FDAT / FMEM: the displayed trace
-  Unformatted,  // ...:DATA:UDAT / UMEM: linear values
-  Power,        // ...:TRAC<n>:DATA:PDAT / PMEM and the application's raw power data
-  Spurious,     // ...:DATA:SDAT / SMEM: (offset, level) pairs
-  Raw,          // ...:DATA:RDAT
-  XAxis,        // ...:DATA:XDAT
-  Carrier,      // ...:DATA:CARR: carrier frequency and power
-  Tester,       // ...:DATA:TDAT
-  LimitUpper,   // ...:LIM:UPP:LDAT
-  LimitLower,   // ...:LIM:LOW:LDAT
+    Formatted,    // ...:DATA:FDAT / FMEM: the displayed trace
+    Unformatted,  // ...:DATA:UDAT / UMEM: linear values
+    Power,        // ...:TRAC<n>:DATA:PDAT / PMEM and the application's raw power data
+    Spurious,     // ...:DATA:SDAT / SMEM: (offset, level) pairs
+    Raw,          // ...:DATA:RDAT
+    XAxis,        // ...:DATA:XDAT
+    Carrier,      // ...:DATA:CARR: carrier frequency and power
+    Tester,       // ...:DATA:TDAT
+    LimitUpper,   // ...:LIM:UPP:LDAT
+    LimitLower,   // ...:LIM:LOW:LDAT
 };
 
 enum class Application { PhaseNoise, AmNoise, Baseband, FrequencyPower, SpectrumMonitor, Transient, User };
 
 struct TraceQuery {
-  Application app = Application::PhaseNoise;
-  int trace = 1;
-  TraceKind kind = TraceKind::Formatted;
+    Application app = Application::PhaseNoise;
+    int trace = 1;
+    TraceKind kind = TraceKind::Formatted;
 };
 
 // Recognizes the data queries of the measurement applications from their
@@ -35,16 +35,16 @@ std::optional<TraceQuery> ClassifyTraceQuery(const std::vector<std::string>& nod
 std::optional<Application> ApplicationOf(const std::string& node);
 
 struct Trace {
-  std::vector<double> x;
-  std::vector<double> y;
+    std::vector<double> x;
+    std::vector<double> y;
 };
 
 // What a trace spans: its X axis from start to stop (both 0: the
 // application's own range) on a number of points.
 struct Sweep {
-  double start = 0.0;
-  double stop = 0.0;
-  int points = 1001;
+    double start = 0.0;
+    double stop = 0.0;
+    int points = 1001;
 };
 
 // The measured trace of an application: X axis and formatted Y values.

@@ -11,28 +11,28 @@ namespace emulator {
 // conditions themselves live in atomics owned by the waiters' objects; a
 // notifier changes its atomic first and then calls NotifyAll.
 class Waker {
- public:
-  using Clock = std::chrono::steady_clock;
+public:
+    using Clock = std::chrono::steady_clock;
 
-  // Waits until `deadline` or until `done()` holds. Returns true when the
-  // deadline passed without `done()` becoming true.
-  template <class Done>
-  bool WaitUntil(Clock::time_point deadline, Done done) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!done()) {
-      if (cv_.wait_until(lock, deadline) == std::cv_status::timeout) return !done();
+    // Waits until `deadline` or until `done()` holds. Returns true when the
+    // deadline passed without `done()` becoming true.
+    template <class Done>
+    bool WaitUntil(Clock::time_point deadline, Done done) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done()) {
+            if (cv_.wait_until(lock, deadline) == std::cv_status::timeout) return !done();
+        }
+        return false;
     }
-    return false;
-  }
 
-  void NotifyAll() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cv_.notify_all();
-  }
+    void NotifyAll() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cv_.notify_all();
+    }
 
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
 };
 
 }  // namespace emulator

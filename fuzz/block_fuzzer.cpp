@@ -20,11 +20,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VariantInit(&value);
     const bool flag = (data[0] & 0x20) != 0;
     switch (data[0] % 5) {
-        case 0: io->ReadIEEEBlock(visa::BinaryType_UI1, flag, VARIANT_TRUE, &value); break;
-        case 1: io->ReadIEEEBlock(visa::BinaryType_R8, flag, VARIANT_FALSE, &value); break;
-        case 2: io->ReadList(visa::ASCIIType_R8, nullptr, &value); break;
-        case 3: io->ReadList(visa::ASCIIType_BSTR, nullptr, &value); break;
-        default: io->ReadNumber(visa::ASCIIType_R8, VARIANT_TRUE, &value); break;
+        case 0:
+            io->ReadIEEEBlock(visa::BinaryType_UI1, flag, VARIANT_TRUE, &value);
+            break;
+        case 1:
+            io->ReadIEEEBlock(visa::BinaryType_R8, flag, VARIANT_FALSE, &value);
+            break;
+        case 2:
+            io->ReadList(visa::ASCIIType_R8, nullptr, &value);
+            break;
+        case 3:
+            io->ReadList(visa::ASCIIType_BSTR, nullptr, &value);
+            break;
+        default:
+            io->ReadNumber(visa::ASCIIType_R8, VARIANT_TRUE, &value);
+            break;
     }
     VariantClear(&value);
     // Whatever the first reply was, reading on must stay within the session.

@@ -2,11 +2,11 @@
 // attribute records, reach the owning interface and call its accessor.
 #include <algorithm>
 
-#include "zentrava/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/attribute_table.h"
-#include "zentrava/raii.h"
 #include "services/driver_identity.h"
+#include "zentrava/Zentrava.h"
+#include "zentrava/raii.h"
 
 using namespace ztv;
 
@@ -86,8 +86,7 @@ ViStatus GetAttribute(ViSession vi, ViConstString selector, ViAttr id, Attribute
         return store(value);
     }
     if (vi == VI_NULL && record->withoutSession) return ReadFromFreshObject(*record, store);
-    return OnOwner(vi, selector, record->path,
-                   [&](IUnknown* owner) { return ReadValue(vi, *record, owner, store); });
+    return OnOwner(vi, selector, record->path, [&](IUnknown* owner) { return ReadValue(vi, *record, owner, store); });
 }
 
 ViStatus SetAttribute(ViSession vi, ViConstString selector, ViAttr id, AttributeType type, const ComValue& value) {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "ivic/status_translation.h"
-#include "zentrava/raii.h"
 #include "platform/ivi/iviss.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 

@@ -35,7 +35,8 @@ ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int dep
 
 ViStatus ReportUnknownSelectorName(ViSession vi, ViStatus status, std::string_view given, std::string_view names) {
     // Keeps the recorded text as it stands and adds what to write instead.
-    std::string text(static_cast<std::size_t>(std::max<ViInt32>(IviSession_GetError(vi, 0, nullptr, nullptr), 1)), '\0');
+    std::string text(static_cast<std::size_t>(std::max<ViInt32>(IviSession_GetError(vi, 0, nullptr, nullptr), 1)),
+                     '\0');
     ViStatus code = status;
     IviSession_GetError(vi, static_cast<ViInt32>(text.size()), &code, text.data());
     text.resize(std::strlen(text.c_str()));

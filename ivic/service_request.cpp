@@ -1,9 +1,10 @@
 // Extension of the C face: waiting for the instrument's service request,
 // through the driver object's extension interface.
-#include "zentrava/Zentrava.h"
+#include "zentrava/service_request.h"
+
 #include "ivic/navigation.h"
 #include "ivic/status_translation.h"
-#include "zentrava/service_request.h"
+#include "zentrava/Zentrava.h"
 
 extern "C" {
 

@@ -1,12 +1,12 @@
 // IVI-C sessions: opening, closing, attaching, locking and the error record.
 #include <cstring>
 
-#include "zentrava/ivi.h"
-#include "zentrava/Zentrava.h"
 #include "ivic/apartment.h"
 #include "ivic/call_frame.h"
-#include "zentrava/raii.h"
 #include "services/driver_identity.h"
+#include "zentrava/Zentrava.h"
+#include "zentrava/ivi.h"
+#include "zentrava/raii.h"
 
 using namespace ztv;
 

@@ -1,7 +1,7 @@
 // IVI-C wrappers of the inherent utility, identity and operation members.
-#include "zentrava/ivi.h"
-#include "zentrava/Zentrava.h"
 #include "ivic/call_frame.h"
+#include "zentrava/Zentrava.h"
+#include "zentrava/ivi.h"
 #include "zentrava/raii.h"
 
 using namespace ztv;
@@ -84,8 +84,7 @@ ViStatus Ztv_ResetInterchangeCheck(ViSession Vi) {
 }
 
 ViStatus Ztv_ClearInterchangeWarnings(ViSession Vi) {
-    return CallNoArgs<IIviDriverOperation>(Vi, IID_IIviDriverOperation,
-                                           &IIviDriverOperation::ClearInterchangeWarnings);
+    return CallNoArgs<IIviDriverOperation>(Vi, IID_IIviDriverOperation, &IIviDriverOperation::ClearInterchangeWarnings);
 }
 
 ViStatus Ztv_GetNextCoercionRecord(ViSession Vi, ViInt32 BufferSize, ViChar Record[]) {

@@ -14,6 +14,7 @@ packages+=(linux-libc-dev)
 if [[ " $* " != *" -DZTV_BUILD_TESTS=OFF "* ]]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-pytest python3-setuptools python3-venv)
   packages+=(mypy pycodestyle)  # the Python package's type and style checks
+  packages+=(clang-format)  # every C++ file in the one style of .clang-format
   # ip, for the discovery tests' private network namespace
   packages+=(iproute2)
 fi

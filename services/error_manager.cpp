@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "platform/text/number_codec.h"
-#include "zentrava/raii.h"
 #include "services/driver_identity.h"
 #include "services/message_table.h"
+#include "zentrava/raii.h"
 
 namespace ztv {
 namespace {
@@ -101,8 +101,7 @@ HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::str
     return ReportError(IDS_E_IVI_INVALID_VALUE, std::to_string(value), method, parameter);
 }
 
-HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter,
-                                               float value) const {
+HRESULT CErrorManager::ReportInvalidValueError(std::string_view method, std::string_view parameter, float value) const {
     return ReportError(IDS_E_IVI_INVALID_VALUE, codec::FormatG15(static_cast<double>(value)), method, parameter);
 }
 

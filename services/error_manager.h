@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "zentrava/com.h"
 #include "services/error_codes.h"
+#include "zentrava/com.h"
 
 namespace ztv {
 

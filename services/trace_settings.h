@@ -8,12 +8,12 @@ namespace ztv {
 
 struct TraceSettings {
     bool enabled = false;
-    std::string name;          // requested file name; empty means the default name
-    long sizeMax = 1000000;    // bytes
+    std::string name;        // requested file name; empty means the default name
+    long sizeMax = 1000000;  // bytes
     bool arrays = false;
-    long arraySizeMax = 10;    // elements
-    long saveInterval = 1;     // minutes
-    std::string transform;     // stylesheet
+    long arraySizeMax = 10;  // elements
+    long saveInterval = 1;   // minutes
+    std::string transform;   // stylesheet
 };
 
 }  // namespace ztv

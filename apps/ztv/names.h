@@ -39,6 +39,7 @@ std::optional<Value> ParseValue(const AttributeInfo& attribute, const std::strin
 std::string FormatEnum(const AttributeInfo& attribute, long value);
 
 // The names closest to `name` by edit distance, best first.
-std::vector<std::string> Closest(const std::string& name, const std::vector<std::string>& candidates, std::size_t count);
+std::vector<std::string> Closest(const std::string& name, const std::vector<std::string>& candidates,
+                                 std::size_t count);
 
 }  // namespace ztv_tool

@@ -108,8 +108,8 @@ unsigned int SysStringLen(BSTR text);
 // UTF-8 <-> UTF-16.
 std::u16string Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::u16string_view text);
-std::string WideToUtf8(const OLECHAR* text);  // null reads as ""
-BSTR Utf8ToBstr(std::string_view text);  // null only when out of memory
+std::string WideToUtf8(const OLECHAR* text);        // null reads as ""
+BSTR Utf8ToBstr(std::string_view text);             // null only when out of memory
 std::u16string_view BstrView(const OLECHAR* text);  // null reads as ""
 
 // ---- VARIANT subset --------------------------------------------------------

@@ -26,8 +26,7 @@ HRESULT fp_trigger_options(engine::MemberCall& call, ZentravaAppTriggerModeEnum 
     const std::string_view model = call.Model();
     const bool lacksAnalyzer = generated::kModel_Q7310A.Contains(model) ||
                                (generated::kModel_Q7310B.Contains(model) && options.find("011") != std::string::npos);
-    if (val == kAnalyzer && lacksAnalyzer)
-        return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+    if (val == kAnalyzer && lacksAnalyzer) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
     const char* token = engine::TokenOf(*call.Desc().enumType, val);
     if (!token) return S_OK;
     const engine::CommandArg args[] = {engine::CommandArg::Text(token)};

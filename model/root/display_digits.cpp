@@ -28,10 +28,14 @@ HRESULT yaxis_digits(engine::MemberCall& call, LONG* val) {
     std::string reply;
     const HRESULT hr = call.IO().InstrQuery(call.Command(0), &reply, kDigitsReplyLength, kCurrentTimeout);
     if (FAILED(hr)) return hr;
-    if (reply == "OFF") *val = 0;
-    else if (reply == "SHOR") *val = 4;
-    else if (reply == "MIDD") *val = 8;
-    else if (reply == "LONG") *val = 12;
+    if (reply == "OFF")
+        *val = 0;
+    else if (reply == "SHOR")
+        *val = 4;
+    else if (reply == "MIDD")
+        *val = 8;
+    else if (reply == "LONG")
+        *val = 12;
     return hr;
 }
 

@@ -11,8 +11,8 @@ namespace ztv::custom {
 namespace {
 
 constexpr LONG kOptionsReplyLength = 30;
-constexpr LONG kBaseband = 5;   // ZentravaApplicationBB1
-constexpr LONG kUser = 6;       // ZentravaApplicationUser1
+constexpr LONG kBaseband = 5;  // ZentravaApplicationBB1
+constexpr LONG kUser = 6;      // ZentravaApplicationUser1
 
 HRESULT SendToken(engine::MemberCall& call, LONG value) {
     const char* token = engine::TokenOf(*call.Desc().enumType, value);

@@ -13,11 +13,25 @@ constexpr LONG kStatusByte = 0, kStandardEvent = 1, kOperationBit12 = 4;
 constexpr LONG kCondition = 0, kNegativeTransition = 1, kPositiveTransition = 2, kEvent = 3, kEnable = 4;
 
 // Command prefix of each register, by ZentravaStatusRegisterEnum value.
-constexpr const char* kRegisterPrefix[] = {
-    "",        "",          "STAT:OPER:",      "STAT:QUES:",       "STAT:OPER:BIT12:",    "STAT:QUES:CURR:",
-    "STAT:QUES:DCON:", "STAT:QUES:LIM:", "STAT:QUES:LIM:AM1:", "STAT:QUES:LIM:BB1:", "STAT:QUES:LIM:FP1:",
-    "STAT:QUES:LIM:PN1:", "STAT:QUES:LIM:SP1:", "STAT:QUES:LIM:TR1:", "STAT:QUES:LIM:USER1:", "STAT:QUES:MISC:",
-    "STAT:QUES:PHAS:", "STAT:QUES:POW:", "STAT:QUES:REF:"};
+constexpr const char* kRegisterPrefix[] = {"",
+                                           "",
+                                           "STAT:OPER:",
+                                           "STAT:QUES:",
+                                           "STAT:OPER:BIT12:",
+                                           "STAT:QUES:CURR:",
+                                           "STAT:QUES:DCON:",
+                                           "STAT:QUES:LIM:",
+                                           "STAT:QUES:LIM:AM1:",
+                                           "STAT:QUES:LIM:BB1:",
+                                           "STAT:QUES:LIM:FP1:",
+                                           "STAT:QUES:LIM:PN1:",
+                                           "STAT:QUES:LIM:SP1:",
+                                           "STAT:QUES:LIM:TR1:",
+                                           "STAT:QUES:LIM:USER1:",
+                                           "STAT:QUES:MISC:",
+                                           "STAT:QUES:PHAS:",
+                                           "STAT:QUES:POW:",
+                                           "STAT:QUES:REF:"};
 constexpr LONG kRegisterCount = static_cast<LONG>(std::size(kRegisterPrefix));
 constexpr LONG kSubRegisterCount = 5;
 
@@ -26,11 +40,16 @@ bool IsEventOnly(LONG reg) { return reg == 5 || reg == 6 || (reg >= 15 && reg <=
 
 const char* SubRegisterName(LONG sub) {
     switch (sub) {
-    case kCondition: return "ZentravaStatusSubRegisterCondition";
-    case kNegativeTransition: return "ZentravaStatusSubRegisterNegativeTransition";
-    case kPositiveTransition: return "ZentravaStatusSubRegisterPositiveTransition";
-    case kEvent: return "ZentravaStatusSubRegisterEvent";
-    default: return "ZentravaStatusSubRegisterEnable";
+        case kCondition:
+            return "ZentravaStatusSubRegisterCondition";
+        case kNegativeTransition:
+            return "ZentravaStatusSubRegisterNegativeTransition";
+        case kPositiveTransition:
+            return "ZentravaStatusSubRegisterPositiveTransition";
+        case kEvent:
+            return "ZentravaStatusSubRegisterEvent";
+        default:
+            return "ZentravaStatusSubRegisterEnable";
     }
 }
 
@@ -43,11 +62,16 @@ const char* QuerySuffix(LONG reg, LONG sub) {
     }
     if (reg == kStandardEvent) return sub == kEvent ? "*ESR?" : sub == kEnable ? "*ESE?" : nullptr;
     switch (sub) {
-    case kCondition: return IsEventOnly(reg) ? nullptr : "COND?";
-    case kNegativeTransition: return IsEventOnly(reg) ? nullptr : "NTR?";
-    case kPositiveTransition: return IsEventOnly(reg) ? nullptr : "PTR?";
-    case kEvent: return "EVEN?";
-    default: return "ENAB?";
+        case kCondition:
+            return IsEventOnly(reg) ? nullptr : "COND?";
+        case kNegativeTransition:
+            return IsEventOnly(reg) ? nullptr : "NTR?";
+        case kPositiveTransition:
+            return IsEventOnly(reg) ? nullptr : "PTR?";
+        case kEvent:
+            return "EVEN?";
+        default:
+            return "ENAB?";
     }
 }
 
@@ -70,7 +94,8 @@ HRESULT status_register(engine::MemberCall& call, ZentravaStatusRegisterEnum Reg
         return call.Errors().ReportInvalidValueError("get_Register", "SubRegister", sub);
     const char* suffix = QuerySuffix(reg, sub);
     if (!suffix)
-        return call.Errors().ReportInvalidValueError("get_Register", "SubRegister", std::string_view(SubRegisterName(sub)));
+        return call.Errors().ReportInvalidValueError("get_Register", "SubRegister",
+                                                     std::string_view(SubRegisterName(sub)));
     if (call.Simulating()) {
         *val = static_cast<LONG>(call.Desc().simNumber);
         return S_OK;
@@ -86,7 +111,8 @@ HRESULT status_register(engine::MemberCall& call, ZentravaStatusRegisterEnum Reg
         return call.Errors().ReportInvalidValueError("put_Register", "SubRegister", sub);
     const char* suffix = WriteSuffix(reg, sub);
     if (!suffix)
-        return call.Errors().ReportInvalidValueError("put_Register", "SubRegister", std::string_view(SubRegisterName(sub)));
+        return call.Errors().ReportInvalidValueError("put_Register", "SubRegister",
+                                                     std::string_view(SubRegisterName(sub)));
     if (call.Simulating()) return S_OK;
     const LONG masked = val & (reg == kStatusByte || reg == kStandardEvent ? 0xFF : 0xFFFF);
     return call.IO().InstrWrite(std::string(kRegisterPrefix[reg]) + suffix + " " + std::to_string(masked),

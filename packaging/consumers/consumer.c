@@ -3,7 +3,6 @@
    noise and prints the trace length. */
 #include <stdio.h>
 #include <stdlib.h>
-
 #include <zentrava/Zentrava.h>
 
 static void check(ViSession vi, ViStatus status, const char* what) {

@@ -6,9 +6,9 @@
 #include "platform/com/apartment.h"
 #include "platform/com/class_table.h"
 #include "platform/com/loaded_servers.h"
-#include "zentrava/com.h"
 #include "platform/com/module_loader.h"
 #include "platform/com/registry.h"
+#include "zentrava/com.h"
 
 namespace {
 

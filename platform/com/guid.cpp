@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "zentrava/com.h"
 #include "platform/com/sha1.h"
+#include "zentrava/com.h"
 
 const GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

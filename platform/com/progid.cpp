@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "zentrava/com.h"
 #include "platform/com/registry.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -117,7 +117,9 @@ void ReleaseCell(VARTYPE vt, void* cell) {
 }
 
 // The cell types ReleaseCell has something to release for.
-bool CellsOwnResources(VARTYPE vt) { return vt == VT_BSTR || vt == VT_UNKNOWN || vt == VT_DISPATCH || vt == VT_VARIANT; }
+bool CellsOwnResources(VARTYPE vt) {
+    return vt == VT_BSTR || vt == VT_UNKNOWN || vt == VT_DISPATCH || vt == VT_VARIANT;
+}
 
 // Fills an uninitialised cell with a copy of source (same element type).
 HRESULT CopyCell(VARTYPE vt, void* target, const void* source) {

@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/real_list_parser.h"
+#include "zentrava/raii.h"
 
 namespace visa {
 
-class FormattedIO final
-    : public com::ComObject<FormattedIO, com::Implements<IFormattedIO488, IID_IFormattedIO488>> {
+class FormattedIO final : public com::ComObject<FormattedIO, com::Implements<IFormattedIO488, IID_IFormattedIO488>> {
 public:
     static constexpr std::size_t kDefaultBufferSize = 4096;
 
@@ -78,7 +77,7 @@ private:
     std::size_t readCapacity_ = kDefaultBufferSize;
     std::size_t readPos_ = 0;
     std::size_t readLen_ = 0;
-    bool readEnded_ = true;  // the data read so far reached the end of its reply
+    bool readEnded_ = true;              // the data read so far reached the end of its reply
     ReadStop lastStop_ = READ_STOP_END;  // why the last read from the session stopped
 
     // Kept from one list read to the next, so that reading the same trace

@@ -117,17 +117,17 @@ HRESULT MessageSession::ReadLocked(void* buffer, LONG count, LONG* actual, ReadS
     ReadResult result;
     if (Status status = transport_->Read(request, NextDeadline(), &result); !status.ok()) return ReportError(status);
     *actual = static_cast<LONG>(result.count);
-    *stop = result.end == ReadEnd::End ? READ_STOP_END : result.end == ReadEnd::TermChar ? READ_STOP_TERMCHAR
-                                                                                           : READ_STOP_COUNT;
+    *stop = result.end == ReadEnd::End        ? READ_STOP_END
+            : result.end == ReadEnd::TermChar ? READ_STOP_TERMCHAR
+                                              : READ_STOP_COUNT;
     return S_OK;
 }
 
 HRESULT MessageSession::WriteLocked(const void* buffer, LONG count, LONG* written) {
     *written = 0;
     if (!transport_) return Closed();
-    const Status status =
-        transport_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count), sendEnd_,
-                          NextDeadline());
+    const Status status = transport_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count),
+                                            sendEnd_, NextDeadline());
     if (!status.ok()) return ReportError(status);
     *written = count;
     return S_OK;

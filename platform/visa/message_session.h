@@ -7,11 +7,11 @@
 #include <mutex>
 #include <string>
 
-#include "zentrava/raii.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/service_request_wait.h"
 #include "platform/visa/transport/transport.h"
+#include "zentrava/raii.h"
 
 namespace visa {
 

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/visa/com_error.h"
 #include "platform/text/number_codec.h"
+#include "platform/visa/com_error.h"
 
 namespace visa {
 namespace {
@@ -36,14 +36,30 @@ HRESULT BadNumber(std::string_view token, const char* kind) {
 // A scalar VARIANT as a double or an integer, for writing.
 bool VariantAsReal(const VARIANT& value, double* real) {
     switch (value.vt) {
-        case VT_I2: *real = value.iVal; return true;
-        case VT_I4: case VT_INT: *real = value.lVal; return true;
-        case VT_UI1: *real = value.bVal; return true;
-        case VT_R4: *real = value.fltVal; return true;
-        case VT_R8: *real = value.dblVal; return true;
-        case VT_I8: *real = static_cast<double>(value.llVal); return true;
-        case VT_BOOL: *real = value.boolVal != VARIANT_FALSE ? 1 : 0; return true;
-        default: return false;
+        case VT_I2:
+            *real = value.iVal;
+            return true;
+        case VT_I4:
+        case VT_INT:
+            *real = value.lVal;
+            return true;
+        case VT_UI1:
+            *real = value.bVal;
+            return true;
+        case VT_R4:
+            *real = value.fltVal;
+            return true;
+        case VT_R8:
+            *real = value.dblVal;
+            return true;
+        case VT_I8:
+            *real = static_cast<double>(value.llVal);
+            return true;
+        case VT_BOOL:
+            *real = value.boolVal != VARIANT_FALSE ? 1 : 0;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -59,9 +75,15 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
         return ReportError(DISP_E_TYPEMISMATCH, "The value to write is not a number.");
     }
     switch (type) {
-        case ASCIIType_R8: codec::AppendShortest(real, out); return S_OK;
-        case ASCIIType_R4: codec::AppendShortest(static_cast<float>(real), out); return S_OK;
-        case ASCIIType_I2: case ASCIIType_I4: case ASCIIType_UI1: {
+        case ASCIIType_R8:
+            codec::AppendShortest(real, out);
+            return S_OK;
+        case ASCIIType_R4:
+            codec::AppendShortest(static_cast<float>(real), out);
+            return S_OK;
+        case ASCIIType_I2:
+        case ASCIIType_I4:
+        case ASCIIType_UI1: {
             const double rounded = std::nearbyint(real);
             const double low = type == ASCIIType_I2 ? -32768.0 : type == ASCIIType_UI1 ? 0.0 : -2147483648.0;
             const double high = type == ASCIIType_I2 ? 32767.0 : type == ASCIIType_UI1 ? 255.0 : 2147483647.0;
@@ -91,7 +113,8 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
     long long whole = 0;
     double real = 0;
     switch (type) {
-        case ASCIIType_R8: case ASCIIType_Any:
+        case ASCIIType_R8:
+        case ASCIIType_Any:
             if (!codec::ParseReal(token, &real)) return BadNumber(token, "a number");
             value->vt = VT_R8;
             value->dblVal = real;
@@ -126,12 +149,19 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
 
 VARTYPE ListElementType(IEEEASCIIType type) {
     switch (type) {
-        case ASCIIType_I2: return VT_I2;
-        case ASCIIType_I4: return VT_I4;
-        case ASCIIType_R4: return VT_R4;
-        case ASCIIType_UI1: return VT_UI1;
-        case ASCIIType_BSTR: return VT_BSTR;
-        case ASCIIType_R8: case ASCIIType_Any: return VT_R8;
+        case ASCIIType_I2:
+            return VT_I2;
+        case ASCIIType_I4:
+            return VT_I4;
+        case ASCIIType_R4:
+            return VT_R4;
+        case ASCIIType_UI1:
+            return VT_UI1;
+        case ASCIIType_BSTR:
+            return VT_BSTR;
+        case ASCIIType_R8:
+        case ASCIIType_Any:
+            return VT_R8;
     }
     return VT_EMPTY;
 }

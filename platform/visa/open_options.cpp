@@ -41,7 +41,8 @@ Status OpenOptions::Port(std::string_view key, const char* environmentVariable,
     }
     const auto value = ParseDecimal(*text, 1, 65535);
     if (!value) {
-        return Status::Fail(E_VISA_INV_SETUP, source + " must be a port number from 1 to 65535, not \"" + *text + "\".");
+        return Status::Fail(E_VISA_INV_SETUP,
+                            source + " must be a port number from 1 to 65535, not \"" + *text + "\".");
     }
     *port = static_cast<std::uint16_t>(*value);
     return Status::Ok();

@@ -2,8 +2,8 @@
 // that serves it and hands out a message-based session.
 #pragma once
 
-#include "zentrava/raii.h"
 #include "platform/visa/visacom.h"
+#include "zentrava/raii.h"
 
 namespace visa {
 
@@ -18,8 +18,7 @@ public:
     // openTimeout bounds connecting and handshakes (0 means the default of
     // 2000 ms, -1 waits forever); an EXCLUSIVE_LOCK mode locks the device
     // where the protocol can (VXI-11, system VISA).
-    HRESULT Open(BSTR resourceName, AccessMode mode, LONG openTimeout, BSTR options,
-                 IVisaSession** session) override;
+    HRESULT Open(BSTR resourceName, AccessMode mode, LONG openTimeout, BSTR options, IVisaSession** session) override;
 
 private:
     ResourceManager() = default;

@@ -67,11 +67,11 @@ protected:
 };
 
 struct IMessage : IVisaSession {
-    virtual HRESULT Read(LONG count, SAFEARRAY** bytes) = 0;           // VT_UI1 vector
+    virtual HRESULT Read(LONG count, SAFEARRAY** bytes) = 0;  // VT_UI1 vector
     virtual HRESULT ReadString(LONG count, BSTR* text) = 0;
     virtual HRESULT Write(SAFEARRAY* bytes, LONG* written) = 0;
     virtual HRESULT WriteString(BSTR text, LONG* written) = 0;
-    virtual HRESULT Clear() = 0;                                         // device clear
+    virtual HRESULT Clear() = 0;  // device clear
     virtual HRESULT ReadSTB(SHORT* statusByte) = 0;
     virtual HRESULT AssertTrigger() = 0;
     virtual HRESULT get_TerminationCharacter(BYTE* c) = 0;

@@ -41,9 +41,12 @@ std::string SecondsField(std::time_t start, std::time_t end) {
 
 const char* DirectionText(TraceDirection direction) {
     switch (direction) {
-    case TraceDirection::In: return "In";
-    case TraceDirection::Out: return "Out";
-    case TraceDirection::InOut: return "InOut";
+        case TraceDirection::In:
+            return "In";
+        case TraceDirection::Out:
+            return "Out";
+        case TraceDirection::InOut:
+            return "InOut";
     }
     return "In";
 }
@@ -59,8 +62,7 @@ void WriteValue(pugi::xml_node parameter, const TracedValue& value) {
     if (!value.isArray) return;
     parameter.append_attribute("NumDims") = value.dimensions;
     parameter.append_attribute("DimSizes") = value.dimensionSizes.c_str();
-    for (const std::string& element : value.elements)
-        parameter.append_child("Element").text().set(element.c_str());
+    for (const std::string& element : value.elements) parameter.append_child("Element").text().set(element.c_str());
 }
 
 }  // namespace
@@ -74,8 +76,7 @@ struct CMethodTrace::Record {
     std::vector<std::pair<pugi::xml_node, TraceArg>> outputs;
 };
 
-void CMethodTrace::Open(CTraceOwner& owner, const char* iface, const char* member,
-                        std::span<const TraceArg> args) {
+void CMethodTrace::Open(CTraceOwner& owner, const char* iface, const char* member, std::span<const TraceArg> args) {
     End();
     pugi::xml_node root = owner.Root();
     if (!root) return;
@@ -107,7 +108,8 @@ void CMethodTrace::Close() {
     // The document may have been replaced while the call ran (tracing
     // switched off); the record then has nowhere to go.
     if (owner.Generation() != record->generation) return;
-    for (const auto& [parameter, arg] : record->outputs) WriteValue(parameter, DescribeValue(arg, record->elementLimit));
+    for (const auto& [parameter, arg] : record->outputs)
+        WriteValue(parameter, DescribeValue(arg, record->elementLimit));
     const std::time_t end = owner.Now();
     record->method.append_attribute("EndTime") = TimeOfDay(end);
     record->method.append_attribute("ExecutionTime") = SecondsField(record->start, end).c_str();

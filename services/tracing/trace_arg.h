@@ -15,35 +15,65 @@ namespace ztv {
 enum class TraceDirection : std::uint8_t { In, Out, InOut };
 
 enum class TraceType : std::uint8_t {
-    Boolean,    // VARIANT_BOOL
+    Boolean,      // VARIANT_BOOL
     LongBoolean,  // a VARIANT_BOOL widened to LONG
-    Byte,       // BYTE
-    Int16,      // SHORT
-    Int32,      // LONG
-    Float,      // float
-    Double,     // double
-    Text,       // std::string in the ANSI code page
-    TextView,   // std::string_view in the ANSI code page
-    Bstr,       // BSTR
-    Array,      // SAFEARRAY*
-    Variant,    // VARIANT
-    Interface,  // any interface pointer
+    Byte,         // BYTE
+    Int16,        // SHORT
+    Int32,        // LONG
+    Float,        // float
+    Double,       // double
+    Text,         // std::string in the ANSI code page
+    TextView,     // std::string_view in the ANSI code page
+    Bstr,         // BSTR
+    Array,        // SAFEARRAY*
+    Variant,      // VARIANT
+    Interface,    // any interface pointer
 };
 
 // The trace type of a C++ argument type. VARIANT_BOOL is the same C++ type as
 // SHORT, so booleans are named explicitly (InBoolean, OutBoolean).
 template <class T>
 struct TraceTypeOf;
-template <> struct TraceTypeOf<BYTE> { static constexpr TraceType value = TraceType::Byte; };
-template <> struct TraceTypeOf<SHORT> { static constexpr TraceType value = TraceType::Int16; };
-template <> struct TraceTypeOf<LONG> { static constexpr TraceType value = TraceType::Int32; };
-template <> struct TraceTypeOf<float> { static constexpr TraceType value = TraceType::Float; };
-template <> struct TraceTypeOf<double> { static constexpr TraceType value = TraceType::Double; };
-template <> struct TraceTypeOf<std::string> { static constexpr TraceType value = TraceType::Text; };
-template <> struct TraceTypeOf<std::string_view> { static constexpr TraceType value = TraceType::TextView; };
-template <> struct TraceTypeOf<BSTR> { static constexpr TraceType value = TraceType::Bstr; };
-template <> struct TraceTypeOf<SAFEARRAY*> { static constexpr TraceType value = TraceType::Array; };
-template <> struct TraceTypeOf<VARIANT> { static constexpr TraceType value = TraceType::Variant; };
+template <>
+struct TraceTypeOf<BYTE> {
+    static constexpr TraceType value = TraceType::Byte;
+};
+template <>
+struct TraceTypeOf<SHORT> {
+    static constexpr TraceType value = TraceType::Int16;
+};
+template <>
+struct TraceTypeOf<LONG> {
+    static constexpr TraceType value = TraceType::Int32;
+};
+template <>
+struct TraceTypeOf<float> {
+    static constexpr TraceType value = TraceType::Float;
+};
+template <>
+struct TraceTypeOf<double> {
+    static constexpr TraceType value = TraceType::Double;
+};
+template <>
+struct TraceTypeOf<std::string> {
+    static constexpr TraceType value = TraceType::Text;
+};
+template <>
+struct TraceTypeOf<std::string_view> {
+    static constexpr TraceType value = TraceType::TextView;
+};
+template <>
+struct TraceTypeOf<BSTR> {
+    static constexpr TraceType value = TraceType::Bstr;
+};
+template <>
+struct TraceTypeOf<SAFEARRAY*> {
+    static constexpr TraceType value = TraceType::Array;
+};
+template <>
+struct TraceTypeOf<VARIANT> {
+    static constexpr TraceType value = TraceType::Variant;
+};
 
 struct TraceArg {
     const char* name;

@@ -79,9 +79,12 @@ HRESULT CTraceOwner::BuildDocument(const fs::path& path) {
 
 HRESULT CTraceOwner::StartTrace(std::string_view baseName) {
     switch (GetFileState()) {
-    case TraceFileState::Recording: return E_UNEXPECTED;
-    case TraceFileState::Stopped: return S_OK;
-    case TraceFileState::NotStarted: break;
+        case TraceFileState::Recording:
+            return E_UNEXPECTED;
+        case TraceFileState::Stopped:
+            return S_OK;
+        case TraceFileState::NotStarted:
+            break;
     }
     const fs::path path = TraceFilePath(fileName_, baseName, Now());
     const HRESULT hr = BuildDocument(path);
@@ -113,8 +116,6 @@ HRESULT CTraceOwner::SaveIfDue() {
     return Save();
 }
 
-pugi::xml_node CTraceOwner::Root() const {
-    return document_ ? document_->child(kRootName) : pugi::xml_node();
-}
+pugi::xml_node CTraceOwner::Root() const { return document_ ? document_->child(kRootName) : pugi::xml_node(); }
 
 }  // namespace ztv

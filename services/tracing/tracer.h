@@ -41,9 +41,7 @@ protected:
     }
 
 private:
-    void Refresh() {
-        recording_.store(enabled_ && fileState_ == TraceFileState::Recording, std::memory_order_relaxed);
-    }
+    void Refresh() { recording_.store(enabled_ && fileState_ == TraceFileState::Recording, std::memory_order_relaxed); }
 
     TraceFileState fileState_ = TraceFileState::NotStarted;
     bool enabled_ = false;

@@ -20,49 +20,76 @@ protected:
 
 TEST_F(AppCommands, IrregularCommandTexts) {
     ViReal64 two[] = {1, 2};
-    ExpectSent(session, {
-        {"AM upper line without a format command",
-         [&](ViSession vi) { return Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData(vi, "Measurement1", 2, two); },
-         0, {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
-        {"BB lower line in long form",
-         [&](ViSession vi) {
-             return Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData(vi, "Measurement1", 4, buffer.data(), &actual);
-         },
-         0, {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
-        {"SP upper line with LIMit",
-         [&](ViSession vi) {
-             return Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData(vi, "Measurement1", 4, buffer.data(),
-                                                                                &actual);
-         },
-         0, {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
-        {"FP store with STORe",
-         [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat"); },
-         0, {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
-        {"FP raw data with RDATa",
-         [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual); },
-         0, {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
-        {"TR first trace is the wide path",
-         [&](ViSession vi) { return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement1", 4, buffer.data(), &actual); },
-         0, {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
-        {"TR other traces are the narrow path",
-         [&](ViSession vi) { return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement3", 4, buffer.data(), &actual); },
-         0, {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
-        {"User X data per trace",
-         [&](ViSession vi) { return Ztv_ApplicationUserMeaurementGet_Xdata(vi, "Measurement5", 4, buffer.data(), &actual); },
-         0, {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
-        {"User persistence clears all traces",
-         [&](ViSession vi) { return Ztv_ApplicationUserMeaurementPersistenceClear(vi, "Measurement3"); },
-         0, {"DISP:USER1:ALLT:PERS:CLE"}},
-        {"PN upper clear ends in a blank",
-         [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper(vi, "Measurement1"); },
-         0, {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
-        {"PN lower clear does not",
-         [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower(vi, "Measurement1"); },
-         0, {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
-        {"FP lower clear ends in a blank",
-         [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower(vi, "Measurement2"); },
-         0, {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"AM upper line without a format command",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData(vi, "Measurement1", 2, two);
+             },
+             0,
+             {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
+            {"BB lower line in long form",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData(vi, "Measurement1", 4, buffer.data(),
+                                                                             &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
+            {"SP upper line with LIMit",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData(vi, "Measurement1", 4,
+                                                                                    buffer.data(), &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
+            {"FP store with STORe",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat");
+             },
+             0,
+             {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
+            {"FP raw data with RDATa",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
+            {"TR first trace is the wide path",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement1", 4, buffer.data(), &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
+            {"TR other traces are the narrow path",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement3", 4, buffer.data(), &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
+            {"User X data per trace",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationUserMeaurementGet_Xdata(vi, "Measurement5", 4, buffer.data(), &actual);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
+            {"User persistence clears all traces",
+             [&](ViSession vi) { return Ztv_ApplicationUserMeaurementPersistenceClear(vi, "Measurement3"); },
+             0,
+             {"DISP:USER1:ALLT:PERS:CLE"}},
+            {"PN upper clear ends in a blank",
+             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper(vi, "Measurement1"); },
+             0,
+             {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
+            {"PN lower clear does not",
+             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower(vi, "Measurement1"); },
+             0,
+             {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
+            {"FP lower clear ends in a blank",
+             [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower(vi, "Measurement2"); },
+             0,
+             {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
+        });
 }
 
 TEST_F(AppCommands, MeasurementsAndMarkersCarryTheirNumbers) {
@@ -85,54 +112,81 @@ TEST_F(AppCommands, MeasurementsAndMarkersCarryTheirNumbers) {
         EXPECT_EQ(session.Sent(), Messages{m.query});
         EXPECT_EQ(x, 0) << "an unset marker stands at 0";
     }
-    ExpectSent(session, {
-        {"TR marker search",
-         [](ViSession vi) {
-             return Ztv_ApplicationTransientMeasurementMarkerSearch(vi, "Measurement2:Marker5",
-                                                                    ZTV_VAL_MARKER_SEARCH_TYPE_MINIMUM);
-         },
-         0, {"CALC:TR1:TRAC2:MARK5:SEAR:EXEC:MIN"}},
-        {"User marker search",
-         [](ViSession vi) {
-             return Ztv_ApplicationUserMeaurementMarkerSearch(vi, "Measurement6:Marker9", ZTV_VAL_MARKER_SEARCH_TYPE_PEAK);
-         },
-         0, {"CALC:USER1:TRAC6:MARK9:SEAR:EXEC:PEAK"}},
-        {"FP trace data",
-         [&](ViSession vi) {
-             return Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData(vi, "Measurement3", 4, buffer.data(),
+    ExpectSent(session,
+               {
+                   {"TR marker search",
+                    [](ViSession vi) {
+                        return Ztv_ApplicationTransientMeasurementMarkerSearch(vi, "Measurement2:Marker5",
+                                                                               ZTV_VAL_MARKER_SEARCH_TYPE_MINIMUM);
+                    },
+                    0,
+                    {"CALC:TR1:TRAC2:MARK5:SEAR:EXEC:MIN"}},
+                   {"User marker search",
+                    [](ViSession vi) {
+                        return Ztv_ApplicationUserMeaurementMarkerSearch(vi, "Measurement6:Marker9",
+                                                                         ZTV_VAL_MARKER_SEARCH_TYPE_PEAK);
+                    },
+                    0,
+                    {"CALC:USER1:TRAC6:MARK9:SEAR:EXEC:PEAK"}},
+                   {"FP trace data",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData(vi, "Measurement3", 4,
+                                                                                             buffer.data(), &actual);
+                    },
+                    0,
+                    {"FORM:DATA ASC", "CALC:FP1:TRAC3:DATA:FDAT?"}},
+                   {"TR trace data",
+                    [&](ViSession vi) { return Ztv_Get_FormattedData3(vi, "Measurement4", 4, buffer.data(), &actual); },
+                    0,
+                    {"FORM:DATA ASC", "CALC:TR1:TRAC4:DATA:FDAT?"}},
+                   {"User trace data",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationUserMeaurementDataGet_FormattedData(vi, "Measurement2", 4, buffer.data(),
                                                                                   &actual);
-         },
-         0, {"FORM:DATA ASC", "CALC:FP1:TRAC3:DATA:FDAT?"}},
-        {"TR trace data",
-         [&](ViSession vi) { return Ztv_Get_FormattedData3(vi, "Measurement4", 4, buffer.data(), &actual); },
-         0, {"FORM:DATA ASC", "CALC:TR1:TRAC4:DATA:FDAT?"}},
-        {"User trace data",
-         [&](ViSession vi) {
-             return Ztv_ApplicationUserMeaurementDataGet_FormattedData(vi, "Measurement2", 4, buffer.data(), &actual);
-         },
-         0, {"FORM:DATA ASC", "CALC:USER1:TRAC2:DATA:FDAT?"}},
-    });
+                    },
+                    0,
+                    {"FORM:DATA ASC", "CALC:USER1:TRAC2:DATA:FDAT?"}},
+               });
 }
 
 TEST_F(AppCommands, SegmentTablesHoldWholeGroupsOfFour) {
     ViReal64 values[] = {1, 2, 3, 4, 5, 6, 7, 8};
-    ExpectSent(session, {
-        {"FP two upper segments",
-         [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 8, values); },
-         0, {"FORM:DATA ASC", "CALC:FP1:TRAC2:LIM:UPP:SEGM:COUN 2", "CALC:FP1:TRAC2:LIM:UPP:SEGM:DATA 1,2,3,4,5,6,7,8"}},
-        {"FP six values",
-         [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 6, values); },
-         kUnexpectedResponse, {"FORM:DATA ASC"}},
-        {"TR one lower segment",
-         [&](ViSession vi) { return Ztv_ApplicationTransientMeasurementLimitLowerSegment(vi, "Measurement4", 4, values); },
-         0, {"FORM:DATA ASC", "CALC:TR1:TRAC4:LIM:LOW:SEGM:COUN 1", "CALC:TR1:TRAC4:LIM:LOW:SEGM:DATA 1,2,3,4"}},
-        {"User five values",
-         [&](ViSession vi) { return Ztv_ApplicationUserMeaurementLimitLowerSegment(vi, "Measurement7", 5, values); },
-         kUnexpectedResponse, {"FORM:DATA ASC"}},
-        {"PN spurious table",
-         [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementSpuriousTableData(vi, "Measurement1", 8, values); },
-         0, {"FORM:DATA ASC", "CALC:PN1:TRAC1:SPUR:THR:TABL:COUN 2", "CALC:PN1:TRAC1:SPUR:THR:TABL:DATA 1,2,3,4,5,6,7,8"}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"FP two upper segments",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 8, values);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:FP1:TRAC2:LIM:UPP:SEGM:COUN 2",
+              "CALC:FP1:TRAC2:LIM:UPP:SEGM:DATA 1,2,3,4,5,6,7,8"}},
+            {"FP six values",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 6, values);
+             },
+             kUnexpectedResponse,
+             {"FORM:DATA ASC"}},
+            {"TR one lower segment",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationTransientMeasurementLimitLowerSegment(vi, "Measurement4", 4, values);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:TR1:TRAC4:LIM:LOW:SEGM:COUN 1", "CALC:TR1:TRAC4:LIM:LOW:SEGM:DATA 1,2,3,4"}},
+            {"User five values",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationUserMeaurementLimitLowerSegment(vi, "Measurement7", 5, values);
+             },
+             kUnexpectedResponse,
+             {"FORM:DATA ASC"}},
+            {"PN spurious table",
+             [&](ViSession vi) {
+                 return Ztv_ApplicationPhaseNoiseMeasurementSpuriousTableData(vi, "Measurement1", 8, values);
+             },
+             0,
+             {"FORM:DATA ASC", "CALC:PN1:TRAC1:SPUR:THR:TABL:COUN 2",
+              "CALC:PN1:TRAC1:SPUR:THR:TABL:DATA 1,2,3,4,5,6,7,8"}},
+        });
 }
 
 // The six integral results as the emulator computes them for the PN trace.
@@ -152,7 +206,7 @@ TEST_F(AppCommands, IntegralResultsFillTheOutputsInReplyOrder) {
     ASSERT_EQ(expected.size(), 6u);
     std::vector<ViReal64> out(6, -1.0);
     EXPECT_EQ(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), "Measurement1", &out[0], &out[1],
-                                                                        &out[2], &out[3], &out[4], &out[5]),
+                                                                       &out[2], &out[3], &out[4], &out[5]),
               0);
     EXPECT_EQ(session.Sent(), Messages{"CALC:PN1:TRAC1:FUNC:INT:DATA?"});
     for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(out[i], expected[i], std::abs(expected[i]) * 1e-8) << i;
@@ -165,7 +219,7 @@ TEST_F(AppCommands, AShortResultReplyFailsAndKeepsTheMissingOutputs) {
     session.emu().faults().TruncateNextReply(cut - 1);  // three elements, then the line feed
     std::vector<ViReal64> out(6, -1.0);
     EXPECT_LT(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), "Measurement1", &out[0], &out[1],
-                                                                        &out[2], &out[3], &out[4], &out[5]),
+                                                                       &out[2], &out[3], &out[4], &out[5]),
               0);
     const std::vector<double> expected = EmulatorIntegral(session);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(out[i], expected[i], std::abs(expected[i]) * 1e-8) << i;
@@ -177,21 +231,25 @@ TEST_F(AppCommands, EmulatedLimitTestAndIntegrationRangeFollowTheSettings) {
     ViReal64 tight[] = {1, -150, 40e6, -150};
     ViBoolean fail = VI_TRUE;
     ASSERT_EQ(Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment(session.vi(), "Measurement1", 4, loose), 0);
-    EXPECT_EQ(Ztv_GetAttributeViBoolean(session.vi(), "Measurement1", ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL,
-                                        &fail), 0);
+    EXPECT_EQ(Ztv_GetAttributeViBoolean(session.vi(), "Measurement1",
+                                        ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL, &fail),
+              0);
     EXPECT_EQ(fail, VI_FALSE);
     ASSERT_EQ(Ztv_ApplicationPhaseNoiseMeasurementLimitUpperSegment(session.vi(), "Measurement1", 4, tight), 0);
-    EXPECT_EQ(Ztv_GetAttributeViBoolean(session.vi(), "Measurement1", ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL,
-                                        &fail), 0);
+    EXPECT_EQ(Ztv_GetAttributeViBoolean(session.vi(), "Measurement1",
+                                        ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_LIMIT_FAIL, &fail),
+              0);
     EXPECT_EQ(fail, VI_TRUE);
 
     ASSERT_EQ(Ztv_SetAttributeViReal64(session.vi(), "Measurement1",
-                                       ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_START, 12e3), 0);
+                                       ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_START, 12e3),
+              0);
     ASSERT_EQ(Ztv_SetAttributeViReal64(session.vi(), "Measurement1",
-                                       ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_STOP, 20e6), 0);
+                                       ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_BANDMARKERX_STOP, 20e6),
+              0);
     std::vector<ViReal64> out(6, 0.0);
     ASSERT_EQ(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), "Measurement1", &out[0], &out[1],
-                                                                        &out[2], &out[3], &out[4], &out[5]),
+                                                                       &out[2], &out[3], &out[4], &out[5]),
               0);
     EXPECT_EQ(out[1], 20e6 - 12e3) << "the range is the band marker's";
 }

@@ -33,27 +33,56 @@ ViStatus FpTrigger(ViSession vi, ViInt32 mode) {
 
 TEST(AppOptions, BasebandDisplayNeedsTheBasebandOption) {
     RunOnEach({
-        {"Q7310B", "QVX-BBM", {"on with the option", [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); }, 0,
-                               {"*OPT?", "DISP:BB1:STAT 1"}}},
-        {"Q7310B", "QVX-011", {"on without it", [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); },
-                               kUnexpectedResponse, {"*OPT?"}}},
-        {"Q7310B", "QVX-011", {"off without it", [](ViSession vi) { return BasebandDisplay(vi, VI_FALSE); }, 0,
-                               {"*OPT?", "DISP:BB1:STAT 0"}}},
-        {"Q7310A", "0", {"the A model always has it", [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); }, 0,
-                         {"*OPT?", "DISP:BB1:STAT 1"}}},
+        {"Q7310B",
+         "QVX-BBM",
+         {"on with the option",
+          [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); },
+          0,
+          {"*OPT?", "DISP:BB1:STAT 1"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"on without it", [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); }, kUnexpectedResponse, {"*OPT?"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"off without it",
+          [](ViSession vi) { return BasebandDisplay(vi, VI_FALSE); },
+          0,
+          {"*OPT?", "DISP:BB1:STAT 0"}}},
+        {"Q7310A",
+         "0",
+         {"the A model always has it",
+          [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); },
+          0,
+          {"*OPT?", "DISP:BB1:STAT 1"}}},
     });
 }
 
 TEST(AppOptions, FrequencyPowerAnalyzerModeNeedsTheAnalyzer) {
     RunOnEach({
-        {"Q7310B", "QVX-BBM", {"analyzer", [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); }, 0,
-                               {"*OPT?", "TRIG:FP1:MODE ANAL"}}},
-        {"Q7310B", "QVX-011", {"analyzer on an 011", [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
-                               kUnexpectedResponse, {"*OPT?"}}},
-        {"Q7310B", "QVX-011", {"tester on an 011", [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_TESTER); }, 0,
-                               {"*OPT?", "TRIG:FP1:MODE TEST"}}},
-        {"Q7310A", "QVX-BBM", {"analyzer on the A model", [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
-                               kUnexpectedResponse, {"*OPT?"}}},
+        {"Q7310B",
+         "QVX-BBM",
+         {"analyzer",
+          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
+          0,
+          {"*OPT?", "TRIG:FP1:MODE ANAL"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"analyzer on an 011",
+          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
+          kUnexpectedResponse,
+          {"*OPT?"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"tester on an 011",
+          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_TESTER); },
+          0,
+          {"*OPT?", "TRIG:FP1:MODE TEST"}}},
+        {"Q7310A",
+         "QVX-BBM",
+         {"analyzer on the A model",
+          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
+          kUnexpectedResponse,
+          {"*OPT?"}}},
     });
 }
 
@@ -62,17 +91,27 @@ TEST(AppOptions, FrequencyPowerAnalyzerModeNeedsTheAnalyzer) {
 TEST(AppOptions, AmNoiseIsAQ7310BApplication) {
     ViReal64 two[] = {1, 2};
     const std::vector<Case> am = {
-        {"AM setting", [](ViSession vi) {
+        {"AM setting",
+         [](ViSession vi) {
              return Ztv_SetAttributeViReal64(vi, "", ZTV_ATTR_APPLICATION_AMNOISE_FREQUENCY_START_OFFSET, 10);
-         }, 0, {"SENS:AM1:FREQ:STAR 10"}},
-        {"AM marker", [](ViSession vi) {
+         },
+         0,
+         {"SENS:AM1:FREQ:STAR 10"}},
+        {"AM marker",
+         [](ViSession vi) {
              ViReal64 x = 0;
-             return Ztv_GetAttributeViReal64(vi, "Measurement1:Marker2", ZTV_ATTR_APPLICATION_AMNOISE_MEASUREMENT_MARKER_X_VALUE, &x);
-         }, 0, {"CALC:AM1:TRAC1:MARK2:X?"}},
-        {"AM measurement function", [&](ViSession vi) {
-             return Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData(vi, "Measurement1", 2, two);
-         }, 0, {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
-        {"AM collection function", [](ViSession vi) { return Ztv_ApplicationAMNoiseMeasurementsInitiate(vi); }, 0,
+             return Ztv_GetAttributeViReal64(vi, "Measurement1:Marker2",
+                                             ZTV_ATTR_APPLICATION_AMNOISE_MEASUREMENT_MARKER_X_VALUE, &x);
+         },
+         0,
+         {"CALC:AM1:TRAC1:MARK2:X?"}},
+        {"AM measurement function",
+         [&](ViSession vi) { return Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData(vi, "Measurement1", 2, two); },
+         0,
+         {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
+        {"AM collection function",
+         [](ViSession vi) { return Ztv_ApplicationAMNoiseMeasurementsInitiate(vi); },
+         0,
          {"INIT:AM1:IMM"}},
     };
     for (const char* model : {"Q7310A", "Q7310B"}) {
@@ -86,11 +125,15 @@ TEST(AppOptions, AmNoiseIsAQ7310BApplication) {
                 c.sent.clear();
             }
         }
-        cases.push_back({"PN marker", [](ViSession vi) {
+        cases.push_back({"PN marker",
+                         [](ViSession vi) {
                              ViReal64 x = 0;
                              return Ztv_GetAttributeViReal64(vi, "Measurement1:Marker2",
-                                                             ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_X_VALUE, &x);
-                         }, 0, {"CALC:PN1:TRAC1:MARK2:X?"}});
+                                                             ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKER_X_VALUE,
+                                                             &x);
+                         },
+                         0,
+                         {"CALC:PN1:TRAC1:MARK2:X?"}});
         ExpectSent(session, cases);
     }
 }

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "zentrava/Zentrava.h"
 #include "tests/support/test_support.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv::test {
 

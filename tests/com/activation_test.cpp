@@ -4,10 +4,10 @@
 #include <thread>
 #include <vector>
 
-#include "zentrava/com.h"
 #include "platform/com/registry.h"
 #include "tests/com/temp_registry.h"
 #include "tests/com/test_module_ids.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "zentrava/com.h"
 #include "tests/com/counted_unknown.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include "platform/com/static_class_factory.h"
-#include "zentrava/com.h"
 #include "tests/com/test_module_ids.h"
+#include "zentrava/com.h"
 
 namespace {
 

@@ -57,9 +57,7 @@ constexpr const char* kStore = R"(<?xml version="1.0"?>
 
 class Configuration : public ::testing::Test {
 protected:
-    Configuration() {
-        std::ofstream(storePath) << kStore;
-    }
+    Configuration() { std::ofstream(storePath) << kStore; }
     IsolatedEnvironment env;
     std::string storePath = env.dir().file("store.xml");
     ScopedEnv store{"IVI_CONFIG_STORE", storePath};
@@ -83,8 +81,8 @@ TEST_F(Configuration, LogicalNameTakesTheSessionsAssetFlagsAndSettings) {
     EXPECT_EQ(s.initialSettings.count("nested"), 0u);
     EXPECT_EQ(s.initialSettings.count("api"), 0u);
 
-    const NameTable expected{{"noise", "phasenoise"}, {"mk1", "marker1"}, {"mk2", "marker2"},
-                             {"mk10", "marker7"},     {"mk11", "marker8"}};
+    const NameTable expected{
+        {"noise", "phasenoise"}, {"mk1", "marker1"}, {"mk2", "marker2"}, {"mk10", "marker7"}, {"mk11", "marker8"}};
     EXPECT_EQ(s.virtualToPhysical, expected);
     EXPECT_EQ(s.physicalToVirtual.at("marker8"), "mk11");
 }

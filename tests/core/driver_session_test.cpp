@@ -92,8 +92,7 @@ TEST_F(DriverSession, DriverSetupTakesTheRestOfTheOptionString) {
               E_IVI_RESOURCE_UNKNOWN);
     EXPECT_EQ(ThreadErrorText(), "Zentrava: Unknown resource. Connection refused by 127.0.0.1:1.");
     EXPECT_FALSE(Initialized());
-    ASSERT_EQ(InitializeDriver(driver.get(), "x", false, false, "Simulate=true,DriverSetup=Model=Q7310A, Foo=1"),
-              S_OK);
+    ASSERT_EQ(InitializeDriver(driver.get(), "x", false, false, "Simulate=true,DriverSetup=Model=Q7310A, Foo=1"), S_OK);
     Bstr setup;
     ASSERT_EQ(Operation()->get_DriverSetup(setup.out()), S_OK);
     EXPECT_EQ(setup.str(), "Model=Q7310A, Foo=1");
@@ -120,7 +119,8 @@ TEST_F(DriverSession, SecondInitializeIsRefusedAndTheSessionKeepsWorking) {
 TEST_F(DriverSession, NullResourceNameChangesNothing) {
     Bstr options("Simulate=true");
     EXPECT_EQ(driver->Initialize(nullptr, VARIANT_FALSE, VARIANT_FALSE, options.get()), E_IVI_INVALID_VALUE);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: Invalid value (0) for method Initialize, parameter bstrResourceDescriptor.");
+    EXPECT_EQ(ThreadErrorText(),
+              "Zentrava: Invalid value (0) for method Initialize, parameter bstrResourceDescriptor.");
     EXPECT_FALSE(Initialized());
 }
 
@@ -232,7 +232,8 @@ TEST_F(DriverSession, InterchangeMembersAreUnsupported) {
     SysFreeString(stale);  // an out parameter: the member does not free what it held
     EXPECT_EQ(Operation()->ClearInterchangeWarnings(), E_IVI_METHOD_NOT_SUPPORTED);
     EXPECT_EQ(Operation()->ResetInterchangeCheck(), E_IVI_METHOD_NOT_SUPPORTED);
-    EXPECT_EQ(ThreadErrorText(), "Zentrava: Does not support this class-compliant feature: method ResetInterchangeCheck");
+    EXPECT_EQ(ThreadErrorText(),
+              "Zentrava: Does not support this class-compliant feature: method ResetInterchangeCheck");
 }
 
 TEST_F(DriverSession, CoercionRecordsAreHandedOutOnlyWhileRecording) {

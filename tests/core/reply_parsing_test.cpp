@@ -60,7 +60,7 @@ TEST(ReplyConversion, FollowsTheCLibraryRuleWithNaNForNoNumber) {
     EXPECT_DOUBLE_EQ(ReplyToDouble("  -3.25dBm"), -3.25);
     EXPECT_TRUE(std::isnan(ReplyToDouble("abc")));
     EXPECT_TRUE(std::isnan(ReplyToDouble("")));
-    const std::pair<const char*, LONG> longs[] = {{"1.5E+06", 1500000}, {"1.9", 1}, {"-1.9", -1},
+    const std::pair<const char*, LONG> longs[] = {{"1.5E+06", 1500000}, {"1.9", 1},  {"-1.9", -1},
                                                   {"abc", 0},           {"+32", 32}, {"1e12", INT32_MAX}};
     for (const auto& [reply, value] : longs) EXPECT_EQ(ReplyToLong(reply), value) << reply;
 }

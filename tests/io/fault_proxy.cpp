@@ -203,8 +203,8 @@ void FaultProxy::Run() {
             fds.push_back({pair.client, POLLIN, 0});
             fds.push_back({pair.server, POLLIN, 0});
             if (!pair.held.empty()) {
-                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(pair.held.front().due -
-                                                                                        Clock::now());
+                const auto wait =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(pair.held.front().due - Clock::now());
                 const int ms = static_cast<int>(std::max<long long>(wait.count(), 0) + 1);
                 timeout = timeout < 0 ? ms : std::min(timeout, ms);
             }

@@ -1,10 +1,10 @@
 // Faults on a live session: slow, silent, dropped and garbled replies, and
 // resources that cannot be opened. Each ends in its result code and text,
 // within its time-out, and leaves the session usable where that is possible.
-#include <cmath>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "tests/io/driver_on_emulator.h"
 

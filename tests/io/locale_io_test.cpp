@@ -4,8 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "zentrava/interfaces.h"
 #include "tests/io/driver_on_emulator.h"
+#include "zentrava/interfaces.h"
 
 namespace ztv::test {
 namespace {

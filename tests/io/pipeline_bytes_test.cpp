@@ -1,9 +1,9 @@
 // The command pipeline against the emulator: the exact bytes it puts on
 // each LAN interface, status polling, time-out restore and reply conversion.
-#include <cmath>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "tests/io/driver_on_emulator.h"
 
@@ -47,8 +47,8 @@ TEST_P(PipelineBytes, FormattedAndCommandStackForms) {
     io.PopCommand();
     ASSERT_EQ(io.InstrPrintCommandNoPoll(), S_OK);
     io.PopCommand();
-    EXPECT_THAT(rig().Sent(), ElementsAre("SENS:AM1:FBAN LONG\n", "SENS:ATT:LEV 0.1\n", "SENS:PN1:SWE:POIN 401\n",
-                                          "\n", "SENS:ATT:LEV 3\n", "DISP:AM1:GRAT:AXIS:Y:STAT 1\n"));
+    EXPECT_THAT(rig().Sent(), ElementsAre("SENS:AM1:FBAN LONG\n", "SENS:ATT:LEV 0.1\n", "SENS:PN1:SWE:POIN 401\n", "\n",
+                                          "SENS:ATT:LEV 3\n", "DISP:AM1:GRAT:AXIS:Y:STAT 1\n"));
     EXPECT_EQ(rig().instrument().Setting("SENS:ATT:LEV"), "3");
 }
 
@@ -176,8 +176,11 @@ TEST_P(PipelineBytes, BooleanRepliesOfTheCurrentCommand) {
         HRESULT result;
         VARIANT_BOOL value;
     } cases[] = {
-        {"1", S_OK, VARIANT_TRUE},   {" 0 ", S_OK, VARIANT_FALSE}, {"\t1 ", S_OK, VARIANT_TRUE},
-        {"ON", E_IVI_UNEXPECTED_RESPONSE, VARIANT_FALSE},          {"10", E_IVI_UNEXPECTED_RESPONSE, VARIANT_FALSE},
+        {"1", S_OK, VARIANT_TRUE},
+        {" 0 ", S_OK, VARIANT_FALSE},
+        {"\t1 ", S_OK, VARIANT_TRUE},
+        {"ON", E_IVI_UNEXPECTED_RESPONSE, VARIANT_FALSE},
+        {"10", E_IVI_UNEXPECTED_RESPONSE, VARIANT_FALSE},
         {"", E_IVI_UNEXPECTED_RESPONSE, VARIANT_FALSE},
     };
     io.PushCommand("DISP:AM1:GRAT:AXIS:Y:STAT?");

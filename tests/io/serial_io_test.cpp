@@ -1,6 +1,8 @@
 // The driver over a serial line: a pseudo-terminal pair whose far end is
 // served by the emulator's SCPI engine, with replies scripted where a test
 // needs an answer the instrument would not give.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -10,9 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "emulator/instrument.h"
 #include "tests/support/test_support.h"

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "emulator/emulator.h"
-#include "platform/visa/transport/hislip_transport.h"
 #include "platform/visa/message_session.h"
+#include "platform/visa/transport/hislip_transport.h"
 #include "platform/visa/transport/socket_transport.h"
 #include "platform/visa/transport/vxi11_transport.h"
 
@@ -54,9 +54,7 @@ protected:
     }
 
     // Starts a measurement that requests service when it ends.
-    static void StartMeasurement(Transport& transport) {
-        Send(transport, "*CLS;*ESE 1;*SRE 32;INIT:PN1:IMM;*OPC\n");
-    }
+    static void StartMeasurement(Transport& transport) { Send(transport, "*CLS;*ESE 1;*SRE 32;INIT:PN1:IMM;*OPC\n"); }
 
     std::unique_ptr<emulator::Emulator> emulator_;
 };
@@ -124,7 +122,8 @@ TEST_P(ServiceRequestWait, TwoSessionsWaitAtOnce) {
     std::thread waiters[2];
     Transport* transports[2] = {first.get(), second.get()};
     for (int i = 0; i < 2; ++i) {
-        waiters[i] = std::thread([&, i] { results[i] = transports[i]->WaitForServiceRequest(Deadline::After(5000), &bytes[i]); });
+        waiters[i] = std::thread(
+            [&, i] { results[i] = transports[i]->WaitForServiceRequest(Deadline::After(5000), &bytes[i]); });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     StartMeasurement(*starter);

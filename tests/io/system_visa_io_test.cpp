@@ -2,7 +2,6 @@
 // GPIB sessions keep the library's own termination settings, and a failed
 // read device-clears through the library.
 #include <dlfcn.h>
-
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <thread>
 
-#include "zentrava/Zentrava.h"
 #include "ivic/status_translation.h"
 #include "services/error_codes.h"
 #include "tests/support/test_support.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv::test {
 namespace {
@@ -73,8 +73,8 @@ TEST(IviCText, FollowsTheBufferRule) {
         ViStatus status;
         const char* stored;
     } cases[] = {
-        {6, true, 0, "hello"}, {5, true, 6, "hell"},          {2, true, 6, "h"},    {1, true, 6, ""},
-        {0, true, 6, "####"},  {-1, true, 0, "hello"},        {10, false, 6, ""},
+        {6, true, 0, "hello"}, {5, true, 6, "hell"},   {2, true, 6, "h"},  {1, true, 6, ""},
+        {0, true, 6, "####"},  {-1, true, 0, "hello"}, {10, false, 6, ""},
     };
     for (const auto& c : cases) {
         char buffer[16] = "####";
@@ -131,18 +131,19 @@ TEST_F(IviC, UnsupportedMembersRecordTheirText) {
 
 TEST_F(IviC, FailedInitRecordsItsErrorOnTheThread) {
     ViSession vi = 77;
-    EXPECT_EQ(Ztv_InitWithOptions(const_cast<char*>("x"), VI_TRUE, VI_FALSE,
-                                  "Simulate=true, DriverSetup=Model=Q7999Z", &vi),
-              static_cast<ViStatus>(0xBFFA005E));
+    EXPECT_EQ(
+        Ztv_InitWithOptions(const_cast<char*>("x"), VI_TRUE, VI_FALSE, "Simulate=true, DriverSetup=Model=Q7999Z", &vi),
+        static_cast<ViStatus>(0xBFFA005E));
     EXPECT_EQ(vi, VI_NULL);
-    EXPECT_EQ(LastError(VI_NULL), std::make_pair(static_cast<ViStatus>(0xBFFA005E),
-                                                 std::string("Zentrava: Instrument ID query failed.\r\n"
-                                                             "Unrecognized model: Q7999Z.")));
+    EXPECT_EQ(LastError(VI_NULL),
+              std::make_pair(static_cast<ViStatus>(0xBFFA005E), std::string("Zentrava: Instrument ID query failed.\r\n"
+                                                                            "Unrecognized model: Q7999Z.")));
     // Another thread has its own record.
     std::pair<ViStatus, std::string> other;
     std::thread([&] { other = LastError(VI_NULL); }).join();
     EXPECT_EQ(other.first, 0);
-    EXPECT_EQ(Ztv_InitWithOptions(nullptr, VI_FALSE, VI_FALSE, "Simulate=true", &vi), static_cast<ViStatus>(0xBFFA0010));
+    EXPECT_EQ(Ztv_InitWithOptions(nullptr, VI_FALSE, VI_FALSE, "Simulate=true", &vi),
+              static_cast<ViStatus>(0xBFFA0010));
     EXPECT_EQ(vi, VI_NULL);
 }
 

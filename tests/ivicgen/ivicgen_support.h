@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "zentrava/Zentrava.h"
 #include "tests/support/test_support.h"
+#include "zentrava/Zentrava.h"
 
 namespace ztv::test {
 

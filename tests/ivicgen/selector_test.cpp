@@ -1,7 +1,7 @@
 // Splitting repeated-capability selectors into levels.
-#include <gtest/gtest.h>
-
 #include "ivic/selector.h"
+
+#include <gtest/gtest.h>
 
 namespace ztv {
 namespace {
@@ -19,7 +19,8 @@ TEST(IviCSelector, SplitsAtColonsAndSkipsEmptyPieces) {
         {"a:b:c", {"a", "b", "c"}},
         {"Measurement1,Marker2", {"Measurement1,Marker2"}},
     };
-    for (const auto& [selector, levels] : cases) EXPECT_EQ(SelectorLevels(selector), levels) << (selector ? selector : "null");
+    for (const auto& [selector, levels] : cases)
+        EXPECT_EQ(SelectorLevels(selector), levels) << (selector ? selector : "null");
 }
 
 }  // namespace

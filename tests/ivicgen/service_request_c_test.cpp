@@ -48,7 +48,8 @@ TEST_F(WaitForServiceRequestC, TimesOutWithTheDriversTimeoutStatus) {
     EXPECT_EQ(Ztv_WaitForServiceRequest(vi, 100, &statusByte), kIoTimeout);
     EXPECT_EQ(statusByte, 0);
     EXPECT_EQ(LastError(vi),
-              std::make_pair(kIoTimeout, std::string("Zentrava: IO timeout error: Timed out waiting for a service request.")));
+              std::make_pair(kIoTimeout,
+                             std::string("Zentrava: IO timeout error: Timed out waiting for a service request.")));
     EXPECT_EQ(Ztv_WaitForServiceRequest(vi, 100, nullptr), kGenericFailure);
 }
 

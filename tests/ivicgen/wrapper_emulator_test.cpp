@@ -54,14 +54,14 @@ TEST_F(IviCOnEmulator, AttributesSendTheirSettingsAndQueries) {
 
 TEST_F(IviCOnEmulator, WrappersSendTheirCommands) {
     EXPECT_EQ(Ztv_ApplicationFrequencyPowerMeasurementMarkerSearch(vi, "Measurement2:Marker3",
-                                                                    ZTV_VAL_MARKER_SEARCH_TYPE_MAXIMUM),
+                                                                   ZTV_VAL_MARKER_SEARCH_TYPE_MAXIMUM),
               0);
     std::vector<ViReal64> trace(4);
     ViInt32 points = 0;
     EXPECT_EQ(Ztv_Get_FormattedData(vi, "Measurement1", 4, trace.data(), &points), 0);
     EXPECT_EQ(points, 1001);
-    EXPECT_EQ(Sent(), (Messages{"CALC:FP1:TRAC2:MARK3:SEAR:EXEC:MAX\n", "FORM:DATA ASC\n",
-                                "CALC:PN1:TRAC1:DATA:FDAT?\n"}));
+    EXPECT_EQ(Sent(),
+              (Messages{"CALC:FP1:TRAC2:MARK3:SEAR:EXEC:MAX\n", "FORM:DATA ASC\n", "CALC:PN1:TRAC1:DATA:FDAT?\n"}));
 }
 
 // Repeated reads refill one array on loan: every read must still give the

@@ -30,14 +30,26 @@ TEST_F(Collections, CountsFollowTheApplications) {
         std::function<HRESULT(LONG*)> count;
         LONG expected;
     } cases[] = {
-        {"PN", [&](LONG* n) { return session.Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Count(n); }, 1},
-        {"AM", [&](LONG* n) { return session.Root<IZentravaAMMeasurements>(IID_IZentravaAMMeasurements)->get_Count(n); }, 1},
-        {"BB", [&](LONG* n) { return session.Root<IZentravaBBMeasurements>(IID_IZentravaBBMeasurements)->get_Count(n); }, 1},
-        {"SP", [&](LONG* n) { return session.Root<IZentravaSPMeasurements>(IID_IZentravaSPMeasurements)->get_Count(n); }, 1},
-        {"FP", [&](LONG* n) { return session.Root<IZentravaFPMeasurements>(IID_IZentravaFPMeasurements)->get_Count(n); }, 4},
-        {"TR", [&](LONG* n) { return session.Root<IZentravaTRMeasurements>(IID_IZentravaTRMeasurements)->get_Count(n); }, 4},
-        {"User", [&](LONG* n) { return session.Root<IZentravaUserMeasurements>(IID_IZentravaUserMeasurements)->get_Count(n); }, 8},
-        {"FP markers", [&](LONG* n) { return As<IZentravaFPMarkers>(Fp("Measurement4").get(), IID_IZentravaFPMarkers)->get_Count(n); }, 10},
+        {"PN",
+         [&](LONG* n) { return session.Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Count(n); }, 1},
+        {"AM",
+         [&](LONG* n) { return session.Root<IZentravaAMMeasurements>(IID_IZentravaAMMeasurements)->get_Count(n); }, 1},
+        {"BB",
+         [&](LONG* n) { return session.Root<IZentravaBBMeasurements>(IID_IZentravaBBMeasurements)->get_Count(n); }, 1},
+        {"SP",
+         [&](LONG* n) { return session.Root<IZentravaSPMeasurements>(IID_IZentravaSPMeasurements)->get_Count(n); }, 1},
+        {"FP",
+         [&](LONG* n) { return session.Root<IZentravaFPMeasurements>(IID_IZentravaFPMeasurements)->get_Count(n); }, 4},
+        {"TR",
+         [&](LONG* n) { return session.Root<IZentravaTRMeasurements>(IID_IZentravaTRMeasurements)->get_Count(n); }, 4},
+        {"User",
+         [&](LONG* n) { return session.Root<IZentravaUserMeasurements>(IID_IZentravaUserMeasurements)->get_Count(n); },
+         8},
+        {"FP markers",
+         [&](LONG* n) {
+             return As<IZentravaFPMarkers>(Fp("Measurement4").get(), IID_IZentravaFPMarkers)->get_Count(n);
+         },
+         10},
     };
     for (const Case& c : cases) {
         LONG n = -1;
@@ -66,8 +78,8 @@ TEST_F(Collections, ItemMatchesTrimmedNamesInAnyCase) {
 TEST_F(Collections, AnEmptyNameSelectsTheOnlyInstance) {
     auto only = session.Item<IZentravaPNMeasurements, IZentravaPNMeasurement>(IID_IZentravaPNMeasurements, "");
     ASSERT_NE(only.get(), nullptr);
-    auto named = session.Item<IZentravaPNMeasurements, IZentravaPNMeasurement>(IID_IZentravaPNMeasurements,
-                                                                              "Measurement1");
+    auto named =
+        session.Item<IZentravaPNMeasurements, IZentravaPNMeasurement>(IID_IZentravaPNMeasurements, "Measurement1");
     EXPECT_EQ(Identity(only.get()).get(), Identity(named.get()).get());
 
     Ref<IZentravaPNMarker> marker;

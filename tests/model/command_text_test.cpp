@@ -1,7 +1,7 @@
 // Command texts: repeated-capability numbers and values in their conversions.
-#include <gtest/gtest.h>
-
 #include "core/command_text.h"
+
+#include <gtest/gtest.h>
 
 namespace ztv::engine {
 namespace {
@@ -19,7 +19,8 @@ TEST(CommandText, NumbersGoToTracAndMarkValuesToTheRestInOrder) {
         {"SENS:ATT:LEV %.15g", {CommandArg::Real(0.1)}, "SENS:ATT:LEV 0.1"},
         {"SENS:ATT:LEV %.15g", {CommandArg::Real(1e-20)}, "SENS:ATT:LEV 1e-20"},
         {"DISP:MESS:DATA \"%s\",%d", {CommandArg::Text("a\"b"), CommandArg::Integer(-1)}, "DISP:MESS:DATA \"a\"b\",-1"},
-        {"STAT:PRES; *CLS; *SRE %d; *ESE %d", {CommandArg::Integer(48), CommandArg::Integer(1)},
+        {"STAT:PRES; *CLS; *SRE %d; *ESE %d",
+         {CommandArg::Integer(48), CommandArg::Integer(1)},
          "STAT:PRES; *CLS; *SRE 48; *ESE 1"},
         {"100%% done %d", {CommandArg::Integer(5)}, "100% done 5"},
         {"missing %d", {}, "missing "},

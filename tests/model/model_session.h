@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "zentrava/interfaces.h"
 #include "tests/support/test_support.h"
+#include "zentrava/interfaces.h"
 
 namespace ztv::test {
 

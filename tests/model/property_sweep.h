@@ -38,8 +38,8 @@ HRESULT Value(IUnknown* object, const IID& iid, HRESULT (I::*get)(T*), HRESULT (
 }
 
 template <class I>
-HRESULT Text(IUnknown* object, const IID& iid, HRESULT (I::*get)(BSTR*), HRESULT (I::*put)(BSTR),
-             const char* unwritten, const char* other) {
+HRESULT Text(IUnknown* object, const IID& iid, HRESULT (I::*get)(BSTR*), HRESULT (I::*put)(BSTR), const char* unwritten,
+             const char* other) {
     I* itf = nullptr;
     HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(&itf));
     if (FAILED(hr)) return hr;

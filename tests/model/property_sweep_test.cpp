@@ -1,11 +1,12 @@
 // Every generic property on every object that carries it, while simulating:
 // unwritten reads give the simulated value, writes read back on their own
 // object only, and invalidation empties the whole tree.
+#include "tests/model/property_sweep.h"
+
 #include <gtest/gtest.h>
 
 #include "core/driver.h"
 #include "tests/model/model_session.h"
-#include "tests/model/property_sweep.h"
 
 namespace ztv::test {
 namespace {
@@ -38,8 +39,8 @@ TEST(PropertySweep, EveryGenericPropertyOfEveryObject) {
             const std::vector<IUnknown*> objects = ObjectsOf(root, entry.className);
             EXPECT_FALSE(objects.empty()) << entry.key;
             for (std::size_t i = 0; i < objects.size(); ++i, ++checked)
-                EXPECT_EQ(entry.check(objects[i]), S_OK) << entry.key << " on " << entry.className << " #" << i + 1
-                                                         << ": " << ThreadErrorText();
+                EXPECT_EQ(entry.check(objects[i]), S_OK)
+                    << entry.key << " on " << entry.className << " #" << i + 1 << ": " << ThreadErrorText();
         }
         EXPECT_GT(checked, 2000u);
         // The second pass finds every value unwritten again.

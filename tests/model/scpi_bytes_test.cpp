@@ -23,7 +23,8 @@ protected:
         return session.Item<IZentravaPNMeasurements, IZentravaPNMeasurement>(IID_IZentravaPNMeasurements, "");
     }
     Ref<IZentravaFPMarker> FpMarker(std::string_view measurement, std::string_view marker) {
-        auto m = session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, measurement);
+        auto m =
+            session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, measurement);
         Ref<IZentravaFPMarker> item;
         Bstr name(marker);
         As<IZentravaFPMarkers>(m.get(), IID_IZentravaFPMarkers)->get_Item(name.get(), item.out());
@@ -61,22 +62,29 @@ TEST_F(Scpi, PropertiesFormatTheirValues) {
     auto afc = Root<IZentravaDCSourceDCControlAutoFrequencyControl>(IID_IZentravaDCSourceDCControlAutoFrequencyControl);
     auto external = Root<IZentravaTriggerExternal>(IID_IZentravaTriggerExternal);
     Bstr quoted("a \"b\""), date("2024,3,14");
-    ExpectSent(session, {
-        {"double", [&] { return root->put_Attenuation(10.5); }, S_OK, {"SENS:ATT:LEV 10.5"}},
-        {"double rounding", [&] { return root->put_Attenuation(0.1); }, S_OK, {"SENS:ATT:LEV 0.1"}},
-        {"large double", [&] { return root->put_Attenuation(2.5e9); }, S_OK, {"SENS:ATT:LEV 2500000000"}},
-        {"boolean true", [&] { return output->put_Enabled(VARIANT_TRUE); }, S_OK, {"TRIG:OUTP:STAT 1"}},
-        {"any non-zero is true", [&] { return output->put_Enabled(5); }, S_OK, {"TRIG:OUTP:STAT 1"}},
-        {"boolean false", [&] { return output->put_Enabled(VARIANT_FALSE); }, S_OK, {"TRIG:OUTP:STAT 0"}},
-        {"integer", [&] { return afc->put_NumberOfIterations(-3); }, S_OK, {"SOUR:VOLT:CONT:AFC:ITER -3"}},
-        {"quoted string as it stands", [&] { return window->put_Text(quoted.get()); }, S_OK,
-         {"DISP:ECHO:DATA \"a \"b\"\""}},
-        {"unquoted string", [&] { return system->put_Date(date.get()); }, S_OK, {"SYST:DATE 2024,3,14"}},
-        {"enumeration token", [&] { return external->put_Slope(ZentravaTriggerSlopeNegative); }, S_OK,
-         {"TRIG:EXT:SLOP NEG"}},
-        {"value without a token sends nothing",
-         [&] { return external->put_Slope(static_cast<ZentravaTriggerSlopeEnum>(9)); }, S_OK, {}},
-    });
+    ExpectSent(session,
+               {
+                   {"double", [&] { return root->put_Attenuation(10.5); }, S_OK, {"SENS:ATT:LEV 10.5"}},
+                   {"double rounding", [&] { return root->put_Attenuation(0.1); }, S_OK, {"SENS:ATT:LEV 0.1"}},
+                   {"large double", [&] { return root->put_Attenuation(2.5e9); }, S_OK, {"SENS:ATT:LEV 2500000000"}},
+                   {"boolean true", [&] { return output->put_Enabled(VARIANT_TRUE); }, S_OK, {"TRIG:OUTP:STAT 1"}},
+                   {"any non-zero is true", [&] { return output->put_Enabled(5); }, S_OK, {"TRIG:OUTP:STAT 1"}},
+                   {"boolean false", [&] { return output->put_Enabled(VARIANT_FALSE); }, S_OK, {"TRIG:OUTP:STAT 0"}},
+                   {"integer", [&] { return afc->put_NumberOfIterations(-3); }, S_OK, {"SOUR:VOLT:CONT:AFC:ITER -3"}},
+                   {"quoted string as it stands",
+                    [&] { return window->put_Text(quoted.get()); },
+                    S_OK,
+                    {"DISP:ECHO:DATA \"a \"b\"\""}},
+                   {"unquoted string", [&] { return system->put_Date(date.get()); }, S_OK, {"SYST:DATE 2024,3,14"}},
+                   {"enumeration token",
+                    [&] { return external->put_Slope(ZentravaTriggerSlopeNegative); },
+                    S_OK,
+                    {"TRIG:EXT:SLOP NEG"}},
+                   {"value without a token sends nothing",
+                    [&] { return external->put_Slope(static_cast<ZentravaTriggerSlopeEnum>(9)); },
+                    S_OK,
+                    {}},
+               });
 }
 
 TEST_F(Scpi, GettersQueryAndConvertReplies) {
@@ -90,10 +98,10 @@ TEST_F(Scpi, GettersQueryAndConvertReplies) {
     ZentravaTriggerSlopeEnum slope = ZentravaTriggerSlopePositive;
     VARIANT_BOOL enabled = VARIANT_FALSE;
     ExpectSent(session, {
-        {"double", [&] { return root->get_Attenuation(&attenuation); }, S_OK, {"SENS:ATT:LEV?"}},
-        {"enumeration", [&] { return external->get_Slope(&slope); }, S_OK, {"TRIG:EXT:SLOP?"}},
-        {"boolean", [&] { return output->get_Enabled(&enabled); }, S_OK, {"TRIG:OUTP:STAT?"}},
-    });
+                            {"double", [&] { return root->get_Attenuation(&attenuation); }, S_OK, {"SENS:ATT:LEV?"}},
+                            {"enumeration", [&] { return external->get_Slope(&slope); }, S_OK, {"TRIG:EXT:SLOP?"}},
+                            {"boolean", [&] { return output->get_Enabled(&enabled); }, S_OK, {"TRIG:OUTP:STAT?"}},
+                        });
     EXPECT_EQ(attenuation, 12.25);
     EXPECT_EQ(slope, ZentravaTriggerSlopeNegative);
     EXPECT_EQ(enabled, VARIANT_TRUE);
@@ -113,18 +121,24 @@ TEST_F(Scpi, GettersQueryAndConvertReplies) {
 TEST_F(Scpi, RepeatedCapabilitiesFillTraceAndMarkerNumbers) {
     auto marker = FpMarker("Measurement2", "Marker3");
     ASSERT_NE(marker.get(), nullptr);
-    auto fp4 = session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement4");
+    auto fp4 =
+        session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement4");
     auto scaleY = As<IZentravaFPMeasurementScaleY>(fp4.get(), IID_IZentravaFPMeasurementScaleY);
     auto pnMarker = PnMarker("Marker10");
     double x = 0;
-    ExpectSent(session, {
-        {"marker getter", [&] { return marker->get_XValue(&x); }, S_OK, {"CALC:FP1:TRAC2:MARK3:X?"}},
-        {"marker setter: indices first, value last", [&] { return marker->put_XValue(1.5e6); }, S_OK,
-         {"CALC:FP1:TRAC2:MARK3:X 1500000"}},
-        {"measurement method", [&] { return scaleY->AutoScale(); }, S_OK, {"DISP:FP1:TRAC4:Y:SCAL:AUTO"}},
-        {"single trace marker", [&] { return pnMarker->put_Enabled(VARIANT_TRUE); }, S_OK,
-         {"CALC:PN1:TRAC1:MARK10:STAT 1"}},
-    });
+    ExpectSent(session,
+               {
+                   {"marker getter", [&] { return marker->get_XValue(&x); }, S_OK, {"CALC:FP1:TRAC2:MARK3:X?"}},
+                   {"marker setter: indices first, value last",
+                    [&] { return marker->put_XValue(1.5e6); },
+                    S_OK,
+                    {"CALC:FP1:TRAC2:MARK3:X 1500000"}},
+                   {"measurement method", [&] { return scaleY->AutoScale(); }, S_OK, {"DISP:FP1:TRAC4:Y:SCAL:AUTO"}},
+                   {"single trace marker",
+                    [&] { return pnMarker->put_Enabled(VARIANT_TRUE); },
+                    S_OK,
+                    {"CALC:PN1:TRAC1:MARK10:STAT 1"}},
+               });
 }
 
 TEST_F(Scpi, MethodsSendFixedOrFormattedCommands) {
@@ -134,26 +148,37 @@ TEST_F(Scpi, MethodsSendFixedOrFormattedCommands) {
     auto pn = Pn();
     auto function = As<IZentravaPNMeasurementFunction>(pn.get(), IID_IZentravaPNMeasurementFunction);
     Bstr hi("Hi"), file("state1");
-    ExpectSent(session, {
-        {"fixed", [&] { return status->Clear(); }, S_OK, {"*CLS"}},
-        {"string and boolean argument", [&] { return display->SetMessageData(hi.get(), VARIANT_TRUE); }, S_OK,
-         {"DISP:MESS:DATA \"Hi\",-1"}},
-        {"string argument", [&] { return system->SaveState(file.get()); }, S_OK, {"MMEM:STOR:STAT \"state1\""}},
-        {"integer argument", [&] { return pn->CopyDataToUser(3); }, S_OK, {"CALC:PN1:TRAC1:DATA:COPY 3"}},
-        {"command pair", [&] { return system->DisableLocalControls(); }, S_OK,
-         {"SYST:KLOC:KBD 1", "SYST:KLOC:MOUS 1"}},
-        {"condition bit", [&] { return status->SetConditionRegisterBit(ZentravaStatusRegisterOperationBit12, 5); },
-         S_OK, {"STAT:OPER:BIT12:SET 5"}},
-        {"condition bit of another register",
-         [&] { return status->ClearConditionRegisterBit(ZentravaStatusRegisterOperation, 5); },
-         E_IVI_UNEXPECTED_RESPONSE, {}},
-        {"service request masks",
-         [&] { return status->ConfigureServiceRequest(static_cast<ZentravaSRQReasonEnum>(1 | 4 | 256 | 131072)); },
-         S_OK, {"STAT:PRES; *CLS; *SRE 56; *ESE 1; :STAT:QUES:ENAB 8193; :STAT:OPER:ENAB 0"}},
-        {"service request out of range",
-         [&] { return status->ConfigureServiceRequest(static_cast<ZentravaSRQReasonEnum>(0x40000)); },
-         E_IVI_INVALID_VALUE, {}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"fixed", [&] { return status->Clear(); }, S_OK, {"*CLS"}},
+            {"string and boolean argument",
+             [&] { return display->SetMessageData(hi.get(), VARIANT_TRUE); },
+             S_OK,
+             {"DISP:MESS:DATA \"Hi\",-1"}},
+            {"string argument", [&] { return system->SaveState(file.get()); }, S_OK, {"MMEM:STOR:STAT \"state1\""}},
+            {"integer argument", [&] { return pn->CopyDataToUser(3); }, S_OK, {"CALC:PN1:TRAC1:DATA:COPY 3"}},
+            {"command pair",
+             [&] { return system->DisableLocalControls(); },
+             S_OK,
+             {"SYST:KLOC:KBD 1", "SYST:KLOC:MOUS 1"}},
+            {"condition bit",
+             [&] { return status->SetConditionRegisterBit(ZentravaStatusRegisterOperationBit12, 5); },
+             S_OK,
+             {"STAT:OPER:BIT12:SET 5"}},
+            {"condition bit of another register",
+             [&] { return status->ClearConditionRegisterBit(ZentravaStatusRegisterOperation, 5); },
+             E_IVI_UNEXPECTED_RESPONSE,
+             {}},
+            {"service request masks",
+             [&] { return status->ConfigureServiceRequest(static_cast<ZentravaSRQReasonEnum>(1 | 4 | 256 | 131072)); },
+             S_OK,
+             {"STAT:PRES; *CLS; *SRE 56; *ESE 1; :STAT:QUES:ENAB 8193; :STAT:OPER:ENAB 0"}},
+            {"service request out of range",
+             [&] { return status->ConfigureServiceRequest(static_cast<ZentravaSRQReasonEnum>(0x40000)); },
+             E_IVI_INVALID_VALUE,
+             {}},
+        });
     double avariance = 7, jitter = 7;
     session.Sent();
     EXPECT_EQ(function->AllanVarianceData(0.001, 100000.0, &avariance, &jitter), S_OK) << ThreadErrorText();
@@ -163,17 +188,27 @@ TEST_F(Scpi, MethodsSendFixedOrFormattedCommands) {
 TEST_F(Scpi, MarkerSearchesSwitchOnTheSearchType) {
     auto marker = PnMarker("Marker3");
     auto markers = As<IZentravaPNMarkers>(Pn().get(), IID_IZentravaPNMarkers);
-    ExpectSent(session, {
-        {"maximum", [&] { return marker->Search(ZentravaMarkerSearchTypeMaximum); }, S_OK,
-         {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:MAX"}},
-        {"target", [&] { return marker->Search(ZentravaMarkerSearchTypeTarget); }, S_OK,
-         {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:TARG"}},
-        {"declared without a command", [&] { return marker->Search(ZentravaMarkerSearchTypeTargetType); },
-         E_IVI_VALUE_NOT_SUPPORTED, {}},
-        {"undeclared", [&] { return marker->Search(static_cast<ZentravaMarkerSearchTypeEnum>(42)); }, S_OK, {}},
-        {"all markers", [&] { return markers->Search(ZentravaMarkersSearchTypePeak); }, S_OK,
-         {"CALC:PN1:TRAC1:ALLM:SEAR:PEAK"}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"maximum",
+             [&] { return marker->Search(ZentravaMarkerSearchTypeMaximum); },
+             S_OK,
+             {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:MAX"}},
+            {"target",
+             [&] { return marker->Search(ZentravaMarkerSearchTypeTarget); },
+             S_OK,
+             {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:TARG"}},
+            {"declared without a command",
+             [&] { return marker->Search(ZentravaMarkerSearchTypeTargetType); },
+             E_IVI_VALUE_NOT_SUPPORTED,
+             {}},
+            {"undeclared", [&] { return marker->Search(static_cast<ZentravaMarkerSearchTypeEnum>(42)); }, S_OK, {}},
+            {"all markers",
+             [&] { return markers->Search(ZentravaMarkersSearchTypePeak); },
+             S_OK,
+             {"CALC:PN1:TRAC1:ALLM:SEAR:PEAK"}},
+        });
     marker->Search(ZentravaMarkerSearchTypeTargetType);
     EXPECT_EQ(ThreadErrorText(),
               "Zentrava: Does not support this class-compliant feature:  (enumeration) value "
@@ -188,15 +223,24 @@ TEST_F(Scpi, ArraysTravelAsAsciiLists) {
     SAFEARRAY* eight = MakeDoubles({1, 2, 3, 4, 5, 6, 7, 8});
     SAFEARRAY* six = MakeDoubles({1, 2, 3, 4, 5, 6});
     SAFEARRAY* read = nullptr;
-    ExpectSent(session, {
-        {"writer", [&] { return data->SetFormatted(three); }, S_OK,
-         {"FORM:DATA ASC", "CALC:PN1:TRAC1:DATA:FDAT 1,2.5,-3"}},
-        {"reader", [&] { return data->GetFormatted(&read); }, S_OK, {"FORM:DATA ASC", "CALC:PN1:TRAC1:DATA:FDAT?"}},
-        {"counted segments", [&] { return limit->SetLowerSegments(eight); }, S_OK,
-         {"FORM:DATA ASC", "CALC:PN1:TRAC1:LIM:LOW:SEGM:COUN 2", "CALC:PN1:TRAC1:LIM:LOW:SEGM:DATA 1,2,3,4,5,6,7,8"}},
-        {"segments must be whole", [&] { return limit->SetLowerSegments(six); }, E_IVI_UNEXPECTED_RESPONSE,
-         {"FORM:DATA ASC"}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"writer",
+             [&] { return data->SetFormatted(three); },
+             S_OK,
+             {"FORM:DATA ASC", "CALC:PN1:TRAC1:DATA:FDAT 1,2.5,-3"}},
+            {"reader", [&] { return data->GetFormatted(&read); }, S_OK, {"FORM:DATA ASC", "CALC:PN1:TRAC1:DATA:FDAT?"}},
+            {"counted segments",
+             [&] { return limit->SetLowerSegments(eight); },
+             S_OK,
+             {"FORM:DATA ASC", "CALC:PN1:TRAC1:LIM:LOW:SEGM:COUN 2",
+              "CALC:PN1:TRAC1:LIM:LOW:SEGM:DATA 1,2,3,4,5,6,7,8"}},
+            {"segments must be whole",
+             [&] { return limit->SetLowerSegments(six); },
+             E_IVI_UNEXPECTED_RESPONSE,
+             {"FORM:DATA ASC"}},
+        });
     EXPECT_EQ(Doubles(read), (std::vector<double>{1, 2.5, -3}));
     SafeArrayDestroy(read);
     SafeArrayDestroy(three);
@@ -217,10 +261,13 @@ TEST_F(Scpi, SharedSelectorsPickTheCommand) {
     auto converter = Root<IZentravaDownConverter>(IID_IZentravaDownConverter);
     Ref<IZentravaDownConverterLO> lo1, lo2;
     double level = 7;
-    ExpectSent(session, {
-        {"nothing selected yet", [&] { return Root<IZentravaDownConverterLO>(IID_IZentravaDownConverterLO)->get_Level(&level); },
-         S_OK, {}},
-    });
+    ExpectSent(session,
+               {
+                   {"nothing selected yet",
+                    [&] { return Root<IZentravaDownConverterLO>(IID_IZentravaDownConverterLO)->get_Level(&level); },
+                    S_OK,
+                    {}},
+               });
     EXPECT_EQ(level, 0);
     ASSERT_EQ(converter->get_LO1(lo1.out()), S_OK);
     ASSERT_EQ(converter->get_LO2(lo2.out()), S_OK);
@@ -228,10 +275,15 @@ TEST_F(Scpi, SharedSelectorsPickTheCommand) {
     Ref<IZentravaExternalMixerBias> bias2;
     ASSERT_EQ(mixer->get_Bias2(bias2.out()), S_OK);
     ExpectSent(session, {
-        {"the last selection decides", [&] { return lo1->put_Frequency(2.5e9); }, S_OK,
-         {"SENS:DCON:MAN:LO2:FREQ 2500000000"}},
-        {"bias switch", [&] { return bias2->put_Enabled(VARIANT_TRUE); }, S_OK, {"SENS:DCON:MAN:MEXT2:BIAS:STAT 1"}},
-    });
+                            {"the last selection decides",
+                             [&] { return lo1->put_Frequency(2.5e9); },
+                             S_OK,
+                             {"SENS:DCON:MAN:LO2:FREQ 2500000000"}},
+                            {"bias switch",
+                             [&] { return bias2->put_Enabled(VARIANT_TRUE); },
+                             S_OK,
+                             {"SENS:DCON:MAN:MEXT2:BIAS:STAT 1"}},
+                        });
     VARIANT_BOOL on = VARIANT_FALSE;
     EXPECT_EQ(bias2->get_Enabled(&on), S_OK);
     EXPECT_EQ(on, 1) << "the bias switch hands back the number it read";
@@ -243,31 +295,57 @@ TEST_F(Scpi, HandWrittenSystemMembers) {
     auto trigger = Root<IZentravaTrigger>(IID_IZentravaTrigger);
     LONG reg = 0;
     Bstr error;
-    ExpectSent(session, {
-        {"operation complete", [&] { return system->WaitForOperationComplete(0); }, S_OK, {"*OPC?"}},
-        {"timeout", [&] { return system->put_TimeoutMilliseconds(20); }, S_OK, {}},
-        {"status byte", [&] { return status->get_Register(ZentravaStatusRegisterStatusByte, ZentravaStatusSubRegisterEvent, &reg); },
-         S_OK, {"*STB?"}},
-        {"limit event", [&] { return status->get_Register(ZentravaStatusRegisterQuesLimitPN, ZentravaStatusSubRegisterEvent, &reg); },
-         S_OK, {"STAT:QUES:LIM:PN1:EVEN?"}},
-        {"no condition register", [&] { return status->get_Register(ZentravaStatusRegisterStandardEvent, ZentravaStatusSubRegisterCondition, &reg); },
-         E_IVI_INVALID_VALUE, {}},
-        {"masked enable", [&] { return status->put_Register(ZentravaStatusRegisterOperation, ZentravaStatusSubRegisterEnable, 0x12345); },
-         S_OK, {"STAT:OPER:ENAB 9029"}},
-        {"read-only event", [&] { return status->put_Register(ZentravaStatusRegisterOperation, ZentravaStatusSubRegisterEvent, 1); },
-         E_IVI_INVALID_VALUE, {}},
-        {"error queue", [&] { return system->GetErrorCode(error.out()); }, S_OK, {"SYSTem:ERRor:NEXT?"}},
-        {"user trigger mode is refused", [&] { return trigger->put_Mode(ZentravaApplicationUser1); },
-         E_IVI_UNEXPECTED_RESPONSE, {"*OPT?"}},
-        {"baseband with the option", [&] { return trigger->put_Mode(ZentravaApplicationBB1); }, S_OK,
-         {"*OPT?", "TRIG:MODE BB1"}},
-    });
+    ExpectSent(
+        session,
+        {
+            {"operation complete", [&] { return system->WaitForOperationComplete(0); }, S_OK, {"*OPC?"}},
+            {"timeout", [&] { return system->put_TimeoutMilliseconds(20); }, S_OK, {}},
+            {"status byte",
+             [&] {
+                 return status->get_Register(ZentravaStatusRegisterStatusByte, ZentravaStatusSubRegisterEvent, &reg);
+             },
+             S_OK,
+             {"*STB?"}},
+            {"limit event",
+             [&] {
+                 return status->get_Register(ZentravaStatusRegisterQuesLimitPN, ZentravaStatusSubRegisterEvent, &reg);
+             },
+             S_OK,
+             {"STAT:QUES:LIM:PN1:EVEN?"}},
+            {"no condition register",
+             [&] {
+                 return status->get_Register(ZentravaStatusRegisterStandardEvent, ZentravaStatusSubRegisterCondition,
+                                             &reg);
+             },
+             E_IVI_INVALID_VALUE,
+             {}},
+            {"masked enable",
+             [&] {
+                 return status->put_Register(ZentravaStatusRegisterOperation, ZentravaStatusSubRegisterEnable, 0x12345);
+             },
+             S_OK,
+             {"STAT:OPER:ENAB 9029"}},
+            {"read-only event",
+             [&] { return status->put_Register(ZentravaStatusRegisterOperation, ZentravaStatusSubRegisterEvent, 1); },
+             E_IVI_INVALID_VALUE,
+             {}},
+            {"error queue", [&] { return system->GetErrorCode(error.out()); }, S_OK, {"SYSTem:ERRor:NEXT?"}},
+            {"user trigger mode is refused",
+             [&] { return trigger->put_Mode(ZentravaApplicationUser1); },
+             E_IVI_UNEXPECTED_RESPONSE,
+             {"*OPT?"}},
+            {"baseband with the option",
+             [&] { return trigger->put_Mode(ZentravaApplicationBB1); },
+             S_OK,
+             {"*OPT?", "TRIG:MODE BB1"}},
+        });
     LONG timeout = 0;
     EXPECT_EQ(system->get_TimeoutMilliseconds(&timeout), S_OK);
     EXPECT_EQ(timeout, 100);
     status->get_Register(ZentravaStatusRegisterStandardEvent, ZentravaStatusSubRegisterCondition, &reg);
-    EXPECT_EQ(ThreadErrorText(),
-              "Zentrava: Invalid value (ZentravaStatusSubRegisterCondition) for method get_Register, parameter SubRegister.");
+    EXPECT_EQ(
+        ThreadErrorText(),
+        "Zentrava: Invalid value (ZentravaStatusSubRegisterCondition) for method get_Register, parameter SubRegister.");
     EXPECT_EQ(error.str().rfind("0,", 0), 0u) << error.str();
 }
 

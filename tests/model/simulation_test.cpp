@@ -87,8 +87,8 @@ TEST_F(Simulated, UnwrittenPropertiesAnswerTheirSimulatedValues) {
 
 TEST_F(Simulated, InvalidateAndResetForgetEveryNodesValues) {
     auto root = session.Root<IZentrava>(IID_IZentrava);
-    auto measurement = session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements,
-                                                                                     "Measurement3");
+    auto measurement =
+        session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement3");
     ASSERT_NE(measurement.get(), nullptr);
     Ref<IZentravaFPMarker> fpMarker;
     Bstr name("Marker2");
@@ -114,8 +114,10 @@ TEST_F(Simulated, InvalidateAndResetForgetEveryNodesValues) {
 }
 
 TEST_F(Simulated, EachInstanceKeepsItsOwnValues) {
-    auto one = session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement1");
-    auto two = session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement2");
+    auto one =
+        session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement1");
+    auto two =
+        session.Item<IZentravaFPMeasurements, IZentravaFPMeasurement>(IID_IZentravaFPMeasurements, "Measurement2");
     auto limitOne = As<IZentravaFPMeasurementLimit>(one.get(), IID_IZentravaFPMeasurementLimit);
     auto limitTwo = As<IZentravaFPMeasurementLimit>(two.get(), IID_IZentravaFPMeasurementLimit);
     EXPECT_EQ(limitOne->put_Enabled(VARIANT_TRUE), S_OK);
@@ -142,8 +144,9 @@ TEST_F(Simulated, ArrayReadersAnswerFiveZerosAndWritersSendNothing) {
     EXPECT_EQ(lower, 0);
     SafeArrayDestroy(values);
     SAFEARRAY* six = MakeDoubles({1, 2, 3, 4, 5, 6});
-    EXPECT_EQ(As<IZentravaPNMeasurementLimit>(measurement.get(), IID_IZentravaPNMeasurementLimit)->SetLowerSegments(six),
-              S_OK);
+    EXPECT_EQ(
+        As<IZentravaPNMeasurementLimit>(measurement.get(), IID_IZentravaPNMeasurementLimit)->SetLowerSegments(six),
+        S_OK);
     SafeArrayDestroy(six);
 }
 
@@ -152,9 +155,8 @@ TEST_F(Simulated, ResultListsAnswerTheirSimulatedResults) {
     auto function = As<IZentravaPNMeasurementFunction>(measurement.get(), IID_IZentravaPNMeasurementFunction);
     double r[6] = {1, 1, 1, 1, 1, 1};
     EXPECT_EQ(function->IntegralData(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5]), S_OK);
-    EXPECT_EQ(std::vector<double>(r, r + 6),
-              (std::vector<double>{-34.0824085933, 9999000.0, 0.0279508209495, 1.60146407433, 4.44851131759e-11,
-                                   28646.0733229}));
+    EXPECT_EQ(std::vector<double>(r, r + 6), (std::vector<double>{-34.0824085933, 9999000.0, 0.0279508209495,
+                                                                  1.60146407433, 4.44851131759e-11, 28646.0733229}));
     double mean = 1, deviation = 1, peak = 1;
     EXPECT_EQ(function->StatisticMemory(&mean, &deviation, &peak), S_OK);
     EXPECT_EQ(mean + deviation + peak, 0.0);
@@ -177,7 +179,9 @@ TEST(ModelRestriction, Q7310BMembersFailOnQ7310AAndWorkOnQ7310B) {
          },
          "get_Enabled"},
         {"display setter",
-         [](ModelSession& s) { return s.Root<IZentravaDisplay>(IID_IZentravaDisplay)->put_ProgressEnabled(VARIANT_TRUE); },
+         [](ModelSession& s) {
+             return s.Root<IZentravaDisplay>(IID_IZentravaDisplay)->put_ProgressEnabled(VARIANT_TRUE);
+         },
          "put_ProgressEnabled"},
         {"method",
          [](ModelSession& s) {
@@ -204,8 +208,8 @@ TEST(ModelRestriction, Q7310BMembersFailOnQ7310AAndWorkOnQ7310B) {
         ASSERT_EQ(a.OpenSimulated("Q7310A"), S_OK);
         ASSERT_EQ(b.OpenSimulated("Q7310B"), S_OK);
         EXPECT_EQ(c.call(a), E_ZENTRAVA_MODEL_NOT_SUPPORTED);
-        EXPECT_EQ(ThreadErrorText(), std::string("Zentrava: Instrument model does not support this feature: ") +
-                                         c.member + ".");
+        EXPECT_EQ(ThreadErrorText(),
+                  std::string("Zentrava: Instrument model does not support this feature: ") + c.member + ".");
         EXPECT_EQ(c.call(b), S_OK) << ThreadErrorText();
     }
 }
@@ -235,9 +239,9 @@ TEST(RestrictedValues, ValuesOfTheOtherModelAreRefusedWithTheirNumber) {
                   ->get_Register(ZentravaStatusRegisterQuesLimitAM, ZentravaStatusSubRegisterEvent, &value),
               E_IVI_INVALID_VALUE);
     EXPECT_EQ(ThreadErrorText(), "Zentrava: Invalid value (8) for method get_Register, parameter Register.");
-    EXPECT_EQ(a.Root<IZentravaStatus>(IID_IZentravaStatus)
-                  ->SetConditionRegisterBit(ZentravaStatusRegisterQuesLimitAM, 3),
-              E_IVI_INVALID_VALUE);
+    EXPECT_EQ(
+        a.Root<IZentravaStatus>(IID_IZentravaStatus)->SetConditionRegisterBit(ZentravaStatusRegisterQuesLimitAM, 3),
+        E_IVI_INVALID_VALUE);
     EXPECT_EQ(ThreadErrorText(), "Zentrava: Invalid value (8) for method SetConditionRegisterBit, parameter Register.");
 
     auto tr = [](ModelSession& s) {

@@ -1,8 +1,9 @@
 // Self-registration into the registry file and creation by ProgID.
+#include "server/registration.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/com/registry.h"
-#include "server/registration.h"
 #include "services/driver_identity.h"
 #include "tests/support/test_support.h"
 #include "zentrava/interfaces.h"

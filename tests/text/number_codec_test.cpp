@@ -1,5 +1,6 @@
 #include "platform/text/number_codec.h"
 
+#include <gtest/gtest.h>
 #include <locale.h>
 
 #include <bit>
@@ -8,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,13 +31,47 @@ bool SameDouble(double a, double b) {
 }
 
 TEST(NumberCodec, ReadsEveryTokenAsTheCLibraryDoes) {
-    const char* const tokens[] = {
-        "0",        "-0",          "0.1",       "-59.8853331",  "1.5E+06",  "+1.5e6",   " \t7.25\r\n", ".5",
-        "5.",       "1e23",        "9007199254740993",           "123456789012345678901234567890",
-        "2.2250738585072011e-308", "4.9e-324",  "1e-400",       "-1e400",   "1e308",    "0x1p-2",   "-0X1.8P1",
-        "inf",      "-Infinity",   "nan",       "NaN(123)",     "+inf",     "1,5",      "1.5V",     "",
-        "+",        "-",           "+-1",       "--1",          "++1",      "1e",       "1e+",      ".",
-        "e5",       "0x",          "1 2",       "\v8\f",        "1.0000000000000002", "0.30000000000000004"};
+    const char* const tokens[] = {"0",
+                                  "-0",
+                                  "0.1",
+                                  "-59.8853331",
+                                  "1.5E+06",
+                                  "+1.5e6",
+                                  " \t7.25\r\n",
+                                  ".5",
+                                  "5.",
+                                  "1e23",
+                                  "9007199254740993",
+                                  "123456789012345678901234567890",
+                                  "2.2250738585072011e-308",
+                                  "4.9e-324",
+                                  "1e-400",
+                                  "-1e400",
+                                  "1e308",
+                                  "0x1p-2",
+                                  "-0X1.8P1",
+                                  "inf",
+                                  "-Infinity",
+                                  "nan",
+                                  "NaN(123)",
+                                  "+inf",
+                                  "1,5",
+                                  "1.5V",
+                                  "",
+                                  "+",
+                                  "-",
+                                  "+-1",
+                                  "--1",
+                                  "++1",
+                                  "1e",
+                                  "1e+",
+                                  ".",
+                                  "e5",
+                                  "0x",
+                                  "1 2",
+                                  "\v8\f",
+                                  "1.0000000000000002",
+                                  "0.30000000000000004"};
     for (const std::string token : tokens) {
         const CReading expected = ReadWithCLibrary(token);
         double value = -12345;
@@ -54,9 +87,11 @@ TEST(NumberCodec, ScanStopsWhereTheNumberEnds) {
         const char* text;
         std::size_t length;  // 0: no number at the start
         double value;
-    } cases[] = {{"10.5dBm", 4, 10.5}, {"  -3.25,4", 7, -3.25}, {"1e5x", 3, 1e5}, {"1e+", 1, 1},
-                 {"abc", 0, 0},        {",1", 0, 0},            {"", 0, 0},
-                 {"-6.000109999E+01,-6", 16, -60.00109999}, {"2.5e1.5", 5, 25}, {"7.5e+02 V", 7, 750}};
+    } cases[] = {{"10.5dBm", 4, 10.5}, {"  -3.25,4", 7, -3.25},
+                 {"1e5x", 3, 1e5},     {"1e+", 1, 1},
+                 {"abc", 0, 0},        {",1", 0, 0},
+                 {"", 0, 0},           {"-6.000109999E+01,-6", 16, -60.00109999},
+                 {"2.5e1.5", 5, 25},   {"7.5e+02 V", 7, 750}};
     for (const auto& c : cases) {
         const std::string text = c.text;
         double value = 0;
@@ -81,8 +116,20 @@ std::uint64_t NextRandom(std::uint64_t* state) {
 
 // Doubles spread over the whole range, including subnormals, from a fixed seed.
 std::vector<double> SpreadDoubles() {
-    std::vector<double> values = {0.0, -0.0, 0.1, 1e21, 1e-7, 123456789012345.0, 1234567890123456.0, 0.5, 1.0 / 3,
-                                  5e-324, 1.7976931348623157e308, INFINITY, -INFINITY, NAN};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.1,
+                                  1e21,
+                                  1e-7,
+                                  123456789012345.0,
+                                  1234567890123456.0,
+                                  0.5,
+                                  1.0 / 3,
+                                  5e-324,
+                                  1.7976931348623157e308,
+                                  INFINITY,
+                                  -INFINITY,
+                                  NAN};
     std::uint64_t state = 0x9e3779b97f4a7c15u;
     while (values.size() < 20000) {
         const double value = std::bit_cast<double>(NextRandom(&state));

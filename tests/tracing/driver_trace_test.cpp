@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "emulator/emulator.h"
-#include "zentrava/interfaces.h"
 #include "tests/support/test_support.h"
 #include "tests/tracing/trace_xml.h"
+#include "zentrava/interfaces.h"
 
 namespace ztv::test {
 namespace {
@@ -43,9 +43,9 @@ protected:
 };
 
 TEST_F(DriverTrace, SimulatedSessionRecordsEveryMemberCall) {
-    ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false,
-                               TraceOptions("run42", ", TraceArraySizeMax=3")),
-              S_OK)
+    ASSERT_EQ(
+        InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, TraceOptions("run42", ", TraceArraySizeMax=3")),
+        S_OK)
         << ThreadErrorText();
     auto root = Root<IZentrava>(IID_IZentrava);
     ASSERT_EQ(root->put_Attenuation(10.5), S_OK);
@@ -55,7 +55,8 @@ TEST_F(DriverTrace, SimulatedSessionRecordsEveryMemberCall) {
     ASSERT_EQ(Root<IZentravaDisplay>(IID_IZentravaDisplay)->SetMessageData(hello.get(), VARIANT_TRUE), S_OK);
     Ref<IZentravaPNMeasurement> measurement;
     Bstr first("Measurement1");
-    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()),
+              S_OK);
     Ref<IZentravaPNMeasurementData> data;
     ASSERT_EQ(measurement->get_Data(data.out()), S_OK);
     SAFEARRAY* points = nullptr;
@@ -68,8 +69,8 @@ TEST_F(DriverTrace, SimulatedSessionRecordsEveryMemberCall) {
     const std::vector<pugi::xml_node> methods = Records(document, "run42");
     Names order;
     for (pugi::xml_node method : methods) order.emplace_back(method.attribute("Name").value());
-    EXPECT_EQ(order, (Names{"put_Attenuation", "get_Attenuation", "SetMessageData", "get_Item", "get_Data",
-                            "GetFormatted"}));
+    EXPECT_EQ(order,
+              (Names{"put_Attenuation", "get_Attenuation", "SetMessageData", "get_Item", "get_Data", "GetFormatted"}));
     for (pugi::xml_node method : methods) {
         EXPECT_EQ(AttributeNames(method),
                   (Names{"Name", "Interface", "StartTime", "Thread", "EndTime", "ExecutionTime"}));
@@ -113,8 +114,7 @@ TEST_F(DriverTrace, InitializedAgainKeepsAppendingToTheSameFile) {
 }
 
 TEST_F(DriverTrace, TracingOffWritesNothing) {
-    const std::string options =
-        "Simulate=true, DriverSetup=Trace=false, TraceName=" + env.dir().file("off");
+    const std::string options = "Simulate=true, DriverSetup=Trace=false, TraceName=" + env.dir().file("off");
     ASSERT_EQ(InitializeDriver(driver.get(), "GPIB0::1::INSTR", false, false, options), S_OK);
     ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(3), S_OK);
     ASSERT_EQ(driver->Close(), S_OK);
@@ -130,13 +130,13 @@ TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
     ASSERT_TRUE(instrument.Start(&error)) << error;
     const std::string resource = instrument.SocketResource();
     const std::string setup = "DriverSetup=Trace=true, TraceName=" + env.dir().file("io");
-    ASSERT_EQ(InitializeDriver(driver.get(), resource, false, false, setup), S_OK)
-        << ThreadErrorText();
+    ASSERT_EQ(InitializeDriver(driver.get(), resource, false, false, setup), S_OK) << ThreadErrorText();
     ASSERT_EQ(Root<IZentrava>(IID_IZentrava)->put_Attenuation(10.5), S_OK);
     // A measurement's commands go through its own pipeline, into the same trace.
     Ref<IZentravaPNMeasurement> measurement;
     Bstr first("Measurement1");
-    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()),
+              S_OK);
     ASSERT_EQ(measurement->put_PersistenceEnabled(VARIANT_TRUE), S_OK);
     ASSERT_EQ(driver->Close(), S_OK);
     instrument.Stop();
@@ -190,7 +190,8 @@ TEST_F(DriverTrace, HandWrittenAndInherentMembersRecordTheirArguments) {
         << ThreadErrorText();
     Ref<IZentravaPNMeasurement> measurement;
     Bstr first("Measurement1");
-    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()), S_OK);
+    ASSERT_EQ(Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Item(first.get(), measurement.out()),
+              S_OK);
     auto function = Query<IZentravaPNMeasurementFunction>(measurement.get(), IID_IZentravaPNMeasurementFunction);
     double mean = 1, deviation = 2, peak = 3;
     ASSERT_EQ(function->StatisticData(&mean, &deviation, &peak), S_OK);

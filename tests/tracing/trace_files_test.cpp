@@ -1,9 +1,10 @@
 // Trace file names and the stylesheet lookup.
+#include "services/tracing/trace_files.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "services/tracing/trace_files.h"
 #include "tests/support/test_support.h"
 #include "tests/tracing/trace_xml.h"
 

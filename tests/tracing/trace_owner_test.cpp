@@ -75,8 +75,8 @@ TEST_F(TraceOwner, RecordLayoutAndValueTexts) {
         CMethodTrace trace;
         trace.Begin(&owner, "IZentravaTest", "Configure",
                     {TraceArg::In("Level", level), TraceArg::In("Count", count), TraceArg::InBoolean("On", on),
-                     TraceArg::In("Label", label), TraceArg::In("Nothing", nothing),
-                     TraceArg::Out("Reading", &reading), TraceArg::InOut("Again", &reading)});
+                     TraceArg::In("Label", label), TraceArg::In("Nothing", nothing), TraceArg::Out("Reading", &reading),
+                     TraceArg::InOut("Again", &reading)});
         ASSERT_TRUE(trace.Active());
         reading = 2.25;
         g_now += 75;
@@ -113,9 +113,8 @@ TEST_F(TraceOwner, RecordLayoutAndValueTexts) {
         const char* direction;
         const char* value;
     } expected[] = {
-        {"Level", "In", "10.5"},    {"Count", "In", "-3"},       {"On", "In", "true"},
-        {"Label", "In", "<a&b>"},   {"Nothing", "In", "<empty>"}, {"Reading", "Out", "2.25"},
-        {"Again", "InOut", "2.25"},
+        {"Level", "In", "10.5"},      {"Count", "In", "-3"},      {"On", "In", "true"},       {"Label", "In", "<a&b>"},
+        {"Nothing", "In", "<empty>"}, {"Reading", "Out", "2.25"}, {"Again", "InOut", "2.25"},
     };
     const std::vector<pugi::xml_node> parameters = Children(method, "Parameter");
     ASSERT_EQ(parameters.size(), std::size(expected));
@@ -154,7 +153,8 @@ TEST_F(TraceOwner, KeepsTheFirstTwentyFiveArguments) {
     }
     ASSERT_EQ(owner.Save(), S_OK);
     pugi::xml_document document;
-    const std::vector<pugi::xml_node> parameters = Children(Methods(document, TraceFile()).child("Method"), "Parameter");
+    const std::vector<pugi::xml_node> parameters =
+        Children(Methods(document, TraceFile()).child("Method"), "Parameter");
     ASSERT_EQ(parameters.size(), kMaxTracedArguments);
     EXPECT_STREQ(parameters.front().attribute("Name").value(), "p0");
     EXPECT_STREQ(parameters.back().attribute("Name").value(), "p24");
@@ -185,8 +185,7 @@ TEST_F(TraceOwner, ArraysRecordSizesAndElementsUpToTheLimit) {
         SafeArrayDestroy(result);
 
         pugi::xml_document document;
-        const pugi::xml_node parameter =
-            Methods(document, settings.name + ".xml").child("Method").child("Parameter");
+        const pugi::xml_node parameter = Methods(document, settings.name + ".xml").child("Method").child("Parameter");
         EXPECT_EQ(AttributeNames(parameter), (Names{"Name", "Direction", "Value", "NumDims", "DimSizes"}));
         EXPECT_STREQ(parameter.attribute("NumDims").value(), "1");
         EXPECT_STREQ(parameter.attribute("DimSizes").value(), "401");
@@ -264,10 +263,10 @@ TEST(TraceSaveRule, MinutesFieldOfTheTimeSinceTheLastSave) {
         LONG interval;
         bool due;
     } cases[] = {
-        {0, 1, false},    {59, 1, false},   {60, 1, true},     {3599, 1, true},
-        {3600, 1, false},  // a whole hour has a minutes field of 0
-        {3659, 1, false}, {3660, 1, true},  {600, 10, true},   {599, 10, false},
-        {3599, 60, false}, {7199, 60, false}, {0, 0, true},
+        {0, 1, false},    {59, 1, false},  {60, 1, true},   {3599, 1, true},  {3600, 1, false},  // a whole hour has a
+                                                                                                 // minutes field of 0
+        {3659, 1, false}, {3660, 1, true}, {600, 10, true}, {599, 10, false}, {3599, 60, false}, {7199, 60, false},
+        {0, 0, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SaveIsDue(c.seconds, c.interval), c.due) << c.seconds << "s, interval " << c.interval;

@@ -1,7 +1,8 @@
 // The value texts of traced arguments, and what arrays record.
+#include "services/tracing/trace_values.h"
+
 #include <gtest/gtest.h>
 
-#include "services/tracing/trace_values.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {
@@ -66,11 +67,15 @@ TEST(TraceValues, VariantTexts) {
         VARIANT value;
         const char* expected;
     } cases[] = {
-        {Variant(VT_EMPTY), "<empty>"},      {Variant(VT_NULL), "<null>"},
-        {Variant(VT_UNKNOWN), "<interface>"}, {Variant(VT_DISPATCH), "<interface>"},
+        {Variant(VT_EMPTY), "<empty>"},
+        {Variant(VT_NULL), "<null>"},
+        {Variant(VT_UNKNOWN), "<interface>"},
+        {Variant(VT_DISPATCH), "<interface>"},
         {Variant(VT_VARIANT | VT_BYREF), "<variant>"},
-        {real, "2.5"},                       {flag, "true"},
-        {unsignedInt, "4294967295"},         {wide, "-9000000000"},
+        {real, "2.5"},
+        {flag, "true"},
+        {unsignedInt, "4294967295"},
+        {wide, "-9000000000"},
         {scode, "<unknown>"},
     };
     for (const Case& c : cases) {

@@ -27,11 +27,16 @@ static int clears, triggers;
 
 uintptr_t fakeVisaAttribute(uint32_t attribute) {
     switch (attribute) {
-        case ATTR_SEND_END_EN: return sendEnd;
-        case ATTR_TERMCHAR: return termChar;
-        case ATTR_TMO_VALUE: return timeoutValue;
-        case ATTR_TERMCHAR_EN: return termCharEnabled;
-        default: return (uintptr_t)-1;
+        case ATTR_SEND_END_EN:
+            return sendEnd;
+        case ATTR_TERMCHAR:
+            return termChar;
+        case ATTR_TMO_VALUE:
+            return timeoutValue;
+        case ATTR_TERMCHAR_EN:
+            return termCharEnabled;
+        default:
+            return (uintptr_t)-1;
     }
 }
 
@@ -112,11 +117,20 @@ ViStatus viAssertTrigger(ViSession vi, uint16_t protocol) {
 ViStatus viSetAttribute(ViSession vi, uint32_t attribute, uintptr_t value) {
     (void)vi;
     switch (attribute) {
-        case ATTR_SEND_END_EN: sendEnd = value; break;
-        case ATTR_TERMCHAR: termChar = value; break;
-        case ATTR_TMO_VALUE: timeoutValue = value; break;
-        case ATTR_TERMCHAR_EN: termCharEnabled = value; break;
-        default: break;
+        case ATTR_SEND_END_EN:
+            sendEnd = value;
+            break;
+        case ATTR_TERMCHAR:
+            termChar = value;
+            break;
+        case ATTR_TMO_VALUE:
+            timeoutValue = value;
+            break;
+        case ATTR_TERMCHAR_EN:
+            termCharEnabled = value;
+            break;
+        default:
+            break;
     }
     return VI_SUCCESS;
 }

@@ -114,8 +114,11 @@ TEST_F(FormattedIo, NumbersOfEachType) {
         VARIANT value;
         ASSERT_EQ(io_->ReadNumber(c.type, VARIANT_TRUE, &value), S_OK) << c.reply;
         EXPECT_EQ(value.vt, c.vt) << c.reply;
-        double got = c.vt == VT_R8 ? value.dblVal : c.vt == VT_R4 ? value.fltVal : c.vt == VT_I2 ? value.iVal
-                                                              : c.vt == VT_I4 ? value.lVal : value.bVal;
+        double got = c.vt == VT_R8   ? value.dblVal
+                     : c.vt == VT_R4 ? value.fltVal
+                     : c.vt == VT_I2 ? value.iVal
+                     : c.vt == VT_I4 ? value.lVal
+                                     : value.bVal;
         EXPECT_EQ(got, c.value) << c.reply;
     }
     for (const char* bad : {"300\n", "abc\n", "\n"}) {

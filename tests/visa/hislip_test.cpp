@@ -1,6 +1,5 @@
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <mutex>
@@ -12,10 +11,21 @@ namespace {
 
 // Message types of the protocol, written out here independently of the client.
 enum : std::uint8_t {
-    kInitialize = 0, kInitializeResponse = 1, kData = 6, kDataEnd = 7, kDeviceClearComplete = 8,
-    kDeviceClearAcknowledge = 9, kTrigger = 12, kAsyncMaximumMessageSize = 15, kAsyncMaximumMessageSizeResponse = 16,
-    kAsyncInitialize = 17, kAsyncInitializeResponse = 18, kAsyncDeviceClear = 19, kAsyncStatusQuery = 21,
-    kAsyncStatusResponse = 22, kAsyncDeviceClearAcknowledge = 23,
+    kInitialize = 0,
+    kInitializeResponse = 1,
+    kData = 6,
+    kDataEnd = 7,
+    kDeviceClearComplete = 8,
+    kDeviceClearAcknowledge = 9,
+    kTrigger = 12,
+    kAsyncMaximumMessageSize = 15,
+    kAsyncMaximumMessageSizeResponse = 16,
+    kAsyncInitialize = 17,
+    kAsyncInitializeResponse = 18,
+    kAsyncDeviceClear = 19,
+    kAsyncStatusQuery = 21,
+    kAsyncStatusResponse = 22,
+    kAsyncDeviceClearAcknowledge = 23,
 };
 
 struct Message {
@@ -41,7 +51,8 @@ void SendMessage(int socket, std::uint8_t type, std::uint8_t control, std::uint3
                  const std::string& payload = {}) {
     std::string bytes = {'H', 'S', static_cast<char>(type), static_cast<char>(control)};
     for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(parameter >> shift));
-    for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(std::uint64_t{payload.size()} >> shift));
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes.push_back(static_cast<char>(std::uint64_t{payload.size()} >> shift));
     SendAll(socket, bytes + payload);
 }
 
@@ -186,9 +197,9 @@ TEST_F(HislipSession, HandshakeAndQueryUseFirstMessageId) {
 
 TEST_F(HislipSession, PortCanComeFromTheOptions) {
     HislipServer server(1 << 20);
-    ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::hislip0::INSTR", "HiSLIPPort=" + std::to_string(server.port()), 2000,
-                          &io_),
-              S_OK)
+    ASSERT_EQ(
+        OpenMessage("TCPIP::127.0.0.1::hislip0::INSTR", "HiSLIPPort=" + std::to_string(server.port()), 2000, &io_),
+        S_OK)
         << TakeErrorText();
     std::string reply;
     ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);

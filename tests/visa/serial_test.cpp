@@ -1,10 +1,9 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "platform/visa/open_options.h"
 #include "platform/visa/transport/serial_settings.h"
@@ -130,7 +129,8 @@ TEST(SerialSettings, MapToTermios) {
 }
 
 TEST(SerialSettings, RejectsUnsupportedValues) {
-    const char* const bad[] = {"BaudRate=12345", "DataBits=9", "Parity=Sometimes", "StopBits=1.5", "FlowControl=DtrDsr"};
+    const char* const bad[] = {"BaudRate=12345", "DataBits=9", "Parity=Sometimes", "StopBits=1.5",
+                               "FlowControl=DtrDsr"};
     for (const char* option : bad) {
         SerialSettings settings;
         const Status status = ParseSerialSettings(OpenOptions::Parse(option), &settings);

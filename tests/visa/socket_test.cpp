@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -153,8 +152,7 @@ TEST(SocketConnect, RefusedPortIsAnUnknownResource) {
         port = closedAgain.port();
     }
     Held<IMessage> io;
-    EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET", "", 2000, &io),
-              E_VISA_RSRC_NFOUND);
+    EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_EQ(TakeErrorText(), "Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
     CoUninitialize();
 }
@@ -202,8 +200,8 @@ TEST(SocketReceive, WaitsInsideTheReadUntilTheDeadline) {
         int armedMs = -1;
         std::uint8_t buffer[16];
         std::size_t got = 0;
-        const Status status = ReceiveWaiting(mine.get(), buffer, sizeof buffer, Deadline::After(c.deadlineMs), "peer",
-                                             &armedMs, &got);
+        const Status status =
+            ReceiveWaiting(mine.get(), buffer, sizeof buffer, Deadline::After(c.deadlineMs), "peer", &armedMs, &got);
         EXPECT_EQ(status.code, c.expected) << c.name << ": " << status.text;
         if (c.expected == S_OK) {
             EXPECT_EQ(std::string(buffer, buffer + got), c.waiting) << c.name;

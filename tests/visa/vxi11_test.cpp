@@ -145,10 +145,10 @@ bool_t destroy_link_1_svc(Device_Link*, Device_Error* result, struct svc_req*) {
 
 // Calls this client never makes, and the interrupt channel, which this
 // instrument does not have.
-#define ZTV_UNSUPPORTED(name, Parms)                                       \
-    bool_t name(Parms*, Device_Error* result, struct svc_req*) {           \
-        result->error = 8;                                                 \
-        return 1;                                                          \
+#define ZTV_UNSUPPORTED(name, Parms)                             \
+    bool_t name(Parms*, Device_Error* result, struct svc_req*) { \
+        result->error = 8;                                       \
+        return 1;                                                \
     }
 ZTV_UNSUPPORTED(device_remote_1_svc, Device_GenericParms)
 ZTV_UNSUPPORTED(device_local_1_svc, Device_GenericParms)
@@ -244,9 +244,9 @@ class Vxi11Session : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        ASSERT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server_.port()), 2000,
-                              &io_),
-                  S_OK)
+        ASSERT_EQ(
+            OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server_.port()), 2000, &io_),
+            S_OK)
             << TakeErrorText();
     }
     void TearDown() override {

@@ -3,7 +3,6 @@
 // allocate the claimed length before finding the record short), while what
 // fits decodes as before.
 #include <arpa/inet.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdint>

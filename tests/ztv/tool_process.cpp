@@ -92,7 +92,8 @@ ToolResult RunTool(const std::vector<std::string>& arguments, const std::string&
     close(out[1]);
     close(err[1]);
     // Inputs are small: they fit into the pipe before the tool reads them.
-    const bool written = input.empty() || write(in[1], input.data(), input.size()) == static_cast<ssize_t>(input.size());
+    const bool written =
+        input.empty() || write(in[1], input.data(), input.size()) == static_cast<ssize_t>(input.size());
     close(in[1]);
     ToolResult result;
     std::thread errors([&] { result.err = Drain(err[0]); });

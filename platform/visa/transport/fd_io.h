@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/visa/transport/deadline.h"
 #include "platform/visa/status.h"
+#include "platform/visa/transport/deadline.h"
 
 namespace visa {
 

@@ -60,9 +60,9 @@ private:
 
     std::uint32_t nextMessageId_ = hislip::kFirstMessageId;
     std::uint32_t lastSentId_ = hislip::kFirstMessageId - 2;
-    bool rmtDelivered_ = false;     // a whole reply arrived since the last message sent
-    bool deliverCurrent_ = false;   // the message being read answers the last message sent
-    bool currentIsEnd_ = false;     // ... and it is a DataEND
+    bool rmtDelivered_ = false;    // a whole reply arrived since the last message sent
+    bool deliverCurrent_ = false;  // the message being read answers the last message sent
+    bool currentIsEnd_ = false;    // ... and it is a DataEND
 };
 
 }  // namespace visa

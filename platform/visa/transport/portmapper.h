@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/visa/transport/deadline.h"
 #include "platform/visa/status.h"
+#include "platform/visa/transport/deadline.h"
 
 namespace visa {
 

@@ -51,8 +51,7 @@ Status SocketTransport::Write(const std::uint8_t* data, std::size_t size, bool /
     return Abandon(WriteAll(socket_.get(), data, size, deadline, peer_));
 }
 
-Status SocketTransport::Receive(const ReadRequest& request, std::size_t* filled, Deadline deadline,
-                                bool* hitTermChar) {
+Status SocketTransport::Receive(const ReadRequest& request, std::size_t* filled, Deadline deadline, bool* hitTermChar) {
     *hitTermChar = false;
     std::uint8_t* const into = request.buffer + *filled;
     const std::size_t room = request.count - *filled;

@@ -69,8 +69,8 @@ Status SystemVisaTransport::Write(const std::uint8_t* data, std::size_t size, bo
         if (Status status = ApplyTimeout(deadline); !status.ok()) return status;
         const ViUInt32 chunk = static_cast<ViUInt32>(std::min<std::size_t>(size, 0x7FFFFFFF));
         ViUInt32 written = 0;
-        if (Status status = Check(library_->api().viWrite(session_, reinterpret_cast<ViConstBuf>(data), chunk, &written),
-                                  session_);
+        if (Status status =
+                Check(library_->api().viWrite(session_, reinterpret_cast<ViConstBuf>(data), chunk, &written), session_);
             !status.ok()) {
             return status;
         }

@@ -14,8 +14,8 @@ namespace visa {
 
 class SystemVisaTransport final : public Transport {
 public:
-    static Status Open(std::shared_ptr<SystemVisaLibrary> library, const std::string& resourceName,
-                       bool exclusiveLock, Deadline deadline, std::unique_ptr<Transport>* transport);
+    static Status Open(std::shared_ptr<SystemVisaLibrary> library, const std::string& resourceName, bool exclusiveLock,
+                       Deadline deadline, std::unique_ptr<Transport>* transport);
     ~SystemVisaTransport() override;
 
     Status Write(const std::uint8_t* data, std::size_t size, bool end, Deadline deadline) override;

@@ -23,9 +23,7 @@ Status Transport::PollForServiceRequest(Deadline deadline, std::uint8_t* statusB
     }
 }
 
-Status ServiceRequestWaitTimedOut() {
-    return Status::Fail(E_VISA_TMO, "Timed out waiting for a service request.");
-}
+Status ServiceRequestWaitTimedOut() { return Status::Fail(E_VISA_TMO, "Timed out waiting for a service request."); }
 
 Status ServiceRequestWaitInterrupted() {
     return Status::Fail(E_VISA_INV_OBJECT, "The session was closed while waiting for a service request.");

@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/visa/transport/interruption.h"
-
-#include "platform/visa/transport/deadline.h"
 #include "platform/visa/status.h"
+#include "platform/visa/transport/deadline.h"
+#include "platform/visa/transport/interruption.h"
 
 namespace visa {
 

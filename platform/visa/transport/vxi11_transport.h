@@ -56,7 +56,7 @@ private:
     std::size_t maxReceiveSize_ = 0;
     bool stale_ = false;  // a reply may still be waiting in the instrument
     Vxi11InterruptServer interrupts_;
-    bool interruptChannelOpen_ = false;  // for the current link
+    bool interruptChannelOpen_ = false;   // for the current link
     bool interruptsUnsupported_ = false;  // the instrument has no interrupt channel: poll
 };
 
