@@ -3,9 +3,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <rpc/pmap_prot.h>
+// pmap_prot.h and rpcb_prot.h need the types rpc.h declares first.
+// clang-format off
 #include <rpc/rpc.h>
+#include <rpc/pmap_prot.h>
 #include <rpc/rpcb_prot.h>
+// clang-format on
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -185,9 +185,7 @@ bool WriteCsv(const std::string& path, const Application& app, const std::vector
     return path == "-" ? std::fflush(f) == 0 : std::fclose(f) == 0;
 }
 
-int Measure(Session& session, const Application& app, const Settings& settings) {
-    Run run(session, app);
-    bool limitFailed = false;
+void Configure(Run& run, const Application& app, const Settings& settings) {
     if (settings.start) run.SetReal(app.start, *settings.start);
     if (settings.stop) run.SetReal(app.stop, *settings.stop);
     if (settings.points) run.SetInt(app.points, *settings.points);
@@ -195,6 +193,82 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         run.SetBool("ACQUISITION_AVERAGE_ENABLED", *settings.averages > 1, "");
         run.SetInt("ACQUISITION_AVERAGE_COUNT", *settings.averages);
     }
+}
+
+// Places each marker and reads its level into the plot.
+bool ReadMarkers(Run& run, const Settings& settings, Plot* plot) {
+    for (std::size_t i = 0; i < settings.markers.size(); ++i) {
+        const std::string selector = std::string(kTrace) + ":Marker" + std::to_string(i + 1);
+        run.SetBool("MARKER_ENABLED", true, selector.c_str());
+        run.SetReal("MARKER_X_VALUE", settings.markers[i], selector.c_str());
+        ViReal64 level = 0;
+        if (run.ok)
+            run.Call(
+                Ztv_GetAttributeViReal64(run.session().vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level),
+                "reading a marker");
+        if (!run.ok) return false;
+        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(),
+                     General(settings.markers[i]).c_str());
+        plot->markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
+    }
+    return true;
+}
+
+// Writes the upper limit line and reads the test's verdict; nullopt when a call failed.
+std::optional<bool> TestUpperLimit(Run& run, const Application& app, const Settings& settings, Plot* plot) {
+    std::vector<double> segments = settings.upperLimit;
+    const ViSession vi = run.session().vi();
+    run.Call(app.upperLimit(vi, kTrace, static_cast<ViInt32>(segments.size()), segments.data()),
+             "writing the limit line");
+    run.SetBool("LIMIT_ENABLED", true, kTrace);
+    ViBoolean failed = VI_FALSE;
+    if (run.ok)
+        run.Call(Ztv_GetAttributeViBoolean(vi, kTrace, run.Attribute(app.limitFail), &failed),
+                 "reading the limit test");
+    if (!run.ok) return std::nullopt;
+    std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
+    for (std::size_t i = 0; i + 3 < segments.size(); i += 4) {
+        plot->limits.push_back({segments[i], segments[i + 1], segments[i + 2], segments[i + 3]});
+    }
+    return failed != VI_FALSE;
+}
+
+// The key result of a phase-noise measurement: integrated jitter over the instrument's band.
+bool ReadIntegratedNoise(Run& run, const Application& app, Plot* plot) {
+    ViReal64 noise = 0, range = 0, rad = 0, deg = 0, jitter = 0, fm = 0;
+    run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(run.session().vi(), kTrace, &noise, &range, &rad,
+                                                                      &deg, &jitter, &fm),
+             "reading the integrated noise");
+    if (!run.ok) return false;
+    const std::string jitterFs = Fixed(jitter * 1e15, 1);
+    plot->title = std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
+    std::fprintf(stderr, "integrated noise: %s dBc, jitter %s fs rms, residual FM %s Hz\n", Fixed(noise, 2).c_str(),
+                 jitterFs.c_str(), General(fm, 3).c_str());
+    return true;
+}
+
+// Each result says where it comes from: the instrument, when, and the
+// application's settings it was measured with.
+bool WriteResults(Session& session, const Application& app, const Settings& settings, Plot* plot) {
+    if (settings.csv.empty() && settings.svg.empty()) return true;
+    const std::optional<std::vector<std::string>> context =
+        ResultContext(session, std::string("APPLICATION_") + FindApp(app.name)->attributeName + "_");
+    if (!context) return false;
+    plot->metadata = *context;
+    if (!settings.csv.empty() && !WriteCsv(settings.csv, app, plot->metadata, plot->x, plot->y)) {
+        std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
+        return false;
+    }
+    if (!settings.svg.empty() && !WriteSvgPlot(settings.svg.c_str(), *plot)) {
+        std::fprintf(stderr, "ztv: cannot write %s\n", settings.svg.c_str());
+        return false;
+    }
+    return true;
+}
+
+int Measure(Session& session, const Application& app, const Settings& settings) {
+    Run run(session, app);
+    Configure(run, app, settings);
     ViBoolean simulating = VI_FALSE;
     run.Call(Ztv_GetAttributeViBoolean(session.vi(), "", IVI_ATTR_SIMULATE, &simulating),
              "reading the simulation state");
@@ -211,68 +285,18 @@ int Measure(Session& session, const Application& app, const Settings& settings) 
         std::fprintf(stderr, "ztv: the trace has %zu points but %zu X values\n", y.size(), x.size());
         return kExitFailed;
     }
-
     Plot plot{app.title, app.xLabel, app.yLabel, app.logX, x, y, {}, {}, {}};
-    for (std::size_t i = 0; i < settings.markers.size(); ++i) {
-        const std::string selector = std::string(kTrace) + ":Marker" + std::to_string(i + 1);
-        run.SetBool("MARKER_ENABLED", true, selector.c_str());
-        run.SetReal("MARKER_X_VALUE", settings.markers[i], selector.c_str());
-        ViReal64 level = 0;
-        if (run.ok)
-            run.Call(Ztv_GetAttributeViReal64(session.vi(), selector.c_str(), run.Attribute("MARKER_Y_VALUE"), &level),
-                     "reading a marker");
-        if (!run.ok) return kExitFailed;
-        std::fprintf(stderr, "marker %zu: %s at %s\n", i + 1, General(level).c_str(),
-                     General(settings.markers[i]).c_str());
-        plot.markers.push_back({settings.markers[i], level, "M" + std::to_string(i + 1)});
-    }
+    if (!ReadMarkers(run, settings, &plot)) return kExitFailed;
+    bool limitFailed = false;
     if (!settings.upperLimit.empty()) {
-        std::vector<double> segments = settings.upperLimit;
-        run.Call(app.upperLimit(session.vi(), kTrace, static_cast<ViInt32>(segments.size()), segments.data()),
-                 "writing the limit line");
-        run.SetBool("LIMIT_ENABLED", true, kTrace);
-        ViBoolean failed = VI_FALSE;
-        if (run.ok)
-            run.Call(Ztv_GetAttributeViBoolean(session.vi(), kTrace, run.Attribute(app.limitFail), &failed),
-                     "reading the limit test");
-        if (!run.ok) return kExitFailed;
-        std::fprintf(stderr, "limit test: %s\n", failed ? "FAIL" : "pass");
-        limitFailed = failed != VI_FALSE;
-        for (std::size_t i = 0; i + 3 < segments.size(); i += 4) {
-            plot.limits.push_back({segments[i], segments[i + 1], segments[i + 2], segments[i + 3]});
-        }
+        const std::optional<bool> failed = TestUpperLimit(run, app, settings, &plot);
+        if (!failed) return kExitFailed;
+        limitFailed = *failed;
     }
-    if (std::string(app.name) == "pn") {
-        // The key result of a phase-noise measurement: integrated jitter over the instrument's band.
-        ViReal64 noise = 0, range = 0, rad = 0, deg = 0, jitter = 0, fm = 0;
-        run.Call(Ztv_ApplicationPhaseNoiseMeasurementFunctionIntegralData(session.vi(), kTrace, &noise, &range, &rad,
-                                                                          &deg, &jitter, &fm),
-                 "reading the integrated noise");
-        if (!run.ok) return kExitFailed;
-        const std::string jitterFs = Fixed(jitter * 1e15, 1);
-        plot.title =
-            std::string(app.title) + ": integrated jitter " + jitterFs + " fs rms over " + General(range) + " Hz";
-        std::fprintf(stderr, "integrated noise: %s dBc, jitter %s fs rms, residual FM %s Hz\n", Fixed(noise, 2).c_str(),
-                     jitterFs.c_str(), General(fm, 3).c_str());
-    }
+    if (std::string(app.name) == "pn" && !ReadIntegratedNoise(run, app, &plot)) return kExitFailed;
     std::fprintf(stderr, "trace: %zu points, %s to %s\n", x.size(), General(x.front()).c_str(),
                  General(x.back()).c_str());
-    // Each result says where it comes from: the instrument, when, and the
-    // application's settings it was measured with.
-    if (!settings.csv.empty() || !settings.svg.empty()) {
-        const std::optional<std::vector<std::string>> context =
-            ResultContext(session, std::string("APPLICATION_") + FindApp(app.name)->attributeName + "_");
-        if (!context) return kExitFailed;
-        plot.metadata = *context;
-    }
-    if (!settings.csv.empty() && !WriteCsv(settings.csv, app, plot.metadata, x, y)) {
-        std::fprintf(stderr, "ztv: cannot write %s\n", settings.csv.c_str());
-        return kExitFailed;
-    }
-    if (!settings.svg.empty() && !WriteSvgPlot(settings.svg.c_str(), plot)) {
-        std::fprintf(stderr, "ztv: cannot write %s\n", settings.svg.c_str());
-        return kExitFailed;
-    }
+    if (!WriteResults(session, app, settings, &plot)) return kExitFailed;
     return limitFailed ? kExitLimitFailed : kExitOk;
 }
 
