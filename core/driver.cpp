@@ -1,6 +1,6 @@
 #include "core/driver.h"
 
-#include "core/model_tables.h"
+#include "core/engine/model_tables.h"
 #include "core/option_parsing.h"
 #include "services/module_lock.h"
 

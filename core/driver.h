@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/io_provider.h"
-#include "core/object_node.h"
-#include "core/pipeline.h"
+#include "core/engine/object_node.h"
+#include "core/io_manager.h"
 #include "core/session_state.h"
+#include "core/visa_provider.h"
 #include "services/cache.h"
 #include "services/coercion_log.h"
 #include "services/error_manager.h"
@@ -110,7 +110,6 @@ public:
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
 
     // ---- Used by the rest of the driver (call with the object lock held) ----
-    std::recursive_mutex& Lock() { return mutex_; }
     const SessionState& State() const { return state_; }
     const SessionFlags& Flags() const { return state_.flags; }
     // For members that switch status polling off around a query of their own
@@ -118,18 +117,16 @@ public:
     SessionFlags& MutableFlags() { return state_.flags; }
     bool IsInitialized() const { return state_.initialized; }
     bool IsModelSupported() const;
-    const CErrorManager& Errors() const { return errors_; }
-    CDriverIOManager& IO() { return io_; }
     CVisaComIOProvider& Provider() { return provider_; }
     CCoercionLog& CoercionLog() { return coercions_; }
     CTraceOwner& Tracer() { return tracer_; }
 
     // engine::CObjectNode: the driver object is the root of the object tree.
     IUnknown* Identity() override { return static_cast<IIviDriver*>(this); }
-    std::recursive_mutex& NodeLock() override { return mutex_; }
-    CErrorManager& NodeErrors() override { return errors_; }
-    CCacheManager& NodeCache() override { return cache_; }
-    CDriverIOManager& NodeIO() override { return io_; }
+    std::recursive_mutex& Lock() override { return mutex_; }
+    CErrorManager& Errors() override { return errors_; }
+    CCacheManager& Cache() override { return cache_; }
+    CDriverIOManager& IO() override { return io_; }
     Zentrava* AttachedRoot() override { return this; }
     engine::CObjectNode* ParentNode() override { return nullptr; }
 
@@ -237,16 +234,5 @@ private:
     CDriverIOManager io_{provider_, errors_, &tracer_};
     std::vector<const engine::MemberDesc*> callContext_;
 };
-
-// Splits an identification reply into manufacturer, model, serial number and
-// firmware revision: comma runs separate fields, each field is trimmed.
-struct IdentityFields {
-    std::string manufacturer, model, serialNumber, firmwareRevision;
-};
-IdentityFields SplitIdentification(std::string_view reply);
-
-// Reads a "SYST:ERR?" reply as <integer>,"<text up to a quote or apostrophe>".
-// Returns false when either field is missing; the code may still be set.
-bool ParseErrorQueueReply(std::u16string_view reply, LONG* code, std::u16string* message);
 
 }  // namespace ztv

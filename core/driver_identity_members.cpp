@@ -1,7 +1,7 @@
 // IIviComponentIdentity and IIviDriverIdentity: the driver's fixed facts and
 // what the instrument said about itself.
 #include "core/driver.h"
-#include "core/model_tables.h"
+#include "core/engine/model_tables.h"
 #include "services/driver_identity.h"
 
 namespace ztv {

@@ -1,7 +1,8 @@
 // Starting and ending a session: Initialize and Close.
 #include "core/driver.h"
-#include "core/model_tables.h"
+#include "core/engine/model_tables.h"
 #include "core/option_parsing.h"
+#include "core/reply_parsing.h"
 #include "platform/ivi/config_store.h"
 #include "platform/text/number_codec.h"
 #include "services/driver_identity.h"

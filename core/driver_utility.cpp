@@ -1,5 +1,6 @@
 // IIviDriverUtility: reset, self-test, error query and disable.
 #include "core/driver.h"
+#include "core/reply_parsing.h"
 
 namespace ztv {
 namespace {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/reply_parsing.h"
 #include "platform/ivi/ivi_float.h"
 #include "platform/text/number_codec.h"
 
@@ -13,20 +14,6 @@ namespace {
 constexpr LONG kRecoveryClearTimeoutMs = 200;
 
 }  // namespace
-
-double ReplyToDouble(std::string_view reply) {
-    double value = 0;
-    return codec::ScanReal(reply.data(), reply.data() + reply.size(), &value) ? value : Ivi_GetViReal64NaN();
-}
-
-LONG ReplyToLong(std::string_view reply) {
-    const double value = ReplyToDouble(reply);
-    if (std::isnan(value)) return 0;
-    const double truncated = std::trunc(value);
-    if (truncated >= static_cast<double>(std::numeric_limits<LONG>::max())) return std::numeric_limits<LONG>::max();
-    if (truncated <= static_cast<double>(std::numeric_limits<LONG>::min())) return std::numeric_limits<LONG>::min();
-    return static_cast<LONG>(truncated);
-}
 
 // Sets a per-operation time-out and puts the session's own one back on every
 // path; -2 (anything below -1) leaves the session's time-out alone.

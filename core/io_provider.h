@@ -1,5 +1,8 @@
-// The only place the driver talks to the instrument: typed queries, reads and
-// writes, formatted I/O and status polling over one message-based session.
+// The driver's I/O vocabulary over one message-based session: typed queries,
+// reads and writes, formatted I/O, time-outs and status polling, built on a
+// few primitives that a concrete provider implements. Members talk to the
+// instrument through it; direct I/O reaches the same session through the
+// concrete provider's Message() and Formatter().
 #pragma once
 
 #include <functional>
@@ -101,45 +104,5 @@ private:
     bool timedOut_ = false;
     std::string numberReply_;  // kept, so that a number query allocates nothing
 };
-
-class CVisaComIOProvider final : public CDriverIOProvider {
-public:
-    ~CVisaComIOProvider() override { ReleaseAll(); }
-
-    HRESULT Open(const Links& links, std::string_view resourceDescriptor) override;
-    HRESULT Close() override;
-
-    // New references for direct I/O; null when not open.
-    visa::IMessage* Message() const;
-    visa::IFormattedIO488* Formatter() const;
-
-protected:
-    HRESULT ReadText(LONG count, std::string* text, bool* complete) override;
-    HRESULT DiscardReply() override;
-    HRESULT WriteText(std::string_view text, LONG* written) override;
-    HRESULT Clear() override;
-    HRESULT ReadStatusByte(SHORT* statusByte) override;
-    HRESULT SetTimeout(LONG ms) override;
-    HRESULT GetTimeout(LONG* ms) override;
-    HRESULT ReadList(SAFEARRAY** values) override;
-    HRESULT ReadIEEEBlock(bool seekToBlock, bool flushToEnd, SAFEARRAY** bytes) override;
-    HRESULT WriteIEEEBlock(std::string_view command, SAFEARRAY* bytes, bool flushAndEnd) override;
-    HRESULT FlushRead() override;
-    HRESULT WriteFormattedString(std::string_view text, bool flushAndEnd) override;
-    HRESULT WriteFormattedList(SAFEARRAY* values, bool flushAndEnd) override;
-
-private:
-    void ReleaseAll();
-
-    com::ComPtr<visa::IVisaSession> session_;
-    com::ComPtr<visa::IMessage> message_;
-    com::ComPtr<visa::IMessageReadEnd> readEnd_;
-    com::ComPtr<visa::IFormattedIO488> formatter_;
-};
-
-// Reply conversions: the C library's string-to-double rule, with NaN for a
-// reply without a number; integers are that double truncated toward zero.
-double ReplyToDouble(std::string_view reply);
-LONG ReplyToLong(std::string_view reply);
 
 }  // namespace ztv

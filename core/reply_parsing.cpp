@@ -1,11 +1,29 @@
-// Parsers for the two structured replies of the inherent operations.
-#include <climits>
+#include "core/reply_parsing.h"
 
-#include "core/driver.h"
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
 #include "core/option_parsing.h"
+#include "platform/ivi/ivi_float.h"
 #include "platform/text/number_codec.h"
 
 namespace ztv {
+
+double ReplyToDouble(std::string_view reply) {
+    double value = 0;
+    return codec::ScanReal(reply.data(), reply.data() + reply.size(), &value) ? value : Ivi_GetViReal64NaN();
+}
+
+LONG ReplyToLong(std::string_view reply) {
+    const double value = ReplyToDouble(reply);
+    if (std::isnan(value)) return 0;
+    const double truncated = std::trunc(value);
+    if (truncated >= static_cast<double>(std::numeric_limits<LONG>::max())) return std::numeric_limits<LONG>::max();
+    if (truncated <= static_cast<double>(std::numeric_limits<LONG>::min())) return std::numeric_limits<LONG>::min();
+    return static_cast<LONG>(truncated);
+}
 
 IdentityFields SplitIdentification(std::string_view reply) {
     IdentityFields fields;

@@ -1,6 +1,6 @@
-#include <cstring>
+#include "core/visa_provider.h"
 
-#include "core/io_provider.h"
+#include <cstring>
 
 namespace ztv {
 namespace {

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/io_provider.h"
+#include "core/reply_parsing.h"
 #include "platform/text/list_item_scanner.h"
 #include "platform/text/number_codec.h"
 #include "platform/visa/number_text.h"

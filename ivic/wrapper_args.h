@@ -116,10 +116,12 @@ public:
     }
 };
 
-class RealInOut {
+// One number the COM call writes, copied to the caller's variable afterwards.
+template <class CType, class ComType>
+class NumberOut {
 public:
-    explicit RealInOut(ViReal64* value) : target_(value), value_(value ? *value : 0.0) {}
-    double* com() { return &value_; }
+    explicit NumberOut(CType* value, ComType initial = ComType{}) : target_(value), value_(initial) {}
+    ComType* com() { return &value_; }
     ViStatus Store() const {
         if (!target_) return kIviCGenericFailure;
         *target_ = value_;
@@ -127,23 +129,16 @@ public:
     }
 
 private:
-    ViReal64* target_;
-    double value_;
+    CType* target_;
+    ComType value_;
 };
 
-class IntegerOut {
-public:
-    explicit IntegerOut(ViInt32* value) : target_(value) {}
-    LONG* com() { return &value_; }
-    ViStatus Store() const {
-        if (!target_) return kIviCGenericFailure;
-        *target_ = value_;
-        return 0;
-    }
+using IntegerOut = NumberOut<ViInt32, LONG>;
 
-private:
-    ViInt32* target_;
-    LONG value_ = 0;
+// The caller's value goes in, the call's comes back.
+class RealInOut : public NumberOut<ViReal64, double> {
+public:
+    explicit RealInOut(ViReal64* value) : NumberOut(value, value ? *value : 0.0) {}
 };
 
 class TextOut {

@@ -1,6 +1,6 @@
 // The baseband display can be switched on only where baseband is installed.
 #include "core/driver.h"
-#include "core/member_template.h"
+#include "core/engine/member_template.h"
 #include "model/root/option_checks.h"
 #include "model/zentrava_custom.h"
 

@@ -1,7 +1,7 @@
 // The frequency-power trigger: the analyzer mode is refused on instruments
 // that lack it.
 #include "core/driver.h"
-#include "core/member_template.h"
+#include "core/engine/member_template.h"
 #include "model/root/option_checks.h"
 #include "model/zentrava_custom.h"
 #include "model/zentrava_enum_tables.h"

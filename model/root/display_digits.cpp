@@ -1,6 +1,6 @@
 // The Y axis digits of every application's display travel as tokens.
 #include "core/driver.h"
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

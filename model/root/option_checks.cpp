@@ -3,7 +3,7 @@
 #include "model/root/option_checks.h"
 
 #include "core/driver.h"
-#include "core/member_template.h"
+#include "core/engine/member_template.h"
 #include "model/zentrava_custom.h"
 #include "model/zentrava_enum_tables.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 
 namespace ztv::custom {
 

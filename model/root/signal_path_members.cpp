@@ -1,8 +1,8 @@
 // The shared LO and bias interfaces: their members address whichever LO or
 // bias the last LO1/LO2 or Bias1/Bias2 read selected, process-wide.
 #include "core/driver.h"
-#include "core/member_call.h"
-#include "core/shared_selectors.h"
+#include "core/engine/member_call.h"
+#include "core/engine/shared_selectors.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

@@ -1,7 +1,7 @@
 // Binary transfers of IZentravaSystem and IZentravaHardCopy: the instrument
 // state, the screen bitmap and hard-copy images as IEEE 488.2 blocks.
 #include "core/driver.h"
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

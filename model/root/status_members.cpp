@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "core/driver.h"
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

@@ -1,7 +1,7 @@
 // Hand-written members of IZentravaSystem and IZentravaDisplay: operation
 // complete, I/O time-out, serial number, text queries and command pairs.
 #include "core/driver.h"
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

@@ -1,6 +1,6 @@
 // The transient X axis: the first trace is the wide path, the others the narrow one.
 #include "core/driver.h"
-#include "core/member_template.h"
+#include "core/engine/member_template.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

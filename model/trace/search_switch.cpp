@@ -1,6 +1,6 @@
 // Marker searches: the search type picks one of the member's commands.
 #include "core/driver.h"
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
 
 namespace ztv::custom {

@@ -13,30 +13,6 @@ namespace {
 
 using reg::Hive;
 
-// A class implemented inside the test itself, registered at run time.
-class LocalAnswer final : public ITestAnswer {
-public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid != IID_IUnknown && riid != IID_ITestAnswer()) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-    int Answer() override { return 7; }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
-
 class LocalFactory final : public IClassFactory {
 public:
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
@@ -51,7 +27,7 @@ public:
     ULONG AddRef() override { return ++refs; }
     ULONG Release() override { return --refs; }
     HRESULT CreateInstance(IUnknown*, REFIID riid, void** ppv) override {
-        auto* object = new LocalAnswer;
+        auto* object = new AnswerObject(7);
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();
         return hr;
@@ -191,7 +167,7 @@ TEST_F(Activation, FailuresAreReportedByCause) {
         const IID* iid;
         HRESULT expected;
     };
-    LocalAnswer outer;
+    AnswerObject outer(7);
     const Case cases[] = {
         {"unregistered", NameBasedGuid("activation.unregistered"), nullptr, &IID_IUnknown, REGDB_E_CLASSNOTREG},
         {"no InprocServer32", NameBasedGuid("activation.key-only"), nullptr, &IID_IUnknown, REGDB_E_CLASSNOTREG},

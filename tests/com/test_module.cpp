@@ -10,35 +10,10 @@ namespace {
 
 std::atomic<int> g_liveObjects{0};
 
-class ModuleAnswer final : public ITestAnswer {
-public:
-    ModuleAnswer() { ++g_liveObjects; }
-    ~ModuleAnswer() { --g_liveObjects; }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid != IID_IUnknown && riid != IID_ITestAnswer()) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<ITestAnswer*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-    int Answer() override { return 42; }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
-
 // One static instance lives as long as the module.
 class Factory final : public com::StaticClassFactory {
     HRESULT CreateObject(REFIID riid, void** ppv) override {
-        auto* object = new ModuleAnswer;
+        auto* object = new AnswerObject(42, &g_liveObjects);
         const HRESULT hr = object->QueryInterface(riid, ppv);
         object->Release();
         return hr;

@@ -1,9 +1,8 @@
+#include "core/reply_parsing.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "core/driver.h"
-#include "core/io_provider.h"
 
 namespace ztv {
 namespace {

@@ -5,15 +5,11 @@
 #include <thread>
 
 #include "platform/ivi/iviss.h"
+#include "tests/ivi/session_fixture.h"
 
 namespace {
 
-class IviSessionError : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(IviSession_New(&vi_), VI_SUCCESS); }
-    void TearDown() override { IviSession_Dispose(vi_); }
-    ViSession vi_ = VI_NULL;
-};
+class IviSessionError : public IviSessionTest {};
 
 TEST_F(IviSessionError, NewSessionHasNoError) {
     ViStatus code = -1;

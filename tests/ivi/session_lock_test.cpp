@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "platform/ivi/iviss.h"
+#include "tests/ivi/session_fixture.h"
 
 namespace {
 
-class IviSessionLock : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(IviSession_New(&vi_), VI_SUCCESS); }
-    void TearDown() override { IviSession_Dispose(vi_); }
-    ViSession vi_ = VI_NULL;
-};
+class IviSessionLock : public IviSessionTest {};
 
 TEST_F(IviSessionLock, IsRecursiveForItsOwner) {
     ASSERT_EQ(IviSession_Lock(vi_, nullptr), VI_SUCCESS);

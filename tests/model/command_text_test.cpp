@@ -1,5 +1,5 @@
 // Command texts: repeated-capability numbers and values in their conversions.
-#include "core/command_text.h"
+#include "core/engine/command_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // tools/modelgen/count.py prints, the interface identifiers and the tables.
 #include <gtest/gtest.h>
 
-#include "core/member_call.h"
-#include "core/model_tables.h"
+#include "core/engine/member_call.h"
+#include "core/engine/model_tables.h"
 #include "tests/model/model_session.h"
 
 namespace ztv::test {

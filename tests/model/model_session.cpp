@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/shared_selectors.h"
+#include "core/engine/shared_selectors.h"
 
 namespace ztv::test {
 

@@ -263,9 +263,18 @@ TEST(TraceSaveRule, MinutesFieldOfTheTimeSinceTheLastSave) {
         LONG interval;
         bool due;
     } cases[] = {
-        {0, 1, false},    {59, 1, false},  {60, 1, true},   {3599, 1, true},  {3600, 1, false},  // a whole hour has a
-                                                                                                 // minutes field of 0
-        {3659, 1, false}, {3660, 1, true}, {600, 10, true}, {599, 10, false}, {3599, 60, false}, {7199, 60, false},
+        {0, 1, false},
+        {59, 1, false},
+        {60, 1, true},
+        {3599, 1, true},
+        {3600, 1, false},  // a whole hour has a
+                           // minutes field of 0
+        {3659, 1, false},
+        {3660, 1, true},
+        {600, 10, true},
+        {599, 10, false},
+        {3599, 60, false},
+        {7199, 60, false},
         {0, 0, true},
     };
     for (const Case& c : cases)

@@ -1,4 +1,5 @@
-// Runs ztv as a child process and collects what it printed and its exit status.
+// Runs ztv as a child process and collects what it printed and its exit
+// status; reads what it wrote.
 #pragma once
 
 #include <string>
@@ -17,6 +18,10 @@ struct ToolResult {
 // ("NAME=value") sets them.
 ToolResult RunTool(const std::vector<std::string>& arguments, const std::string& input = "",
                    const std::vector<std::string>& environment = {});
+
+// A file's whole content ("" when it cannot be read) and a text's lines.
+std::string ReadFile(const std::string& path);
+std::vector<std::string> Lines(const std::string& text);
 
 // A program started in the background; stopped with SIGTERM at destruction.
 class BackgroundTool {

@@ -41,21 +41,10 @@ protected:
         return RunTool(arguments, input);
     }
     std::string File(const std::string& name) const { return dir_.file(name); }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
 
     std::unique_ptr<emulator::Emulator> emulator_;
     TempDir dir_;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // The rows of a CSV after the comment lines that give its context.
 std::vector<std::string> CsvRows(const std::string& text) {
@@ -321,7 +310,7 @@ TEST_F(ZtvCli, ScpiSendsCommandsAndPrintsReplies) {
     // The learned settings are a block of text: it arrives whole.
     const ToolResult saved = Ztv({"scpi", "SENS:ATT:LEV 7", "*LRN?", "--out", File("state.txt")});
     ASSERT_EQ(saved.exit, 0) << saved.err;
-    const std::string state = Read(File("state.txt"));
+    const std::string state = ReadFile(File("state.txt"));
     EXPECT_EQ(saved.out,
               "#-block of " + std::to_string(state.size()) + " bytes written to " + File("state.txt") + "\n");
     EXPECT_EQ(state.rfind("SYST:SET #", 0), 0u) << state;
@@ -334,7 +323,7 @@ TEST_F(ZtvCli, ScpiSavesImageBlocksWhole) {
         const ToolResult image = RunTool({"-r", resource, "scpi", "HCOP:SDUM:DATA? BMP", "--out", File("screen.bmp")},
                                          "", {"ZENTRAVA_VXI11_PORT=" + std::to_string(emulator_->Vxi11Port())});
         ASSERT_EQ(image.exit, 0) << resource << image.err;
-        const std::string bytes = Read(File("screen.bmp"));
+        const std::string bytes = ReadFile(File("screen.bmp"));
         ASSERT_EQ(bytes.size(), 57654u) << resource;
         EXPECT_EQ(bytes.substr(0, 2), "BM") << resource;
     }
@@ -402,7 +391,7 @@ TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
         const ToolResult r = Ztv(arguments);
         ASSERT_EQ(r.exit, 0) << app << r.err;
         EXPECT_TRUE(r.out.empty()) << app << ": results go to stderr and files";
-        const std::vector<std::string> rows = CsvRows(Read(File(app + ".csv")));
+        const std::vector<std::string> rows = CsvRows(ReadFile(File(app + ".csv")));
         ASSERT_EQ(rows.size(), c.rows + 1) << app;
         EXPECT_NE(rows[0].find("("), std::string::npos) << app << ": columns carry units: " << rows[0];
         pugi::xml_document svg;
@@ -411,10 +400,10 @@ TEST_F(ZtvCli, EveryApplicationMeasuresIntoCsvAndSvg) {
         EXPECT_TRUE(svg.document_element().child("polyline")) << app;
     }
     // The sweep asked for is the sweep measured.
-    const std::vector<std::string> pn = CsvRows(Read(File("pn.csv")));
+    const std::vector<std::string> pn = CsvRows(ReadFile(File("pn.csv")));
     EXPECT_DOUBLE_EQ(std::stod(pn[1]), 10.0);
     EXPECT_DOUBLE_EQ(std::stod(pn.back()), 1e6);
-    const std::vector<std::string> fp = CsvRows(Read(File("fp.csv")));
+    const std::vector<std::string> fp = CsvRows(ReadFile(File("fp.csv")));
     EXPECT_DOUBLE_EQ(std::stod(fp[1]), 1.0);
     EXPECT_DOUBLE_EQ(std::stod(fp.back()), 4.0);
 }
@@ -452,14 +441,14 @@ TEST_F(ZtvCli, MeasureWaitsForTheServiceRequest) {
         const auto opc = std::find(sent.begin(), sent.end(), "*OPC\n");
         ASSERT_NE(opc, sent.end()) << resource << ": the measurement's end is announced";
         EXPECT_EQ(std::find(sent.begin(), sent.end(), "*OPC?\n"), sent.end()) << resource << ": no query held open";
-        EXPECT_EQ(CsvRows(Read(File("pn.csv"))).size(), 1002u) << resource;
+        EXPECT_EQ(CsvRows(ReadFile(File("pn.csv"))).size(), 1002u) << resource;
     }
 }
 
 TEST_F(ZtvCli, ScreenshotsArePngOrTheRawImage) {
     const ToolResult png = Ztv({"screenshot", File("screen.png")});
     ASSERT_EQ(png.exit, 0) << png.err;
-    const std::string bytes = Read(File("screen.png"));
+    const std::string bytes = ReadFile(File("screen.png"));
     ASSERT_GT(bytes.size(), 33u);
     EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
     EXPECT_EQ(bytes.substr(12, 4), "IHDR");
@@ -472,7 +461,7 @@ TEST_F(ZtvCli, ScreenshotsArePngOrTheRawImage) {
 
     const ToolResult raw = Ztv({"screenshot", File("screen.BMP")});
     ASSERT_EQ(raw.exit, 0) << raw.err;
-    EXPECT_EQ(Read(File("screen.BMP")).substr(0, 2), "BM");
+    EXPECT_EQ(ReadFile(File("screen.BMP")).substr(0, 2), "BM");
 
     for (const char* name : {"screen.jpg", "screen", "screen.png.txt"}) {
         const ToolResult other = Ztv({"screenshot", File(name)});

@@ -23,19 +23,7 @@ namespace {
 using Args = std::vector<std::string>;
 using Json = nlohmann::json;
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // The lines of a CSV that are data, not comments.
 std::vector<std::string> DataLines(const std::string& csv) {
@@ -86,7 +74,7 @@ TEST_F(ZtvContext, SnapshotTypesEverySettingAndKeysMeasurementsAndMarkers) {
     ASSERT_EQ(emu.Ztv({"set", "ATTENUATION", "17.5"}).exit, 0);
     const ToolResult r = emu.Ztv({"snapshot", "-o", File("s.json")});
     ASSERT_EQ(r.exit, 0) << r.err;
-    const Json s = Json::parse(Read(File("s.json")));
+    const Json s = Json::parse(ReadFile(File("s.json")));
     EXPECT_EQ(s["identity"]["model"], "Q7310B");
     EXPECT_EQ(s["identity"]["serial"], "0123456789");
     EXPECT_EQ(s["resource"], emu->SocketResource());
@@ -129,7 +117,7 @@ TEST_F(ZtvContext, RestoreReportsEachRefusedSettingAndExitsWithOne) {
     Emulated emu;
     ASSERT_TRUE(emu.started()) << emu.error();
     ASSERT_EQ(emu.Ztv({"snapshot", "-o", File("s.json")}).exit, 0);
-    Json s = Json::parse(Read(File("s.json")));
+    Json s = Json::parse(ReadFile(File("s.json")));
     s["settings"]["ATTENUATION"] = 99;         // out of the instrument's range
     s["settings"]["NO_SUCH_SETTING"] = 1;      // not an attribute
     s["settings"]["DISPLAY_ENABLED"] = "yes";  // not a boolean
@@ -150,7 +138,7 @@ TEST_F(ZtvContext, MeasuredCsvAndSvgCarryTheirContext) {
     ASSERT_TRUE(emu.started()) << emu.error();
     const ToolResult r = emu.Ztv({"measure", "pn", "--csv", File("pn.csv"), "--svg", File("pn.svg")});
     ASSERT_EQ(r.exit, 0) << r.err;
-    const std::vector<std::string> lines = Lines(Read(File("pn.csv")));
+    const std::vector<std::string> lines = Lines(ReadFile(File("pn.csv")));
     ASSERT_GT(lines.size(), 10u);
     EXPECT_EQ(lines[0].rfind("# identity: manufacturer Orvane Technologies, model Q7310B, serial 0123456789", 0), 0u)
         << lines[0];
@@ -163,7 +151,7 @@ TEST_F(ZtvContext, MeasuredCsvAndSvgCarryTheirContext) {
     }
     EXPECT_GT(settings, 50u);
     EXPECT_EQ(lines[first], "Offset frequency (Hz),L(f) (dBc/Hz)");
-    const std::string svg = Read(File("pn.svg"));
+    const std::string svg = ReadFile(File("pn.svg"));
     const std::size_t metadata = svg.find("<metadata>");
     ASSERT_NE(metadata, std::string::npos);
     EXPECT_NE(svg.find("identity: manufacturer Orvane Technologies", metadata), std::string::npos);
@@ -177,7 +165,7 @@ TEST_F(ZtvContext, ARecordingReplayedGivesTheSameTrace) {
         const ToolResult r = emu.Ztv({"--record", File("pn.jsonl"), "measure", "pn", "--csv", File("recorded.csv")});
         ASSERT_EQ(r.exit, 0) << r.err;
     }
-    const std::vector<std::string> events = Lines(Read(File("pn.jsonl")));
+    const std::vector<std::string> events = Lines(ReadFile(File("pn.jsonl")));
     ASSERT_GT(events.size(), 10u);
     EXPECT_EQ(Json::parse(events[0])["event"], "open");
     EXPECT_EQ(Json::parse(events[1])["event"], "write");
@@ -189,7 +177,7 @@ TEST_F(ZtvContext, ARecordingReplayedGivesTheSameTrace) {
     ASSERT_TRUE(replay.started()) << replay.error();
     const ToolResult r = replay.Ztv({"measure", "pn", "--csv", File("replayed.csv")});
     ASSERT_EQ(r.exit, 0) << r.err;
-    EXPECT_EQ(DataLines(Read(File("replayed.csv"))), DataLines(Read(File("recorded.csv"))));
+    EXPECT_EQ(DataLines(ReadFile(File("replayed.csv"))), DataLines(ReadFile(File("recorded.csv"))));
     EXPECT_TRUE(replay->instrument().PendingErrors().empty());
 }
 

@@ -1,7 +1,7 @@
 """Member descriptors and interface facets: one generated source per group of interfaces.
 
 Every C++ member of a facet is one call of the generic member template
-(core/member_template.h) with a constant descriptor (core/model_desc.h). Members
+(core/engine/member_template.h) with a constant descriptor (core/engine/model_desc.h). Members
 flagged custom=NAME call the hand-written ztv::custom::NAME through the template's
 prologue; their declarations are collected into zentrava_custom.h.
 """
@@ -244,7 +244,7 @@ def custom_declarations(model):
            "// The hand-written member bodies named by custom=NAME in the model data. Each runs\n"
            "// after the generic prologue (lock, initialization, output pointers, model, restricted\n"
            "// values) and does the rest itself, simulation included.\n#pragma once\n\n",
-           "#include <span>\n\n#include \"core/member_call.h\"\n#include \"zentrava/interfaces.h\"\n\n",
+           "#include <span>\n\n#include \"core/engine/member_call.h\"\n#include \"zentrava/interfaces.h\"\n\n",
            "namespace ztv::custom {\n\n"]
     for decl in sorted(seen):
         users = seen[decl]
@@ -313,7 +313,7 @@ def facets_source(group, interfaces, model):
     """One generated source: interface descriptors, member descriptors and facets."""
     out = [HEADER_NOTE, "// Interface facets of the %s group.\n" % group,
            "#include <array>\n#include <span>\n\n",
-           '#include "core/member_template.h"\n#include "zentrava_custom.h"\n#include "zentrava_enum_tables.h"\n',
+           '#include "core/engine/member_template.h"\n#include "zentrava_custom.h"\n#include "zentrava_enum_tables.h"\n',
            '#include "zentrava_facets.h"\n#include "zentrava/interfaces.h"\n\n',
            "namespace ztv::generated {\nnamespace {\n\n"]
     for iface in interfaces:

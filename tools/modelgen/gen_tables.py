@@ -16,7 +16,7 @@ def iids_source(model):
 
 
 def enum_tables_header(model):
-    out = [HEADER_NOTE, "#pragma once\n\n#include \"core/model_desc.h\"\n\nnamespace ztv::generated {\n\n"]
+    out = [HEADER_NOTE, "#pragma once\n\n#include \"core/engine/model_desc.h\"\n\nnamespace ztv::generated {\n\n"]
     for name in MODEL_NAMES:
         out.append("inline constexpr engine::ModelSet kModel_%s = %s;\n" % (name, model_set(name)))
     out.append("\n")
@@ -27,7 +27,7 @@ def enum_tables_header(model):
 
 
 def enum_tables_source(model):
-    out = [HEADER_NOTE, '#include "core/model_tables.h"\n#include "zentrava_enum_tables.h"\n\n',
+    out = [HEADER_NOTE, '#include "core/engine/model_tables.h"\n#include "zentrava_enum_tables.h"\n\n',
            "namespace ztv::generated {\nnamespace {\n\n"]
     for enum in model.enums.values():
         rows = ",\n    ".join("{%d, %s, %s, %s}" % (v.number, c_string(v.name), c_string(v.token),
@@ -50,7 +50,7 @@ def enum_tables_source(model):
 
 
 def facets_header(model):
-    out = [HEADER_NOTE, "#pragma once\n\n#include \"core/model_desc.h\"\n\nnamespace ztv::generated {\n\n"]
+    out = [HEADER_NOTE, "#pragma once\n\n#include \"core/engine/model_desc.h\"\n\nnamespace ztv::generated {\n\n"]
     for name in model.interfaces:
         out.append("engine::CFacet* CreateFacet_%s(engine::CObjectNode& node);\n" % name)
     out.append("\n}  // namespace ztv::generated\n")
@@ -62,7 +62,7 @@ def _clsid(text):
 
 
 def node_classes_source(model, counts):
-    out = [HEADER_NOTE, '#include <iterator>\n\n#include "core/model_tables.h"\n#include "zentrava_facets.h"\n',
+    out = [HEADER_NOTE, '#include <iterator>\n\n#include "core/engine/model_tables.h"\n#include "zentrava_facets.h"\n',
            '#include "zentrava/interfaces.h"\n\n', "namespace ztv::generated {\nnamespace {\n\n"]
 
     def facet_table(var, interfaces):

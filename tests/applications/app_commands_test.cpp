@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "emulator/traces.h"
-#include "tests/apps/app_session.h"
+#include "tests/applications/app_session.h"
 
 namespace ztv::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/pipeline.h"
+#include "core/io_manager.h"
 
 #include <cstdio>
 #include <type_traits>

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/apps/app_session.h"
+#include "tests/applications/app_session.h"
 
 namespace ztv::test {
 namespace {

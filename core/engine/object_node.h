@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/model_desc.h"
-#include "core/pipeline.h"
+#include "core/engine/model_desc.h"
+#include "core/io_manager.h"
 #include "services/cache.h"
 #include "services/error_manager.h"
 #include "zentrava/raii.h"
@@ -37,10 +37,10 @@ public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-    virtual std::recursive_mutex& NodeLock() = 0;
-    virtual CErrorManager& NodeErrors() = 0;
-    virtual CCacheManager& NodeCache() = 0;
-    virtual CDriverIOManager& NodeIO() = 0;
+    virtual std::recursive_mutex& Lock() = 0;
+    virtual CErrorManager& Errors() = 0;
+    virtual CCacheManager& Cache() = 0;
+    virtual CDriverIOManager& IO() = 0;
     // The driver object this node belongs to; null once the session that
     // built it has ended.
     virtual Zentrava* AttachedRoot() = 0;
@@ -91,10 +91,10 @@ public:
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
 
     IUnknown* Identity() override { return static_cast<ISupportErrorInfo*>(this); }
-    std::recursive_mutex& NodeLock() override { return mutex_; }
-    CErrorManager& NodeErrors() override { return errors_; }
-    CCacheManager& NodeCache() override { return cache_; }
-    CDriverIOManager& NodeIO() override { return io_; }
+    std::recursive_mutex& Lock() override { return mutex_; }
+    CErrorManager& Errors() override { return errors_; }
+    CCacheManager& Cache() override { return cache_; }
+    CDriverIOManager& IO() override { return io_; }
     Zentrava* AttachedRoot() override { return root_.load(std::memory_order_acquire); }
     CObjectNode* ParentNode() override { return parent_.load(std::memory_order_acquire); }
 

@@ -1,35 +1,18 @@
-// The one path every SCPI command takes: printf-style formatting, typed
-// replies, and the node's stack of current commands that a member's entry
-// point fills and its implementation sends. Every operation is traced.
+// The command pipeline every SCPI command of a member takes: printf-style
+// formatting, typed replies and the "Command" operations that send the top of
+// the node's command stack. Every operation is traced, then handed to the
+// I/O provider.
 #pragma once
 
 #include <cstdarg>
-#include <deque>
 #include <string>
 #include <string_view>
 
+#include "core/command_stack.h"
 #include "core/io_provider.h"
 #include "services/tracing/trace_owner.h"
 
 namespace ztv {
-
-class CInstrumentCommandManager {
-public:
-    void PushCommand(std::string text) { stack_.push_back(std::move(text)); }
-    std::string PopCommand() {
-        if (stack_.empty()) return {};
-        std::string top = std::move(stack_.back());
-        stack_.pop_back();
-        return top;
-    }
-    const std::string& CurrentCommand() const {
-        static const std::string empty;
-        return stack_.empty() ? empty : stack_.back();
-    }
-
-private:
-    std::deque<std::string> stack_;
-};
 
 // Formats with printf rules into one narrow text, without a length limit.
 std::string FormatCommand(const char* format, ...) __attribute__((format(printf, 1, 2)));

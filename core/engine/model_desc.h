@@ -26,7 +26,7 @@ struct InterfaceDesc {
 };
 
 // The instrument models a member or enumeration value is accepted on: bit i
-// stands for kModelNames[i] of the model data (core/model_tables.h). The
+// stands for kModelNames[i] of the model data (core/engine/model_tables.h). The
 // empty set restricts nothing, so it accepts any model, named or not.
 struct ModelSet {
     std::uint8_t bits;

@@ -1,4 +1,4 @@
-#include "core/object_node.h"
+#include "core/engine/object_node.h"
 
 #include <new>
 
@@ -75,10 +75,10 @@ void CObjectNode::ReleaseCollections() {
 }
 
 void CObjectNode::InvalidateTree() {
-    NodeCache().InvalidateAll();
+    Cache().InvalidateAll();
     for (Collection& collection : collections_) {
         for (const com::ComPtr<CChildNode>& child : collection.instances) {
-            std::lock_guard lock(child->NodeLock());
+            std::lock_guard lock(child->Lock());
             child->InvalidateTree();
         }
     }

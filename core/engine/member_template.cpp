@@ -1,11 +1,11 @@
-#include "core/member_template.h"
+#include "core/engine/member_template.h"
 
 #include <array>
 #include <type_traits>
 
 #include "core/driver.h"
+#include "core/engine/shared_selectors.h"
 #include "core/option_parsing.h"
-#include "core/shared_selectors.h"
 #include "platform/text/number_codec.h"
 
 namespace ztv::engine {

@@ -1,7 +1,7 @@
-#include "core/member_call.h"
+#include "core/engine/member_call.h"
 
 #include "core/driver.h"
-#include "core/model_tables.h"
+#include "core/engine/model_tables.h"
 #include "services/driver_identity.h"
 
 namespace ztv::engine {
@@ -11,12 +11,12 @@ MemberCall::MemberCall(CObjectNode& node, const MemberDesc& desc) : node_(node),
     // never interleaves with another object's on the shared session.
     Zentrava* root = node.AttachedRoot();
     if (root && static_cast<CObjectNode*>(root) != &node) rootLock_ = std::unique_lock(root->Lock());
-    ownLock_ = std::unique_lock(node.NodeLock());
+    ownLock_ = std::unique_lock(node.Lock());
     root_ = node.AttachedRoot() == root ? root : nullptr;
-    savedScope_ = node_.NodeErrors().SwapInterface(*desc_.iface->iid);
+    savedScope_ = node_.Errors().SwapInterface(*desc_.iface->iid);
     if (root_) {
         if (static_cast<CObjectNode*>(root_) != &node_)
-            savedRootScope_ = root_->NodeErrors().SwapInterface(*desc_.iface->iid);
+            savedRootScope_ = root_->Errors().SwapInterface(*desc_.iface->iid);
         root_->EnterCallContext(desc_);
         tracer_ = &root_->Tracer();
     }
@@ -25,9 +25,9 @@ MemberCall::MemberCall(CObjectNode& node, const MemberDesc& desc) : node_(node),
 MemberCall::~MemberCall() {
     if (root_) {
         root_->LeaveCallContext();
-        if (static_cast<CObjectNode*>(root_) != &node_) root_->NodeErrors().SwapInterface(savedRootScope_);
+        if (static_cast<CObjectNode*>(root_) != &node_) root_->Errors().SwapInterface(savedRootScope_);
     }
-    node_.NodeErrors().SwapInterface(savedScope_);
+    node_.Errors().SwapInterface(savedScope_);
 }
 
 HRESULT MemberCall::RequireInitialized() {

@@ -9,9 +9,9 @@
 #include <new>
 #include <string>
 
-#include "core/command_text.h"
-#include "core/member_call.h"
-#include "core/model_desc.h"
+#include "core/engine/command_text.h"
+#include "core/engine/member_call.h"
+#include "core/engine/model_desc.h"
 
 namespace ztv::engine {
 

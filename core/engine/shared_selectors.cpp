@@ -1,4 +1,4 @@
-#include "core/shared_selectors.h"
+#include "core/engine/shared_selectors.h"
 
 #include <atomic>
 

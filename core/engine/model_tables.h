@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/model_desc.h"
+#include "core/engine/model_desc.h"
 
 namespace ztv::engine {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/command_text.h"
-#include "core/model_desc.h"
-#include "core/object_node.h"
+#include "core/engine/command_text.h"
+#include "core/engine/model_desc.h"
+#include "core/engine/object_node.h"
 #include "services/tracing/method_trace.h"
 
 namespace ztv::engine {
@@ -53,9 +53,9 @@ public:
     // The instrument model the tables are consulted with.
     std::string_view Model() const;
 
-    const CErrorManager& Errors() { return node_.NodeErrors(); }
-    CDriverIOManager& IO() { return node_.NodeIO(); }
-    CCacheManager& Cache() { return node_.NodeCache(); }
+    const CErrorManager& Errors() { return node_.Errors(); }
+    CDriverIOManager& IO() { return node_.IO(); }
+    CCacheManager& Cache() { return node_.Cache(); }
 
     CommandNumbers Numbers() const;
     // Command text i of the member with the trace and marker numbers filled in.

@@ -1,4 +1,4 @@
-#include "core/command_text.h"
+#include "core/engine/command_text.h"
 
 #include <algorithm>
 #include <cstdio>
