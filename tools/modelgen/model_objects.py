@@ -151,6 +151,10 @@ class EnumValue:
     models: str
     constant: str
     source: Source
+    # What a hand-written member sends for this value (None: nothing), and whether the status
+    # register it names has only its event and enable parts.
+    command: Optional[str] = None
+    event_only: bool = False
 
 
 @dataclass
@@ -181,6 +185,8 @@ class Family:
     marker_class: str
     marker_clsid: str
     source: Source
+    # Start of the attribute names its bindings derive: ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT.
+    attributes: Optional[str] = None
 
 
 @dataclass
