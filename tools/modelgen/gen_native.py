@@ -12,7 +12,6 @@ Writes into DIR (the public include/zentrava/ of the build tree):
 A member whose types have no C++ form stops the generator, naming it.
 """
 
-import argparse
 import os
 import sys
 
@@ -20,7 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from face_names import enum_class_name, snake  # noqa: E402
 from face_tree import INHERENT_CHILDREN, NameClash, attribute_places, named_enums  # noqa: E402
-from gen_ivic import write_if_changed  # noqa: E402
+from gen_ivic import model_options, write_if_changed  # noqa: E402
 from model import ModelError, load  # noqa: E402
 from reference import MODEL_WORDS, attribute_summary, commands, sent_texts  # noqa: E402
 
@@ -416,9 +415,7 @@ class Generator:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", required=True)
-    parser.add_argument("--out", required=True)
+    parser = model_options(__doc__)
     options = parser.parse_args()
     try:
         generator = Generator(load(options.model))
