@@ -534,8 +534,10 @@ class _Loader:
         offset = int(m.group(1))
         if kind == "count":
             iface, _, member = cols[2].partition(".")
+            # A collection on a measurement (its markers) is reached through the measurement's selector.
+            depth = self.interfaces[iface].depth if iface in self.interfaces else 0
             return Attribute(cols[0], self.bases[SPECIFIC_BASE] + offset, offset, SPECIFIC_BASE, "ViInt32",
-                             "Read", 0, iface, member, {}, source)
+                             "Read", depth, iface, member, {}, source)
         if cols[2] not in ATTRIBUTE_TYPES.values():
             raise CellError("attribute type must be one of %s: %s" % (", ".join(ATTRIBUTE_TYPES.values()), cols[2]))
         iface, member = "", cols[4]
