@@ -1,7 +1,8 @@
 // Every IVI-C attribute by the name ztv takes it (the ZTV_ATTR_ constant
 // without its prefix), with its enumeration's value names: what snapshots
 // key and spell their values by. Generated from the object model
-// (tools/modelgen/gen_ztv_tables.py --library).
+// (tools/modelgen/gen_ztv_tables.py --library); ztv's own tables
+// (apps/ztv/tables.h) are described with the same declarations.
 #pragma once
 
 #include <span>

@@ -1,29 +1,17 @@
 // The driver's attributes, enumerations and functions as ztv lists them,
 // generated at build time from the object model (tools/modelgen/gen_ztv_tables.py).
+// Attributes and enumerations are described as the library's snapshots name them.
 #pragma once
 
 #include <span>
 
+#include "ivic/attribute_names.h"
+
 namespace ztv_tool {
 
-struct EnumValueInfo {
-    const char* name;  // the ZTV_VAL_ constant without its prefix
-    long value;
-};
-
-struct EnumInfo {
-    const char* name;
-    std::span<const EnumValueInfo> values;
-};
-
-struct AttributeInfo {
-    const char* name;  // the ZTV_ATTR_ constant without its prefix
-    long id;
-    const char* type;  // Boolean, Int32, Real64, String or Enum
-    bool writable;
-    const char* scpi;  // the header it reads or writes; empty when none
-    int enumIndex;     // into Enums(), -1 when not an enumeration
-};
+using ztv::AttributeInfo;
+using ztv::EnumInfo;
+using ztv::EnumValueInfo;
 
 struct FunctionInfo {
     const char* name;

@@ -26,10 +26,17 @@ HRESULT ReadDouble(engine::MemberCall& call, engine::SharedSelector selector, do
     return call.IO().InstrQuery(call.Command(static_cast<std::size_t>(which)), val, kCurrentTimeout);
 }
 
-HRESULT WriteCommand(engine::MemberCall& call, engine::SharedSelector selector, engine::CommandArg value) {
+// A setting: kept in the cache when simulating, else sent to the selected
+// alternative as `arg`.
+template <class T>
+HRESULT Write(engine::MemberCall& call, engine::SharedSelector selector, T val, engine::CommandArg arg) {
+    if (call.Simulating()) {
+        call.Cache().Set(call.Desc().key, val);
+        return S_OK;
+    }
     const int which = Selected(selector);
     if (which < 0) return S_OK;
-    const engine::CommandArg args[] = {std::move(value)};
+    const engine::CommandArg args[] = {std::move(arg)};
     return call.IO().InstrWrite(call.Command(static_cast<std::size_t>(which), args), kCurrentTimeout);
 }
 
@@ -38,11 +45,7 @@ HRESULT WriteCommand(engine::MemberCall& call, engine::SharedSelector selector, 
 HRESULT lo_selector(engine::MemberCall& call, double* val) { return ReadDouble(call, engine::SharedSelector::LO, val); }
 
 HRESULT lo_selector(engine::MemberCall& call, double val) {
-    if (call.Simulating()) {
-        call.Cache().Set(call.Desc().key, val);
-        return S_OK;
-    }
-    return WriteCommand(call, engine::SharedSelector::LO, engine::CommandArg::Real(val));
+    return Write(call, engine::SharedSelector::LO, val, engine::CommandArg::Real(val));
 }
 
 HRESULT bias_selector(engine::MemberCall& call, double* val) {
@@ -50,11 +53,7 @@ HRESULT bias_selector(engine::MemberCall& call, double* val) {
 }
 
 HRESULT bias_selector(engine::MemberCall& call, double val) {
-    if (call.Simulating()) {
-        call.Cache().Set(call.Desc().key, val);
-        return S_OK;
-    }
-    return WriteCommand(call, engine::SharedSelector::Bias, engine::CommandArg::Real(val));
+    return Write(call, engine::SharedSelector::Bias, val, engine::CommandArg::Real(val));
 }
 
 // The bias switch reads its reply as a number and hands that number back as
@@ -72,11 +71,7 @@ HRESULT bias_selector(engine::MemberCall& call, VARIANT_BOOL* val) {
 }
 
 HRESULT bias_selector(engine::MemberCall& call, VARIANT_BOOL val) {
-    if (call.Simulating()) {
-        call.Cache().Set(call.Desc().key, val);
-        return S_OK;
-    }
-    return WriteCommand(call, engine::SharedSelector::Bias, engine::CommandArg::Integer(val ? 1 : 0));
+    return Write(call, engine::SharedSelector::Bias, val, engine::CommandArg::Integer(val ? 1 : 0));
 }
 
 }  // namespace ztv::custom

@@ -1,74 +1,40 @@
 // Hand-written members of IZentravaStatus: the status registers, condition
 // bits, service requests and the serial poll.
-#include <iterator>
-
 #include "core/driver.h"
 #include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
+#include "model/zentrava_enum_tables.h"
 
 namespace ztv::custom {
 namespace {
 
-constexpr LONG kStatusByte = 0, kStandardEvent = 1, kOperationBit12 = 4;
-constexpr LONG kCondition = 0, kNegativeTransition = 1, kPositiveTransition = 2, kEvent = 3, kEnable = 4;
+using generated::ValueCommand;
 
-// Command prefix of each register, by ZentravaStatusRegisterEnum value.
-constexpr const char* kRegisterPrefix[] = {"",
-                                           "",
-                                           "STAT:OPER:",
-                                           "STAT:QUES:",
-                                           "STAT:OPER:BIT12:",
-                                           "STAT:QUES:CURR:",
-                                           "STAT:QUES:DCON:",
-                                           "STAT:QUES:LIM:",
-                                           "STAT:QUES:LIM:AM1:",
-                                           "STAT:QUES:LIM:BB1:",
-                                           "STAT:QUES:LIM:FP1:",
-                                           "STAT:QUES:LIM:PN1:",
-                                           "STAT:QUES:LIM:SP1:",
-                                           "STAT:QUES:LIM:TR1:",
-                                           "STAT:QUES:LIM:USER1:",
-                                           "STAT:QUES:MISC:",
-                                           "STAT:QUES:PHAS:",
-                                           "STAT:QUES:POW:",
-                                           "STAT:QUES:REF:"};
-constexpr LONG kRegisterCount = static_cast<LONG>(std::size(kRegisterPrefix));
-constexpr LONG kSubRegisterCount = 5;
-
-// Registers that have no transition filters and no condition register.
-bool IsEventOnly(LONG reg) { return reg == 5 || reg == 6 || (reg >= 15 && reg <= 18); }
-
-const char* SubRegisterName(LONG sub) {
-    switch (sub) {
-        case kCondition:
-            return "ZentravaStatusSubRegisterCondition";
-        case kNegativeTransition:
-            return "ZentravaStatusSubRegisterNegativeTransition";
-        case kPositiveTransition:
-            return "ZentravaStatusSubRegisterPositiveTransition";
-        case kEvent:
-            return "ZentravaStatusSubRegisterEvent";
-        default:
-            return "ZentravaStatusSubRegisterEnable";
-    }
+// The two IEEE 488.2 registers answer common commands; every other register
+// is addressed by its command prefix from the model data.
+bool IsCommonRegister(LONG reg) {
+    return reg == ZentravaStatusRegisterStatusByte || reg == ZentravaStatusRegisterStandardEvent;
 }
 
 // The query suffix of a register and sub-register, or nullptr when the
-// combination cannot be read.
-const char* QuerySuffix(LONG reg, LONG sub) {
-    if (reg == kStatusByte) {
-        if (sub == kCondition || sub == kEvent) return "*STB?";
-        return sub == kEnable ? "*SRE?" : nullptr;
+// combination cannot be read. `entry` is null for the common registers.
+const char* QuerySuffix(LONG reg, const ValueCommand* entry, LONG sub) {
+    if (reg == ZentravaStatusRegisterStatusByte) {
+        if (sub == ZentravaStatusSubRegisterCondition || sub == ZentravaStatusSubRegisterEvent) return "*STB?";
+        return sub == ZentravaStatusSubRegisterEnable ? "*SRE?" : nullptr;
     }
-    if (reg == kStandardEvent) return sub == kEvent ? "*ESR?" : sub == kEnable ? "*ESE?" : nullptr;
+    if (reg == ZentravaStatusRegisterStandardEvent)
+        return sub == ZentravaStatusSubRegisterEvent    ? "*ESR?"
+               : sub == ZentravaStatusSubRegisterEnable ? "*ESE?"
+                                                        : nullptr;
     switch (sub) {
-        case kCondition:
-            return IsEventOnly(reg) ? nullptr : "COND?";
-        case kNegativeTransition:
-            return IsEventOnly(reg) ? nullptr : "NTR?";
-        case kPositiveTransition:
-            return IsEventOnly(reg) ? nullptr : "PTR?";
-        case kEvent:
+        case ZentravaStatusSubRegisterCondition:
+            return entry->eventOnly ? nullptr : "COND?";
+        case ZentravaStatusSubRegisterNegativeTransition:
+            return entry->eventOnly ? nullptr : "NTR?";
+        case ZentravaStatusSubRegisterPositiveTransition:
+            return entry->eventOnly ? nullptr : "PTR?";
+        case ZentravaStatusSubRegisterEvent:
             return "EVEN?";
         default:
             return "ENAB?";
@@ -76,11 +42,44 @@ const char* QuerySuffix(LONG reg, LONG sub) {
 }
 
 // The write suffix, or nullptr for a read-only sub-register.
-const char* WriteSuffix(LONG reg, LONG sub) {
-    if (sub == kEnable) return reg == kStatusByte ? "*SRE" : reg == kStandardEvent ? "*ESE" : "ENAB";
-    if (sub == kCondition || sub == kEvent) return nullptr;
-    if (reg == kStatusByte || reg == kStandardEvent || IsEventOnly(reg)) return nullptr;
-    return sub == kNegativeTransition ? "NTR" : "PTR";
+const char* WriteSuffix(LONG reg, const ValueCommand* entry, LONG sub) {
+    if (sub == ZentravaStatusSubRegisterEnable)
+        return reg == ZentravaStatusRegisterStatusByte      ? "*SRE"
+               : reg == ZentravaStatusRegisterStandardEvent ? "*ESE"
+                                                            : "ENAB";
+    if (sub == ZentravaStatusSubRegisterCondition || sub == ZentravaStatusSubRegisterEvent) return nullptr;
+    if (IsCommonRegister(reg) || entry->eventOnly) return nullptr;
+    return sub == ZentravaStatusSubRegisterNegativeTransition ? "NTR" : "PTR";
+}
+
+// The register's command prefix and the command suffix for the sub-register,
+// or the failure reported for an unknown register or an unusable combination.
+struct RegisterCommand {
+    const char* prefix = "";
+    const char* suffix = nullptr;
+    HRESULT hr = S_OK;
+};
+
+RegisterCommand FindRegisterCommand(engine::MemberCall& call, const char* member, LONG reg, LONG sub, bool write) {
+    RegisterCommand out;
+    const ValueCommand* entry =
+        IsCommonRegister(reg) ? nullptr : generated::FindValueCommand(generated::kEnum_ZentravaStatusRegisterEnum, reg);
+    if (!IsCommonRegister(reg) && !entry) {
+        out.hr = call.Errors().ReportInvalidValueError(member, "Register", reg);
+        return out;
+    }
+    const engine::EnumValueDesc* subName = engine::FindValue(generated::kEnum_ZentravaStatusSubRegisterEnum, sub);
+    if (!subName) {
+        out.hr = call.Errors().ReportInvalidValueError(member, "SubRegister", sub);
+        return out;
+    }
+    out.suffix = write ? WriteSuffix(reg, entry, sub) : QuerySuffix(reg, entry, sub);
+    if (!out.suffix) {
+        out.hr = call.Errors().ReportInvalidValueError(member, "SubRegister", std::string_view(subName->name));
+        return out;
+    }
+    if (entry) out.prefix = entry->command;
+    return out;
 }
 
 }  // namespace
@@ -88,40 +87,29 @@ const char* WriteSuffix(LONG reg, LONG sub) {
 HRESULT status_register(engine::MemberCall& call, ZentravaStatusRegisterEnum Register,
                         ZentravaStatusSubRegisterEnum SubRegister, LONG* val) {
     *val = -1;
-    const LONG reg = Register, sub = SubRegister;
-    if (reg < 0 || reg >= kRegisterCount) return call.Errors().ReportInvalidValueError("get_Register", "Register", reg);
-    if (sub < 0 || sub >= kSubRegisterCount)
-        return call.Errors().ReportInvalidValueError("get_Register", "SubRegister", sub);
-    const char* suffix = QuerySuffix(reg, sub);
-    if (!suffix)
-        return call.Errors().ReportInvalidValueError("get_Register", "SubRegister",
-                                                     std::string_view(SubRegisterName(sub)));
+    const RegisterCommand command = FindRegisterCommand(call, "get_Register", Register, SubRegister, false);
+    if (FAILED(command.hr)) return command.hr;
     if (call.Simulating()) {
         *val = static_cast<LONG>(call.Desc().simNumber);
         return S_OK;
     }
-    return call.IO().InstrQuery(std::string(kRegisterPrefix[reg]) + suffix, val, kCurrentTimeout);
+    return call.IO().InstrQuery(std::string(command.prefix) + command.suffix, val, kCurrentTimeout);
 }
 
 HRESULT status_register(engine::MemberCall& call, ZentravaStatusRegisterEnum Register,
                         ZentravaStatusSubRegisterEnum SubRegister, LONG val) {
-    const LONG reg = Register, sub = SubRegister;
-    if (reg < 0 || reg >= kRegisterCount) return call.Errors().ReportInvalidValueError("put_Register", "Register", reg);
-    if (sub < 0 || sub >= kSubRegisterCount)
-        return call.Errors().ReportInvalidValueError("put_Register", "SubRegister", sub);
-    const char* suffix = WriteSuffix(reg, sub);
-    if (!suffix)
-        return call.Errors().ReportInvalidValueError("put_Register", "SubRegister",
-                                                     std::string_view(SubRegisterName(sub)));
+    const RegisterCommand command = FindRegisterCommand(call, "put_Register", Register, SubRegister, true);
+    if (FAILED(command.hr)) return command.hr;
     if (call.Simulating()) return S_OK;
-    const LONG masked = val & (reg == kStatusByte || reg == kStandardEvent ? 0xFF : 0xFFFF);
-    return call.IO().InstrWrite(std::string(kRegisterPrefix[reg]) + suffix + " " + std::to_string(masked),
+    const LONG masked = val & (IsCommonRegister(Register) ? 0xFF : 0xFFFF);
+    return call.IO().InstrWrite(std::string(command.prefix) + command.suffix + " " + std::to_string(masked),
                                 kCurrentTimeout);
 }
 
 HRESULT condition_bit(engine::MemberCall& call, ZentravaStatusRegisterEnum Register, LONG BitNumber) {
     if (call.Simulating()) return S_OK;
-    if (Register != kOperationBit12) return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
+    if (Register != ZentravaStatusRegisterOperationBit12)
+        return call.Errors().ReportError(IDS_E_IVI_UNEXPECTED_RESPONSE);
     const engine::CommandArg bit[] = {engine::CommandArg::Integer(BitNumber)};
     return call.IO().InstrWrite(call.Command(0, bit), kCurrentTimeout);
 }

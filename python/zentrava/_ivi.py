@@ -3,7 +3,8 @@
 from __future__ import annotations
 
 import ctypes
-from typing import TYPE_CHECKING, List, Optional, Tuple
+from typing import (TYPE_CHECKING, Callable, Generic, List, Optional, Tuple, TypeVar, Union,
+                    overload)
 
 from . import _calls, _library
 from ._errors import INSTRUMENT_STATUS, ErrorQueryResult, InstrumentStatusError, check, error_queue
@@ -19,6 +20,31 @@ if TYPE_CHECKING:
     from ._driver import Zentrava
 
 
+_T = TypeVar("_T")
+
+
+class _SessionAttribute(Generic[_T]):
+    """A read-only property of IviUtility: one attribute of the session, read with `read`."""
+
+    def __init__(self, read: Callable[[Zentrava, int], _T], attribute: int,
+                 doc: Optional[str] = None) -> None:
+        self._read = read
+        self._attribute = attribute
+        self.__doc__ = doc
+
+    @overload
+    def __get__(self, utility: None, owner: type) -> _SessionAttribute[_T]: ...
+
+    @overload
+    def __get__(self, utility: IviUtility, owner: type) -> _T: ...
+
+    def __get__(self, utility: Optional[IviUtility],
+                owner: type) -> Union[_T, _SessionAttribute[_T]]:
+        if utility is None:
+            return self
+        return self._read(utility._driver, self._attribute)
+
+
 class IviUtility:
     """Identity, driver state, the instrument's error queue and reset of one session."""
 
@@ -27,39 +53,17 @@ class IviUtility:
     def __init__(self, driver: Zentrava) -> None:
         self._driver = driver
 
-    @property
-    def driver_version(self) -> str:
-        """The driver's version, major.minor.build[.internal]."""
-        return get_text(self._driver, IVI_ATTR_SPECIFIC_DRIVER_REVISION)
-
-    @property
-    def driver_vendor(self) -> str:
-        return get_text(self._driver, IVI_ATTR_SPECIFIC_DRIVER_VENDOR)
-
-    @property
-    def instrument_manufacturer(self) -> str:
-        return get_text(self._driver, IVI_ATTR_INSTRUMENT_MANUFACTURER)
-
-    @property
-    def instrument_model(self) -> str:
-        return get_text(self._driver, IVI_ATTR_INSTRUMENT_MODEL)
-
-    @property
-    def instrument_serial_number(self) -> str:
-        return get_text(self._driver, ZTV_ATTR_SYSTEM_SERIAL_NUMBER)
-
-    @property
-    def instrument_firmware(self) -> str:
-        return get_text(self._driver, IVI_ATTR_INSTRUMENT_FIRMWARE_REVISION)
-
-    @property
-    def query_instrument_status_enabled(self) -> bool:
-        """Whether every call that reaches the instrument checks its status afterwards."""
-        return get_bool(self._driver, IVI_ATTR_QUERY_INSTRUMENT_STATUS)
-
-    @property
-    def simulation_enabled(self) -> bool:
-        return get_bool(self._driver, IVI_ATTR_SIMULATE)
+    driver_version = _SessionAttribute(get_text, IVI_ATTR_SPECIFIC_DRIVER_REVISION,
+                                       "The driver's version, major.minor.build[.internal].")
+    driver_vendor = _SessionAttribute(get_text, IVI_ATTR_SPECIFIC_DRIVER_VENDOR)
+    instrument_manufacturer = _SessionAttribute(get_text, IVI_ATTR_INSTRUMENT_MANUFACTURER)
+    instrument_model = _SessionAttribute(get_text, IVI_ATTR_INSTRUMENT_MODEL)
+    instrument_serial_number = _SessionAttribute(get_text, ZTV_ATTR_SYSTEM_SERIAL_NUMBER)
+    instrument_firmware = _SessionAttribute(get_text, IVI_ATTR_INSTRUMENT_FIRMWARE_REVISION)
+    query_instrument_status_enabled = _SessionAttribute(
+        get_bool, IVI_ATTR_QUERY_INSTRUMENT_STATUS,
+        "Whether every call that reaches the instrument checks its status afterwards.")
+    simulation_enabled = _SessionAttribute(get_bool, IVI_ATTR_SIMULATE)
 
     @property
     def supported_instrument_models(self) -> Tuple[str, ...]:

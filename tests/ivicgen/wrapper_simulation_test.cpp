@@ -172,9 +172,27 @@ TEST_F(IviCWrappers, CollectionsAnswerNamesAndCountsOnTheDriverObject) {
     EXPECT_EQ(count, 4);
     // Marker collections belong to measurements, not to the driver object.
     EXPECT_EQ(Ztv_GetPNMarkerName(vi, 1, sizeof name, name), kGenericFailure);
-    EXPECT_EQ(
-        Ztv_GetAttributeViInt32(vi, "Measurement1", ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKERS_COUNT, &count),
-        kGenericFailure);
+}
+
+// A marker collection is a measurement's: its count is read through the
+// measurement the selector names.
+TEST_F(IviCWrappers, MarkerCountsAreReadThroughTheirMeasurement) {
+    constexpr ViAttr kMarkerCounts[] = {
+        ZTV_ATTR_APPLICATION_AMNOISE_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_BASEBAND_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_FREQUENCYPOWER_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_SPECTRUMMONITOR_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_TRANSIENT_MEASUREMENT_MARKERS_COUNT,
+        ZTV_ATTR_APPLICATION_USER_MEAUREMENT_MARKERS_COUNT,
+    };
+    for (ViAttr attribute : kMarkerCounts) {
+        SCOPED_TRACE(attribute);
+        ViInt32 count = -1;
+        EXPECT_EQ(Ztv_GetAttributeViInt32(vi, "Measurement1", attribute, &count), 0);
+        EXPECT_EQ(count, 10);
+        EXPECT_NE(Ztv_GetAttributeViInt32(vi, "", attribute, &count), 0);
+    }
 }
 
 TEST_F(IviCWrappers, StatusRegisterAndDirectIo) {

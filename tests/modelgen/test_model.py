@@ -144,7 +144,7 @@ class RealModel(unittest.TestCase):
         ids = {a.id: a for a in self.m.attributes}
         self.assertNotIn(1150020, ids)
         self.assertEqual(ids[1151215].constant, "ZTV_ATTR_APPLICATION_TRANSIENT_MEASUREMENT_MARKERS_COUNT")
-        self.assertEqual(ids[1151215].depth, 0)
+        self.assertEqual(ids[1151215].depth, 1)  # the count of a measurement's markers
         self.assertEqual(ids[1050302].member, "const Ztv")
 
     def test_enumerations(self):

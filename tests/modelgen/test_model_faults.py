@@ -25,7 +25,7 @@ child PhaseNoise | IZentravaPN
 """,
     "enums.model": """\
 enum ZentravaModeEnum | tokens
-value ZentravaModeA | 0 | "A" | ZTV_VAL_MODE_A
+value ZentravaModeA | 0 | "A" | ZTV_VAL_MODE_A | command="LEFT"
 value ZentravaModeB | 1 | "BB" | ZTV_VAL_MODE_B | models=Q7310B
 """,
     "fixed.model": """\
@@ -46,6 +46,7 @@ property Count | Int32 | Read | (collection) | sim=-
 
 template Marker | IZentrava{APP}Marker | marker
 property XValue | Double | ReadWrite | "CALC:{MN}:{TR}:MARK%d:X?"
+method Search | SearchType:ZentravaModeEnum | Void | "CALC:{MN}:{TR}:MARK%d:SEAR:%s" | custom=search_switch
 """,
     "pn.model": """\
 application PN
@@ -71,6 +72,7 @@ bind Count | -
 
 use Marker
 bind XValue | ZTV_ATTR_PN_MARKER_X_VALUE +11
+bind Search | Ztv_PNMarkerSearch
 """,
 }
 
@@ -158,6 +160,22 @@ FAULTS = [
     ("missing positional column", "root.model", " | ZTV_ATTR_ATTENUATION +2", "", "property Attenuation",
      "property takes at least 5 columns, found 4"),
     ("family without its mnemonic", "pn.model", "mnemonic=PN1 | ", "", "family PN", "family misses mnemonic"),
+    # Bound attribute names: derived from the family's attributes= start, or written in full.
+    ("derived attribute without the family's start", "pn.model", "ZTV_ATTR_PN_MARKER_X_VALUE +11", "+11",
+     "bind XValue", "attribute +11 needs its name, or attributes= on the family line"),
+    ("written name that the rule gives", "pn.model", "markers=10 |", "markers=10 | attributes=ZTV_ATTR_PN |",
+     "bind Enabled", "attribute ZTV_ATTR_PN_LIMIT_ENABLED follows from family, template and member; write +10 alone"),
+    ("attribute start of another kind", "pn.model", "markers=10 |", "markers=10 | attributes=PN_ATTR |",
+     "family PN", "family attributes must start with ZTV_ATTR_: PN_ATTR"),
+    # What hand-written members send per enumeration value.
+    ("register without parts but without its command", "enums.model", "ZTV_VAL_MODE_B",
+     "ZTV_VAL_MODE_B | condition=none", "value ZentravaModeB", "condition=none needs the register's command="),
+    ("register parts other than none", "enums.model", 'command="LEFT"', 'command="LEFT" | condition=all',
+     "value ZentravaModeA", "condition= takes only 'none'"),
+    ("two commands for one value", "enums.model", 'command="LEFT"', 'command="LEFT" ; "RIGHT"',
+     "value ZentravaModeA", "command= takes one quoted command text"),
+    ("search over values without commands", "enums.model", ' | command="LEFT"', "", "bind Search",
+     "search_switch needs an enumeration whose values carry command="),
 ]
 
 
@@ -200,6 +218,23 @@ class Faults(unittest.TestCase):
                 self.assertEqual(member.models, models)
         self.assertEqual([v.models for v in m.enums["ZentravaModeEnum"].values], ["both", "Q7310B"])
         self.assertEqual((m.enums["ZentravaModeEnum"].reply_length, m.families["PN"].models), (6, "both"))
+
+    def test_bound_attributes_without_a_name_take_the_rule(self):
+        pn = FIXTURE["pn.model"].replace("markers=10 |", "markers=10 | attributes=ZTV_ATTR_PN_MEASUREMENT |")
+        cases = [
+            # bind as written, member, attribute name
+            ("bind Enabled | +10", "IZentravaPNMeasurementLimit.Enabled", "ZTV_ATTR_PN_MEASUREMENT_LIMIT_ENABLED"),
+            ("bind XValue | +11", "IZentravaPNMarker.XValue", "ZTV_ATTR_PN_MEASUREMENT_MARKER_X_VALUE"),
+            ("bind XValue | +11 | rename=SearchDomainX", "IZentravaPNMarker.SearchDomainX",
+             "ZTV_ATTR_PN_MEASUREMENT_MARKER_SEARCH_DOMAIN_X"),
+            ("bind XValue | ZTV_ATTR_PN_X_AXIS +11", "IZentravaPNMarker.XValue", "ZTV_ATTR_PN_X_AXIS"),
+        ]
+        for bind, member, constant in cases:
+            with self.subTest(bind):
+                written = re.sub(r"bind %s \| .*" % bind.split()[1], bind, pn)
+                m = self.load(dict(FIXTURE, **{"pn.model": written}))
+                self.assertEqual(m.member(member).attribute.constant, constant)
+                self.assertEqual(m.member(member).attribute.offset, int(bind.split("+")[1].split()[0]))
 
     def test_each_fault_is_reported_at_its_line(self):
         for what, name, old, new, anchor, message in FAULTS:

@@ -5,9 +5,14 @@ import keyword
 import re
 
 
-def snake(name):
+def words(name):
+    """A CamelCase name's words joined by underscores: XValue -> X_Value, SearchDomainX -> Search_Domain_X."""
     text = re.sub(r"([a-z0-9])([A-Z])", r"\1_\2", name)
-    text = re.sub(r"([A-Z]+)([A-Z][a-z])", r"\1_\2", text).lower()
+    return re.sub(r"([A-Z]+)([A-Z][a-z])", r"\1_\2", text)
+
+
+def snake(name):
+    text = words(name).lower()
     return text + "_" if keyword.iskeyword(text) else text
 
 

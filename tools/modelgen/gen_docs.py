@@ -7,14 +7,13 @@ and index.md into OUT_DIR, with the written pages given by --page (recipes),
 and each page as HTML beside it (index.html and the others, linked).
 """
 
-import argparse
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from doc_html import page as html_page  # noqa: E402
-from gen_ivic import Generator, write_if_changed  # noqa: E402
+from gen_ivic import Generator, model_options, write_if_changed  # noqa: E402
 from gen_python import Generator as PythonFace  # noqa: E402
 from face_names import snake  # noqa: E402
 from model import load  # noqa: E402
@@ -157,9 +156,7 @@ def index_page(model, python, written):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", required=True)
-    parser.add_argument("--out", required=True)
+    parser = model_options(__doc__)
     parser.add_argument("--page", action="append", default=[], help="a written page to add, linked from the index")
     options = parser.parse_args()
     written = {}

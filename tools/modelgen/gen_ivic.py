@@ -340,10 +340,16 @@ def write_if_changed(path, text):
         f.write(text)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def model_options(doc):
+    """The command line of a generator: --model and --out; the caller adds its own options."""
+    parser = argparse.ArgumentParser(description=doc.splitlines()[0])
     parser.add_argument("--model", required=True)
     parser.add_argument("--out", required=True)
+    return parser
+
+
+def main():
+    parser = model_options(__doc__)
     parser.add_argument("--public-out", required=True)
     options = parser.parse_args()
     generator = Generator(load(options.model))

@@ -10,7 +10,6 @@ extensions beyond the model take their text from man_extensions.ini beside this
 script. OUT_DIR keeps exactly the pages written.
 """
 
-import argparse
 import configparser
 import glob
 import os
@@ -19,7 +18,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from gen_ivic import Generator, write_if_changed  # noqa: E402
+from gen_ivic import Generator, model_options, write_if_changed  # noqa: E402
 from model import load  # noqa: E402
 from reference import MODEL_WORDS, attribute_summary, commands, member_commands  # noqa: E402
 
@@ -441,11 +440,9 @@ def write_pages(pages, out_dir):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", required=True)
+    parser = model_options(__doc__)
     parser.add_argument("--source", required=True)
     parser.add_argument("--version", required=True)
-    parser.add_argument("--out", required=True)
     options = parser.parse_args()
     write_pages(Pages(load(options.model), options.source, options.version), options.out)
 

@@ -11,7 +11,6 @@ Python path that reaches it (collections shown with item 1). The module passes
 pycodestyle --max-line-length=99 and mypy --strict.
 """
 
-import argparse
 import os
 import re
 import sys
@@ -19,15 +18,14 @@ import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from face_names import enum_class_name, enum_member_name, snake  # noqa: E402
-from gen_ivic import write_if_changed  # noqa: E402
+from face_names import enum_class_name, snake  # noqa: E402
+from face_tree import INHERENT_CHILDREN, NameClash, attribute_places, named_enums  # noqa: E402
+from gen_ivic import model_options, write_if_changed  # noqa: E402
 from model import load  # noqa: E402
 from reference import (ACCESS_WORDS, MODEL_WORDS, attribute_member, commands, member_commands,  # noqa: E402
                        simulated_default)
 
 ROOT = "IZentrava"
-# The IVI inherent interfaces that the root object carries besides the model's own.
-INHERENT_CHILDREN = {"IIviDriverIdentity": "identity", "IIviDriverOperation": "driver_operation"}
 # The generated class of the root interface; the hand-written root class derives from it.
 ROOT_CLASS = "ZentravaBase"
 # Session functions the hand-written root class implements itself.
@@ -70,11 +68,7 @@ class GenError(Exception):
 class Generator:
     def __init__(self, model):
         self.model = model
-        self.attributes = {}  # (interface, member) -> Attribute
-        for a in model.attributes:
-            interface = a.interface or "IIviDriverIdentity"
-            member = a.member if a.interface else a.constant[len("IVI_ATTR_"):]
-            self.attributes[(interface, member)] = a
+        self.attributes = attribute_places(model)
         self.exports = {}  # interface -> [Export] of its members
         for e in model.exports.values():
             if e.group in ("session", "accessor") or e.name in DRIVER_OWN:
@@ -361,21 +355,11 @@ class Generator:
             raise GenError("not reachable from the driver object: %s" % ", ".join(sorted(missing)))
 
     def enums(self):
-        out, names = [], set()
-        for enum in self.model.enums.values():
-            name = enum_class_name(enum)
-            if name in names:
-                raise GenError("two enumerations named %s" % name)
-            names.add(name)
+        out = []
+        for enum, name, values in named_enums(self.model):
             out.append("class %s(IntEnum):" % name)
             out += self.docstring(["COM %s." % enum.name], CLASS_BODY)
-            members = set()
-            for v in enum.values:
-                member = enum_member_name(enum, v)
-                if member in members:
-                    raise GenError("%s: two values named %s" % (enum.name, member))
-                members.add(member)
-                out.append("    %s = %d" % (member, v.number))
+            out += ["    %s = %d" % (member, v.number) for v, member in values]
             out += ["", ""]
         return "\n".join(out)
 
@@ -448,13 +432,11 @@ def wrap(head, items, tail, indent):
     return [head] + [" " * indent + item + "," for item in items[:-1]] + [" " * indent + items[-1] + tail]
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", required=True)
-    parser.add_argument("--out", required=True)
+    parser = model_options(__doc__)
     options = parser.parse_args()
     try:
         text = Generator(load(options.model)).module()
-    except GenError as e:
+    except (GenError, NameClash) as e:
         print("gen_python.py: %s" % e, file=sys.stderr)
         return 1
     os.makedirs(os.path.dirname(os.path.abspath(options.out)), exist_ok=True)

@@ -22,7 +22,32 @@ def enum_tables_header(model):
     out.append("\n")
     for name in model.enums:
         out.append("extern const engine::EnumDesc kEnum_%s;\n" % name)
+    out.append("\n// What a hand-written member sends for an enumeration value (command= in the data), and\n"
+               "// whether the status register it names has only its event and enable parts.\n"
+               "struct ValueCommand {\n    LONG number;\n    const char* command;\n    bool eventOnly;\n};\n\n"
+               "// The value's entry, or nullptr when the type gives that number no command.\n"
+               "const ValueCommand* FindValueCommand(const engine::EnumDesc& type, LONG number);\n")
     out.append("\n}  // namespace ztv::generated\n")
+    return "".join(out)
+
+
+def _value_commands_source(model):
+    with_commands = [e for e in model.enums.values() if any(v.command is not None for v in e.values)]
+    out = []
+    for enum in with_commands:
+        rows = ",\n    ".join("{%d, %s, %s}" % (v.number, c_string(v.command), "true" if v.event_only else "false")
+                              for v in enum.values if v.command is not None)
+        out.append("constexpr ValueCommand kCommands_%s[] = {\n    %s};\n" % (enum.name, rows))
+    out.append("\nstruct TypeCommands {\n    const engine::EnumDesc* type;\n"
+               "    std::span<const ValueCommand> commands;\n};\n")
+    out.append("constexpr TypeCommands kValueCommands[] = {%s};\n\n}  // namespace\n\n" % ", ".join(
+        "{&kEnum_%s, kCommands_%s}" % (e.name, e.name) for e in with_commands))
+    out.append("const ValueCommand* FindValueCommand(const engine::EnumDesc& type, LONG number) {\n"
+               "    for (const TypeCommands& entry : kValueCommands) {\n"
+               "        if (entry.type != &type) continue;\n"
+               "        for (const ValueCommand& value : entry.commands)\n"
+               "            if (value.number == number) return &value;\n"
+               "    }\n    return nullptr;\n}\n")
     return "".join(out)
 
 
@@ -40,6 +65,8 @@ def enum_tables_source(model):
         out.append("extern const engine::EnumDesc kEnum_%s = {%s, kValues_%s, %d, %d, %s};\n" % (
             enum.name, c_string(enum.name), enum.name, len(enum.values), enum.reply_length,
             "true" if restricted else "false"))
+    out.append("\nnamespace {\n\n")
+    out.append(_value_commands_source(model))
     out.append("\n}  // namespace ztv::generated\n\nnamespace ztv::engine {\n\n")
     out.append("constexpr std::string_view kModelList[] = {%s};\n" % ", ".join(c_string(n) for n in MODEL_NAMES))
     out.append("const std::span<const std::string_view> kModelNames = kModelList;\n")

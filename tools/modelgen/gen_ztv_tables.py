@@ -9,14 +9,13 @@ attributes and enumerations alone are written for the driver library, in
 namespace ztv (ivic/attribute_names.h), which names them in snapshots.
 """
 
-import argparse
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from gen_common import c_string  # noqa: E402
-from gen_ivic import Generator, write_if_changed  # noqa: E402
+from gen_ivic import Generator, model_options, write_if_changed  # noqa: E402
 from model import load  # noqa: E402
 
 ATTR_PREFIX = "ZTV_ATTR_"
@@ -74,9 +73,7 @@ def source(model, library):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", required=True)
-    parser.add_argument("--out", required=True)
+    parser = model_options(__doc__)
     parser.add_argument("--library", action="store_true", help="attributes and enumerations for the driver library")
     options = parser.parse_args()
     os.makedirs(os.path.dirname(os.path.abspath(options.out)), exist_ok=True)

@@ -18,6 +18,7 @@ from model_cells import (ENUM_CONVERSION, SETTING_CONVERSIONS, CellError, parse_
 from model_objects import (ATTRIBUTE_TYPES, Attribute, CArg, Enum, EnumValue, Export, Family, Interface,
                            Member, Model, Param, Simulation, Source)
 from model_exports import wrapper_args
+from face_names import words
 
 SPECIFIC_BASE = "IVI_SPECIFIC_ATTR_BASE"
 INHERENT_BASE = "IVI_INHERENT_ATTR_BASE"
@@ -30,7 +31,11 @@ PROPERTY_COLUMNS = ("setting", "sim")
 # What a bind may write: a new name, the member's own command texts and keys.
 BIND_KEYS = {"child": ("rename",), "property": ("rename", "query", "setting", "sim", "custom"),
              "method": ("rename", "sends", "custom", "items", "sim")}
-FAMILY_KEYS = ("mnemonic", "trace", "measurements", "markers", "measurement", "marker", "models")
+# A value's optional cells: what a hand-written member sends for it, and condition=none on a status
+# register that has no condition and transition parts.
+VALUE_KEYS = ("models", "command", "condition")
+FAMILY_KEYS = ("mnemonic", "trace", "measurements", "markers", "measurement", "marker", "models", "attributes")
+FAMILY_OPTIONAL_KEYS = ("models", "attributes")
 DEFAULT_REPLY_LENGTH = 6
 # The value a simulated scalar property reads until one is set: the most common one in the data.
 DEFAULT_SIMULATED_SCALAR = "0"
@@ -266,7 +271,7 @@ class _Loader:
         self.state["enum"] = self.enums[cols[0]] = Enum(cols[0], cols[1] == "tokens", reply, source)
 
     def on_value(self, cols, source):
-        self.need(cols, 4, 5, "value")
+        self.need(cols, 4, None, "value")
         enum = self.state["enum"]
         if enum is None:
             raise CellError("value outside an enum")
@@ -281,8 +286,14 @@ class _Loader:
             token = cols[2][1:-1]
         if not re.fullmatch(r"ZTV_VAL_\w+", cols[3]):
             raise CellError("value constant must start with ZTV_VAL_: %s" % cols[3])
-        models = parse_models(parse_keyed(cols[4:], ("models",)))
-        enum.values.append(EnumValue(cols[0], number, token, models, cols[3], source))
+        keyed = parse_keyed(cols[4:], VALUE_KEYS)
+        command = parse_commands(keyed["command"]) if "command" in keyed else None
+        if command is not None and (not isinstance(command, list) or len(command) != 1 or not command[0]):
+            raise CellError("command= takes one quoted command text: %s" % keyed["command"])
+        if keyed.get("condition", "none") != "none":
+            raise CellError("condition= takes only 'none': %s" % keyed["condition"])
+        enum.values.append(EnumValue(cols[0], number, token, parse_models(keyed), cols[3], source,
+                                     command[0] if command else None, "condition" in keyed))
 
     # ---- trace families --------------------------------------------------------------------
 
@@ -290,7 +301,7 @@ class _Loader:
         self.need(cols, 1, None, "family")
         self.state.update(owner=None, enum=None, use=None)
         keyed = parse_keyed(cols[1:], FAMILY_KEYS)
-        missing = [k for k in FAMILY_KEYS if k not in keyed and k != "models"]
+        missing = [k for k in FAMILY_KEYS if k not in keyed and k not in FAMILY_OPTIONAL_KEYS]
         if missing:
             raise CellError("family misses %s" % ", ".join(missing))
         classes = {}
@@ -299,6 +310,8 @@ class _Loader:
             if not m:
                 raise CellError("family %s must read 'ClassName {clsid}': %s" % (key, keyed[key]))
             classes[key] = m.groups()
+        if "attributes" in keyed and not re.fullmatch(r"ZTV_ATTR_\w+", keyed["attributes"]):
+            raise CellError("family attributes must start with ZTV_ATTR_: %s" % keyed["attributes"])
         if keyed["trace"] not in ("TRAC1", "TRAC%d"):
             raise CellError("family trace must be TRAC1 or TRAC%%d: %s" % keyed["trace"])
         app = cols[0]
@@ -308,7 +321,8 @@ class _Loader:
             raise CellError("family %s already declared at %s" % (app, self.families[app].source))
         family = Family(app, keyed["mnemonic"], keyed["trace"], int(keyed["measurements"]),
                         int(keyed["markers"]), parse_models(keyed), classes["measurement"][0],
-                        classes["measurement"][1], classes["marker"][0], classes["marker"][1], source)
+                        classes["measurement"][1], classes["marker"][0], classes["marker"][1], source,
+                        keyed.get("attributes"))
         self.families[app] = self.state["family"] = family
 
     def on_use(self, cols, source):
@@ -405,14 +419,14 @@ class _Loader:
                     continue
                 if tm.kind == "child" and tm.name not in use.binds:
                     # Children carry no IVI-C item; every application keeps them.
-                    iface.members.append(self.instantiate(tm, family, name, ["-"], use.source))
+                    iface.members.append(self.instantiate(tm, family, use.key, name, ["-"], use.source))
                     continue
                 if tm.name not in use.binds:
                     self.error(use.source, "%s of template %s is neither bound nor omitted" % (tm.name, use.key))
                     continue
                 cols, source = use.binds[tm.name]
                 try:
-                    iface.members.append(self.instantiate(tm, family, name, cols, source))
+                    iface.members.append(self.instantiate(tm, family, use.key, name, cols, source))
                 except CellError as e:
                     self.error(source, str(e))
             for unknown in set(use.binds) | set(use.omits):
@@ -427,7 +441,7 @@ class _Loader:
         out = [c.replace("{MN}", family.mnemonic).replace("{TR}", family.trace) for c in commands]
         return [c.replace("{APP}", family.app) for c in out]
 
-    def instantiate(self, tm, family, iface_name, cols, source):
+    def instantiate(self, tm, family, key, iface_name, cols, source):
         m = Member(tm.kind, tm.name, iface_name, family.models, dict(tm.flags), source,
                    type=tm.type, indices=list(tm.indices), access=tm.access,
                    query=self.substitute(tm.query, family), setting=self.substitute(tm.setting, family),
@@ -435,12 +449,29 @@ class _Loader:
                    sends=self.substitute(tm.sends, family),
                    target=tm.target.replace("{APP}", family.app) if tm.target else None,
                    template_source=tm.source)
+        self.apply_overrides(m, parse_keyed(cols[1:], BIND_KEYS[m.kind]))
         if m.kind != "child":
-            self.bind_ivic(m, cols[0])
+            self.bind_ivic(m, self.bound_ivic(family, key, m, cols[0]))
         elif cols[0] != "-":
             raise CellError("a child has no IVI-C item: %s" % cols[0])
-        self.apply_overrides(m, parse_keyed(cols[1:], BIND_KEYS[m.kind]))
         return m
+
+    @staticmethod
+    def bound_ivic(family, key, m, cell):
+        """A bind's IVI-C cell with its attribute name: '+N' alone takes the family's attributes= start,
+        the template key and the member's words (ZTV_ATTR_..._MEASUREMENT_MARKER_X_VALUE); only a
+        name the rule does not give is written."""
+        derived = None
+        if family.attributes:
+            derived = "%s_%s_%s" % (family.attributes, key.upper(), words(m.name).upper())
+        if re.fullmatch(r"\+\d+", cell):
+            if derived is None:
+                raise CellError("attribute %s needs its name, or attributes= on the family line" % cell)
+            return "%s %s" % (derived, cell)
+        if derived is not None and cell.split(" ")[0] == derived:
+            raise CellError("attribute %s follows from family, template and member; write %s alone"
+                            % (derived, cell.split(" ", 1)[1]))
+        return cell
 
     @staticmethod
     def apply_overrides(m, keyed):
@@ -503,8 +534,10 @@ class _Loader:
         offset = int(m.group(1))
         if kind == "count":
             iface, _, member = cols[2].partition(".")
+            # A collection on a measurement (its markers) is reached through the measurement's selector.
+            depth = self.interfaces[iface].depth if iface in self.interfaces else 0
             return Attribute(cols[0], self.bases[SPECIFIC_BASE] + offset, offset, SPECIFIC_BASE, "ViInt32",
-                             "Read", 0, iface, member, {}, source)
+                             "Read", depth, iface, member, {}, source)
         if cols[2] not in ATTRIBUTE_TYPES.values():
             raise CellError("attribute type must be one of %s: %s" % (", ".join(ATTRIBUTE_TYPES.values()), cols[2]))
         iface, member = "", cols[4]

@@ -79,17 +79,23 @@ def parse_property_type(cell):
     return m.group(1), indices
 
 
-def parse_params(cell):
-    """'Val:Double[], Jitter:Double(InOut)' -> [(name, type, direction)]; '-' -> []."""
+def _list_cell(cell, pattern, fault):
+    """The groups of each part of a comma-separated cell ('-': none), each part matching pattern."""
     if cell == "-":
         return []
-    params = []
+    parts = []
     for part in cell.split(","):
-        m = re.fullmatch(r"\s*(\w+):([\w.\[\]]+?)(\(InOut\))?\s*", part)
+        m = re.fullmatch(pattern, part)
         if not m:
-            raise CellError("malformed parameter: %s" % part.strip())
-        params.append((m.group(1), parse_simple_type(m.group(2)), "inout" if m.group(3) else "in"))
-    return params
+            raise CellError("%s: %s" % (fault, part.strip()))
+        parts.append(m.groups())
+    return parts
+
+
+def parse_params(cell):
+    """'Val:Double[], Jitter:Double(InOut)' -> [(name, type, direction)]; '-' -> []."""
+    return [(name, parse_simple_type(typ), "inout" if inout else "in")
+            for name, typ, inout in _list_cell(cell, r"\s*(\w+):([\w.\[\]]+?)(\(InOut\))?\s*", "malformed parameter")]
 
 
 def parse_simulation(cell):
@@ -158,15 +164,8 @@ def parse_flags(cell):
 
 def parse_c_args(cell):
     """'in Vi:ViSession, out Text:ViChar[]' -> [(direction, name, ctype)]."""
-    if cell == "-":
-        return []
-    args = []
-    for part in cell.split(","):
-        m = re.fullmatch(r"\s*(in|out|inout) (\w+):(\w+\**(?:\[\d*\])?)\s*", part)
-        if not m:
-            raise CellError("C argument must read '<in|out|inout> Name:Type': %s" % part.strip())
-        args.append((m.group(1), m.group(2), m.group(3)))
-    return args
+    return _list_cell(cell, r"\s*(in|out|inout) (\w+):(\w+\**(?:\[\d*\])?)\s*",
+                      "C argument must read '<in|out|inout> Name:Type'")
 
 
 def conversions(fmt):

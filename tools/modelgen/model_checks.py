@@ -15,8 +15,7 @@ HANDLERS = ("serial_number", "io_timeout", "direct_io", "command_pair", "screen_
             "search_switch", "collection")
 # Hand-written members whose command texts do not carry their arguments one to one.
 FREE_FORMAT = ("status_register", "bias_selector", "lo_selector", "yaxis_digits", "io_timeout", "serial_number",
-               "direct_io", "serial_poll", "service_request", "condition_bit", "search_switch", "opc_wait",
-               "collection")
+               "direct_io", "serial_poll", "service_request", "condition_bit", "opc_wait", "collection")
 MNEMONIC = re.compile(r"(?<![A-Z])(PN1|AM1|BB1|FP1|SP1|TR1|USER1)(?![0-9])")
 REPCAP = re.compile(r"TRAC%d|MARK%d")
 
@@ -334,6 +333,22 @@ def check_enums(model):
                 errors.append(_e(v.source, "%s is %d here but %d at %s"
                                  % (v.constant, v.number, constants[v.constant][0], constants[v.constant][1])))
             constants.setdefault(v.constant, (v.number, v.source))
+            if v.event_only and v.command is None:
+                errors.append(_e(v.source, "%s: condition=none needs the register's command=" % v.name))
+    return errors + _check_search_commands(model)
+
+
+def _check_search_commands(model):
+    """A search sends the command of its type's value, so the type must carry some."""
+    errors = []
+    for iface in model.interfaces.values():
+        for m in iface.members:
+            if m.custom != "search_switch":
+                continue
+            enum = model.enums.get(m.params[0].type) if m.params else None
+            if enum is None or all(v.command is None for v in enum.values):
+                errors.append(_e(m.source, "%s: search_switch needs an enumeration whose values carry command="
+                                 % m.name))
     return errors
 
 

@@ -9,6 +9,11 @@ DEPTH = {"root": 0, "measurement": 1, "marker": 2}
 ATTRIBUTE_TYPES = {"Boolean": "ViBoolean", "Int32": "ViInt32", "Double": "ViReal64", "String": "ViString"}
 
 
+def _named(items, name):
+    """The item of that name, or None."""
+    return next((item for item in items if item.name == name), None)
+
+
 @dataclass
 class Source:
     path: str
@@ -137,10 +142,7 @@ class Interface:
         return [m for m in self.members if m.kind == "method"]
 
     def member(self, name):
-        for m in self.members:
-            if m.name == name:
-                return m
-        return None
+        return _named(self.members, name)
 
 
 @dataclass
@@ -151,6 +153,10 @@ class EnumValue:
     models: str
     constant: str
     source: Source
+    # What a hand-written member sends for this value (None: nothing), and whether the status
+    # register it names has only its event and enable parts.
+    command: Optional[str] = None
+    event_only: bool = False
 
 
 @dataclass
@@ -162,10 +168,7 @@ class Enum:
     values: list = field(default_factory=list)
 
     def value(self, name):
-        for v in self.values:
-            if v.name == name:
-                return v
-        return None
+        return _named(self.values, name)
 
 
 @dataclass
@@ -181,6 +184,8 @@ class Family:
     marker_class: str
     marker_clsid: str
     source: Source
+    # Start of the attribute names its bindings derive: ZTV_ATTR_APPLICATION_PHASENOISE_MEASUREMENT.
+    attributes: Optional[str] = None
 
 
 @dataclass

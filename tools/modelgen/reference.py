@@ -49,6 +49,15 @@ def simulated_default(member):
     return "%s %s" % ("last set, else" if sim.mode == "last" else "fixed", value)
 
 
+def sent_texts(model, member):
+    """A method's command texts as they go out: a search's one text once for each value of its
+    type that has a command, in the type's order."""
+    if member.custom != "search_switch":
+        return member.sends
+    enum = model.enums[member.params[0].type]
+    return [member.sends[0].replace("%s", v.command) for v in enum.values if v.command is not None]
+
+
 def member_commands(model, export):
     """Command texts a wrapper sends, or '-'."""
     if not export.interface or export.interface not in model.interfaces:
@@ -57,7 +66,7 @@ def member_commands(model, export):
     if member is None:
         return "-"
     if member.kind == "method":
-        return commands(member.sends)
+        return commands(sent_texts(model, member))
     return "query %s, setting %s" % (commands(member.query), commands(member.setting))
 
 
