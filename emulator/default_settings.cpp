@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "emulator/scpi_parser.h"
+#include "emulator/header_pattern.h"
 #include "emulator/traces.h"
 
 namespace emulator {
@@ -11,12 +11,12 @@ namespace emulator {
 namespace {
 
 struct Entry {
-    const char* pattern;  // nodes joined by ":", "APP" standing for any application node
+    HeaderPattern pattern;
     const char* value;
 };
 
 // Whole headers first, then endings; the first match wins.
-constexpr Entry kWhole[] = {
+const Entry kWhole[] = {
     {"SYST:DATE", "2024,3,14"},
     {"SYST:TIME", "12,0,0"},
     {"SYST:SEC:LEV", "NONE"},
@@ -50,53 +50,17 @@ constexpr Entry kWhole[] = {
     {"CALC:APP:TRAC:PAR", "FREQ"},
 };
 
-constexpr Entry kEndings[] = {
-    {"SEAR:PEAK:POL", "POS"}, {"SEAR:TARG:TRAN", "POS"}, {"SEAR:TRAC:TYPE", "OFF"},
-    {"FUNC:TYPE", "OFF"},     {"HOLD", "OFF"},           {"MATH:FUNC", "NORM"},
-    {"DOM:X", "FRAN"},        {"DOM:Y", "FRAN"},         {"SEGT:MEAS:QUAL", "NORM"},
-    {"ANN:MARK:POS", "LEFT"}, {"FBAN", "BAND1"},         {"SOUR", "INT"},
-    {"CRAN", "NORM"},         {"LOB", "NARR"},           {"ROSC:BAND", "NARR"},
-    {"AVER:TYPE", "RMS"},     {"DET:FUNC", "POS"},       {"X:TYPE", "LOG"},
-    {"VID:MODE", "IN"},       {"FORM:PHAS:UNIT", "DEG"}, {"FORM:FREQ", "HZ"},
-    {"TRAC:MODE", "DATA"},    {"AVER:COUN", "1"},        {"CORR:COUN", "1"},
-    {"PTR", "32767"},
+const Entry kEndings[] = {
+    {"**:SEAR:PEAK:POL", "POS"}, {"**:SEAR:TARG:TRAN", "POS"}, {"**:SEAR:TRAC:TYPE", "OFF"},
+    {"**:FUNC:TYPE", "OFF"},     {"**:HOLD", "OFF"},           {"**:MATH:FUNC", "NORM"},
+    {"**:DOM:X", "FRAN"},        {"**:DOM:Y", "FRAN"},         {"**:SEGT:MEAS:QUAL", "NORM"},
+    {"**:ANN:MARK:POS", "LEFT"}, {"**:FBAN", "BAND1"},         {"**:SOUR", "INT"},
+    {"**:CRAN", "NORM"},         {"**:LOB", "NARR"},           {"**:ROSC:BAND", "NARR"},
+    {"**:AVER:TYPE", "RMS"},     {"**:DET:FUNC", "POS"},       {"**:X:TYPE", "LOG"},
+    {"**:VID:MODE", "IN"},       {"**:FORM:PHAS:UNIT", "DEG"}, {"**:FORM:FREQ", "HZ"},
+    {"**:TRAC:MODE", "DATA"},    {"**:AVER:COUN", "1"},        {"**:CORR:COUN", "1"},
+    {"**:PTR", "32767"},
 };
-
-bool Matches(const std::vector<std::string>& nodes, std::size_t first, const std::vector<std::string>& pattern) {
-    if (nodes.size() - first != pattern.size()) return false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const std::string& node = nodes[first + i];
-        if (pattern[i] == "APP" ? !ApplicationOf(node) : pattern[i] != node) return false;
-    }
-    return true;
-}
-
-std::vector<std::string> Split(const char* pattern) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (const char* p = pattern;; ++p) {
-        if (*p == ':' || *p == '\0') {
-            parts.push_back(part);
-            part.clear();
-            if (*p == '\0') break;
-        } else {
-            part += *p;
-        }
-    }
-    return parts;
-}
-
-// A table with its patterns split into nodes once, not on every query.
-struct SplitEntry {
-    std::vector<std::string> pattern;
-    const char* value;
-};
-template <std::size_t N>
-std::vector<SplitEntry> SplitTable(const Entry (&table)[N]) {
-    std::vector<SplitEntry> split;
-    for (const Entry& entry : table) split.push_back({Split(entry.pattern), entry.value});
-    return split;
-}
 
 // Trace nodes carry their index ("TRAC2"); the tables name them without.
 std::vector<std::string> WithoutTraceIndex(std::vector<std::string> nodes) {
@@ -121,15 +85,13 @@ std::optional<std::string> FormatUnit(const std::vector<std::string>& nodes) {
 std::string DefaultSetting(const std::vector<std::string>& rawNodes, int tracePoints) {
     std::vector<std::string> nodes = WithoutTraceIndex(rawNodes);
     if (std::optional<std::string> unit = FormatUnit(nodes)) return *unit;
-    static const std::vector<SplitEntry> whole = SplitTable(kWhole);
-    static const std::vector<SplitEntry> endings = SplitTable(kEndings);
-    for (const SplitEntry& entry : whole) {
-        if (Matches(nodes, 0, entry.pattern)) return entry.value;
+    for (const Entry& entry : kWhole) {
+        if (entry.pattern.Matches(nodes)) return entry.value;
     }
     std::size_t n = nodes.size();
     if (n >= 2 && nodes[n - 2] == "SWE" && nodes[n - 1] == "POIN") return std::to_string(tracePoints);
-    for (const SplitEntry& entry : endings) {
-        if (entry.pattern.size() <= n && Matches(nodes, n - entry.pattern.size(), entry.pattern)) return entry.value;
+    for (const Entry& entry : kEndings) {
+        if (entry.pattern.Matches(nodes)) return entry.value;
     }
     return "0";
 }

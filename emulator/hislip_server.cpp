@@ -4,6 +4,7 @@
 #include <regex>
 #include <thread>
 
+#include "emulator/run_message.h"
 #include "emulator/socket_io.h"
 #include "platform/protocol/byte_order.h"
 #include "platform/protocol/hislip_message.h"
@@ -23,13 +24,6 @@ bool Send(int fd, std::uint8_t type, std::uint8_t control, std::uint32_t paramet
 
 }  // namespace
 
-struct HislipServer::Header {
-    std::uint8_t type = 0;
-    std::uint8_t control = 0;
-    std::uint32_t parameter = 0;
-    std::uint64_t length = 0;
-};
-
 struct HislipServer::Session {
     std::uint16_t id = 0;
     std::atomic<bool> asyncReady{false};
@@ -45,17 +39,13 @@ namespace {
 
 enum class ReadResult { Ok, Closed, Garbage };
 
-template <class Header>
 ReadResult ReadHeader(int fd, Header* header) {
     std::uint8_t raw[kHeaderSize];
     if (!ReadExact(fd, raw, sizeof raw)) return ReadResult::Closed;
-    const std::optional<protocol::hislip::Header> decoded = DecodeHeader(raw);
+    const std::optional<Header> decoded = DecodeHeader(raw);
     if (!decoded) return ReadResult::Garbage;
-    header->type = decoded->type;
-    header->control = decoded->control;
-    header->parameter = decoded->parameter;
-    header->length = decoded->payloadLength;
-    return header->length > kLargestAccepted ? ReadResult::Garbage : ReadResult::Ok;
+    *header = *decoded;
+    return header->payloadLength > kLargestAccepted ? ReadResult::Garbage : ReadResult::Ok;
 }
 
 bool ReadPayload(int fd, std::uint64_t length, std::string* payload) {
@@ -94,7 +84,7 @@ void HislipServer::Serve(int fd, int connection) {
 
 void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
     std::string subAddress;
-    if (!ReadPayload(fd, initialize.length, &subAddress)) return;
+    if (!ReadPayload(fd, initialize.payloadLength, &subAddress)) return;
     if (!ValidSubAddress(subAddress)) {
         Send(fd, FatalError, FatalUnidentified, 0, "Unknown sub-address " + subAddress);
         return;
@@ -119,7 +109,7 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
                 break;
             }
             if (result != ReadResult::Ok || instrument_.halted()) break;
-            if (!ReadPayload(fd, header.length, &payload)) break;
+            if (!ReadPayload(fd, header.payloadLength, &payload)) break;
             if (header.type == Data || header.type == DataEnd) {
                 if (!session->asyncReady) {
                     Send(fd, FatalError, FatalChannelsNotEstablished, 0, "Asynchronous channel not established");
@@ -151,13 +141,9 @@ void HislipServer::ServeSync(int fd, int connection, const Header& initialize) {
 
 bool HislipServer::Answer(int fd, int connection, Session& session, std::uint64_t generation, std::uint32_t messageId,
                           const std::string& message) {
-    recorder_.Add(Channel::Hislip, connection, message);
-    Faults& faults = instrument_.faults();
-    if (faults.TakeDropOnMessage()) return false;
-    std::optional<std::string> reply = instrument_.Execute(message);
-    if (!reply || instrument_.halted()) return !instrument_.halted();
-    ReplyPlan plan = faults.PlanReply(*reply + "\n");
-    if (!plan.send) return true;
+    MessageOutcome outcome = RunMessage(instrument_, recorder_, Channel::Hislip, connection, message);
+    if (!outcome.reply) return outcome.keepOpen;
+    const ReplyPlan& plan = *outcome.reply;
     session.replyPending = true;
     instrument_.waker().WaitUntil(Waker::Clock::now() + plan.delay,
                                   [&] { return instrument_.halted() || session.clearGeneration != generation; });
@@ -193,6 +179,13 @@ bool HislipServer::TakeLock(std::uint16_t session, std::uint32_t timeoutMs) {
     return lockOwner_ == session;
 }
 
+bool HislipServer::ReleaseLock(std::uint16_t session) {
+    int expected = session;
+    if (!lockOwner_.compare_exchange_strong(expected, 0)) return false;
+    instrument_.waker().NotifyAll();
+    return true;
+}
+
 void HislipServer::ServeAsync(int fd, const Header& initialize) {
     std::shared_ptr<Session> session;
     {
@@ -201,7 +194,7 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
         if (it != sessions_.end()) session = it->second;
     }
     std::string payload;
-    if (!ReadPayload(fd, initialize.length, &payload)) return;
+    if (!ReadPayload(fd, initialize.payloadLength, &payload)) return;
     if (!session || session->asyncReady) {
         Send(fd, FatalError, FatalInvalidInitialization, 0, "Unknown session");
         return;
@@ -209,76 +202,69 @@ void HislipServer::ServeAsync(int fd, const Header& initialize) {
     // Ready before the response: the client may send data the moment it has it.
     session->asyncReady = true;
     if (!Send(fd, AsyncInitializeResponse, 0, kVendorId)) return;
-    auto reply = [&](std::uint8_t type, std::uint8_t control, std::uint32_t parameter, std::string_view payload = {}) {
-        std::lock_guard<std::mutex> lock(session->asyncWrite);
-        return Send(fd, type, control, parameter, payload);
-    };
     std::thread serviceRequests([this, fd, session] { SendServiceRequests(fd, *session); });
     for (;;) {
         Header header;
         ReadResult result = ReadHeader(fd, &header);
         if (result == ReadResult::Garbage) {
-            reply(FatalError, FatalBadHeader, 0, "Poorly formed message header");
+            SendAsync(fd, *session, FatalError, FatalBadHeader, 0, "Poorly formed message header");
             break;
         }
-        if (result != ReadResult::Ok || instrument_.halted() || !ReadPayload(fd, header.length, &payload)) break;
-        bool sent = true;
-        switch (header.type) {
-            case AsyncMaximumMessageSize: {
-                if (payload.size() >= 8) {
-                    session->clientMaxMessage =
-                        protocol::GetBigEndian64(reinterpret_cast<const std::uint8_t*>(payload.data()));
-                }
-                std::uint8_t size[8];
-                protocol::PutBigEndian64(options_.maxMessageSize, size);
-                sent = reply(AsyncMaximumMessageSizeResponse, 0, 0, std::string_view(reinterpret_cast<char*>(size), 8));
-                break;
-            }
-            case AsyncDeviceClear:
-                session->clearing = true;
-                ++session->clearGeneration;
-                instrument_.DeviceClear();
-                sent = reply(AsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
-                break;
-            case AsyncStatusQuery:
-                sent = reply(AsyncStatusResponse, instrument_.ReadStatusByte(session->replyPending), 0);
-                break;
-            case AsyncLock:
-                if (header.control == 1) {
-                    sent = reply(AsyncLockResponse, TakeLock(session->id, header.parameter) ? 1 : 0, 0);
-                } else {
-                    int expected = session->id;
-                    bool released = lockOwner_.compare_exchange_strong(expected, 0);
-                    if (released) instrument_.waker().NotifyAll();
-                    sent = reply(AsyncLockResponse, released ? 1 : 3, 0);
-                }
-                break;
-            case AsyncLockInfo: {
-                bool locked = lockOwner_ != 0;
-                sent = reply(AsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
-                break;
-            }
-            case AsyncRemoteLocalControl:
-                sent = reply(AsyncRemoteLocalResponse, 0, 0);
-                break;
-            default:
-                sent = reply(Error, ErrorUnrecognizedType, 0, "Unrecognized message type");
-        }
-        if (!sent) break;
+        if (result != ReadResult::Ok || instrument_.halted() || !ReadPayload(fd, header.payloadLength, &payload)) break;
+        if (!AnswerAsync(fd, *session, header, payload)) break;
     }
     session->asyncClosed = true;
     instrument_.waker().NotifyAll();
     serviceRequests.join();
-    int expected = session->id;
-    if (lockOwner_.compare_exchange_strong(expected, 0)) instrument_.waker().NotifyAll();
+    ReleaseLock(session->id);
+}
+
+bool HislipServer::AnswerAsync(int fd, Session& session, const Header& header, const std::string& payload) {
+    switch (header.type) {
+        case AsyncMaximumMessageSize: {
+            if (payload.size() >= 8) {
+                session.clientMaxMessage =
+                    protocol::GetBigEndian64(reinterpret_cast<const std::uint8_t*>(payload.data()));
+            }
+            std::uint8_t size[8];
+            protocol::PutBigEndian64(options_.maxMessageSize, size);
+            return SendAsync(fd, session, AsyncMaximumMessageSizeResponse, 0, 0,
+                             std::string_view(reinterpret_cast<char*>(size), 8));
+        }
+        case AsyncDeviceClear:
+            session.clearing = true;
+            ++session.clearGeneration;
+            instrument_.DeviceClear();
+            return SendAsync(fd, session, AsyncDeviceClearAcknowledge, options_.overlapped ? 1 : 0, 0);
+        case AsyncStatusQuery:
+            return SendAsync(fd, session, AsyncStatusResponse, instrument_.ReadStatusByte(session.replyPending), 0);
+        case AsyncLock:
+            if (header.control == 1) {
+                return SendAsync(fd, session, AsyncLockResponse, TakeLock(session.id, header.parameter) ? 1 : 0, 0);
+            }
+            return SendAsync(fd, session, AsyncLockResponse, ReleaseLock(session.id) ? 1 : 3, 0);
+        case AsyncLockInfo: {
+            bool locked = lockOwner_ != 0;
+            return SendAsync(fd, session, AsyncLockInfoResponse, locked ? 1 : 0, locked ? 1 : 0);
+        }
+        case AsyncRemoteLocalControl:
+            return SendAsync(fd, session, AsyncRemoteLocalResponse, 0, 0);
+        default:
+            return SendAsync(fd, session, Error, ErrorUnrecognizedType, 0, "Unrecognized message type");
+    }
+}
+
+bool HislipServer::SendAsync(int fd, Session& session, std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
+                             std::string_view payload) {
+    std::lock_guard<std::mutex> lock(session.asyncWrite);
+    return Send(fd, type, control, parameter, payload);
 }
 
 void HislipServer::SendServiceRequests(int fd, Session& session) {
     bool requesting = instrument_.ReadStatusByte(false) & kServiceRequest;
     while (std::optional<std::uint8_t> stb =
                instrument_.WaitForServiceRequest(&requesting, [&] { return session.asyncClosed.load(); })) {
-        std::lock_guard<std::mutex> lock(session.asyncWrite);
-        if (!Send(fd, AsyncServiceRequest, *stb, 0)) return;
+        if (!SendAsync(fd, session, AsyncServiceRequest, *stb, 0)) return;
     }
 }
 

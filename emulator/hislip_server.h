@@ -11,6 +11,10 @@
 #include "emulator/recorder.h"
 #include "emulator/tcp_listener.h"
 
+namespace protocol::hislip {
+struct Header;
+}
+
 namespace emulator {
 
 struct HislipOptions {
@@ -32,17 +36,24 @@ public:
 
 private:
     struct Session;
-    struct Header;
+    using Header = protocol::hislip::Header;
 
     void Serve(int fd, int connection);
     void ServeSync(int fd, int connection, const Header& initialize);
     void ServeAsync(int fd, const Header& initialize);
+    // Answers one message of the asynchronous channel; false closes it.
+    bool AnswerAsync(int fd, Session& session, const Header& header, const std::string& payload);
+    // Sends on the asynchronous channel, which replies and service requests share.
+    static bool SendAsync(int fd, Session& session, std::uint8_t type, std::uint8_t control, std::uint32_t parameter,
+                          std::string_view payload = {});
     // Executes one complete message and sends its reply; false closes the channel.
     bool Answer(int fd, int connection, Session& session, std::uint64_t generation, std::uint32_t messageId,
                 const std::string& message);
     // Sends AsyncServiceRequest each time the instrument starts requesting service.
     void SendServiceRequests(int fd, Session& session);
     bool TakeLock(std::uint16_t session, std::uint32_t timeoutMs);
+    // False when the session does not hold the lock.
+    bool ReleaseLock(std::uint16_t session);
 
     Instrument& instrument_;
     Recorder& recorder_;

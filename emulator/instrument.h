@@ -105,14 +105,31 @@ private:
         bool present = false;
     };
 
+    static constexpr int kMaxTracePoints = 100001;
+
+    // The command tables and their handlers (instrument_commands.cpp).
+    enum class Takes;
+    struct CommonCommand;
+    struct Command;
+    struct Analysis;
+    struct EmulatorArguments;
+    struct EmulatorCommand;
+    static const CommonCommand kCommonCommands[];
+    static const Command kCommands[];
+    static const Analysis kAnalyses[];
+    static const EmulatorCommand kEmulatorCommands[];
+
     std::optional<std::string> ExecuteOwn(std::string_view message);
     std::optional<std::string> ExecuteReplayed(std::string_view message);
     Reply RunUnit(const scpi::Unit& unit);
     Reply RunCommon(const scpi::Unit& unit);
+    // The byte a common command takes (0 when it takes none); nothing, the
+    // error queued, when the parameters do not fit.
+    std::optional<int> CommonParameterLocked(Takes takes, const scpi::Unit& unit);
     Reply RunCompound(const scpi::Unit& unit);
-    std::optional<Reply> RunEmulatorCommand(const scpi::Unit& unit, const std::string& key);
-    std::optional<Reply> RunDataQuery(const scpi::Unit& unit, const std::string& key);
-    Reply Answer(std::string text) { return {std::move(text), true}; }
+    std::optional<Reply> RunAnalysis(const scpi::Unit& unit);
+    Reply RunEmulatorCommand(const scpi::Unit& unit);
+    static Reply Answer(std::string text) { return {std::move(text), true}; }
 
     // Helpers that expect mutex_ held.
     void PushErrorLocked(int code, std::string_view detail);

@@ -3,9 +3,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <rpc/pmap_prot.h>
+// pmap_prot.h and rpcb_prot.h need the types rpc.h declares first.
+// clang-format off
 #include <rpc/rpc.h>
+#include <rpc/pmap_prot.h>
 #include <rpc/rpcb_prot.h>
+// clang-format on
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,6 +46,113 @@ xdrproc_t AsXdrProc(Routine routine) {
 std::string UniversalAddress(const std::string& host, int port) {
     return host + "." + std::to_string(port >> 8) + "." + std::to_string(port & 0xFF);
 }
+
+struct Mapping {
+    unsigned long program;
+    unsigned long version;
+    unsigned long protocol;
+    int port;
+};
+
+std::vector<Mapping> Mappings(int port, int corePort) {
+    std::vector<Mapping> mappings;
+    for (unsigned long version : {4ul, 3ul, 2ul}) {
+        mappings.push_back({kPortmapProgram, version, IPPROTO_TCP, port});
+        mappings.push_back({kPortmapProgram, version, IPPROTO_UDP, port});
+    }
+    mappings.push_back({kDeviceCoreProgram, 1, IPPROTO_TCP, corePort});
+    return mappings;
+}
+
+// Like rpcbind: the exact version when registered, else any version of the
+// program, so that the client learns the port and hears the versions there.
+const Mapping* Find(const std::vector<Mapping>& mappings, unsigned long program, unsigned long version,
+                    unsigned long protocol) {
+    const Mapping* any = nullptr;
+    for (const Mapping& mapping : mappings) {
+        if (mapping.program != program || mapping.protocol != protocol) continue;
+        if (mapping.version == version) return &mapping;
+        if (any == nullptr) any = &mapping;
+    }
+    return any;
+}
+
+template <class Routine>
+std::string WithResults(rpc_msg reply, Routine routine, void* where) {
+    reply.acpted_rply.ar_results.proc = AsXdrProc(routine);
+    reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
+    return Encode(&reply);
+}
+
+std::string GarbageArguments(rpc_msg reply) {
+    reply.acpted_rply.ar_stat = GARBAGE_ARGS;
+    return Encode(&reply);
+}
+
+// The procedures: each decodes its arguments and encodes the reply with its results.
+std::string GetPort(XDR* arguments, rpc_msg reply, const std::vector<Mapping>& mappings, const std::string&) {
+    pmap query{};
+    if (!xdr_pmap(arguments, &query)) return GarbageArguments(reply);
+    const Mapping* found = Find(mappings, query.pm_prog, query.pm_vers, query.pm_prot);
+    u_long port = found ? static_cast<u_long>(found->port) : 0;
+    return WithResults(reply, xdr_u_long, &port);
+}
+
+std::string DumpPorts(XDR*, rpc_msg reply, const std::vector<Mapping>& mappings, const std::string&) {
+    std::vector<pmaplist> list(mappings.size());
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+        const Mapping& m = mappings[i];
+        list[i].pml_map = {m.program, m.version, m.protocol, static_cast<unsigned long>(m.port)};
+        list[i].pml_next = i + 1 < mappings.size() ? &list[i + 1] : nullptr;
+    }
+    pmaplist* head = list.data();
+    return WithResults(reply, xdr_pmaplist, &head);
+}
+
+std::string GetAddress(XDR* arguments, rpc_msg reply, const std::vector<Mapping>& mappings, const std::string& host) {
+    rpcb query{};
+    if (!xdr_rpcb(arguments, &query)) return GarbageArguments(reply);
+    const unsigned long protocol = query.r_netid && std::strcmp(query.r_netid, "udp") == 0   ? IPPROTO_UDP
+                                   : query.r_netid && std::strcmp(query.r_netid, "tcp") == 0 ? IPPROTO_TCP
+                                                                                             : 0;
+    const Mapping* found = Find(mappings, query.r_prog, query.r_vers, protocol);
+    xdr_free(AsXdrProc(xdr_rpcb), &query);
+    std::string text = found ? UniversalAddress(host, found->port) : std::string();
+    char* address = text.data();
+    return WithResults(reply, xdr_wrapstring, &address);
+}
+
+std::string DumpAddresses(XDR*, rpc_msg reply, const std::vector<Mapping>& mappings, const std::string& host) {
+    std::vector<rpcblist> list(mappings.size());
+    std::vector<std::string> addresses;
+    addresses.reserve(mappings.size());
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+        const Mapping& m = mappings[i];
+        addresses.push_back(UniversalAddress(host, m.port));
+        rpcb& entry = list[i].rpcb_map;
+        entry.r_prog = m.program;
+        entry.r_vers = m.version;
+        entry.r_netid = const_cast<char*>(m.protocol == IPPROTO_TCP ? "tcp" : "udp");
+        entry.r_addr = addresses.back().data();
+        entry.r_owner = const_cast<char*>("superuser");
+        list[i].rpcb_next = i + 1 < mappings.size() ? &list[i + 1] : nullptr;
+    }
+    rpcblist_ptr head = list.data();
+    return WithResults(reply, xdr_rpcblist_ptr, &head);
+}
+
+// Version 2 (portmap) and versions 3 and 4 (rpcbind) number their procedures apart.
+struct Procedure {
+    bool rpcbind;
+    unsigned long number;
+    std::string (*answer)(XDR* arguments, rpc_msg reply, const std::vector<Mapping>& mappings, const std::string& host);
+};
+const Procedure kProcedures[] = {
+    {false, PMAPPROC_GETPORT, &GetPort},
+    {false, PMAPPROC_DUMP, &DumpPorts},
+    {true, RPCBPROC_GETADDR, &GetAddress},
+    {true, RPCBPROC_DUMP, &DumpAddresses},
+};
 
 }  // namespace
 
@@ -121,33 +231,9 @@ void Portmapper::ServeStream(int fd) const {
     }
 }
 
-std::vector<Portmapper::Mapping> Portmapper::Mappings() const {
-    std::vector<Mapping> mappings;
-    for (unsigned long version : {4ul, 3ul, 2ul}) {
-        mappings.push_back({kPortmapProgram, version, IPPROTO_TCP, port_});
-        mappings.push_back({kPortmapProgram, version, IPPROTO_UDP, port_});
-    }
-    mappings.push_back({kDeviceCoreProgram, 1, IPPROTO_TCP, corePort_});
-    return mappings;
-}
-
-// Like rpcbind: the exact version when registered, else any version of the
-// program, so that the client learns the port and hears the versions there.
-const Portmapper::Mapping* Portmapper::Find(const std::vector<Mapping>& mappings, unsigned long program,
-                                            unsigned long version, unsigned long protocol) {
-    const Mapping* any = nullptr;
-    for (const Mapping& mapping : mappings) {
-        if (mapping.program != program || mapping.protocol != protocol) continue;
-        if (mapping.version == version) return &mapping;
-        if (any == nullptr) any = &mapping;
-    }
-    return any;
-}
-
 std::string Portmapper::Answer(const std::string& callBytes) const {
     protocol::RpcCall call(callBytes.data(), callBytes.size());
     if (!call.valid()) return {};
-    XDR& xdrs = *call.arguments();
     rpc_msg reply{};
     reply.rm_xid = call.xid();
     reply.rm_direction = REPLY;
@@ -155,79 +241,18 @@ std::string Portmapper::Answer(const std::string& callBytes) const {
     reply.acpted_rply.ar_verf.oa_flavor = AUTH_NONE;
     reply.acpted_rply.ar_stat = SUCCESS;
     reply.acpted_rply.ar_results.proc = AsXdrProc(xdr_void);
-    reply.acpted_rply.ar_results.where = nullptr;
-    auto result = [&reply](auto routine, void* where) {
-        reply.acpted_rply.ar_results.proc = AsXdrProc(routine);
-        reply.acpted_rply.ar_results.where = static_cast<caddr_t>(where);
-    };
-
-    const unsigned long vers = call.version(), proc = call.procedure();
-    const std::vector<Mapping> mappings = Mappings();
-    u_long port = 0;
-    char* address = nullptr;
-    std::string addressText;
-    std::vector<pmaplist> portList;
-    std::vector<rpcblist> addressList;
-    std::vector<std::string> addressTexts;
-    pmaplist* portHead = nullptr;
-    rpcblist_ptr addressHead = nullptr;
+    const unsigned long version = call.version();
     if (call.program() != kPortmapProgram) {
         reply.acpted_rply.ar_stat = PROG_UNAVAIL;
-    } else if (vers < 2 || vers > 4) {
+    } else if (version < 2 || version > 4) {
         reply.acpted_rply.ar_stat = PROG_MISMATCH;
         reply.acpted_rply.ar_vers.low = 2;
         reply.acpted_rply.ar_vers.high = 4;
-    } else if (proc == 0) {
-        // NULL procedure: an empty answer proves we are here.
-    } else if (vers == 2 && proc == PMAPPROC_GETPORT) {
-        pmap args{};
-        if (!xdr_pmap(&xdrs, &args)) {
-            reply.acpted_rply.ar_stat = GARBAGE_ARGS;
-        } else {
-            const Mapping* found = Find(mappings, args.pm_prog, args.pm_vers, args.pm_prot);
-            port = found ? static_cast<u_long>(found->port) : 0;
-            result(xdr_u_long, &port);
+    } else if (call.procedure() != 0) {  // the NULL procedure's empty answer proves we are here
+        for (const Procedure& procedure : kProcedures) {
+            if (procedure.rpcbind != (version >= 3) || procedure.number != call.procedure()) continue;
+            return procedure.answer(call.arguments(), reply, Mappings(port_, corePort_), address_);
         }
-    } else if (vers == 2 && proc == PMAPPROC_DUMP) {
-        portList.resize(mappings.size());
-        for (std::size_t i = 0; i < mappings.size(); ++i) {
-            const Mapping& m = mappings[i];
-            portList[i].pml_map = {m.program, m.version, m.protocol, static_cast<unsigned long>(m.port)};
-            portList[i].pml_next = i + 1 < mappings.size() ? &portList[i + 1] : nullptr;
-        }
-        portHead = portList.data();
-        result(xdr_pmaplist, &portHead);
-    } else if (vers >= 3 && proc == RPCBPROC_GETADDR) {
-        rpcb args{};
-        if (!xdr_rpcb(&xdrs, &args)) {
-            reply.acpted_rply.ar_stat = GARBAGE_ARGS;
-        } else {
-            const unsigned long protocol = args.r_netid && std::strcmp(args.r_netid, "udp") == 0   ? IPPROTO_UDP
-                                           : args.r_netid && std::strcmp(args.r_netid, "tcp") == 0 ? IPPROTO_TCP
-                                                                                                   : 0;
-            const Mapping* found = Find(mappings, args.r_prog, args.r_vers, protocol);
-            addressText = found ? UniversalAddress(address_, found->port) : std::string();
-            address = addressText.data();
-            result(xdr_wrapstring, &address);
-            xdr_free(AsXdrProc(xdr_rpcb), &args);
-        }
-    } else if (vers >= 3 && proc == RPCBPROC_DUMP) {
-        addressList.resize(mappings.size());
-        addressTexts.reserve(mappings.size());
-        for (std::size_t i = 0; i < mappings.size(); ++i) {
-            const Mapping& m = mappings[i];
-            addressTexts.push_back(UniversalAddress(address_, m.port));
-            rpcb& entry = addressList[i].rpcb_map;
-            entry.r_prog = m.program;
-            entry.r_vers = m.version;
-            entry.r_netid = const_cast<char*>(m.protocol == IPPROTO_TCP ? "tcp" : "udp");
-            entry.r_addr = addressTexts.back().data();
-            entry.r_owner = const_cast<char*>("superuser");
-            addressList[i].rpcb_next = i + 1 < mappings.size() ? &addressList[i + 1] : nullptr;
-        }
-        addressHead = addressList.data();
-        result(xdr_rpcblist_ptr, &addressHead);
-    } else {
         reply.acpted_rply.ar_stat = PROC_UNAVAIL;
     }
     return Encode(&reply);

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace emulator {
 
@@ -22,16 +21,6 @@ public:
     int Port() const { return port_; }
 
 private:
-    struct Mapping {
-        unsigned long program;
-        unsigned long version;
-        unsigned long protocol;
-        int port;
-    };
-    std::vector<Mapping> Mappings() const;
-    static const Mapping* Find(const std::vector<Mapping>& mappings, unsigned long program, unsigned long version,
-                               unsigned long protocol);
-
     void Serve();
     // Answers one call; empty when there is nothing to answer.
     std::string Answer(const std::string& call) const;

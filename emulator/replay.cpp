@@ -73,6 +73,85 @@ bool Bytes(const Json& event, std::string* bytes, std::string* why) {
 
 bool Replay::IsPoll(std::string_view message) { return message == "*STB?" || message == "*ESR?" || message == "*OPC?"; }
 
+// Turns the recording's events, line by line, into items.
+class Replay::Loader {
+public:
+    explicit Loader(std::vector<Item>& items) : items_(items) {}
+    // Takes the event of one line; why it is damaged, if it is.
+    std::optional<std::string> Take(const Json& event, int line);
+
+private:
+    std::optional<std::string> Write(const Json& event, double t, bool failed, int line);
+    std::optional<std::string> Read(const Json& event, double t, bool failed);
+
+    std::vector<Item>& items_;
+    std::string pending_;     // a program message written in parts
+    double writtenAt_ = 0;    // when its last part went out
+    bool replyOpen_ = false;  // the last message's reply has not ended yet
+};
+
+std::optional<std::string> Replay::Loader::Take(const Json& event, int line) {
+    if (event.is_discarded() || !event.is_object()) return "not a JSON object";
+    if (!event.contains("event") || !event["event"].is_string()) return "no \"event\"";
+    const std::string name = event["event"].get<std::string>();
+    if (line == 1 && name != "open") return "a recording starts with an \"open\" event";
+    if (name == "open") {
+        if (line != 1) return "\"open\" after the first line";
+        return std::nullopt;
+    }
+    if (!event.contains("t") || !event["t"].is_number()) return "no time \"t\"";
+    const double t = event["t"].get<double>();
+    // A failed operation left nothing to replay but the time it took.
+    const bool failed = event.contains("error");
+    if (name == "write") return Write(event, t, failed, line);
+    if (name == "read") return Read(event, t, failed);
+    if (name == "stb" || name == "srq") {
+        if (failed) return std::nullopt;
+        if (!event.contains("value") || !event["value"].is_number_integer()) {
+            return "a " + name + " event needs \"value\"";
+        }
+        items_.push_back({name, "", std::nullopt, {}, event["value"].get<int>(), line});
+        return std::nullopt;
+    }
+    if (name == "clear" || name == "trigger") {
+        items_.push_back({name, "", std::nullopt, {}, 0, line});
+        return std::nullopt;
+    }
+    return "unknown event \"" + name + "\"";
+}
+
+std::optional<std::string> Replay::Loader::Write(const Json& event, double t, bool failed, int line) {
+    std::string bytes, why;
+    if (!Bytes(event, &bytes, &why)) return why;
+    pending_ += bytes;
+    writtenAt_ = t;
+    if (!event.contains("end") || !event["end"].is_boolean()) return "a write event needs \"end\": true or false";
+    if (event["end"].get<bool>() && !failed) {
+        items_.push_back({"write", WithoutTerminator(pending_), std::nullopt, {}, 0, line});
+        pending_.clear();
+        replyOpen_ = true;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Replay::Loader::Read(const Json& event, double t, bool failed) {
+    std::string bytes, why;
+    if (!Bytes(event, &bytes, &why)) return why;
+    if (failed && bytes.empty()) return std::nullopt;
+    if (!replyOpen_ || items_.empty() || items_.back().event != "write") {
+        return "a reply with no program message before it";
+    }
+    Item& item = items_.back();
+    if (!item.reply) {
+        item.reply = std::string();
+        item.delay = std::chrono::microseconds(std::llround((t - writtenAt_) * 1e6));
+    }
+    *item.reply += bytes;
+    if (!event.contains("end") || !event["end"].is_string()) return "a read event needs \"end\"";
+    if (event["end"].get<std::string>() != "COUNT") replyOpen_ = false;
+    return std::nullopt;
+}
+
 std::unique_ptr<Replay> Replay::Load(const std::string& path, double speed, std::string* error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -81,74 +160,21 @@ std::unique_ptr<Replay> Replay::Load(const std::string& path, double speed, std:
     }
     std::unique_ptr<Replay> replay(new Replay);
     replay->speed_ = speed;
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string pending;     // a program message written in parts
-    double writtenAt = 0;    // when its last part went out
-    bool replyOpen = false;  // the last message's reply has not ended yet
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    Loader loader(replay->items_);
     int number = 0;
-    std::size_t at = 0;
     auto fail = [&](const std::string& why) {
         *error = path + ":" + std::to_string(number) + ": " + why;
         return nullptr;
     };
-    while (at < text.size()) {
+    for (std::size_t at = 0; at < text.size();) {
         ++number;
         const std::size_t end = text.find('\n', at);
         if (end == std::string::npos) return fail("truncated: the last line does not end");
         const std::string line = text.substr(at, end - at);
         at = end + 1;
         if (line.empty()) continue;
-        const Json event = Json::parse(line, nullptr, false);
-        if (event.is_discarded() || !event.is_object()) return fail("not a JSON object");
-        if (!event.contains("event") || !event["event"].is_string()) return fail("no \"event\"");
-        const std::string name = event["event"].get<std::string>();
-        if (number == 1 && name != "open") return fail("a recording starts with an \"open\" event");
-        if (name == "open") {
-            if (number != 1) return fail("\"open\" after the first line");
-            continue;
-        }
-        if (!event.contains("t") || !event["t"].is_number()) return fail("no time \"t\"");
-        const double t = event["t"].get<double>();
-        // A failed operation left nothing to replay but the time it took.
-        const bool failed = event.contains("error");
-        if (name == "write") {
-            std::string bytes, why;
-            if (!Bytes(event, &bytes, &why)) return fail(why);
-            pending += bytes;
-            writtenAt = t;
-            if (!event.contains("end") || !event["end"].is_boolean())
-                return fail("a write event needs \"end\": true or false");
-            if (event["end"].get<bool>() && !failed) {
-                Item item{"write", WithoutTerminator(pending), std::nullopt, {}, 0, number};
-                replay->items_.push_back(std::move(item));
-                pending.clear();
-                replyOpen = true;
-            }
-        } else if (name == "read") {
-            std::string bytes, why;
-            if (!Bytes(event, &bytes, &why)) return fail(why);
-            if (failed && bytes.empty()) continue;
-            if (!replyOpen || replay->items_.empty() || replay->items_.back().event != "write") {
-                return fail("a reply with no program message before it");
-            }
-            Item& item = replay->items_.back();
-            if (!item.reply) {
-                item.reply = std::string();
-                item.delay = std::chrono::microseconds(std::llround((t - writtenAt) * 1e6));
-            }
-            *item.reply += bytes;
-            if (!event.contains("end") || !event["end"].is_string()) return fail("a read event needs \"end\"");
-            if (event["end"].get<std::string>() != "COUNT") replyOpen = false;
-        } else if (name == "stb" || name == "srq") {
-            if (failed) continue;
-            if (!event.contains("value") || !event["value"].is_number_integer())
-                return fail("a " + name + " event needs \"value\"");
-            replay->items_.push_back({name, "", std::nullopt, {}, event["value"].get<int>(), number});
-        } else if (name == "clear" || name == "trigger") {
-            replay->items_.push_back({name, "", std::nullopt, {}, 0, number});
-        } else {
-            return fail("unknown event \"" + name + "\"");
-        }
+        if (std::optional<std::string> why = loader.Take(Json::parse(line, nullptr, false), number)) return fail(*why);
     }
     if (number == 0) return fail("empty");
     // The transports terminate replies themselves.

@@ -46,6 +46,7 @@ private:
         int value = 0;
         int line = 0;
     };
+    class Loader;
     static bool IsPoll(std::string_view message);
 
     std::vector<Item> items_;

@@ -110,12 +110,16 @@ Scanner::Kind Scanner::Feed(unsigned char byte) {
     return Kind::Syntax;
 }
 
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
 std::string NormalizeMnemonic(std::string_view mnemonic) {
     std::size_t letters = 0;
     while (letters < mnemonic.size() && std::isalpha(static_cast<unsigned char>(mnemonic[letters]))) ++letters;
-    std::string word;
-    for (std::size_t i = 0; i < letters; ++i)
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(mnemonic[i])));
+    std::string word = Upper(mnemonic.substr(0, letters));
     // Short form: the first four letters, or three when the fourth is a vowel.
     if (word.size() > 4) word.resize(std::strchr("AEIOU", word[3]) ? 3 : 4);
     std::string_view suffix = mnemonic.substr(letters);
@@ -132,6 +136,44 @@ std::string JoinNodes(const std::vector<std::string>& nodes, std::size_t count) 
     }
     return key;
 }
+
+namespace {
+
+// Sets the unit's query and common marks and its nodes; a compound header
+// continues the path the unit before left, which it updates.
+void ResolveHeader(Unit& unit, std::vector<std::string>& path) {
+    std::string_view header = unit.header;
+    if (!header.empty() && header.back() == '?') {
+        unit.query = true;
+        header.remove_suffix(1);
+    }
+    if (!header.empty() && header.front() == '*') {
+        unit.common = true;
+        header.remove_prefix(1);
+        std::size_t letters = 0;
+        while (letters < header.size() && std::isalpha(static_cast<unsigned char>(header[letters]))) ++letters;
+        if (letters == 0 || letters != header.size()) unit.error = kSyntaxError;
+        unit.nodes.push_back(Upper(header));
+        return;
+    }
+    bool absolute = !header.empty() && header.front() == ':';
+    if (absolute) header.remove_prefix(1);
+    std::vector<std::string> nodes = absolute ? std::vector<std::string>{} : path;
+    std::size_t start = 0;
+    while (unit.error == 0) {
+        std::size_t colon = header.find(':', start);
+        std::string_view node =
+            header.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+        unit.error = CheckNode(node);
+        nodes.push_back(NormalizeMnemonic(node));
+        if (colon == std::string_view::npos) break;
+        start = colon + 1;
+    }
+    path.assign(nodes.begin(), nodes.end() - (nodes.empty() ? 0 : 1));
+    unit.nodes = std::move(nodes);
+}
+
+}  // namespace
 
 std::vector<Unit> ParseMessage(std::string_view message) {
     std::vector<Unit> units;
@@ -162,39 +204,10 @@ std::vector<Unit> ParseMessage(std::string_view message) {
         while (keep > dataEnd && IsBlank(static_cast<unsigned char>(params[keep - 1]))) --keep;
         unit.params = std::string(params.substr(0, keep));
 
-        std::string_view header = unit.header;
-        if (!header.empty() && header.back() == '?') {
-            unit.query = true;
-            header.remove_suffix(1);
+        ResolveHeader(unit, path);
+        if (!unit.common && unit.error == 0 && unterminated && index + 1 == raws.size()) {
+            unit.error = kInvalidParameterData;
         }
-        if (!header.empty() && header.front() == '*') {
-            unit.common = true;
-            header.remove_prefix(1);
-            std::size_t letters = 0;
-            while (letters < header.size() && std::isalpha(static_cast<unsigned char>(header[letters]))) ++letters;
-            if (letters == 0 || letters != header.size()) unit.error = kSyntaxError;
-            std::string name(header);
-            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            unit.nodes.push_back(std::move(name));
-            units.push_back(std::move(unit));
-            continue;
-        }
-        bool absolute = !header.empty() && header.front() == ':';
-        if (absolute) header.remove_prefix(1);
-        std::vector<std::string> nodes = absolute ? std::vector<std::string>{} : path;
-        std::size_t start = 0;
-        while (unit.error == 0) {
-            std::size_t colon = header.find(':', start);
-            std::string_view node =
-                header.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
-            unit.error = CheckNode(node);
-            nodes.push_back(NormalizeMnemonic(node));
-            if (colon == std::string_view::npos) break;
-            start = colon + 1;
-        }
-        if (unit.error == 0 && unterminated && index + 1 == raws.size()) unit.error = kInvalidParameterData;
-        path.assign(nodes.begin(), nodes.end() - (nodes.empty() ? 0 : 1));
-        unit.nodes = std::move(nodes);
         units.push_back(std::move(unit));
     }
     return units;

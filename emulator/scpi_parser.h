@@ -37,6 +37,8 @@ struct Unit {
 
 std::vector<Unit> ParseMessage(std::string_view message);
 
+// The text in capitals; mnemonics and character parameters compare so.
+std::string Upper(std::string_view text);
 // "ATTenuation" -> "ATT", "TRAC1" -> "TRAC", "MARK3" -> "MARK3".
 std::string NormalizeMnemonic(std::string_view mnemonic);
 std::string JoinNodes(const std::vector<std::string>& nodes, std::size_t count);

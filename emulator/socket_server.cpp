@@ -1,6 +1,7 @@
 #include "emulator/socket_server.h"
 
 #include "emulator/message_framer.h"
+#include "emulator/run_message.h"
 #include "emulator/socket_io.h"
 
 namespace emulator {
@@ -24,13 +25,9 @@ void SocketServer::Serve(int fd, int connection) {
 }
 
 bool SocketServer::Handle(int fd, int connection, std::string message) {
-    recorder_.Add(Channel::Socket, connection, message);
-    Faults& faults = instrument_.faults();
-    if (faults.TakeDropOnMessage()) return false;
-    std::optional<std::string> reply = instrument_.Execute(message);
-    if (!reply || instrument_.halted()) return !instrument_.halted();
-    ReplyPlan plan = faults.PlanReply(*reply + "\n");
-    if (!plan.send) return true;
+    MessageOutcome outcome = RunMessage(instrument_, recorder_, Channel::Socket, connection, message);
+    if (!outcome.reply) return outcome.keepOpen;
+    const ReplyPlan& plan = *outcome.reply;
     if (plan.delay.count() > 0 &&
         !instrument_.waker().WaitUntil(Waker::Clock::now() + plan.delay, [this] { return instrument_.halted(); })) {
         return false;

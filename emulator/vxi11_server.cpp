@@ -96,6 +96,11 @@ private:
     // A known link that no lock keeps out: 0, or the error to answer.
     long Admit(long lid, long flags, unsigned long timeoutMs);
     void ReleaseLinks();
+    // Waits, with mutex_ held by `lock`, until the link's reply may be read:
+    // 0, or the error to answer.
+    long WaitForOutput(Link& link, std::unique_lock<std::mutex>& lock, Clock::time_point deadline);
+    // Moves what the read asks for of the link's reply into `out`.
+    void TakeOutput(Link& link, const Device_ReadParms& in, Device_ReadResp* out);
 
     Vxi11Server& server_;
     int fd_;
@@ -112,6 +117,12 @@ private:
 };
 
 Connection* ConnectionOf(svc_req* request) { return static_cast<Connection*>(request->rq_xprt->xp_p1); }
+
+// Trigger, remote and local have no effect here beyond checking the link.
+bool_t Acknowledge(Device_GenericParms* in, Device_Error* out, svc_req* request) {
+    out->error = ConnectionOf(request)->Check(in->lid);
+    return TRUE;
+}
 
 // Our transport: arguments come from the record in memory, the reply goes
 // into a buffer that the connection writes itself.
@@ -309,7 +320,6 @@ void Connection::Read(const Device_ReadParms& in, Device_ReadResp* out) {
         out->error = error;
         return;
     }
-    Instrument& instrument = server_.instrument();
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(in.io_timeout);
     std::unique_lock<std::mutex> lock(mutex_);
     auto it = links_.find(in.lid);
@@ -317,20 +327,21 @@ void Connection::Read(const Device_ReadParms& in, Device_ReadResp* out) {
         out->error = kInvalidLink;
         return;
     }
-    Link& link = it->second;
+    out->error = WaitForOutput(it->second, lock, deadline);
+    if (out->error == 0) TakeOutput(it->second, in, out);
+}
+
+long Connection::WaitForOutput(Link& link, std::unique_lock<std::mutex>& lock, Clock::time_point deadline) {
+    Instrument& instrument = server_.instrument();
     const std::uint64_t generation = link.generation;
     for (;;) {
-        if (instrument.halted() || link.generation != generation) {
-            out->error = kIoError;
-            return;
-        }
+        if (instrument.halted() || link.generation != generation) return kIoError;
         Clock::time_point now = Clock::now();
-        if (link.executing == 0 && link.hasOutput && link.readyAt <= now) break;
+        if (link.executing == 0 && link.hasOutput && link.readyAt <= now) return 0;
         if (now >= deadline) {
             // Reading with nothing to read is the client's protocol error.
             if (link.executing == 0 && !link.hasOutput) instrument.ReportError(-420);
-            out->error = kIoTimeout;
-            return;
+            return kIoTimeout;
         }
         Clock::time_point wake = link.executing == 0 && link.hasOutput ? std::min(link.readyAt, deadline) : deadline;
         int executing = link.executing;
@@ -341,7 +352,9 @@ void Connection::Read(const Device_ReadParms& in, Device_ReadResp* out) {
         });
         lock.lock();
     }
+}
 
+void Connection::TakeOutput(Link& link, const Device_ReadParms& in, Device_ReadResp* out) {
     std::size_t available = link.output.size() - link.offset;
     std::size_t count = std::min<std::size_t>(available, in.requestSize);
     long reason = 0;
@@ -505,6 +518,7 @@ void Connection::ReleaseLinks() {
 // through the transport, so they need no global state.
 extern "C" {
 
+using emulator::Acknowledge;
 using emulator::ConnectionOf;
 
 bool_t create_link_1_svc(Create_LinkParms* in, Create_LinkResp* out, svc_req* request) {
@@ -528,8 +542,7 @@ bool_t device_readstb_1_svc(Device_GenericParms* in, Device_ReadStbResp* out, sv
 }
 
 bool_t device_trigger_1_svc(Device_GenericParms* in, Device_Error* out, svc_req* request) {
-    out->error = ConnectionOf(request)->Check(in->lid);
-    return TRUE;
+    return Acknowledge(in, out, request);
 }
 
 bool_t device_clear_1_svc(Device_GenericParms* in, Device_Error* out, svc_req* request) {
@@ -538,13 +551,11 @@ bool_t device_clear_1_svc(Device_GenericParms* in, Device_Error* out, svc_req* r
 }
 
 bool_t device_remote_1_svc(Device_GenericParms* in, Device_Error* out, svc_req* request) {
-    out->error = ConnectionOf(request)->Check(in->lid);
-    return TRUE;
+    return Acknowledge(in, out, request);
 }
 
 bool_t device_local_1_svc(Device_GenericParms* in, Device_Error* out, svc_req* request) {
-    out->error = ConnectionOf(request)->Check(in->lid);
-    return TRUE;
+    return Acknowledge(in, out, request);
 }
 
 bool_t device_lock_1_svc(Device_LockParms* in, Device_Error* out, svc_req* request) {

@@ -1,8 +1,11 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <rpc/pmap_prot.h>
+// pmap_prot.h and rpcb_prot.h need the types rpc.h declares first.
+// clang-format off
 #include <rpc/rpc.h>
+#include <rpc/pmap_prot.h>
 #include <rpc/rpcb_prot.h>
+// clang-format on
 
 #include <chrono>
 #include <set>
