@@ -1,8 +1,8 @@
-#include "emulator/header_pattern.h"
+#include "emulator/instrument/header_pattern.h"
 
 #include <gtest/gtest.h>
 
-#include "emulator/scpi_parser.h"
+#include "emulator/instrument/scpi_parser.h"
 
 namespace emulator {
 namespace {

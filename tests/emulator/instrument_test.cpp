@@ -1,4 +1,4 @@
-#include "emulator/instrument.h"
+#include "emulator/instrument/instrument.h"
 
 #include <gtest/gtest.h>
 
