@@ -8,7 +8,6 @@
 #include <poll.h>
 #include <resolv.h>
 #include <strings.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -265,25 +264,19 @@ bool MdnsResponder::Start(Announcement announcement, std::string* error) {
         Stop();
         return false;
     }
-    wakeFd_ = eventfd(0, EFD_CLOEXEC);
-    thread_ = std::thread([this] { Serve(); });
+    serving_.Start([this] { Serve(); }, fd_);
     return true;
 }
 
 void MdnsResponder::Stop() {
-    if (thread_.joinable()) {
-        std::uint64_t one = 1;
-        if (write(wakeFd_, &one, sizeof one) < 0) shutdown(fd_, SHUT_RDWR);
-        thread_.join();
-    }
+    serving_.Stop();
     if (fd_ >= 0) close(fd_);
-    if (wakeFd_ >= 0) close(wakeFd_);
-    fd_ = wakeFd_ = -1;
+    fd_ = -1;
 }
 
 void MdnsResponder::Serve() {
     for (;;) {
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) continue;
         if (fds[1].revents) return;
         unsigned char query[NS_PACKETSZ * 16];

@@ -3,8 +3,9 @@
 #include <netinet/in.h>
 
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "emulator/servers/serving_thread.h"
 
 namespace emulator {
 
@@ -45,8 +46,7 @@ private:
 
     Announcement announcement_;
     int fd_ = -1;
-    int wakeFd_ = -1;
-    std::thread thread_;
+    ServingThread serving_;  // last: its thread uses the members above
 };
 
 // The emulator's announcement for its options' identity and the ports it serves.

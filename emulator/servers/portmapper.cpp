@@ -9,7 +9,6 @@
 #include <rpc/pmap_prot.h>
 #include <rpc/rpcb_prot.h>
 // clang-format on
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -169,26 +168,22 @@ bool Portmapper::Start(const std::string& address, int port, int coreChannelPort
     }
     address_ = address == "0.0.0.0" ? "127.0.0.1" : address;
     corePort_ = coreChannelPort;
-    wakeFd_ = eventfd(0, EFD_CLOEXEC);
-    thread_ = std::thread([this] { Serve(); });
+    serving_.Start([this] { Serve(); }, tcpFd_);
     return true;
 }
 
 void Portmapper::Stop() {
     if (tcpFd_ < 0) return;
-    uint64_t one = 1;
-    if (write(wakeFd_, &one, sizeof one) < 0) shutdown(tcpFd_, SHUT_RDWR);
-    thread_.join();
+    serving_.Stop();
     close(tcpFd_);
     close(udpFd_);
-    close(wakeFd_);
-    tcpFd_ = udpFd_ = wakeFd_ = -1;
+    tcpFd_ = udpFd_ = -1;
     port_ = 0;
 }
 
 void Portmapper::Serve() {
     for (;;) {
-        pollfd fds[3] = {{tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[3] = {{tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
         if (poll(fds, 3, -1) < 0) continue;
         if (fds[2].revents) return;
         if (fds[1].revents) {
@@ -217,7 +212,7 @@ void Portmapper::Serve() {
 // the portmapper to one thread.
 void Portmapper::ServeStream(int fd) const {
     for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
         if (poll(fds, 2, 5000) <= 0 || fds[1].revents) return;
         std::uint8_t markBytes[protocol::kRecordMarkSize];
         if (!ReadExact(fd, markBytes, sizeof markBytes)) return;

@@ -2,7 +2,8 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
+
+#include "emulator/servers/serving_thread.h"
 
 namespace emulator {
 
@@ -29,10 +30,9 @@ private:
     std::string address_;
     int tcpFd_ = -1;
     int udpFd_ = -1;
-    int wakeFd_ = -1;
     int port_ = 0;
     int corePort_ = 0;
-    std::thread thread_;
+    ServingThread serving_;  // last: its thread uses the members above
 };
 
 }  // namespace emulator

@@ -1,7 +1,6 @@
 #include "emulator/servers/tcp_listener.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,16 +13,16 @@ namespace emulator {
 bool TcpListener::Start(const std::string& address, int port, Handler handler, std::string* error) {
     listenFd_ = ListenTcp(address, port, error);
     if (listenFd_ < 0) return false;
-    wakeFd_ = eventfd(0, EFD_CLOEXEC);
     port_ = LocalPort(listenFd_);
     handler_ = std::move(handler);
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    // The accept loop also ends when the listening socket is shut down.
+    serving_.Start([this] { AcceptLoop(); }, listenFd_);
     return true;
 }
 
 void TcpListener::AcceptLoop() {
     for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             return;
@@ -69,12 +68,7 @@ void TcpListener::ReapFinished() {
 
 void TcpListener::Stop() {
     if (listenFd_ < 0) return;
-    uint64_t one = 1;
-    if (write(wakeFd_, &one, sizeof one) < 0) {
-        // The accept loop also ends when the listening socket is shut down.
-        shutdown(listenFd_, SHUT_RDWR);
-    }
-    acceptThread_.join();
+    serving_.Stop();
     std::list<std::unique_ptr<Connection>> all;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -85,8 +79,7 @@ void TcpListener::Stop() {
     }
     for (auto& c : all) c->thread.join();
     close(listenFd_);
-    close(wakeFd_);
-    listenFd_ = wakeFd_ = -1;
+    listenFd_ = -1;
     port_ = 0;
 }
 

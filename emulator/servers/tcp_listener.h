@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "emulator/servers/serving_thread.h"
+
 namespace emulator {
 
 // Accepts TCP connections and serves each on its own thread. The listener
@@ -42,11 +44,10 @@ private:
     std::atomic<int>& counter_;
     Handler handler_;
     int listenFd_ = -1;
-    int wakeFd_ = -1;
     int port_ = 0;
-    std::thread acceptThread_;
     std::mutex mutex_;
     std::list<std::unique_ptr<Connection>> connections_;
+    ServingThread serving_;  // last: its thread uses the members above
 };
 
 }  // namespace emulator
