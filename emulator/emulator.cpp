@@ -1,11 +1,11 @@
 #include "emulator/emulator.h"
 
-#include "emulator/hislip_server.h"
-#include "emulator/mdns_responder.h"
-#include "emulator/portmapper.h"
-#include "emulator/prologix_server.h"
-#include "emulator/socket_server.h"
-#include "emulator/vxi11_server.h"
+#include "emulator/servers/hislip_server.h"
+#include "emulator/servers/mdns_responder.h"
+#include "emulator/servers/portmapper.h"
+#include "emulator/servers/prologix_server.h"
+#include "emulator/servers/socket_server.h"
+#include "emulator/servers/vxi11_server.h"
 
 namespace emulator {
 

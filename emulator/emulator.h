@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "emulator/faults.h"
-#include "emulator/instrument.h"
-#include "emulator/recorder.h"
+#include "emulator/faults/faults.h"
+#include "emulator/instrument/instrument.h"
+#include "emulator/replay/recorder.h"
 
 namespace emulator {
 

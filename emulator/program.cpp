@@ -1,5 +1,6 @@
 #include "emulator/program.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -34,9 +35,112 @@ bool ParseInt(const char* text, long low, long high, int* value) {
     return true;
 }
 
+// The command line, option by option; a bad value is reported on stderr
+// with the option it belongs to.
+class Arguments {
+public:
+    Arguments(const char* program, int argc, char** argv) : program_(program), argc_(argc), argv_(argv) {}
+
+    bool Next() {
+        if (++index_ >= argc_) return false;
+        option_ = argv_[index_];
+        return true;
+    }
+    const std::string& option() const { return option_; }
+    const char* program() const { return program_; }
+    // Whether a value follows rather than the next option.
+    bool ValueFollows() const { return index_ + 1 < argc_ && argv_[index_ + 1][0] != '-'; }
+
+    bool Text(const char** text) {
+        if (index_ + 1 >= argc_) {
+            std::fprintf(stderr, "%s: %s needs a value\n", program_, option_.c_str());
+            return false;
+        }
+        *text = argv_[++index_];
+        return true;
+    }
+    bool Text(std::string* out) {
+        const char* text = nullptr;
+        if (!Text(&text)) return false;
+        *out = text;
+        return true;
+    }
+    bool Number(int* out, long low, long high, const char* what) {
+        const char* text = nullptr;
+        if (!Text(&text)) return false;
+        if (ParseInt(text, low, high, out)) return true;
+        std::fprintf(stderr, "%s: %s %s: %s\n", program_, option_.c_str(), text, what);
+        return false;
+    }
+    bool Port(int* out) {
+        return Number(out, -1, 65535, "not a port (-1 switches it off, 0 picks a free one, else 1 to 65535)");
+    }
+
+private:
+    const char* program_;
+    int argc_;
+    char** argv_;
+    int index_ = 0;
+    std::string option_;
+};
+
 struct Parsed {
     Options options;
     bool verbose = false;
+};
+
+struct Option {
+    const char* name;
+    bool (*apply)(Arguments& arguments, Parsed* parsed);
+};
+
+bool Set(bool* flag) {
+    *flag = true;
+    return true;
+}
+
+const Option kOptions[] = {
+    {"--bind", [](Arguments& a, Parsed* p) { return a.Text(&p->options.bindAddress); }},
+    {"--model", [](Arguments& a, Parsed* p) { return a.Text(&p->options.model); }},
+    {"--serial", [](Arguments& a, Parsed* p) { return a.Text(&p->options.serial); }},
+    {"--options", [](Arguments& a, Parsed* p) { return a.Text(&p->options.options); }},
+    {"--socket-port", [](Arguments& a, Parsed* p) { return a.Port(&p->options.socketPort); }},
+    {"--vxi11-port", [](Arguments& a, Parsed* p) { return a.Port(&p->options.vxi11Port); }},
+    {"--hislip-port", [](Arguments& a, Parsed* p) { return a.Port(&p->options.hislipPort); }},
+    {"--prologix-port", [](Arguments& a, Parsed* p) { return a.Port(&p->options.prologixPort); }},
+    {"--prologix-pty", [](Arguments&, Parsed* p) { return Set(&p->options.prologixPty); }},
+    {"--gpib-address",
+     [](Arguments& a, Parsed* p) {
+         return a.Number(&p->options.gpibAddress, 1, 30, "GPIB primary addresses are 1 to 30");
+     }},
+    {"--portmapper",
+     [](Arguments& a, Parsed* p) {
+         p->options.portmapper = true;
+         return !a.ValueFollows() ||
+                a.Number(&p->options.portmapperPort, 0, 65535, "not a port (0 picks a free one, else 1 to 65535)");
+     }},
+    {"--trace-points",
+     [](Arguments& a, Parsed* p) {
+         return a.Number(&p->options.tracePoints, 2, 100001, "points per trace are 2 to 100001");
+     }},
+    {"--measurement-delay",
+     [](Arguments& a, Parsed* p) {
+         return a.Number(&p->options.measurementDelayMs, 0, 3600000, "milliseconds are 0 to 3600000");
+     }},
+    {"--replay", [](Arguments& a, Parsed* p) { return a.Text(&p->options.replayPath); }},
+    {"--replay-speed",
+     [](Arguments& a, Parsed* p) {
+         const char* text = nullptr;
+         if (!a.Text(&text)) return false;
+         char* end = nullptr;
+         p->options.replaySpeed = std::strtod(text, &end);
+         if (*text && !*end && p->options.replaySpeed >= 0) return true;
+         std::fprintf(stderr, "%s: --replay-speed %s: a factor of 0 or more\n", a.program(), text);
+         return false;
+     }},
+    {"--short-reals", [](Arguments&, Parsed* p) { return Set(&p->options.shortReals); }},
+    {"--announce", [](Arguments&, Parsed* p) { return Set(&p->options.announce); }},
+    {"--verbose", [](Arguments&, Parsed* p) { return Set(&p->verbose); }},
 };
 
 // Fills `parsed`; on a bad option says which on stderr and returns false.
@@ -44,80 +148,20 @@ bool Parse(const char* program, int argc, char** argv, Parsed* parsed, bool* hel
     Options& options = parsed->options;
     options.socketPort = 5025;
     options.hislipPort = 4880;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](const char** text) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "%s: %s needs a value\n", program, arg.c_str());
-                return false;
-            }
-            *text = argv[++i];
-            return true;
-        };
-        auto number = [&](int* out, long low, long high, const char* what) {
-            const char* text = nullptr;
-            if (!value(&text)) return false;
-            if (ParseInt(text, low, high, out)) return true;
-            std::fprintf(stderr, "%s: %s %s: %s\n", program, arg.c_str(), text, what);
-            return false;
-        };
-        constexpr const char* kPort = "not a port (-1 switches it off, 0 picks a free one, else 1 to 65535)";
-        const char* text = nullptr;
-        bool ok = true;
-        if (arg == "--help" || arg == "-h") {
+    Arguments arguments(program, argc, argv);
+    while (arguments.Next()) {
+        const std::string& name = arguments.option();
+        if (name == "--help" || name == "-h") {
             *help = true;
             return true;
-        } else if (arg == "--bind" || arg == "--model" || arg == "--serial" || arg == "--options") {
-            ok = value(&text);
-            if (ok) {
-                (arg == "--bind"     ? options.bindAddress
-                 : arg == "--model"  ? options.model
-                 : arg == "--serial" ? options.serial
-                                     : options.options) = text;
-            }
-        } else if (arg == "--socket-port") {
-            ok = number(&options.socketPort, -1, 65535, kPort);
-        } else if (arg == "--vxi11-port") {
-            ok = number(&options.vxi11Port, -1, 65535, kPort);
-        } else if (arg == "--hislip-port") {
-            ok = number(&options.hislipPort, -1, 65535, kPort);
-        } else if (arg == "--prologix-port") {
-            ok = number(&options.prologixPort, -1, 65535, kPort);
-        } else if (arg == "--prologix-pty") {
-            options.prologixPty = true;
-        } else if (arg == "--gpib-address") {
-            ok = number(&options.gpibAddress, 1, 30, "GPIB primary addresses are 1 to 30");
-        } else if (arg == "--portmapper") {
-            options.portmapper = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-') {
-                ok = number(&options.portmapperPort, 0, 65535, "not a port (0 picks a free one, else 1 to 65535)");
-            }
-        } else if (arg == "--trace-points") {
-            ok = number(&options.tracePoints, 2, 100001, "points per trace are 2 to 100001");
-        } else if (arg == "--measurement-delay") {
-            ok = number(&options.measurementDelayMs, 0, 3600000, "milliseconds are 0 to 3600000");
-        } else if (arg == "--replay") {
-            ok = value(&text);
-            if (ok) options.replayPath = text;
-        } else if (arg == "--replay-speed") {
-            ok = value(&text);
-            char* end = nullptr;
-            if (ok) options.replaySpeed = std::strtod(text, &end);
-            if (ok && (!*text || *end || !(options.replaySpeed >= 0))) {
-                std::fprintf(stderr, "%s: --replay-speed %s: a factor of 0 or more\n", program, text);
-                ok = false;
-            }
-        } else if (arg == "--short-reals") {
-            options.shortReals = true;
-        } else if (arg == "--announce") {
-            options.announce = true;
-        } else if (arg == "--verbose") {
-            parsed->verbose = true;
-        } else {
-            std::fprintf(stderr, "%s: unknown option %s\n", program, arg.c_str());
-            ok = false;
         }
-        if (!ok) return false;
+        auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                   [&](const Option& candidate) { return name == candidate.name; });
+        if (option == std::end(kOptions)) {
+            std::fprintf(stderr, "%s: unknown option %s\n", program, name.c_str());
+            return false;
+        }
+        if (!option->apply(arguments, parsed)) return false;
     }
     if (options.portmapper && options.vxi11Port < 0) {
         std::fprintf(stderr, "%s: --portmapper needs the VXI-11 channel, which --vxi11-port -1 switches off\n",

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/traces.h"
+#include "emulator/instrument/traces.h"
 #include "tests/applications/app_session.h"
 
 namespace ztv::test {

@@ -1,8 +1,10 @@
-#include "emulator/instrument.h"
+#include "emulator/instrument/instrument.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace emulator {
 namespace {
@@ -218,6 +220,68 @@ TEST(InstrumentTest, EmulatorCommandsSetFaults) {
     EXPECT_EQ(Ask(instrument, "*ESR?"), "0");
     instrument.Execute("EMUL:FAUL:SWAL");
     EXPECT_EQ(instrument.PendingErrors().back().first, -109);
+}
+
+TEST(InstrumentTest, CommandsAnswerAndActAsDocumented) {
+    struct Case {
+        std::vector<std::string> setup;  // messages sent first, one by one
+        const char* query;
+        const char* reply;
+        int error;  // the first error queued afterwards, 0 for none
+    };
+    const Case cases[] = {
+        {{}, "*PSC?", "1", 0},
+        {{"*PSC 0", "*RST"}, "*PSC?", "0", 0},  // power-on clear survives a reset
+        {{"*CLS", "*RCL 3", "*SAV 4", "*TRG", "*WAI 5"}, "*ESR?", "0", 0},
+        {{"*RCL 256"}, "*ESR?", "144", -222},
+        {{"*TRG 1"}, "*ESR?", "160", -108},
+        {{}, "*OPC? 1", "<none>", -108},
+        {{"FOO 1", "FOO 2"}, "SYST:ERR:COUN?", "2", -113},
+        {{"FOO 1", "*ESE 999"}, "SYST:ERR:ALL?", "-113,\"Undefined header\",-222,\"Data out of range\"", 0},
+        {{}, "SYST:ERR:ALL?", "0,\"No error\"", 0},
+        {{}, "SYST:VERS?", "1999.0", 0},
+        {{"STAT:OPER:ENAB 5", "SENS:ATT:LEV 3", "STAT:PRES"}, "STAT:OPER:ENAB?;:SENS:ATT:LEV?", "0;3", 0},
+        {{"SENS:ATT:LEV 3", "SYST:PRES"}, "SENS:ATT:LEV?", "0", 0},
+        {{"INIT:CONT ON"}, "INIT:CONT?", "ON", 0},
+        {{"SYST:SET 12"}, "SYST:ERR:COUN?", "1", -104},
+        {{"FORM REAL"}, "FORM?", "REAL", 0},
+        {{"FORM ASCII"}, "FORM?", "ASCII", 0},
+        {{"CALC:PN1:TRAC1:DATA:FMEM -100,-110"}, "CALC:PN1:TRAC1:DATA:FMEM?", "-100,-110", 0},
+        {{"CALC:PN1:TRAC1:LIM:UPP:SEGM:DATA 1,-200,40000000,-200"}, "CALC:PN1:TRAC1:LIM:FAIL?", "1", 0},
+        {{"CALC:PN1:TRAC1:LIM:UPP:SEGM:DATA 1,0,40000000,0"}, "CALC:PN1:TRAC1:LIM:FAIL?", "0", 0},
+        {{}, "CALC:PN1:TRAC1:FUNC:AVAR:DATA? 0.001", "<none>", -109},
+        // A running measurement keeps "*OPC" from completing until it is aborted.
+        {{"EMUL:MEAS:DEL 60000", "INIT:PN1:IMM", "*CLS", "*OPC"}, "*ESR?", "0", 0},
+        {{"EMUL:MEAS:DEL 60000", "INIT:PN1:IMM", "*CLS", "*OPC", "ABOR"}, "*ESR?", "1", 0},
+        {{"EMUL:MEAS:DEL 250"}, "EMUL:MEAS:DEL?", "250", 0},
+        {{"EMUL:TRAC:POIN 7"}, "EMUL:TRAC:POIN?", "7", 0},
+        {{"EMUL:TRAC:POIN 1"}, "EMUL:TRAC:POIN?", "1001", -222},
+        {{"EMUL:FAUL:DEL 40"}, "EMUL:FAUL:DEL?", "40", 0},
+        {{"*CLS", "*SRE 32", "*ESE 1", "*OPC"}, "*STB?", "96", 0},
+        {{"EMUL:FAUL:SRQ 1", "*CLS", "*SRE 32", "*ESE 1", "*OPC"}, "*STB?", "32", 0},
+        {{"EMUL:FAUL:DROP SOON"}, "EMUL:FAUL?", "\"NONE\"", -224},
+        {{"EMUL:FOO 1"}, "EMUL:FAUL?", "\"NONE\"", -113},
+        {{"EMUL:FOO"}, "EMUL:FAUL?", "\"NONE\"", -109},
+        {{}, "EMUL:FOO?", "<none>", -113},
+    };
+    for (const Case& c : cases) {
+        Instrument instrument;
+        for (const std::string& message : c.setup) instrument.Execute(message);
+        EXPECT_EQ(Ask(instrument, c.query), c.reply) << c.query;
+        std::vector<std::pair<int, std::string>> errors = instrument.PendingErrors();
+        EXPECT_EQ(errors.empty() ? 0 : errors[0].first, c.error) << c.query;
+    }
+}
+
+TEST(InstrumentTest, AnalysesOfTheMemoryTraceAnswerLikeThoseOfTheData) {
+    Instrument instrument;
+    instrument.Execute("EMUL:TRAC:POIN 101");
+    for (const char* analysis : {"FUNC:STAT", "FUNC:INT", "FUNC:LREG"}) {
+        const std::string trace = std::string("CALC:PN1:TRAC1:") + analysis;
+        const std::string data = Ask(instrument, trace + ":DATA?");
+        EXPECT_NE(data.find(','), std::string::npos) << analysis;  // a list, not a stored setting
+        EXPECT_EQ(Ask(instrument, trace + ":MEM?"), data) << analysis;
+    }
 }
 
 }  // namespace

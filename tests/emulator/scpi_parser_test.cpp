@@ -1,8 +1,8 @@
-#include "emulator/scpi_parser.h"
+#include "emulator/instrument/scpi_parser.h"
 
 #include <gtest/gtest.h>
 
-#include "emulator/message_framer.h"
+#include "emulator/servers/message_framer.h"
 #include "tests/support/test_support.h"
 
 namespace emulator::scpi {

@@ -6,6 +6,10 @@
 
 #include "rpc/vxi11.h"
 
+// Bare clients of the emulator's interfaces. They frame their messages
+// themselves rather than with platform/protocol on purpose: written apart
+// from the code under test, they are the oracle for the emulator and the
+// driver alike.
 namespace emulator::test {
 
 // A raw TCP client with a generous receive guard so a broken server fails

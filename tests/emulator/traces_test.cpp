@@ -1,12 +1,12 @@
-#include "emulator/traces.h"
+#include "emulator/instrument/traces.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
-#include "emulator/instrument.h"
-#include "emulator/screen_image.h"
+#include "emulator/instrument/instrument.h"
+#include "emulator/instrument/screen_image.h"
 
 namespace emulator {
 namespace {

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-#include "emulator/instrument.h"
+#include "emulator/instrument/instrument.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "emulator/instrument.h"
+#include "emulator/instrument/instrument.h"
 #include "tests/support/test_support.h"
 #include "tests/usbtmc/fake_usbtmc.h"
 #include "zentrava/zentrava.hpp"
