@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/protocol/ieee_block.h"
 #include "platform/text/number_codec.h"
 #include "platform/visa/array_loan.h"
 #include "platform/visa/com_error.h"
@@ -260,9 +261,10 @@ HRESULT FormattedIO::WriteIEEEBlock(BSTR command, VARIANT data, VARIANT_BOOL flu
     std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(elements),
                                     static_cast<const std::uint8_t*>(elements) + length);
     SafeArrayUnaccessData(array);
-    if (bigEndian_ != (std::endian::native == std::endian::big)) SwapElementBytes(bytes.data(), length, elementSize);
+    if (bigEndian_ != (std::endian::native == std::endian::big))
+        protocol::SwapElementBytes(bytes.data(), length, elementSize);
 
-    std::string prefix = WideToUtf8(BstrView(command)) + DefiniteBlockHeader(length);
+    std::string prefix = WideToUtf8(BstrView(command)) + protocol::DefiniteBlockHeader(length);
     if (HRESULT hr = Append(prefix.data(), prefix.size()); FAILED(hr)) return hr;
     if (HRESULT hr = Append(bytes.data(), bytes.size()); FAILED(hr)) return hr;
     return flushAndEND != VARIANT_FALSE ? FlushWriteLocked(true) : S_OK;
@@ -511,6 +513,62 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     return S_OK;
 }
 
+HRESULT FormattedIO::SeekBlockStart(bool seek) {
+    for (;;) {
+        int c = 0;
+        if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
+        if (c < 0) return ReportError(E_VISA_INV_FMT, "The reply holds no IEEE 488.2 block.");
+        if (c == protocol::kBlockStart) return S_OK;
+        if (!seek && !codec::IsBlank(c)) {
+            return ReportError(E_VISA_INV_FMT, "The reply does not start with an IEEE 488.2 block.");
+        }
+        ++readPos_;
+    }
+}
+
+HRESULT FormattedIO::ReadBlockHeader(protocol::BlockHeader* header) {
+    std::string text;
+    for (;;) {
+        int c = 0;
+        if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
+        if (c >= 0) text.push_back(static_cast<char>(c));
+        *header = protocol::ParseBlockHeader(text, c < 0);
+        switch (header->status) {
+            case protocol::BlockHeaderStatus::kNoStart:
+            case protocol::BlockHeaderStatus::kBadDigitCount:
+                return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block header.");
+            case protocol::BlockHeaderStatus::kBadLength:
+                return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block length.");
+            default:
+                break;
+        }
+        // A malformed byte stays unread; a good one is taken.
+        ++readPos_;
+        if (header->status != protocol::BlockHeaderStatus::kIncomplete) return S_OK;
+    }
+}
+
+HRESULT FormattedIO::ReadBlockData(const protocol::BlockHeader& header, std::size_t elementSize,
+                                   std::vector<std::uint8_t>* bytes) {
+    if (header.status == protocol::BlockHeaderStatus::kIndefinite) {
+        std::string rest;
+        if (HRESULT hr = ReadRest(&rest); FAILED(hr)) return hr;
+        const std::string_view data = protocol::IndefiniteBlockData(rest);
+        bytes->assign(data.begin(), data.end());
+    } else {
+        if (header.length % elementSize != 0) {
+            return ReportError(E_VISA_INV_FMT, "The block length " + std::to_string(header.length) +
+                                                   " is not a whole number of elements.");
+        }
+        bytes->resize(header.length);
+        if (HRESULT hr = ReadExactly(bytes->data(), header.length); FAILED(hr)) return hr;
+    }
+    if (bytes->size() % elementSize != 0) {
+        return ReportError(E_VISA_INV_FMT, "The block is not a whole number of elements.");
+    }
+    return S_OK;
+}
+
 HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock, VARIANT_BOOL flushToEND,
                                    VARIANT* block) {
     if (block == nullptr) return NullArgument();
@@ -523,49 +581,13 @@ HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     const TermCharOffForBlock termCharOff(io_.get(), ioWithStop_.get());
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
-
-    int c = 0;
-    for (;;) {
-        if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
-        if (c < 0) return ReportError(E_VISA_INV_FMT, "The reply holds no IEEE 488.2 block.");
-        if (c == '#') break;
-        if (seekToBlock == VARIANT_FALSE && !codec::IsBlank(c)) {
-            return ReportError(E_VISA_INV_FMT, "The reply does not start with an IEEE 488.2 block.");
-        }
-        ++readPos_;
-    }
-    ++readPos_;
-    if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
-    if (c < '0' || c > '9') return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block header.");
-    ++readPos_;
-
+    if (HRESULT hr = SeekBlockStart(seekToBlock != VARIANT_FALSE); FAILED(hr)) return hr;
+    protocol::BlockHeader header;
+    if (HRESULT hr = ReadBlockHeader(&header); FAILED(hr)) return hr;
     std::vector<std::uint8_t> bytes;
-    if (c == '0') {
-        std::string rest;
-        if (HRESULT hr = ReadRest(&rest); FAILED(hr)) return hr;
-        // The line feed sent with END closes the block; it is not data.
-        if (!rest.empty() && rest.back() == '\n') rest.pop_back();
-        bytes.assign(rest.begin(), rest.end());
-    } else {
-        std::size_t length = 0;
-        for (int digits = c - '0'; digits > 0; --digits) {
-            if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
-            if (c < '0' || c > '9') return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block length.");
-            length = length * 10 + static_cast<std::size_t>(c - '0');
-            ++readPos_;
-        }
-        if (length % elementSize != 0) {
-            return ReportError(E_VISA_INV_FMT,
-                               "The block length " + std::to_string(length) + " is not a whole number of elements.");
-        }
-        bytes.resize(length);
-        if (HRESULT hr = ReadExactly(bytes.data(), length); FAILED(hr)) return hr;
-    }
-    if (bytes.size() % elementSize != 0) {
-        return ReportError(E_VISA_INV_FMT, "The block is not a whole number of elements.");
-    }
+    if (HRESULT hr = ReadBlockData(header, elementSize, &bytes); FAILED(hr)) return hr;
     if (bigEndian_ != (std::endian::native == std::endian::big)) {
-        SwapElementBytes(bytes.data(), bytes.size(), elementSize);
+        protocol::SwapElementBytes(bytes.data(), bytes.size(), elementSize);
     }
     if (flushToEND != VARIANT_FALSE) {
         if (HRESULT hr = FlushReadLocked(); FAILED(hr)) return hr;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/protocol/ieee_block.h"
 #include "platform/visa/message_read_end.h"
 #include "platform/visa/real_list_parser.h"
 #include "zentrava/raii.h"
@@ -59,6 +60,11 @@ private:
     HRESULT ReadRest(std::string* text);
     HRESULT ReadRealList(const std::string& separators, VARIANT* list);
     HRESULT ReadExactly(std::uint8_t* data, std::size_t size);
+    // Skips to the '#' of a block: over blanks only, or over anything with `seek`.
+    HRESULT SeekBlockStart(bool seek);
+    HRESULT ReadBlockHeader(protocol::BlockHeader* header);
+    HRESULT ReadBlockData(const protocol::BlockHeader& header, std::size_t elementSize,
+                          std::vector<std::uint8_t>* bytes);
     // The next byte of the current reply without taking it; -1 at its end.
     HRESULT Peek(int* byte);
     HRESULT ReadToken(std::string* token);

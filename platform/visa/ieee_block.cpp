@@ -1,14 +1,6 @@
 #include "platform/visa/ieee_block.h"
 
-#include <algorithm>
-
 namespace visa {
-
-std::string DefiniteBlockHeader(std::size_t length) {
-    const std::string digits = std::to_string(length);
-    std::string header = "#";  // appended, not "#" + string: GCC 12 warns falsely on that
-    return header.append(std::to_string(digits.size())).append(digits);
-}
 
 std::size_t BinaryElementSize(VARTYPE type) {
     switch (type) {
@@ -30,13 +22,6 @@ std::size_t BinaryElementSize(VARTYPE type) {
             return 8;
         default:
             return 0;
-    }
-}
-
-void SwapElementBytes(std::uint8_t* data, std::size_t length, std::size_t elementSize) {
-    if (elementSize < 2) return;
-    for (std::size_t at = 0; at + elementSize <= length; at += elementSize) {
-        std::reverse(data + at, data + at + elementSize);
     }
 }
 
