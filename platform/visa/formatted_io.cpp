@@ -122,6 +122,65 @@ HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out
     return S_OK;
 }
 
+// Converts each item of a list reply; on failure none is kept.
+HRESULT ConvertItems(std::string_view rest, IEEEASCIIType type, const std::string& split, std::vector<VARIANT>* items) {
+    for (;;) {
+        const std::size_t end = rest.find_first_of(split);
+        VARIANT item;
+        VariantInit(&item);
+        if (HRESULT hr = TokenToVariant(rest.substr(0, end), type, &item); FAILED(hr)) {
+            for (VARIANT& kept : *items) VariantClear(&kept);
+            return hr;
+        }
+        items->push_back(item);
+        if (end == std::string_view::npos) return S_OK;
+        rest.remove_prefix(end + 1);
+    }
+}
+
+// Copies one converted item into its array slot; a string's ownership moves
+// to the array.
+void PutItem(const VARIANT& item, VARTYPE elementType, std::uint8_t* slot) {
+    switch (elementType) {
+        case VT_I2:
+            std::memcpy(slot, &item.iVal, sizeof(SHORT));
+            break;
+        case VT_I4:
+            std::memcpy(slot, &item.lVal, sizeof(LONG));
+            break;
+        case VT_R4:
+            std::memcpy(slot, &item.fltVal, sizeof(float));
+            break;
+        case VT_UI1:
+            *slot = item.bVal;
+            break;
+        case VT_BSTR:
+            std::memcpy(slot, &item.bstrVal, sizeof(BSTR));
+            break;
+        default:
+            break;
+    }
+}
+
+// A text list reply as an array of `elementType`.
+HRESULT TextListToArray(std::string_view rest, IEEEASCIIType type, VARTYPE elementType, const std::string& split,
+                        VARIANT* list) {
+    if (rest.empty()) return PutArray(elementType, nullptr, 0, list);
+    std::vector<VARIANT> items;
+    if (HRESULT hr = ConvertItems(rest, type, split, &items); FAILED(hr)) return hr;
+    SAFEARRAY* array = SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(items.size()));
+    if (array == nullptr) {
+        for (VARIANT& item : items) VariantClear(&item);
+        return ReportError(E_OUTOFMEMORY, "Out of memory for the list read.");
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PutItem(items[i], elementType, static_cast<std::uint8_t*>(array->pvData) + i * SafeArrayGetElemsize(array));
+    }
+    list->vt = static_cast<VARTYPE>(VT_ARRAY | elementType);
+    list->parray = array;
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT FormattedIO::NoIo() const {
@@ -461,56 +520,7 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     if (elementType == VT_R8) return ReadRealList(split, list);
     std::string reply;
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
-
-    std::string_view rest(reply);
-    rest = codec::TrimBlanks(rest);
-    if (rest.empty()) return PutArray(elementType, nullptr, 0, list);
-
-    std::vector<VARIANT> items;
-    HRESULT hr = S_OK;
-    for (;;) {
-        const std::size_t end = rest.find_first_of(split);
-        VARIANT item;
-        VariantInit(&item);
-        hr = TokenToVariant(rest.substr(0, end), type, &item);
-        if (FAILED(hr)) break;
-        items.push_back(item);
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    SAFEARRAY* array =
-        SUCCEEDED(hr) ? SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(items.size())) : nullptr;
-    if (SUCCEEDED(hr) && array == nullptr) hr = ReportError(E_OUTOFMEMORY, "Out of memory for the list read.");
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (FAILED(hr)) {
-            VariantClear(&items[i]);
-            continue;
-        }
-        auto* slot = static_cast<std::uint8_t*>(array->pvData) + i * SafeArrayGetElemsize(array);
-        switch (elementType) {
-            case VT_I2:
-                std::memcpy(slot, &items[i].iVal, sizeof(SHORT));
-                break;
-            case VT_I4:
-                std::memcpy(slot, &items[i].lVal, sizeof(LONG));
-                break;
-            case VT_R4:
-                std::memcpy(slot, &items[i].fltVal, sizeof(float));
-                break;
-            case VT_UI1:
-                *slot = items[i].bVal;
-                break;
-            case VT_BSTR:
-                std::memcpy(slot, &items[i].bstrVal, sizeof(BSTR));
-                break;  // the array owns it now
-            default:
-                break;
-        }
-    }
-    if (FAILED(hr)) return hr;
-    list->vt = static_cast<VARTYPE>(VT_ARRAY | elementType);
-    list->parray = array;
-    return S_OK;
+    return TextListToArray(codec::TrimBlanks(reply), type, elementType, split, list);
 }
 
 HRESULT FormattedIO::SeekBlockStart(bool seek) {
