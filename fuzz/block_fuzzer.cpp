@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/protocol/ieee_block.h"
-#include "platform/visa/formatted_io.h"
+#include "platform/visa/formatted/formatted_io.h"
 #include "tests/visa/memory_message.h"
 
 namespace {
