@@ -22,14 +22,14 @@ constexpr std::size_t kMaxListValues = std::size_t{16} << 20;
 
 bool IsSeparator(int c) { return c == ',' || c == ';'; }
 
-HRESULT NullArgument() { return ReportError(E_POINTER, "A required pointer argument is null."); }
+HRESULT NullArgument() { return ReportHresult(E_POINTER, "A required pointer argument is null."); }
 
 // The one-dimensional array a VARIANT holds, with its element type.
 HRESULT ArrayInVariant(const VARIANT* data, SAFEARRAY** array, VARTYPE* elementType) {
     if (data == nullptr) return NullArgument();
     if ((data->vt & VT_ARRAY) == 0 || (data->vt & VT_BYREF) != 0 || data->parray == nullptr ||
         SafeArrayGetDim(data->parray) != 1) {
-        return ReportError(DISP_E_TYPEMISMATCH, "The data must be a one-dimensional array.");
+        return ReportHresult(DISP_E_TYPEMISMATCH, "The data must be a one-dimensional array.");
     }
     *array = data->parray;
     *elementType = static_cast<VARTYPE>(data->vt & ~VT_ARRAY);
@@ -115,7 +115,7 @@ private:
 
 HRESULT PutArray(VARTYPE type, const void* data, std::size_t count, VARIANT* out) {
     SAFEARRAY* array = ResultVector(type, static_cast<ULONG>(count));
-    if (array == nullptr) return ReportError(E_OUTOFMEMORY, "Out of memory for the data read.");
+    if (array == nullptr) return ReportHresult(E_OUTOFMEMORY, "Out of memory for the data read.");
     if (count > 0) std::memcpy(array->pvData, data, count * SafeArrayGetElemsize(array));
     out->vt = static_cast<VARTYPE>(VT_ARRAY | type);
     out->parray = array;
@@ -171,7 +171,7 @@ HRESULT TextListToArray(std::string_view rest, IEEEASCIIType type, VARTYPE eleme
     SAFEARRAY* array = SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(items.size()));
     if (array == nullptr) {
         for (VARIANT& item : items) VariantClear(&item);
-        return ReportError(E_OUTOFMEMORY, "Out of memory for the list read.");
+        return ReportHresult(E_OUTOFMEMORY, "Out of memory for the list read.");
     }
     for (std::size_t i = 0; i < items.size(); ++i) {
         PutItem(items[i], elementType, static_cast<std::uint8_t*>(array->pvData) + i * SafeArrayGetElemsize(array));
@@ -184,7 +184,7 @@ HRESULT TextListToArray(std::string_view rest, IEEEASCIIType type, VARTYPE eleme
 }  // namespace
 
 HRESULT FormattedIO::NoIo() const {
-    return ReportError(E_VISA_INV_SETUP, "The formatted I/O object has no session; set its IO property first.");
+    return ReportHresult(E_VISA_INV_SETUP, "The formatted I/O object has no session; set its IO property first.");
 }
 
 HRESULT FormattedIO::get_IO(IMessage** io) {
@@ -292,7 +292,7 @@ HRESULT FormattedIO::WriteList(VARIANT* data, IEEEASCIIType type, BSTR separator
     if (between.empty()) between.push_back(',');
     void* elements = nullptr;
     if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr))
-        return ReportError(hr, "Cannot access the array.");
+        return ReportHresult(hr, "Cannot access the array.");
     std::string text;
     HRESULT hr = S_OK;
     for (ULONG i = 0; i < array->rgsabound[0].cElements && SUCCEEDED(hr); ++i) {
@@ -312,10 +312,10 @@ HRESULT FormattedIO::WriteIEEEBlock(BSTR command, VARIANT data, VARIANT_BOOL flu
     VARTYPE elementType = VT_EMPTY;
     if (HRESULT hr = ArrayInVariant(&data, &array, &elementType); FAILED(hr)) return hr;
     const std::size_t elementSize = BinaryElementSize(elementType);
-    if (elementSize == 0) return ReportError(DISP_E_TYPEMISMATCH, "A block holds bytes, integers or reals.");
+    if (elementSize == 0) return ReportHresult(DISP_E_TYPEMISMATCH, "A block holds bytes, integers or reals.");
     void* elements = nullptr;
     if (HRESULT hr = SafeArrayAccessData(array, &elements); FAILED(hr))
-        return ReportError(hr, "Cannot access the array.");
+        return ReportHresult(hr, "Cannot access the array.");
     const std::size_t length = array->rgsabound[0].cElements * elementSize;
     std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(elements),
                                     static_cast<const std::uint8_t*>(elements) + length);
@@ -420,12 +420,12 @@ HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) 
         if (parser.overLimit()) {
             // The rest stays unread: the session needs a device clear.
             readEnded_ = true;
-            return ReportError(E_VISA_INV_FMT, "The list holds more than " + std::to_string(kMaxListValues) +
-                                                   " values, the most one read returns.");
+            return ReportHresult(E_VISA_INV_FMT, "The list holds more than " + std::to_string(kMaxListValues) +
+                                                     " values, the most one read returns.");
         }
     }
     if (!parser.Finish())
-        return ReportError(E_VISA_INV_FMT, "Cannot read \"" + parser.badItem() + "\" of the list as a number.");
+        return ReportHresult(E_VISA_INV_FMT, "Cannot read \"" + parser.badItem() + "\" of the list as a number.");
     return PutArray(VT_R8, parser.values().data(), parser.values().size(), list);
 }
 
@@ -453,7 +453,7 @@ HRESULT FormattedIO::ReadToken(std::string* token) {
     bool startedReply = false;
     for (;;) {
         if (!HasBuffered() && readEnded_) {
-            if (startedReply) return ReportError(E_VISA_INV_FMT, "The reply holds no value.");
+            if (startedReply) return ReportHresult(E_VISA_INV_FMT, "The reply holds no value.");
             if (HRESULT hr = Fill(); FAILED(hr)) return hr;
             startedReply = true;
             continue;
@@ -491,7 +491,7 @@ HRESULT FormattedIO::ReadString(BSTR* text) {
     std::string reply;
     if (HRESULT hr = ReadRest(&reply); FAILED(hr)) return hr;
     *text = Utf8ToBstr(reply);
-    return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
+    return *text != nullptr ? S_OK : ReportHresult(E_OUTOFMEMORY, "Out of memory for the text read.");
 }
 
 HRESULT FormattedIO::ReadNumber(IEEEASCIIType type, VARIANT_BOOL flushToEND, VARIANT* value) {
@@ -512,7 +512,7 @@ HRESULT FormattedIO::ReadList(IEEEASCIIType type, BSTR separators, VARIANT* list
     std::lock_guard lock(mutex_);
     if (!io_) return NoIo();
     const VARTYPE elementType = ListElementType(type);
-    if (elementType == VT_EMPTY) return ReportError(E_INVALIDARG, "Unknown list element type.");
+    if (elementType == VT_EMPTY) return ReportHresult(E_INVALIDARG, "Unknown list element type.");
     std::string split = WideToUtf8(BstrView(separators));
     if (split.empty()) split = ",;";
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
@@ -527,10 +527,10 @@ HRESULT FormattedIO::SeekBlockStart(bool seek) {
     for (;;) {
         int c = 0;
         if (HRESULT hr = Peek(&c); FAILED(hr)) return hr;
-        if (c < 0) return ReportError(E_VISA_INV_FMT, "The reply holds no IEEE 488.2 block.");
+        if (c < 0) return ReportHresult(E_VISA_INV_FMT, "The reply holds no IEEE 488.2 block.");
         if (c == protocol::kBlockStart) return S_OK;
         if (!seek && !codec::IsBlank(c)) {
-            return ReportError(E_VISA_INV_FMT, "The reply does not start with an IEEE 488.2 block.");
+            return ReportHresult(E_VISA_INV_FMT, "The reply does not start with an IEEE 488.2 block.");
         }
         ++readPos_;
     }
@@ -546,9 +546,9 @@ HRESULT FormattedIO::ReadBlockHeader(protocol::BlockHeader* header) {
         switch (header->status) {
             case protocol::BlockHeaderStatus::kNoStart:
             case protocol::BlockHeaderStatus::kBadDigitCount:
-                return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block header.");
+                return ReportHresult(E_VISA_INV_FMT, "Malformed IEEE 488.2 block header.");
             case protocol::BlockHeaderStatus::kBadLength:
-                return ReportError(E_VISA_INV_FMT, "Malformed IEEE 488.2 block length.");
+                return ReportHresult(E_VISA_INV_FMT, "Malformed IEEE 488.2 block length.");
             default:
                 break;
         }
@@ -567,14 +567,14 @@ HRESULT FormattedIO::ReadBlockData(const protocol::BlockHeader& header, std::siz
         bytes->assign(data.begin(), data.end());
     } else {
         if (header.length % elementSize != 0) {
-            return ReportError(E_VISA_INV_FMT, "The block length " + std::to_string(header.length) +
-                                                   " is not a whole number of elements.");
+            return ReportHresult(E_VISA_INV_FMT, "The block length " + std::to_string(header.length) +
+                                                     " is not a whole number of elements.");
         }
         bytes->resize(header.length);
         if (HRESULT hr = ReadExactly(bytes->data(), header.length); FAILED(hr)) return hr;
     }
     if (bytes->size() % elementSize != 0) {
-        return ReportError(E_VISA_INV_FMT, "The block is not a whole number of elements.");
+        return ReportHresult(E_VISA_INV_FMT, "The block is not a whole number of elements.");
     }
     return S_OK;
 }
@@ -587,7 +587,7 @@ HRESULT FormattedIO::ReadIEEEBlock(IEEEBinaryType type, VARIANT_BOOL seekToBlock
     if (!io_) return NoIo();
     const VARTYPE elementType = BinaryVartype(type);
     const std::size_t elementSize = BinaryElementSize(elementType);
-    if (elementSize == 0) return ReportError(E_INVALIDARG, "Unknown block element type.");
+    if (elementSize == 0) return ReportHresult(E_INVALIDARG, "Unknown block element type.");
     if (HRESULT hr = FlushWriteLocked(true); FAILED(hr)) return hr;
     const TermCharOffForBlock termCharOff(io_.get(), ioWithStop_.get());
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
@@ -612,8 +612,8 @@ HRESULT FormattedIO::FlushRead() {
 }
 
 HRESULT FormattedIO::SetBufferSize(BufferMask mask, LONG size) {
-    if (size < 1) return ReportError(E_INVALIDARG, "A buffer holds at least one byte.");
-    if ((mask & IO_IN_AND_OUT_BUFS) == 0) return ReportError(E_INVALIDARG, "Unknown buffer mask.");
+    if (size < 1) return ReportHresult(E_INVALIDARG, "A buffer holds at least one byte.");
+    if ((mask & IO_IN_AND_OUT_BUFS) == 0) return ReportHresult(E_INVALIDARG, "Unknown buffer mask.");
     std::lock_guard lock(mutex_);
     if (mask & IO_OUT_BUF) {
         if (writeBuffer_.size() > static_cast<std::size_t>(size) && io_) {

@@ -30,7 +30,7 @@ bool ParseInteger(std::string_view token, long long low, long long high, long lo
 }
 
 HRESULT BadNumber(std::string_view token, const char* kind) {
-    return ReportError(E_VISA_INV_FMT, "Cannot read \"" + std::string(token) + "\" as " + kind + ".");
+    return ReportHresult(E_VISA_INV_FMT, "Cannot read \"" + std::string(token) + "\" as " + kind + ".");
 }
 
 // A scalar VARIANT as a double or an integer, for writing.
@@ -72,7 +72,7 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
     }
     double real = 0;
     if (!VariantAsReal(value, &real)) {
-        return ReportError(DISP_E_TYPEMISMATCH, "The value to write is not a number.");
+        return ReportHresult(DISP_E_TYPEMISMATCH, "The value to write is not a number.");
     }
     switch (type) {
         case ASCIIType_R8:
@@ -88,7 +88,7 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
             const double low = type == ASCIIType_I2 ? -32768.0 : type == ASCIIType_UI1 ? 0.0 : -2147483648.0;
             const double high = type == ASCIIType_I2 ? 32767.0 : type == ASCIIType_UI1 ? 255.0 : 2147483647.0;
             if (!(rounded >= low && rounded <= high)) {
-                return ReportError(DISP_E_OVERFLOW, "The value to write does not fit the integer type.");
+                return ReportHresult(DISP_E_OVERFLOW, "The value to write does not fit the integer type.");
             }
             codec::AppendShortest(static_cast<long long>(rounded), out);
             return S_OK;
@@ -106,7 +106,7 @@ HRESULT AppendNumber(const VARIANT& value, IEEEASCIIType type, std::string* out)
             codec::AppendShortest(real, out);
             return S_OK;
     }
-    return ReportError(E_INVALIDARG, "Unknown number type.");
+    return ReportHresult(E_INVALIDARG, "Unknown number type.");
 }
 
 HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* value) {
@@ -142,9 +142,9 @@ HRESULT TokenToVariant(std::string_view token, IEEEASCIIType type, VARIANT* valu
         case ASCIIType_BSTR:
             value->vt = VT_BSTR;
             value->bstrVal = Utf8ToBstr(codec::TrimBlanks(token));
-            return value->bstrVal != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
+            return value->bstrVal != nullptr ? S_OK : ReportHresult(E_OUTOFMEMORY, "Out of memory for the text read.");
     }
-    return ReportError(E_INVALIDARG, "Unknown number type.");
+    return ReportHresult(E_INVALIDARG, "Unknown number type.");
 }
 
 VARTYPE ListElementType(IEEEASCIIType type) {
