@@ -10,10 +10,7 @@
 namespace visa {
 namespace {
 
-using protocol::GetBigEndian32;
-using protocol::kLastFragment;
 using protocol::kRecordMarkSize;
-using protocol::PutBigEndian32;
 
 // A call's header with no credentials: xid, direction, versions, procedure, two empty auths.
 constexpr std::size_t kCallHeaderSize = 40;
@@ -69,7 +66,8 @@ Status RpcClient::Call(rpcproc_t procedure, xdrproc_t encodeArguments, const voi
             return Lost(name, status);
         }
         // Another transaction's reply answers nothing we still wait for.
-        if (recordEnd_ - kRecordMarkSize >= 4 && GetBigEndian32(inbox_.data() + kRecordMarkSize) == xid) break;
+        if (recordEnd_ - kRecordMarkSize >= 4 && protocol::GetBigEndian32(inbox_.data() + kRecordMarkSize) == xid)
+            break;
     }
     return Decode(decodeResults, results, name);
 }
@@ -92,7 +90,7 @@ Status RpcClient::Send(rpcproc_t procedure, std::uint32_t xid, xdrproc_t encodeA
     const u_int length = xdr_getpos(&xdrs);
     xdr_destroy(&xdrs);
     if (!encoded) return Status::Fail(E_VISA_SYSTEM_ERROR, "Cannot encode the call.");
-    PutBigEndian32(kLastFragment | length, outbox_.data());
+    protocol::PutWholeRecordMark(length, outbox_.data());
     return WriteAll(socket_.get(), outbox_.data(), kRecordMarkSize + length, deadline, peer_);
 }
 
@@ -109,10 +107,10 @@ Status RpcClient::ReceiveRecord(std::size_t limit, Deadline deadline) {
     bool last = false;
     while (!last) {
         if (Status status = Fill(kRecordMarkSize, deadline); !status.ok()) return status;
-        const std::uint32_t mark = GetBigEndian32(inbox_.data() + next_);
+        const protocol::RecordMark mark = protocol::ReadRecordMark(inbox_.data() + next_);
         next_ += kRecordMarkSize;
-        last = (mark & kLastFragment) != 0;
-        const std::size_t length = mark & ~kLastFragment;
+        last = mark.last;
+        const std::size_t length = mark.length;
         if (length > limit - (recordEnd_ - kRecordMarkSize)) {
             return Status::Fail(E_VISA_IO, "The reply is longer than the " + std::to_string(limit) +
                                                " bytes it can be; connection closed.");

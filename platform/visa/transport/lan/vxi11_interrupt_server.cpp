@@ -15,10 +15,7 @@
 namespace visa {
 namespace {
 
-using protocol::GetBigEndian32;
-using protocol::kLastFragment;
 using protocol::kRecordMarkSize;
-using protocol::PutBigEndian32;
 
 // A service request call is well under a hundred bytes; a record much larger
 // than credentials allow is not one and ends the connection.
@@ -90,8 +87,8 @@ bool Vxi11InterruptServer::TakeRequests() {
         std::size_t at = 0;
         bool complete = false;
         while (!complete && at + kRecordMarkSize <= input_.size()) {
-            const std::uint32_t mark = GetBigEndian32(&input_[at]);
-            const std::size_t length = mark & ~kLastFragment;
+            const protocol::RecordMark mark = protocol::ReadRecordMark(&input_[at]);
+            const std::size_t length = mark.length;
             if (record.size() + length > kMaxRecord) {
                 connection_.reset();
                 input_.clear();
@@ -101,13 +98,13 @@ bool Vxi11InterruptServer::TakeRequests() {
             record.insert(record.end(), input_.begin() + static_cast<std::ptrdiff_t>(at + kRecordMarkSize),
                           input_.begin() + static_cast<std::ptrdiff_t>(at + kRecordMarkSize + length));
             at += kRecordMarkSize + length;
-            complete = (mark & kLastFragment) != 0;
+            complete = mark.last;
         }
         if (!complete) return requested;
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
         if (IsServiceRequest(record)) {
             requested = true;
-            Answer(GetBigEndian32(record.data()));
+            Answer(protocol::GetBigEndian32(record.data()));
         }
     }
 }
@@ -130,7 +127,7 @@ void Vxi11InterruptServer::Answer(std::uint32_t xid) {
     const std::uint32_t length = xdr_getpos(&xdrs);
     xdr_destroy(&xdrs);
     if (!encoded) return;
-    PutBigEndian32(kLastFragment | length, out);
+    protocol::PutWholeRecordMark(length, out);
     ::send(connection_.get(), out, kRecordMarkSize + length, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
