@@ -168,15 +168,23 @@ Status Vxi11Transport::DeviceError(long error, const char* operation) {
                                        std::to_string(error) + " (" + DeviceErrorText(error) + ").");
 }
 
-Status Vxi11Transport::ClearLink(Deadline deadline) {
+template <class Response>
+Status Vxi11Transport::GenericCall(rpcproc_t procedure, xdrproc_t decodeResponse, const char* name, Deadline deadline,
+                                   Response* response) {
     Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
-    Device_Error response{};
-    if (Status status = rpc_.Call(device_clear, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error), &response,
-                                  "device_clear");
+    if (Status status = rpc_.Call(procedure, Xdr(xdr_Device_GenericParms), &parms, decodeResponse, response, name);
         !status.ok()) {
         return status;
     }
-    if (response.error != 0) return DeviceError(response.error, "device_clear");
+    return response->error != 0 ? DeviceError(response->error, name) : Status::Ok();
+}
+
+Status Vxi11Transport::ClearLink(Deadline deadline) {
+    Device_Error response{};
+    if (Status status = GenericCall(device_clear, Xdr(xdr_Device_Error), "device_clear", deadline, &response);
+        !status.ok()) {
+        return status;
+    }
     stale_ = false;
     return Status::Ok();
 }
@@ -258,29 +266,19 @@ Status Vxi11Transport::Clear(Deadline deadline) {
 
 Status Vxi11Transport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
-    Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_ReadStbResp response{};
-    if (Status status = rpc_.Call(device_readstb, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_ReadStbResp),
-                                  &response, "device_readstb");
+    if (Status status = GenericCall(device_readstb, Xdr(xdr_Device_ReadStbResp), "device_readstb", deadline, &response);
         !status.ok()) {
         return status;
     }
-    if (response.error != 0) return DeviceError(response.error, "device_readstb");
     *statusByte = response.stb;
     return Status::Ok();
 }
 
 Status Vxi11Transport::Trigger(Deadline deadline) {
     if (Status status = EnsureLinked(deadline); !status.ok()) return status;
-    Device_GenericParms parms{link_, 0, 0, BeginCall(deadline)};
     Device_Error response{};
-    if (Status status = rpc_.Call(device_trigger, Xdr(xdr_Device_GenericParms), &parms, Xdr(xdr_Device_Error),
-                                  &response, "device_trigger");
-        !status.ok()) {
-        return status;
-    }
-    if (response.error != 0) return DeviceError(response.error, "device_trigger");
-    return Status::Ok();
+    return GenericCall(device_trigger, Xdr(xdr_Device_Error), "device_trigger", deadline, &response);
 }
 
 Status Vxi11Transport::OpenInterruptChannel(Deadline deadline) {

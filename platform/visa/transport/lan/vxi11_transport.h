@@ -41,6 +41,11 @@ private:
     // Prepares the RPC for a device operation and returns its io_timeout.
     unsigned long BeginCall(Deadline deadline);
     Status DeviceError(long error, const char* operation);
+    // A call that passes the link and its time-outs alone (clear, trigger,
+    // status byte); a device error in the response fails it.
+    template <class Response>
+    Status GenericCall(rpcproc_t procedure, xdrproc_t decodeResponse, const char* name, Deadline deadline,
+                       Response* response);
     Status ClearLink(Deadline deadline);
     // Has the instrument connect its interrupt channel to us and report
     // service requests of this link on it.
