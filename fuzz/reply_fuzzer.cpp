@@ -17,8 +17,8 @@
 #include "core/reply_parsing.h"
 #include "platform/text/list_item_scanner.h"
 #include "platform/text/number_codec.h"
-#include "platform/visa/number_text.h"
-#include "platform/visa/real_list_parser.h"
+#include "platform/visa/formatted/number_text.h"
+#include "platform/visa/formatted/real_list_parser.h"
 
 namespace {
 

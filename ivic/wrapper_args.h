@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "ivic/navigation.h"
-#include "platform/visa/array_loan.h"
+#include "platform/visa/formatted/array_loan.h"
 
 namespace ztv {
 

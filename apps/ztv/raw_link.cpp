@@ -1,5 +1,6 @@
 #include "apps/ztv/raw_link.h"
 
+#include "platform/protocol/ieee_block.h"
 #include "zentrava/interfaces.h"
 
 namespace ztv_tool {
@@ -11,11 +12,10 @@ constexpr LONG kChunk = 1 << 16;
 }  // namespace
 
 std::size_t BlockHeaderSize(const std::string& reply, std::size_t* length) {
-    if (reply.size() < 2 || reply[0] != '#' || reply[1] < '1' || reply[1] > '9') return 0;
-    const std::size_t digits = static_cast<std::size_t>(reply[1] - '0');
-    if (reply.size() < 2 + digits) return 0;
-    *length = std::stoul(reply.substr(2, digits));
-    return 2 + digits;
+    const protocol::BlockHeader header = protocol::ParseBlockHeader(reply);
+    if (header.status != protocol::BlockHeaderStatus::kDefinite) return 0;
+    *length = header.length;
+    return header.size;
 }
 
 std::optional<RawLink> RawLink::Of(ViSession vi, std::string* error) {

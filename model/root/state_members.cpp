@@ -1,8 +1,11 @@
 // Binary transfers of IZentravaSystem and IZentravaHardCopy: the instrument
 // state, the screen bitmap and hard-copy images as IEEE 488.2 blocks.
+#include <string_view>
+
 #include "core/driver.h"
 #include "core/engine/member_call.h"
 #include "model/zentrava_custom.h"
+#include "platform/protocol/ieee_block.h"
 
 namespace ztv::custom {
 namespace {
@@ -27,21 +30,21 @@ private:
 };
 
 // The learned state can hold nested block headers: the data starts after the
-// last header ("#", a digit count n, n digits) found scanning from the front.
+// last header found scanning from the front (its length digits unread).
 HRESULT StripNestedHeaders(SAFEARRAY* bytes, SAFEARRAY** out) {
     void* raw = nullptr;
     HRESULT hr = SafeArrayAccessData(bytes, &raw);
     if (FAILED(hr)) return hr;
     const auto* data = static_cast<const BYTE*>(raw);
     const std::size_t size = bytes->rgsabound[0].cElements;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::size_t begin = 0;
     for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] != '#' || i + 1 >= size) continue;
-        const std::size_t digits = (data[i + 1] >= '0' && data[i + 1] <= '9') ? data[i + 1] - '0' : 0;
-        const std::size_t last = i + 1 + digits;
-        if (last >= size) break;
-        begin = last + 1;
-        i = last;
+        const std::size_t span = protocol::BlockHeaderSpan(text.substr(i));
+        if (span == 0) continue;
+        if (i + span > size) break;
+        begin = i + span;
+        i = begin - 1;
     }
     SAFEARRAY* result = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size - begin));
     if (result && size > begin) {

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "platform/com/static_class_factory.h"
-#include "platform/visa/formatted_io.h"
+#include "platform/visa/formatted/formatted_io.h"
 #include "platform/visa/resource_manager.h"
 
 namespace visa {

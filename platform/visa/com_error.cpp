@@ -4,7 +4,7 @@
 
 namespace visa {
 
-HRESULT ReportError(HRESULT code, std::string_view description) {
+HRESULT ReportHresult(HRESULT code, std::string_view description) {
     com::ComPtr<ICreateErrorInfo> create;
     if (FAILED(CreateErrorInfo(create.Receive())) || !create) return code;
     const std::u16string text = Utf8ToWide(description);

@@ -8,8 +8,8 @@
 
 namespace visa {
 
-// Sets the thread's error object and returns `code`.
-HRESULT ReportError(HRESULT code, std::string_view description);
-inline HRESULT ReportError(const Status& status) { return ReportError(status.code, status.text); }
+// Sets the thread's error object for the HRESULT `code` and returns `code`.
+HRESULT ReportHresult(HRESULT code, std::string_view description);
+inline HRESULT ReportHresult(const Status& status) { return ReportHresult(status.code, status.text); }
 
 }  // namespace visa

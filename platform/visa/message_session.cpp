@@ -10,11 +10,11 @@
 namespace visa {
 namespace {
 
-HRESULT NullArgument() { return ReportError(E_POINTER, "A required pointer argument is null."); }
+HRESULT NullArgument() { return ReportHresult(E_POINTER, "A required pointer argument is null."); }
 
-HRESULT NegativeCount() { return ReportError(E_INVALIDARG, "The byte count must not be negative."); }
+HRESULT NegativeCount() { return ReportHresult(E_INVALIDARG, "The byte count must not be negative."); }
 
-bool IsTimeout(LONG ms) { return ms >= kInfiniteTimeout; }
+bool IsValidTimeout(LONG ms) { return ms >= kInfiniteTimeout; }
 
 // The COM face passes flags as VARIANT_BOOL; the session keeps them as bool.
 template <class Value, class Stored>
@@ -46,7 +46,7 @@ struct MessageSession::Attribute {
 };
 
 struct MessageSession::Attributes {
-    static constexpr Attribute<LONG> kTimeout{&MessageSession::timeoutMs_, IsTimeout,
+    static constexpr Attribute<LONG> kTimeout{&MessageSession::timeoutMs_, IsValidTimeout,
                                               "The time-out is milliseconds from 0, or -1 to wait forever."};
     static constexpr Attribute<BYTE> kTermChar{&MessageSession::termChar_};
     static constexpr Attribute<bool> kTermCharEnabled{&MessageSession::termCharEnabled_};
@@ -64,7 +64,7 @@ HRESULT MessageSession::GetAttribute(const Attribute<Stored>& row, Value* value)
 template <class Stored, class Value>
 HRESULT MessageSession::PutAttribute(const Attribute<Stored>& row, Value value) {
     const Stored stored = FromInterface<Stored>(value);
-    if (row.accepts != nullptr && !row.accepts(stored)) return ReportError(E_INVALIDARG, row.rejection);
+    if (row.accepts != nullptr && !row.accepts(stored)) return ReportHresult(E_INVALIDARG, row.rejection);
     std::lock_guard lock(mutex_);
     this->*row.member = stored;
     return S_OK;
@@ -77,7 +77,7 @@ MessageSession* MessageSession::Create(std::unique_ptr<Transport> transport, con
     return new MessageSession(std::move(transport), address);
 }
 
-HRESULT MessageSession::Closed() const { return ReportError(E_VISA_INV_OBJECT, "The session is closed."); }
+HRESULT MessageSession::Closed() const { return ReportHresult(E_VISA_INV_OBJECT, "The session is closed."); }
 
 HRESULT MessageSession::get_ResourceName(BSTR* name) {
     if (name == nullptr) return NullArgument();
@@ -115,7 +115,7 @@ HRESULT MessageSession::ReadLocked(void* buffer, LONG count, LONG* actual, ReadS
     const ReadRequest request{static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(count), termCharEnabled_,
                               termChar_};
     ReadResult result;
-    if (Status status = transport_->Read(request, NextDeadline(), &result); !status.ok()) return ReportError(status);
+    if (Status status = transport_->Read(request, NextDeadline(), &result); !status.ok()) return ReportHresult(status);
     *actual = static_cast<LONG>(result.count);
     *stop = result.end == ReadEnd::End        ? READ_STOP_END
             : result.end == ReadEnd::TermChar ? READ_STOP_TERMCHAR
@@ -128,7 +128,7 @@ HRESULT MessageSession::WriteLocked(const void* buffer, LONG count, LONG* writte
     if (!transport_) return Closed();
     const Status status = transport_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(count),
                                             sendEnd_, NextDeadline());
-    if (!status.ok()) return ReportError(status);
+    if (!status.ok()) return ReportHresult(status);
     *written = count;
     return S_OK;
 }
@@ -163,7 +163,7 @@ HRESULT MessageSession::WaitForServiceRequest(LONG timeoutMs, SHORT* statusByte)
         std::lock_guard waitLock(waitMutex_);
         waiting_ = nullptr;
     }
-    if (!status.ok()) return ReportError(status);
+    if (!status.ok()) return ReportHresult(status);
     *statusByte = value;
     return S_OK;
 }
@@ -188,7 +188,7 @@ HRESULT MessageSession::Read(LONG count, SAFEARRAY** bytes) {
     LONG actual = 0;
     if (HRESULT hr = ReadBytes(data.data(), count, &actual); FAILED(hr)) return hr;
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(actual));
-    if (array == nullptr) return ReportError(E_OUTOFMEMORY, "Out of memory for the bytes read.");
+    if (array == nullptr) return ReportHresult(E_OUTOFMEMORY, "Out of memory for the bytes read.");
     if (actual > 0) std::memcpy(array->pvData, data.data(), static_cast<std::size_t>(actual));
     *bytes = array;
     return S_OK;
@@ -203,7 +203,7 @@ HRESULT MessageSession::ReadString(LONG count, BSTR* text) {
     if (HRESULT hr = ReadBytes(data.data(), count, &actual); FAILED(hr)) return hr;
     data.resize(static_cast<std::size_t>(actual));
     *text = Utf8ToBstr(data);
-    return *text != nullptr ? S_OK : ReportError(E_OUTOFMEMORY, "Out of memory for the text read.");
+    return *text != nullptr ? S_OK : ReportHresult(E_OUTOFMEMORY, "Out of memory for the text read.");
 }
 
 HRESULT MessageSession::Write(SAFEARRAY* bytes, LONG* written) {
@@ -211,10 +211,10 @@ HRESULT MessageSession::Write(SAFEARRAY* bytes, LONG* written) {
     *written = 0;
     VARTYPE type = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(bytes, &type)) || type != VT_UI1 || SafeArrayGetDim(bytes) != 1) {
-        return ReportError(E_INVALIDARG, "Write takes a one-dimensional array of bytes.");
+        return ReportHresult(E_INVALIDARG, "Write takes a one-dimensional array of bytes.");
     }
     const com::SafeArrayView<BYTE> view(bytes);
-    if (FAILED(view.status())) return ReportError(view.status(), "Cannot access the array.");
+    if (FAILED(view.status())) return ReportHresult(view.status(), "Cannot access the array.");
     return WriteBytes(view.elements().data(), static_cast<LONG>(view.elements().size()), written);
 }
 
@@ -227,7 +227,7 @@ HRESULT MessageSession::WriteString(BSTR text, LONG* written) {
 HRESULT MessageSession::Clear() {
     std::lock_guard lock(mutex_);
     if (!transport_) return Closed();
-    if (Status status = transport_->Clear(NextDeadline()); !status.ok()) return ReportError(status);
+    if (Status status = transport_->Clear(NextDeadline()); !status.ok()) return ReportHresult(status);
     return S_OK;
 }
 
@@ -236,7 +236,7 @@ HRESULT MessageSession::ReadSTB(SHORT* statusByte) {
     std::lock_guard lock(mutex_);
     if (!transport_) return Closed();
     std::uint8_t value = 0;
-    if (Status status = transport_->ReadStatusByte(NextDeadline(), &value); !status.ok()) return ReportError(status);
+    if (Status status = transport_->ReadStatusByte(NextDeadline(), &value); !status.ok()) return ReportHresult(status);
     *statusByte = value;
     return S_OK;
 }
@@ -244,7 +244,7 @@ HRESULT MessageSession::ReadSTB(SHORT* statusByte) {
 HRESULT MessageSession::AssertTrigger() {
     std::lock_guard lock(mutex_);
     if (!transport_) return Closed();
-    if (Status status = transport_->Trigger(NextDeadline()); !status.ok()) return ReportError(status);
+    if (Status status = transport_->Trigger(NextDeadline()); !status.ok()) return ReportHresult(status);
     return S_OK;
 }
 

@@ -7,8 +7,8 @@
 #include "platform/visa/discovery/lan_discovery.h"
 #include "platform/visa/resource_name.h"
 #include "platform/visa/text_util.h"
-#include "platform/visa/transport/prologix_transport.h"
-#include "platform/visa/transport/usbtmc_locate.h"
+#include "platform/visa/transport/gpib/prologix_transport.h"
+#include "platform/visa/transport/usb/usbtmc_locate.h"
 
 namespace visa {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/visa/transport/portmapper.h"
+#include "platform/visa/transport/lan/portmapper.h"
 
 namespace ztv::test {
 namespace {

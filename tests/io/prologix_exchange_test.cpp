@@ -14,7 +14,7 @@
 #include "emulator/emulator.h"
 #include "platform/visa/open_options.h"
 #include "platform/visa/resource_name.h"
-#include "platform/visa/transport/prologix_transport.h"
+#include "platform/visa/transport/gpib/prologix_transport.h"
 #include "platform/visa/transport/transport_factory.h"
 
 namespace visa {

@@ -11,9 +11,9 @@
 
 #include "emulator/emulator.h"
 #include "platform/visa/message_session.h"
-#include "platform/visa/transport/hislip_transport.h"
-#include "platform/visa/transport/socket_transport.h"
-#include "platform/visa/transport/vxi11_transport.h"
+#include "platform/visa/transport/lan/hislip_transport.h"
+#include "platform/visa/transport/lan/socket_transport.h"
+#include "platform/visa/transport/lan/vxi11_transport.h"
 
 namespace visa {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/visa/transport/portmapper.h"
+#include "platform/visa/transport/lan/portmapper.h"
 #include "tests/support/test_support.h"
 #include "zentrava/Zentrava.h"
 

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/visa/transport/usbtmc_system.h"
+#include "platform/visa/transport/usb/usbtmc_system.h"
 #include "tests/support/test_support.h"
 
 namespace ztv::test {

@@ -1,7 +1,7 @@
 // The USBTMC transport over the model of the kernel driver: each case is a
 // way the driver's rules lose step with the replies or fail for the wrong
 // reason, and what the transport must do instead.
-#include "platform/visa/transport/usbtmc_transport.h"
+#include "platform/visa/transport/usb/usbtmc_transport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Only a caller holding a loan may get the array it handed back, or have a
 // result put straight into the storage it offers; every other read owns a
 // fresh array.
-#include "platform/visa/array_loan.h"
+#include "platform/visa/formatted/array_loan.h"
 
 #include <gtest/gtest.h>
 

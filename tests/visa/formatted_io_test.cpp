@@ -167,6 +167,41 @@ TEST_F(FormattedIo, DefiniteAndIndefiniteBlocks) {
     EXPECT_EQ(io_->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_TRUE, &block), E_VISA_INV_FMT);
 }
 
+TEST_F(FormattedIo, MalformedBlocksAreRefusedAndTheBadByteStaysUnread) {
+    const struct {
+        const char* reply;
+        IEEEBinaryType type;
+        VARIANT_BOOL seek;
+        const char* error;
+        const char* unread;  // what a text read returns next; null: not checked
+    } cases[] = {
+        {"1,2\n", BinaryType_UI1, VARIANT_FALSE, "The reply does not start with an IEEE 488.2 block.", "1,2\n"},
+        {" \n", BinaryType_UI1, VARIANT_TRUE, "The reply holds no IEEE 488.2 block.", nullptr},
+        {"#A12\n", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block header.", "A12\n"},
+        {"#\n", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block header.", "\n"},
+        {"#", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block header.", nullptr},  // ended early
+        {"#31", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block length.", nullptr},
+        {"#2a1\n", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block length.", "a1\n"},
+        {"#31\n", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block length.", "\n"},
+        {"#3-10\n", BinaryType_UI1, VARIANT_FALSE, "Malformed IEEE 488.2 block length.", "-10\n"},
+        {"#13abc\n", BinaryType_I2, VARIANT_FALSE, "The block length 3 is not a whole number of elements.", nullptr},
+        {"#0abc\n", BinaryType_I2, VARIANT_FALSE, "The block is not a whole number of elements.", nullptr},
+    };
+    for (const auto& c : cases) {
+        session_.replies = {c.reply};
+        VARIANT block;
+        EXPECT_EQ(io_->ReadIEEEBlock(c.type, c.seek, VARIANT_FALSE, &block), E_VISA_INV_FMT) << c.reply;
+        EXPECT_EQ(TakeErrorText(), c.error) << c.reply;
+        if (c.unread == nullptr) {
+            io_->FlushRead();
+            continue;
+        }
+        Text rest;
+        ASSERT_EQ(io_->ReadString(rest.out()), S_OK) << c.reply;
+        EXPECT_EQ(rest.str(), c.unread) << c.reply;
+    }
+}
+
 TEST_F(FormattedIo, LineFeedInAnIndefiniteBlockIsDataOnlyWhereTheLinkCarriesEnd) {
     const struct {
         bool carriesEnd;

@@ -9,7 +9,8 @@
 namespace visa::test {
 namespace {
 
-// Message types of the protocol, written out here independently of the client.
+// Message types of the protocol, written out here independently of the client
+// and of the shared codec: an oracle must not share the code it checks.
 enum : std::uint8_t {
     kInitialize = 0,
     kInitializeResponse = 1,

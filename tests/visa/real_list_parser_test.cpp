@@ -1,6 +1,6 @@
 // The list parser must give the same result however the reply is cut into
 // chunks, and the same as reading the whole reply at once.
-#include "platform/visa/real_list_parser.h"
+#include "platform/visa/formatted/real_list_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "platform/visa/open_options.h"
-#include "platform/visa/transport/serial_settings.h"
+#include "platform/visa/transport/serial/serial_settings.h"
 #include "visa_test_util.h"
 
 namespace visa::test {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/visa/transport/fd_io.h"
-#include "platform/visa/transport/tcp_connect.h"
+#include "platform/visa/transport/lan/tcp_connect.h"
 #include "visa_test_util.h"
 
 namespace visa::test {

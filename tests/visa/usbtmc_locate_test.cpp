@@ -1,4 +1,4 @@
-#include "platform/visa/transport/usbtmc_locate.h"
+#include "platform/visa/transport/usb/usbtmc_locate.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

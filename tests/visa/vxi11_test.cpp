@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "platform/visa/service_request_wait.h"
-#include "platform/visa/transport/tcp_connect.h"
+#include "platform/visa/transport/lan/tcp_connect.h"
 #include "visa_test_util.h"
 
 namespace {

@@ -1,13 +1,13 @@
 #include "platform/visa/transport/transport_factory.h"
 
 #include "platform/protocol/hislip_message.h"
-#include "platform/visa/transport/hislip_transport.h"
-#include "platform/visa/transport/prologix_transport.h"
-#include "platform/visa/transport/serial_transport.h"
-#include "platform/visa/transport/socket_transport.h"
-#include "platform/visa/transport/system_visa_transport.h"
-#include "platform/visa/transport/usbtmc_transport.h"
-#include "platform/visa/transport/vxi11_transport.h"
+#include "platform/visa/transport/gpib/prologix_transport.h"
+#include "platform/visa/transport/lan/hislip_transport.h"
+#include "platform/visa/transport/lan/socket_transport.h"
+#include "platform/visa/transport/lan/vxi11_transport.h"
+#include "platform/visa/transport/serial/serial_transport.h"
+#include "platform/visa/transport/system/system_visa_transport.h"
+#include "platform/visa/transport/usb/usbtmc_transport.h"
 
 namespace visa {
 namespace {
