@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/protocol/ieee_block.h"
+
 namespace emulator::scpi {
 
 namespace {
@@ -234,25 +236,14 @@ std::vector<std::string> SplitParameters(std::string_view params) {
 }
 
 std::string DefiniteBlock(std::string_view payload) {
-    std::string length = std::to_string(payload.size());
-    std::string block = "#";
-    block.append(std::to_string(length.size())).append(length);
-    block.append(payload);
-    return block;
+    return protocol::DefiniteBlockHeader(payload.size()).append(payload);
 }
 
 std::optional<std::string> BlockPayload(std::string_view param) {
-    if (param.size() < 2 || param[0] != '#' || param[1] < '1' || param[1] > '9') return std::nullopt;
-    std::size_t digits = static_cast<std::size_t>(param[1] - '0');
-    if (param.size() < 2 + digits) return std::nullopt;
-    std::size_t length = 0;
-    for (std::size_t i = 0; i < digits; ++i) {
-        char c = param[2 + i];
-        if (c < '0' || c > '9') return std::nullopt;
-        length = length * 10 + static_cast<std::size_t>(c - '0');
-    }
-    if (param.size() < 2 + digits + length) return std::nullopt;
-    return std::string(param.substr(2 + digits, length));
+    const protocol::BlockHeader header = protocol::ParseBlockHeader(param, true);
+    if (header.status != protocol::BlockHeaderStatus::kDefinite) return std::nullopt;
+    if (param.size() - header.size < header.length) return std::nullopt;
+    return std::string(param.substr(header.size, header.length));
 }
 
 std::optional<double> Number(std::string_view param) {

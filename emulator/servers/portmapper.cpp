@@ -216,11 +216,10 @@ void Portmapper::ServeStream(int fd) const {
         if (poll(fds, 2, 5000) <= 0 || fds[1].revents) return;
         std::uint8_t markBytes[protocol::kRecordMarkSize];
         if (!ReadExact(fd, markBytes, sizeof markBytes)) return;
-        const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
-        const std::size_t length = mark & ~protocol::kLastFragment;
-        if (!(mark & protocol::kLastFragment) || length > 4096) return;  // one small fragment per call
-        std::string call(length, '\0');
-        if (!ReadExact(fd, call.data(), length)) return;
+        const protocol::RecordMark mark = protocol::ReadRecordMark(markBytes);
+        if (!mark.last || mark.length > 4096) return;  // one small fragment per call
+        std::string call(mark.length, '\0');
+        if (!ReadExact(fd, call.data(), mark.length)) return;
         const std::string reply = Answer(call);
         if (reply.empty() || !WriteAll(fd, protocol::FrameRecord(reply))) return;
     }

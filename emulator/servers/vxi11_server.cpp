@@ -152,13 +152,12 @@ bool ReadRecord(int fd, std::string* record) {
     for (;;) {
         std::uint8_t markBytes[protocol::kRecordMarkSize];
         if (!ReadExact(fd, markBytes, sizeof markBytes)) return false;
-        const std::uint32_t mark = protocol::GetBigEndian32(markBytes);
-        const std::size_t length = mark & ~protocol::kLastFragment;
-        if (record->size() + length > kMaxRecord) return false;
+        const protocol::RecordMark mark = protocol::ReadRecordMark(markBytes);
+        if (record->size() + mark.length > kMaxRecord) return false;
         std::size_t at = record->size();
-        record->resize(at + length);
-        if (length && !ReadExact(fd, record->data() + at, length)) return false;
-        if (mark & protocol::kLastFragment) return true;
+        record->resize(at + mark.length);
+        if (mark.length && !ReadExact(fd, record->data() + at, mark.length)) return false;
+        if (mark.last) return true;
     }
 }
 
