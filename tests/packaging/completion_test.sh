@@ -20,7 +20,8 @@ expect() {
   local word
   for word in $2; do
     local found=0
-    printf '%s\n' "${COMPREPLY[@]}" | grep -qxF -- "$word" && found=1
+    # grep reads all (no -q): an early exit would fail printf with SIGPIPE under pipefail.
+    printf '%s\n' "${COMPREPLY[@]}" | grep -xF -- "$word" >/dev/null && found=1
     if [[ ${3:-} == absent && $found -eq 1 || ${3:-} != absent && $found -eq 0 ]]; then
       echo "ztv $1<TAB>: ${3:+un}expected '$word' among: ${COMPREPLY[*]:0:20}" >&2
       failures=$((failures + 1))
