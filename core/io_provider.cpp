@@ -1,11 +1,6 @@
 #include "core/io_provider.h"
 
-#include <cmath>
-#include <limits>
-
 #include "core/reply_parsing.h"
-#include "platform/ivi/ivi_float.h"
-#include "platform/text/number_codec.h"
 
 namespace ztv {
 namespace {
