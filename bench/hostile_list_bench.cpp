@@ -1,12 +1,14 @@
 // What a trace reply costs the process's peak memory through the C face,
 // against a raw-socket instrument on loopback that answers the data query
 // with the reply under test:
-//   hostile: 200 MB of "0," with no end, which the driver must refuse at its
-//            value limit holding at most one copy of what it keeps (goal:
-//            peak growth <= 150 MB);
-//   small:   a valid list of 4 M values read into a caller's array of 1000,
-//            where the values beyond the array need only be counted (goal:
-//            peak growth <= 8 MB, a quarter of storing them).
+//   hostile: 200 MB of "0," with no end, read into an array with room for
+//            more than the driver's value limit: refused at the limit,
+//            holding at most one copy of what it keeps (goal: peak growth
+//            <= 150 MB);
+//   hostile, small array: the same reply into an array of 1000, whose
+//            values beyond it are only counted (goal: <= 8 MB);
+//   small:   a valid list of 4 M values read into an array of 1000
+//            (goal: <= 8 MB, a quarter of storing them).
 // Peak growth is VmHWM after the read less VmRSS before it, with the peak
 // reset through /proc/self/clear_refs.
 #include <arpa/inet.h>
@@ -121,7 +123,7 @@ double PeakGrowthMiB(std::size_t items, bool terminated, std::size_t capacity, V
 
 bool Row(const char* name, double growth, double goal, const char* outcome) {
     const bool met = growth <= goal;
-    std::printf("%-8s peak growth %7.1f MiB (goal <= %5.1f MiB) %-28s %s\n", name, growth, goal, outcome,
+    std::printf("%-18s peak growth %7.1f MiB (goal <= %5.1f MiB) %-28s %s\n", name, growth, goal, outcome,
                 met ? "met" : "MISSED");
     return met;
 }
@@ -131,8 +133,11 @@ bool Row(const char* name, double growth, double goal, const char* outcome) {
 int main() {
     ViInt32 actual = 0;
     ViStatus status = 0;
-    const double hostile = PeakGrowthMiB(100'000'000, false, 1000, &actual, &status);
+    constexpr std::size_t kBeyondTheLimit = (std::size_t{16} << 20) + 1;
+    const double hostile = PeakGrowthMiB(100'000'000, false, kBeyondTheLimit, &actual, &status);
     bool met = Row("hostile", hostile, 150, status < 0 ? "(refused)" : "(NOT refused)");
+    const double hostileSmall = PeakGrowthMiB(100'000'000, false, 1000, &actual, &status);
+    met = Row("hostile into 1000", hostileSmall, 8, status < 0 ? "(refused)" : "(NOT refused)") && met;
     const double small = PeakGrowthMiB(4 << 20, true, 1000, &actual, &status);
     const std::string counted = "(" + std::to_string(actual) + " values counted)";
     met = Row("small", small, 8, counted.c_str()) && met;

@@ -73,7 +73,7 @@ public:
     SAFEARRAY** com() { return &array_; }
 
     ViStatus Store() const {
-        const ViInt32 n = Length();
+        const auto n = static_cast<ViInt32>(std::min<ULONG>(loan_.ResultLength(array_), 0x7FFFFFFF));
         ViStatus copied = 0;
         if (!data_) {
             copied = kIviCGenericFailure;
@@ -94,13 +94,6 @@ protected:
     SAFEARRAY* array_ = nullptr;
 
 private:
-    ViInt32 Length() const {
-        LONG lower = 0, upper = -1;
-        if (!array_ || FAILED(SafeArrayGetLBound(array_, 1, &lower)) || FAILED(SafeArrayGetUBound(array_, 1, &upper)))
-            return 0;
-        return std::max<ViInt32>(0, upper - lower + 1);
-    }
-
     ViInt32 bufferSize_;
     T* data_;
     ViInt32* actualSize_;

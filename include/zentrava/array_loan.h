@@ -4,7 +4,9 @@
 // straight into that buffer when it fits (the array then only describes the
 // caller's storage), and otherwise refills the array handed back last time
 // (when the length matches) instead of allocating a new trace-sized one.
-// COM callers hold no loan and always get an array of their own.
+// COM callers hold no loan and always get an array of their own. A list
+// longer than the offered storage is kept only as far as it fits; the rest
+// is counted (ResultLength), not stored.
 #pragma once
 
 #include "zentrava/com.h"
@@ -20,6 +22,11 @@ public:
     ~ArrayLoan();
     ArrayLoan(const ArrayLoan&) = delete;
     ArrayLoan& operator=(const ArrayLoan&) = delete;
+
+    // The length of the result `array` of the read made under this loan:
+    // its element count, or, when the read kept only the values that fit
+    // the caller's storage and counted the rest, the whole list's count.
+    ULONG ResultLength(SAFEARRAY* array) const;
 
     // The caller is done with array: an array of its own becomes the
     // thread's spare (the previous spare is freed).

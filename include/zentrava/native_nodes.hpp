@@ -78,8 +78,9 @@ std::size_t read_into(std::span<T> out, Call call, SAFEARRAY* input = nullptr) {
         const com::SafeArrayView<T> view(array);
         viewed = view.status();
         const auto elements = view.elements();
-        count = elements.size();
-        if (elements.data() != out.data()) std::copy_n(elements.begin(), std::min(count, out.size()), out.begin());
+        count = loan.ResultLength(array);
+        if (elements.data() != out.data())
+            std::copy_n(elements.begin(), std::min(elements.size(), out.size()), out.begin());
     }
     if (array != nullptr) loan.GiveBack(array);
     check(hr);

@@ -225,5 +225,47 @@ TEST(RealListParser, StopsAtItsLimitWithBoundedStorage) {
     }
 }
 
+// A caller with room for `keep` values gets the first ones exactly, the
+// count of the whole list, and the verdict on every item, kept or not; the
+// storage holds the kept values and one chunk's worth, however long the list.
+TEST(RealListParser, KeepsWhatFitsAndCountsTheRest) {
+    struct Case {
+        const char* name;
+        std::size_t items;
+        std::size_t keep;
+        std::size_t limit;
+        const char* tail;  // appended after the items
+        bool ok;
+        bool overLimit;
+    } cases[] = {
+        {"shorter than the room", 5, 10, 100, "", true, false},
+        {"exactly the room", 10, 10, 100, "", true, false},
+        {"longer than the room", 2000, 10, 5000, "", true, false},
+        {"no room, only the count", 2000, 0, 5000, "", true, false},
+        {"a bad item beyond the room", 2000, 10, 5000, ",x1", false, false},
+        {"the limit counts what was not kept", 2000, 10, 1500, "", true, true},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t chunk : {1u, 7u, 4096u}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", chunk " << chunk);
+            std::string reply;
+            for (std::size_t i = 0; i < c.items; ++i) reply += (i ? "," : "") + std::to_string(i) + ".5";
+            reply += c.tail;
+            RealListParser parser;
+            parser.Start(",", c.limit, c.keep);
+            for (std::size_t from = 0; from < reply.size(); from += chunk) {
+                parser.Feed(std::string_view(reply).substr(from, chunk));
+                ASSERT_LE(parser.values().capacity(), std::max<std::size_t>(c.keep, 1) + chunk / 2 + 2);
+            }
+            EXPECT_EQ(parser.Finish(), c.ok);
+            EXPECT_EQ(parser.overLimit(), c.overLimit);
+            if (!c.ok || c.overLimit) continue;
+            EXPECT_EQ(parser.count(), c.items + (*c.tail ? 1 : 0));
+            ASSERT_EQ(parser.values().size(), std::min(c.items, c.keep));
+            for (std::size_t i = 0; i < parser.values().size(); ++i) EXPECT_EQ(parser.values()[i], i + 0.5);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace visa

@@ -1,5 +1,8 @@
 #include "platform/visa/formatted/array_loan.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace visa {
 namespace {
 
@@ -13,6 +16,8 @@ struct Spare {
     SAFEARRAY* array = nullptr;
     bool open = false;
     Offer offer;
+    bool counted = false;  // the outermost loan's read kept less than it counted
+    ULONG countedLength = 0;
     ~Spare() { SafeArrayDestroy(array); }
 };
 
@@ -53,11 +58,21 @@ using visa::spare;
 ArrayLoan::ArrayLoan(VARTYPE type, void* storage, ULONG capacity) : wasOpen_(spare.open) {
     spare.offer = wasOpen_ ? Offer{} : Offer{type, storage, capacity};
     spare.open = true;
+    if (!wasOpen_) spare.counted = false;
 }
 
 ArrayLoan::~ArrayLoan() {
     spare.open = wasOpen_;
     spare.offer = {};
+    if (!wasOpen_) spare.counted = false;
+}
+
+ULONG ArrayLoan::ResultLength(SAFEARRAY* array) const {
+    if (!wasOpen_ && spare.counted) return spare.countedLength;
+    LONG lower = 0, upper = -1;
+    if (!array || FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper)))
+        return 0;
+    return upper >= lower ? static_cast<ULONG>(upper - lower + 1) : 0;
 }
 
 void ArrayLoan::GiveBack(SAFEARRAY* array) {
@@ -82,6 +97,16 @@ SAFEARRAY* ResultVector(VARTYPE type, ULONG count) {
         return reused;
     }
     return SafeArrayCreateVector(type, 0, count);
+}
+
+std::size_t KeptElements(VARTYPE type) {
+    if (!spare.open || spare.offer.type != type) return std::numeric_limits<std::size_t>::max();
+    return spare.offer.capacity;
+}
+
+void CountResult(std::size_t length) {
+    spare.counted = true;
+    spare.countedLength = static_cast<ULONG>(std::min<std::size_t>(length, std::numeric_limits<ULONG>::max()));
 }
 
 }  // namespace visa

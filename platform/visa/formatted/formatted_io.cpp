@@ -407,7 +407,9 @@ HRESULT FormattedIO::ReadRest(std::string* text) {
 HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) {
     if (HRESULT hr = StartReplyIfIdle(); FAILED(hr)) return hr;
     RealListParser& parser = listParser_;
-    parser.Start(separators, kMaxListValues);
+    // A caller whose storage is smaller than the list gets what fits; the
+    // rest is checked and counted only.
+    parser.Start(separators, kMaxListValues, KeptElements(VT_R8));
     parser.Feed(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()) + readPos_, readLen_ - readPos_));
     readPos_ = readLen_ = 0;
     listChunk_.resize(std::max(readCapacity_, kDirectReadChunk));
@@ -426,6 +428,7 @@ HRESULT FormattedIO::ReadRealList(const std::string& separators, VARIANT* list) 
     }
     if (!parser.Finish())
         return ReportHresult(E_VISA_INV_FMT, "Cannot read \"" + parser.badItem() + "\" of the list as a number.");
+    if (parser.count() > parser.values().size()) CountResult(parser.count());
     return PutArray(VT_R8, parser.values().data(), parser.values().size(), list);
 }
 

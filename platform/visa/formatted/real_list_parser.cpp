@@ -13,8 +13,10 @@ constexpr std::size_t kMaxItemLength = 4096;
 
 }  // namespace
 
-void RealListParser::Start(std::string_view separators, std::size_t maxValues) {
+void RealListParser::Start(std::string_view separators, std::size_t maxValues, std::size_t keepValues) {
     maxValues_ = maxValues;
+    keepValues_ = keepValues;
+    dropped_ = 0;
     overLimit_ = false;
     isSeparator_.fill(false);
     for (char c : separators) isSeparator_[static_cast<unsigned char>(c)] = true;
@@ -65,13 +67,22 @@ void RealListParser::ReserveFor(std::size_t textSize) {
     const std::size_t most = textSize / 2 + 2;
     const std::size_t needed = values_.size() + most;
     if (needed <= values_.capacity()) return;
-    const std::size_t ceiling =
-        maxValues_ > std::numeric_limits<std::size_t>::max() - most ? maxValues_ : maxValues_ + most;
+    const std::size_t kept = std::min(maxValues_, keepValues_);
+    const std::size_t ceiling = kept > std::numeric_limits<std::size_t>::max() - most ? kept : kept + most;
     values_.reserve(std::min(std::max(needed, values_.capacity() * 2), ceiling));
 }
 
+// Values beyond those kept leave the storage after each text, so it never
+// holds more than the kept ones and one text's worth.
+void RealListParser::DropBeyondKeep() {
+    if (values_.size() <= keepValues_) return;
+    dropped_ += values_.size() - keepValues_;
+    values_.resize(keepValues_);
+}
+
 bool RealListParser::CheckLimit() {
-    if (values_.size() <= maxValues_) return false;
+    DropBeyondKeep();
+    if (count() <= maxValues_) return false;
     // The list is refused: its storage is given back rather than kept.
     overLimit_ = true;
     std::vector<double>().swap(values_);

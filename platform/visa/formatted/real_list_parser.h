@@ -24,9 +24,12 @@ public:
     RealListParser() = default;
     explicit RealListParser(std::string_view separators) { Start(separators); }
 
-    // Begins a new list of at most maxValues values. The storage of the last
-    // one is kept, so reading lists of the same length again allocates nothing.
-    void Start(std::string_view separators, std::size_t maxValues = std::numeric_limits<std::size_t>::max());
+    // Begins a new list of at most maxValues values, of which the first
+    // keepValues are kept and the rest only checked and counted. The storage
+    // of the last list is kept, so reading lists of the same length again
+    // allocates nothing.
+    void Start(std::string_view separators, std::size_t maxValues = std::numeric_limits<std::size_t>::max(),
+               std::size_t keepValues = std::numeric_limits<std::size_t>::max());
 
     // Parses every item this text completes. After a bad item the rest is
     // only skipped, so the reply can still be read to its end.
@@ -37,7 +40,9 @@ public:
     // and the values read so far are dropped.
     bool overLimit() const { return overLimit_; }
 
+    // The values kept, and how many the list holds.
     const std::vector<double>& values() const { return values_; }
+    std::size_t count() const { return values_.size() + dropped_; }
     // The first bad item as the reply showed it (at most 40 characters).
     const std::string& badItem() const { return badItem_; }
 
@@ -47,6 +52,7 @@ private:
     void FailItem(std::string_view item);
     void ReserveFor(std::size_t textSize);
     bool CheckLimit();
+    void DropBeyondKeep();
 
     std::array<bool, 256> isSeparator_{};
     codec::ListItemScanner scanner_;
@@ -58,6 +64,8 @@ private:
     bool failed_ = false;
     bool overLimit_ = false;
     std::size_t maxValues_ = std::numeric_limits<std::size_t>::max();
+    std::size_t keepValues_ = std::numeric_limits<std::size_t>::max();
+    std::size_t dropped_ = 0;  // values counted beyond those kept
     std::vector<double> values_;
     std::string badItem_;
 };
