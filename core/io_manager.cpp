@@ -79,11 +79,10 @@ HRESULT CDriverIOManager::InstrPrintfNoPoll(const char* format, ...) {
     return io_.InstrWriteNoPoll(command, kCurrentTimeout);
 }
 
-// The string-reply query is traced under the name "InstrPrintf", as trace
-// readers have always seen it.
-HRESULT CDriverIOManager::InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout) {
+HRESULT CDriverIOManager::QueryText(const char* member, std::string_view command, std::string* reply, LONG cchDesired,
+                                    LONG timeout) {
     CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrPrintf",
+    trace.Begin(tracer_, kTraceClass, member,
                 {TraceArg::In("strCommand", command), TraceArg::Out("bstrResult", reply),
                  TraceArg::In("cchDesired", cchDesired), TraceArg::In("lTimeout", timeout)});
     return io_.InstrQuery(command, reply, cchDesired, timeout);
@@ -137,14 +136,6 @@ HRESULT CDriverIOManager::InstrPrintCommandNoPoll() {
     CMethodTrace trace;
     trace.Begin(tracer_, kTraceClass, "InstrPrintCommandNoPoll", {TraceArg::In("strCommand", CurrentCommand())});
     return io_.InstrWriteNoPoll(CurrentCommand(), kCurrentTimeout);
-}
-
-HRESULT CDriverIOManager::InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout) {
-    CMethodTrace trace;
-    trace.Begin(tracer_, kTraceClass, "InstrQueryCommand",
-                {TraceArg::In("strCommand", CurrentCommand()), TraceArg::Out("bstrResult", reply),
-                 TraceArg::In("cchDesired", cchDesired), TraceArg::In("lTimeout", timeout)});
-    return io_.InstrQuery(CurrentCommand(), reply, cchDesired, timeout);
 }
 
 HRESULT CDriverIOManager::InstrQueryCommand(BSTR* reply, LONG timeout) {

@@ -29,7 +29,10 @@ public:
     HRESULT InstrPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     HRESULT InstrPrintfNoPoll(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    HRESULT InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout);
+    // Traced under the name "InstrPrintf", as trace readers have always seen it.
+    HRESULT InstrQuery(std::string_view command, std::string* reply, LONG cchDesired, LONG timeout) {
+        return QueryText("InstrPrintf", command, reply, cchDesired, timeout);
+    }
     // Numbers of type BYTE, SHORT, LONG, float or double: the narrow integers
     // keep the low bits of the integer read, a float is the double read.
     template <class T>
@@ -42,7 +45,9 @@ public:
     HRESULT InstrPrintCommand();
     HRESULT InstrPrintCommandNoPoll();
     HRESULT InstrQueryCommand(BSTR* reply, LONG timeout);
-    HRESULT InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout);
+    HRESULT InstrQueryCommand(std::string* reply, LONG cchDesired, LONG timeout) {
+        return QueryText("InstrQueryCommand", CurrentCommand(), reply, cchDesired, timeout);
+    }
     template <class T>
     HRESULT InstrQueryCommand(T* result, LONG timeout) {
         return QueryNumber("InstrQueryCommand", CurrentCommand(), result, timeout);
@@ -50,6 +55,8 @@ public:
     HRESULT InstrQueryCommandBool(VARIANT_BOOL* result, LONG timeout);
 
 private:
+    // Traced under the member's name.
+    HRESULT QueryText(const char* member, std::string_view command, std::string* reply, LONG cchDesired, LONG timeout);
     // Traced under the member's name; defined for the five number types.
     template <class T>
     HRESULT QueryNumber(const char* member, std::string_view command, T* result, LONG timeout);

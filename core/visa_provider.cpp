@@ -1,6 +1,7 @@
 #include "core/visa_provider.h"
 
 #include <cstring>
+#include <string>
 
 namespace ztv {
 namespace {
@@ -16,6 +17,17 @@ HRESULT TakeArray(HRESULT hr, VARIANT* result, VARTYPE element, SAFEARRAY** arra
     }
     VariantClear(result);
     return FAILED(hr) ? MapTimeout(hr) : E_FAIL;
+}
+
+// Creates one of the VISA-COM classes, naming the missing component when it
+// cannot.
+template <class T>
+HRESULT CreateComponent(const CLSID& clsid, const IID& iid, std::string_view component, com::ComPtr<T>* object) {
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, object->ReceiveVoid());
+    if (SUCCEEDED(hr) && *object) return hr;
+    SetThreadError(GUID_NULL, "Could not create instance of VISA-COM " + std::string(component) +
+                                  " Component. Make sure it is installed properly.");
+    return FAILED(hr) ? hr : E_FAIL;
 }
 
 }  // namespace
@@ -41,14 +53,9 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
 
     visa::EnsureClassesRegistered();
     com::ComPtr<visa::IResourceManager> manager;
-    HRESULT hr = CoCreateInstance(visa::CLSID_ResourceManager, nullptr, CLSCTX_ALL, visa::IID_IResourceManager,
-                                  manager.ReceiveVoid());
-    if (FAILED(hr) || !manager) {
-        SetThreadError(GUID_NULL,
-                       "Could not create instance of VISA-COM Global Resource Manager Component. Make sure it is "
-                       "installed properly.");
-        return FAILED(hr) ? hr : E_FAIL;
-    }
+    HRESULT hr =
+        CreateComponent(visa::CLSID_ResourceManager, visa::IID_IResourceManager, "Global Resource Manager", &manager);
+    if (FAILED(hr)) return hr;
     hr = manager->Open(com::Bstr(resourceDescriptor).get(), visa::NO_LOCK, 2000, com::Bstr(links.openOptions).get(),
                        session_.Receive());
     manager = {};
@@ -62,14 +69,8 @@ HRESULT CVisaComIOProvider::Open(const Links& links, std::string_view resourceDe
     if (FAILED(hr)) return MapTimeout(hr);
     message_->QueryInterface(visa::IID_IMessageReadEnd, readEnd_.ReceiveVoid());
 
-    hr = CoCreateInstance(visa::CLSID_FormattedIO488, nullptr, CLSCTX_ALL, visa::IID_IFormattedIO488,
-                          formatter_.ReceiveVoid());
-    if (FAILED(hr) || !formatter_) {
-        SetThreadError(GUID_NULL,
-                       "Could not create instance of VISA-COM FormattedIO488 Component. Make sure it is installed "
-                       "properly.");
-        return FAILED(hr) ? hr : E_FAIL;
-    }
+    hr = CreateComponent(visa::CLSID_FormattedIO488, visa::IID_IFormattedIO488, "FormattedIO488", &formatter_);
+    if (FAILED(hr)) return hr;
     hr = formatter_->putref_IO(message_.get());
     if (FAILED(hr)) return MapTimeout(hr);
 

@@ -6,20 +6,13 @@
 #include <string_view>
 
 #include "platform/ivi/iviss.h"
+#include "platform/text/split.h"
 
 namespace ztv {
 
 std::vector<std::string> SelectorLevels(ViConstString selector) {
-    std::vector<std::string> levels;
-    std::string_view rest = selector ? selector : "";
-    while (!rest.empty()) {
-        const std::size_t colon = rest.find(':');
-        const std::string_view piece = rest.substr(0, colon);
-        if (!piece.empty()) levels.emplace_back(piece);
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
-    return levels;
+    const std::vector<std::string_view> levels = codec::SplitNonEmpty(selector ? selector : "", ':');
+    return {levels.begin(), levels.end()};
 }
 
 ViStatus ReportBadlyFormedSelector(ViSession vi, ViConstString selector, int depth) {

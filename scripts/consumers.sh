@@ -74,14 +74,11 @@ run c-pkgconfig "$work/c-consumer"
 c++ -x c++ -Wall -Wextra -Wwrite-strings -Werror -fsyntax-only "$root/packaging/consumers/consumer.c" \
   $(pkg-config --cflags zentrava)
 
-# 2. C++ with find_package.
+# 2. C++ with find_package: the COM-style interfaces and the native C++ API.
 cmake_build "$root/packaging/consumers/cpp" "$work/cpp-build"
 run cpp-find-package "$work/cpp-build/consumer"
 grep -q '^error caught: .' "$work/cpp-find-package.out" || fail "the C++ program caught no error"
-
-# 2b. The native C++ API with find_package.
-cmake_build "$root/packaging/consumers/native" "$work/native-build"
-run native-find-package "$work/native-build/native_consumer"
+run native-find-package "$work/cpp-build/native_consumer"
 grep -q '^error caught: .*Measurement1' "$work/native-find-package.out" || fail "the native program caught no selector error"
 
 # 3. The README's snippets, exactly as printed.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com/registry_file.h"
+#include "platform/text/split.h"
 
 namespace reg {
 namespace {
@@ -34,19 +35,6 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Key path components; empty ones (doubled or outer backslashes) are ignored.
-std::vector<std::string_view> SplitKey(std::string_view key) {
-    std::vector<std::string_view> parts;
-    while (!key.empty()) {
-        const std::size_t end = key.find('\\');
-        const std::string_view part = key.substr(0, end);
-        if (!part.empty()) parts.push_back(part);
-        if (end == std::string_view::npos) break;
-        key.remove_prefix(end + 1);
-    }
-    return parts;
-}
-
 // XML cannot carry a NUL character.
 bool Storable(std::string_view text) { return text.find('\0') == std::string_view::npos; }
 
@@ -59,7 +47,7 @@ pugi::xml_node Child(pugi::xml_node parent, const char* kind, std::string_view n
 
 pugi::xml_node FindKey(const pugi::xml_document& doc, Hive hive, std::string_view key) {
     pugi::xml_node node = Child(doc.child("registry"), "hive", HiveName(hive));
-    for (std::string_view part : SplitKey(key)) {
+    for (std::string_view part : codec::SplitNonEmpty(key, '\\')) {
         if (!node) break;
         node = Child(node, "key", part);
     }
@@ -85,7 +73,7 @@ pugi::xml_node CreatePath(pugi::xml_document& doc, Hive hive, std::string_view k
         *added = true;
     }
     pugi::xml_node node = FindOrAdd(root, "hive", HiveName(hive), added);
-    for (std::string_view part : SplitKey(key)) node = FindOrAdd(node, "key", part, added);
+    for (std::string_view part : codec::SplitNonEmpty(key, '\\')) node = FindOrAdd(node, "key", part, added);
     return node;
 }
 
@@ -157,7 +145,7 @@ HRESULT DeleteValue(Hive hive, std::string_view key, std::string_view valueName)
 
 HRESULT DeleteTree(Hive hive, std::string_view key) {
     // The hive itself is not a key that can be deleted.
-    if (SplitKey(key).empty()) return E_INVALIDARG;
+    if (codec::SplitNonEmpty(key, '\\').empty()) return E_INVALIDARG;
     return com_detail::UpdateRegistryFile([&](pugi::xml_document& doc) {
         pugi::xml_node keyNode = FindKey(doc, hive, key);
         if (!keyNode) return S_FALSE;

@@ -30,50 +30,19 @@ enum class TraceType : std::uint8_t {
     Interface,    // any interface pointer
 };
 
-// The trace type of a C++ argument type. VARIANT_BOOL is the same C++ type as
-// SHORT, so booleans are named explicitly (InBoolean, OutBoolean).
-template <class T>
-struct TraceTypeOf;
-template <>
-struct TraceTypeOf<BYTE> {
-    static constexpr TraceType value = TraceType::Byte;
-};
-template <>
-struct TraceTypeOf<SHORT> {
-    static constexpr TraceType value = TraceType::Int16;
-};
-template <>
-struct TraceTypeOf<LONG> {
-    static constexpr TraceType value = TraceType::Int32;
-};
-template <>
-struct TraceTypeOf<float> {
-    static constexpr TraceType value = TraceType::Float;
-};
-template <>
-struct TraceTypeOf<double> {
-    static constexpr TraceType value = TraceType::Double;
-};
-template <>
-struct TraceTypeOf<std::string> {
-    static constexpr TraceType value = TraceType::Text;
-};
-template <>
-struct TraceTypeOf<std::string_view> {
-    static constexpr TraceType value = TraceType::TextView;
-};
-template <>
-struct TraceTypeOf<BSTR> {
-    static constexpr TraceType value = TraceType::Bstr;
-};
-template <>
-struct TraceTypeOf<SAFEARRAY*> {
-    static constexpr TraceType value = TraceType::Array;
-};
-template <>
-struct TraceTypeOf<VARIANT> {
-    static constexpr TraceType value = TraceType::Variant;
-};
+// The trace type of the value at a location; a type with no trace type does
+// not compile. VARIANT_BOOL is the same C++ type as SHORT, so booleans are
+// named explicitly (InBoolean, OutBoolean).
+constexpr TraceType TraceTypeAt(const BYTE*) { return TraceType::Byte; }
+constexpr TraceType TraceTypeAt(const SHORT*) { return TraceType::Int16; }
+constexpr TraceType TraceTypeAt(const LONG*) { return TraceType::Int32; }
+constexpr TraceType TraceTypeAt(const float*) { return TraceType::Float; }
+constexpr TraceType TraceTypeAt(const double*) { return TraceType::Double; }
+constexpr TraceType TraceTypeAt(const std::string*) { return TraceType::Text; }
+constexpr TraceType TraceTypeAt(const std::string_view*) { return TraceType::TextView; }
+constexpr TraceType TraceTypeAt(const BSTR*) { return TraceType::Bstr; }
+constexpr TraceType TraceTypeAt(SAFEARRAY* const*) { return TraceType::Array; }
+constexpr TraceType TraceTypeAt(const VARIANT*) { return TraceType::Variant; }
 
 struct TraceArg {
     const char* name;
@@ -84,7 +53,7 @@ struct TraceArg {
     // Inputs are read once, while the record begins.
     template <class T>
     static TraceArg In(const char* name, const T& v) {
-        return {name, TraceDirection::In, TraceTypeOf<T>::value, &v};
+        return {name, TraceDirection::In, TraceTypeAt(&v), &v};
     }
     static TraceArg InBoolean(const char* name, const VARIANT_BOOL& v) {
         return {name, TraceDirection::In, TraceType::Boolean, &v};
@@ -96,11 +65,11 @@ struct TraceArg {
     // and again when it ends; a null location is traced as "<null>".
     template <class T>
     static TraceArg Out(const char* name, T* location) {
-        return {name, TraceDirection::Out, TraceTypeOf<T>::value, location};
+        return {name, TraceDirection::Out, TraceTypeAt(location), location};
     }
     template <class T>
     static TraceArg InOut(const char* name, T* location) {
-        return {name, TraceDirection::InOut, TraceTypeOf<T>::value, location};
+        return {name, TraceDirection::InOut, TraceTypeAt(location), location};
     }
     static TraceArg OutBoolean(const char* name, VARIANT_BOOL* location) {
         return {name, TraceDirection::Out, TraceType::Boolean, location};
