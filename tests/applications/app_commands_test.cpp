@@ -11,9 +11,10 @@
 namespace ztv::test {
 namespace {
 
-// The C functions that read or write an array of a measurement.
+// The C functions that read or write an array of a measurement, or clear a part of it.
 using ArrayRead = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[], ViInt32*);
 using ArrayWrite = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[]);
+using Clearing = ViStatus (*)(ViSession, ViConstString);
 
 class AppCommands : public ::testing::Test {
 protected:
@@ -30,6 +31,9 @@ protected:
                                                     ViReal64* values) {
         return [write, selector, count, values](ViSession vi) { return write(vi, selector, count, values); };
     }
+    static std::function<ViStatus(ViSession)> Clear(Clearing clear, const char* selector) {
+        return [clear, selector](ViSession vi) { return clear(vi, selector); };
+    }
 
     AppSession session;
     std::vector<ViReal64> buffer = std::vector<ViReal64>(4);
@@ -38,62 +42,61 @@ protected:
 
 TEST_F(AppCommands, IrregularCommandTexts) {
     ViReal64 two[] = {1, 2};
-    ExpectSent(
-        session,
-        {
-            {"AM upper line without a format command",
-             Write(Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData, "Measurement1", 2, two),
-             0,
-             {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
-            {"BB lower line in long form",
-             Read(Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData, "Measurement1"),
-             0,
-             {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
-            {"SP upper line with LIMit",
-             Read(Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData, "Measurement1"),
-             0,
-             {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
-            {"FP store with STORe",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat");
-             },
-             0,
-             {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
-            {"FP raw data with RDATa",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
-            {"TR first trace is the wide path",
-             Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement1"),
-             0,
-             {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
-            {"TR other traces are the narrow path",
-             Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement3"),
-             0,
-             {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
-            {"User X data per trace",
-             Read(Ztv_ApplicationUserMeaurementGet_Xdata, "Measurement5"),
-             0,
-             {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
-            {"User persistence clears all traces",
-             [&](ViSession vi) { return Ztv_ApplicationUserMeaurementPersistenceClear(vi, "Measurement3"); },
-             0,
-             {"DISP:USER1:ALLT:PERS:CLE"}},
-            {"PN upper clear ends in a blank",
-             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper(vi, "Measurement1"); },
-             0,
-             {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
-            {"PN lower clear does not",
-             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower(vi, "Measurement1"); },
-             0,
-             {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
-            {"FP lower clear ends in a blank",
-             [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower(vi, "Measurement2"); },
-             0,
-             {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
-        });
+    ExpectSent(session,
+               {
+                   {"AM upper line without a format command",
+                    Write(Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData, "Measurement1", 2, two),
+                    0,
+                    {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
+                   {"BB lower line in long form",
+                    Read(Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
+                   {"SP upper line with LIMit",
+                    Read(Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
+                   {"FP store with STORe",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat");
+                    },
+                    0,
+                    {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
+                   {"FP raw data with RDATa",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual);
+                    },
+                    0,
+                    {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
+                   {"TR first trace is the wide path",
+                    Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
+                   {"TR other traces are the narrow path",
+                    Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement3"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
+                   {"User X data per trace",
+                    Read(Ztv_ApplicationUserMeaurementGet_Xdata, "Measurement5"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
+                   {"User persistence clears all traces",
+                    Clear(Ztv_ApplicationUserMeaurementPersistenceClear, "Measurement3"),
+                    0,
+                    {"DISP:USER1:ALLT:PERS:CLE"}},
+                   {"PN upper clear ends in a blank",
+                    Clear(Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper, "Measurement1"),
+                    0,
+                    {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
+                   {"PN lower clear does not",
+                    Clear(Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower, "Measurement1"),
+                    0,
+                    {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
+                   {"FP lower clear ends in a blank",
+                    Clear(Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower, "Measurement2"),
+                    0,
+                    {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
+               });
 }
 
 TEST_F(AppCommands, MeasurementsAndMarkersCarryTheirNumbers) {
