@@ -23,7 +23,7 @@ protected:
     }
     static Ref<IUnknown> Identity(IUnknown* object) { return Query<IUnknown>(object, IID_IUnknown); }
 
-    // Reads the count of a collection on the root.
+    // A call that reads the count of a collection on the root.
     template <class Collection>
     std::function<HRESULT(LONG*)> CountOf(const IID& iid) {
         return [this, &iid](LONG* n) { return session.Root<Collection>(iid)->get_Count(n); };
