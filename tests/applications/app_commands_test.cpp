@@ -1,6 +1,7 @@
 // Commands of the measurement applications that a plain substitution of the
 // mnemonic and trace number would get wrong, the trace and marker numbers of
 // repeated capabilities, segment tables and analysis results.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,30 @@
 namespace ztv::test {
 namespace {
 
+// The C functions that read or write an array of a measurement, or clear a part of it.
+using ArrayRead = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[], ViInt32*);
+using ArrayWrite = ViStatus (*)(ViSession, ViConstString, ViInt32, ViReal64[]);
+using Clearing = ViStatus (*)(ViSession, ViConstString);
+
 class AppCommands : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(session.Open()); }
+
+    // A call that reads the array of `selector` into `buffer`.
+    std::function<ViStatus(ViSession)> Read(ArrayRead read, const char* selector) {
+        return [this, read, selector](ViSession vi) {
+            return read(vi, selector, static_cast<ViInt32>(buffer.size()), buffer.data(), &actual);
+        };
+    }
+    // A call that writes the first `count` of `values` to `selector`.
+    static std::function<ViStatus(ViSession)> Write(ArrayWrite write, const char* selector, ViInt32 count,
+                                                    ViReal64* values) {
+        return [write, selector, count, values](ViSession vi) { return write(vi, selector, count, values); };
+    }
+    static std::function<ViStatus(ViSession)> Clear(Clearing clear, const char* selector) {
+        return [clear, selector](ViSession vi) { return clear(vi, selector); };
+    }
+
     AppSession session;
     std::vector<ViReal64> buffer = std::vector<ViReal64>(4);
     ViInt32 actual = 0;
@@ -20,76 +42,61 @@ protected:
 
 TEST_F(AppCommands, IrregularCommandTexts) {
     ViReal64 two[] = {1, 2};
-    ExpectSent(
-        session,
-        {
-            {"AM upper line without a format command",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData(vi, "Measurement1", 2, two);
-             },
-             0,
-             {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
-            {"BB lower line in long form",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData(vi, "Measurement1", 4, buffer.data(),
-                                                                             &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
-            {"SP upper line with LIMit",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData(vi, "Measurement1", 4,
-                                                                                    buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
-            {"FP store with STORe",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat");
-             },
-             0,
-             {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
-            {"FP raw data with RDATa",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
-            {"TR first trace is the wide path",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement1", 4, buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
-            {"TR other traces are the narrow path",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationTransientMeasurementGet_XData(vi, "Measurement3", 4, buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
-            {"User X data per trace",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationUserMeaurementGet_Xdata(vi, "Measurement5", 4, buffer.data(), &actual);
-             },
-             0,
-             {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
-            {"User persistence clears all traces",
-             [&](ViSession vi) { return Ztv_ApplicationUserMeaurementPersistenceClear(vi, "Measurement3"); },
-             0,
-             {"DISP:USER1:ALLT:PERS:CLE"}},
-            {"PN upper clear ends in a blank",
-             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper(vi, "Measurement1"); },
-             0,
-             {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
-            {"PN lower clear does not",
-             [&](ViSession vi) { return Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower(vi, "Measurement1"); },
-             0,
-             {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
-            {"FP lower clear ends in a blank",
-             [&](ViSession vi) { return Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower(vi, "Measurement2"); },
-             0,
-             {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
-        });
+    ExpectSent(session,
+               {
+                   {"AM upper line without a format command",
+                    Write(Ztv_ApplicationAMNoiseMeasurementLimitSet_UpperData, "Measurement1", 2, two),
+                    0,
+                    {"CALC:AM1:TRAC1:LIM:UPP:LDAT 1,2"}},
+                   {"BB lower line in long form",
+                    Read(Ztv_ApplicationBaseBandMeasurementLimitGet_LowerData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALCulate:BB1:TRAC1:LIM:LOW:LDAT?"}},
+                   {"SP upper line with LIMit",
+                    Read(Ztv_ApplicationSpectrumMonitorMeasurementLimitGet_UpperData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:SP1:TRAC1:LIMit:UPP:LDAT?"}},
+                   {"FP store with STORe",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationFrequencyPowerMeasurementDataStoreData(vi, "Measurement3", "run.dat");
+                    },
+                    0,
+                    {"MMEM:FP1:TRAC3:STORe:DATA \"run.dat\""}},
+                   {"FP raw data with RDATa",
+                    [&](ViSession vi) {
+                        return Ztv_ApplicationFrequencyPowerMeasurementsGet_RawData(vi, 4, buffer.data(), &actual);
+                    },
+                    0,
+                    {"FORM:DATA ASC", "CALC:FP1:DATA:RDATa?"}},
+                   {"TR first trace is the wide path",
+                    Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement1"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:TR1:WIDE:DATA:XDAT?"}},
+                   {"TR other traces are the narrow path",
+                    Read(Ztv_ApplicationTransientMeasurementGet_XData, "Measurement3"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:TR1:NARR:DATA:XDAT?"}},
+                   {"User X data per trace",
+                    Read(Ztv_ApplicationUserMeaurementGet_Xdata, "Measurement5"),
+                    0,
+                    {"FORM:DATA ASC", "CALC:USER1:TRAC5:DATA:XDAT?"}},
+                   {"User persistence clears all traces",
+                    Clear(Ztv_ApplicationUserMeaurementPersistenceClear, "Measurement3"),
+                    0,
+                    {"DISP:USER1:ALLT:PERS:CLE"}},
+                   {"PN upper clear ends in a blank",
+                    Clear(Ztv_ApplicationPhaseNoiseMeasurementLimitClearUpper, "Measurement1"),
+                    0,
+                    {"CALC:PN1:TRAC1:LIM:UPP:SEGM:CLE "}},
+                   {"PN lower clear does not",
+                    Clear(Ztv_ApplicationPhaseNoiseMeasurementLimitClearLower, "Measurement1"),
+                    0,
+                    {"CALC:PN1:TRAC1:LIM:LOW:SEGM:CLE"}},
+                   {"FP lower clear ends in a blank",
+                    Clear(Ztv_ApplicationFrequencyPowerMeasurementLimitClearLower, "Measurement2"),
+                    0,
+                    {"CALC:FP1:TRAC2:LIM:LOW:SEGM:CLE "}},
+               });
 }
 
 TEST_F(AppCommands, MeasurementsAndMarkersCarryTheirNumbers) {
@@ -112,41 +119,34 @@ TEST_F(AppCommands, MeasurementsAndMarkersCarryTheirNumbers) {
         EXPECT_EQ(session.Sent(), Messages{m.query});
         EXPECT_EQ(x, 0) << "an unset marker stands at 0";
     }
-    ExpectSent(session,
-               {
-                   {"TR marker search",
-                    [](ViSession vi) {
-                        return Ztv_ApplicationTransientMeasurementMarkerSearch(vi, "Measurement2:Marker5",
-                                                                               ZTV_VAL_MARKER_SEARCH_TYPE_MINIMUM);
-                    },
-                    0,
-                    {"CALC:TR1:TRAC2:MARK5:SEAR:EXEC:MIN"}},
-                   {"User marker search",
-                    [](ViSession vi) {
-                        return Ztv_ApplicationUserMeaurementMarkerSearch(vi, "Measurement6:Marker9",
-                                                                         ZTV_VAL_MARKER_SEARCH_TYPE_PEAK);
-                    },
-                    0,
-                    {"CALC:USER1:TRAC6:MARK9:SEAR:EXEC:PEAK"}},
-                   {"FP trace data",
-                    [&](ViSession vi) {
-                        return Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData(vi, "Measurement3", 4,
-                                                                                             buffer.data(), &actual);
-                    },
-                    0,
-                    {"FORM:DATA ASC", "CALC:FP1:TRAC3:DATA:FDAT?"}},
-                   {"TR trace data",
-                    [&](ViSession vi) { return Ztv_Get_FormattedData3(vi, "Measurement4", 4, buffer.data(), &actual); },
-                    0,
-                    {"FORM:DATA ASC", "CALC:TR1:TRAC4:DATA:FDAT?"}},
-                   {"User trace data",
-                    [&](ViSession vi) {
-                        return Ztv_ApplicationUserMeaurementDataGet_FormattedData(vi, "Measurement2", 4, buffer.data(),
-                                                                                  &actual);
-                    },
-                    0,
-                    {"FORM:DATA ASC", "CALC:USER1:TRAC2:DATA:FDAT?"}},
-               });
+    ExpectSent(session, {
+                            {"TR marker search",
+                             [](ViSession vi) {
+                                 return Ztv_ApplicationTransientMeasurementMarkerSearch(
+                                     vi, "Measurement2:Marker5", ZTV_VAL_MARKER_SEARCH_TYPE_MINIMUM);
+                             },
+                             0,
+                             {"CALC:TR1:TRAC2:MARK5:SEAR:EXEC:MIN"}},
+                            {"User marker search",
+                             [](ViSession vi) {
+                                 return Ztv_ApplicationUserMeaurementMarkerSearch(vi, "Measurement6:Marker9",
+                                                                                  ZTV_VAL_MARKER_SEARCH_TYPE_PEAK);
+                             },
+                             0,
+                             {"CALC:USER1:TRAC6:MARK9:SEAR:EXEC:PEAK"}},
+                            {"FP trace data",
+                             Read(Ztv_ApplicationFrequencyPowerMeasurementDataGet_FormattedData, "Measurement3"),
+                             0,
+                             {"FORM:DATA ASC", "CALC:FP1:TRAC3:DATA:FDAT?"}},
+                            {"TR trace data",
+                             Read(Ztv_Get_FormattedData3, "Measurement4"),
+                             0,
+                             {"FORM:DATA ASC", "CALC:TR1:TRAC4:DATA:FDAT?"}},
+                            {"User trace data",
+                             Read(Ztv_ApplicationUserMeaurementDataGet_FormattedData, "Measurement2"),
+                             0,
+                             {"FORM:DATA ASC", "CALC:USER1:TRAC2:DATA:FDAT?"}},
+                        });
 }
 
 TEST_F(AppCommands, SegmentTablesHoldWholeGroupsOfFour) {
@@ -155,34 +155,24 @@ TEST_F(AppCommands, SegmentTablesHoldWholeGroupsOfFour) {
         session,
         {
             {"FP two upper segments",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 8, values);
-             },
+             Write(Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment, "Measurement2", 8, values),
              0,
              {"FORM:DATA ASC", "CALC:FP1:TRAC2:LIM:UPP:SEGM:COUN 2",
               "CALC:FP1:TRAC2:LIM:UPP:SEGM:DATA 1,2,3,4,5,6,7,8"}},
             {"FP six values",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment(vi, "Measurement2", 6, values);
-             },
+             Write(Ztv_ApplicationFrequencyPowerMeasurementLimitUpperSegment, "Measurement2", 6, values),
              kUnexpectedResponse,
              {"FORM:DATA ASC"}},
             {"TR one lower segment",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationTransientMeasurementLimitLowerSegment(vi, "Measurement4", 4, values);
-             },
+             Write(Ztv_ApplicationTransientMeasurementLimitLowerSegment, "Measurement4", 4, values),
              0,
              {"FORM:DATA ASC", "CALC:TR1:TRAC4:LIM:LOW:SEGM:COUN 1", "CALC:TR1:TRAC4:LIM:LOW:SEGM:DATA 1,2,3,4"}},
             {"User five values",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationUserMeaurementLimitLowerSegment(vi, "Measurement7", 5, values);
-             },
+             Write(Ztv_ApplicationUserMeaurementLimitLowerSegment, "Measurement7", 5, values),
              kUnexpectedResponse,
              {"FORM:DATA ASC"}},
             {"PN spurious table",
-             [&](ViSession vi) {
-                 return Ztv_ApplicationPhaseNoiseMeasurementSpuriousTableData(vi, "Measurement1", 8, values);
-             },
+             Write(Ztv_ApplicationPhaseNoiseMeasurementSpuriousTableData, "Measurement1", 8, values),
              0,
              {"FORM:DATA ASC", "CALC:PN1:TRAC1:SPUR:THR:TABL:COUN 2",
               "CALC:PN1:TRAC1:SPUR:THR:TABL:DATA 1,2,3,4,5,6,7,8"}},

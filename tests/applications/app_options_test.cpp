@@ -1,5 +1,6 @@
 // Settings that depend on the instrument: the options it reports and its
 // model. Each row runs against an emulator of that model and option text.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,82 +9,52 @@
 namespace ztv::test {
 namespace {
 
-struct InstrumentCase {
-    const char* model;
-    const char* options;
-    Case call;
-};
+std::function<ViStatus(ViSession)> BasebandDisplay(ViBoolean on) {
+    return [on](ViSession vi) {
+        return Ztv_SetAttributeViBoolean(vi, "", ZTV_ATTR_APPLICATION_BASEBAND_DISPLAY_STATE, on);
+    };
+}
 
-void RunOnEach(const std::vector<InstrumentCase>& cases) {
+std::function<ViStatus(ViSession)> FpTrigger(ViInt32 mode) {
+    return [mode](ViSession vi) {
+        return Ztv_SetAttributeViInt32(vi, "", ZTV_ATTR_APPLICATION_FREQUENCYPOWER_TRIGGER_MODE, mode);
+    };
+}
+
+// A setting that needs an option asks for the options first and sends
+// nothing more when the instrument lacks it.
+TEST(AppOptions, SettingsThatNeedAnOptionAreRefusedWithoutIt) {
+    struct InstrumentCase {
+        const char* model;
+        const char* options;
+        Case call;
+    };
+    const InstrumentCase cases[] = {
+        {"Q7310B",
+         "QVX-BBM",
+         {"baseband on with the option", BasebandDisplay(VI_TRUE), 0, {"*OPT?", "DISP:BB1:STAT 1"}}},
+        {"Q7310B", "QVX-011", {"baseband on without it", BasebandDisplay(VI_TRUE), kUnexpectedResponse, {"*OPT?"}}},
+        {"Q7310B", "QVX-011", {"baseband off without it", BasebandDisplay(VI_FALSE), 0, {"*OPT?", "DISP:BB1:STAT 0"}}},
+        {"Q7310A", "0", {"the A model always has baseband", BasebandDisplay(VI_TRUE), 0, {"*OPT?", "DISP:BB1:STAT 1"}}},
+        {"Q7310B",
+         "QVX-BBM",
+         {"FP analyzer", FpTrigger(ZTV_VAL_APP_TRIGGER_MODE_ANALYSER), 0, {"*OPT?", "TRIG:FP1:MODE ANAL"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"FP analyzer on an 011", FpTrigger(ZTV_VAL_APP_TRIGGER_MODE_ANALYSER), kUnexpectedResponse, {"*OPT?"}}},
+        {"Q7310B",
+         "QVX-011",
+         {"FP tester on an 011", FpTrigger(ZTV_VAL_APP_TRIGGER_MODE_TESTER), 0, {"*OPT?", "TRIG:FP1:MODE TEST"}}},
+        {"Q7310A",
+         "QVX-BBM",
+         {"FP analyzer on the A model", FpTrigger(ZTV_VAL_APP_TRIGGER_MODE_ANALYSER), kUnexpectedResponse, {"*OPT?"}}},
+    };
     for (const InstrumentCase& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " \"" + c.options + "\"");
         AppSession session;
         ASSERT_NO_FATAL_FAILURE(session.Open(c.model, c.options));
         ExpectSent(session, {c.call});
     }
-}
-
-ViStatus BasebandDisplay(ViSession vi, ViBoolean on) {
-    return Ztv_SetAttributeViBoolean(vi, "", ZTV_ATTR_APPLICATION_BASEBAND_DISPLAY_STATE, on);
-}
-
-ViStatus FpTrigger(ViSession vi, ViInt32 mode) {
-    return Ztv_SetAttributeViInt32(vi, "", ZTV_ATTR_APPLICATION_FREQUENCYPOWER_TRIGGER_MODE, mode);
-}
-
-TEST(AppOptions, BasebandDisplayNeedsTheBasebandOption) {
-    RunOnEach({
-        {"Q7310B",
-         "QVX-BBM",
-         {"on with the option",
-          [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); },
-          0,
-          {"*OPT?", "DISP:BB1:STAT 1"}}},
-        {"Q7310B",
-         "QVX-011",
-         {"on without it", [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); }, kUnexpectedResponse, {"*OPT?"}}},
-        {"Q7310B",
-         "QVX-011",
-         {"off without it",
-          [](ViSession vi) { return BasebandDisplay(vi, VI_FALSE); },
-          0,
-          {"*OPT?", "DISP:BB1:STAT 0"}}},
-        {"Q7310A",
-         "0",
-         {"the A model always has it",
-          [](ViSession vi) { return BasebandDisplay(vi, VI_TRUE); },
-          0,
-          {"*OPT?", "DISP:BB1:STAT 1"}}},
-    });
-}
-
-TEST(AppOptions, FrequencyPowerAnalyzerModeNeedsTheAnalyzer) {
-    RunOnEach({
-        {"Q7310B",
-         "QVX-BBM",
-         {"analyzer",
-          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
-          0,
-          {"*OPT?", "TRIG:FP1:MODE ANAL"}}},
-        {"Q7310B",
-         "QVX-011",
-         {"analyzer on an 011",
-          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
-          kUnexpectedResponse,
-          {"*OPT?"}}},
-        {"Q7310B",
-         "QVX-011",
-         {"tester on an 011",
-          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_TESTER); },
-          0,
-          {"*OPT?", "TRIG:FP1:MODE TEST"}}},
-        {"Q7310A",
-         "QVX-BBM",
-         {"analyzer on the A model",
-          [](ViSession vi) { return FpTrigger(vi, ZTV_VAL_APP_TRIGGER_MODE_ANALYSER); },
-          kUnexpectedResponse,
-          {"*OPT?"}}},
-    });
 }
 
 // Every AM member is refused on the A model before anything is sent; the

@@ -22,6 +22,12 @@ protected:
         return item;
     }
     static Ref<IUnknown> Identity(IUnknown* object) { return Query<IUnknown>(object, IID_IUnknown); }
+
+    // A call that reads the count of a collection on the root.
+    template <class Collection>
+    std::function<HRESULT(LONG*)> CountOf(const IID& iid) {
+        return [this, &iid](LONG* n) { return session.Root<Collection>(iid)->get_Count(n); };
+    }
 };
 
 TEST_F(Collections, CountsFollowTheApplications) {
@@ -30,21 +36,13 @@ TEST_F(Collections, CountsFollowTheApplications) {
         std::function<HRESULT(LONG*)> count;
         LONG expected;
     } cases[] = {
-        {"PN",
-         [&](LONG* n) { return session.Root<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements)->get_Count(n); }, 1},
-        {"AM",
-         [&](LONG* n) { return session.Root<IZentravaAMMeasurements>(IID_IZentravaAMMeasurements)->get_Count(n); }, 1},
-        {"BB",
-         [&](LONG* n) { return session.Root<IZentravaBBMeasurements>(IID_IZentravaBBMeasurements)->get_Count(n); }, 1},
-        {"SP",
-         [&](LONG* n) { return session.Root<IZentravaSPMeasurements>(IID_IZentravaSPMeasurements)->get_Count(n); }, 1},
-        {"FP",
-         [&](LONG* n) { return session.Root<IZentravaFPMeasurements>(IID_IZentravaFPMeasurements)->get_Count(n); }, 4},
-        {"TR",
-         [&](LONG* n) { return session.Root<IZentravaTRMeasurements>(IID_IZentravaTRMeasurements)->get_Count(n); }, 4},
-        {"User",
-         [&](LONG* n) { return session.Root<IZentravaUserMeasurements>(IID_IZentravaUserMeasurements)->get_Count(n); },
-         8},
+        {"PN", CountOf<IZentravaPNMeasurements>(IID_IZentravaPNMeasurements), 1},
+        {"AM", CountOf<IZentravaAMMeasurements>(IID_IZentravaAMMeasurements), 1},
+        {"BB", CountOf<IZentravaBBMeasurements>(IID_IZentravaBBMeasurements), 1},
+        {"SP", CountOf<IZentravaSPMeasurements>(IID_IZentravaSPMeasurements), 1},
+        {"FP", CountOf<IZentravaFPMeasurements>(IID_IZentravaFPMeasurements), 4},
+        {"TR", CountOf<IZentravaTRMeasurements>(IID_IZentravaTRMeasurements), 4},
+        {"User", CountOf<IZentravaUserMeasurements>(IID_IZentravaUserMeasurements), 8},
         {"FP markers",
          [&](LONG* n) {
              return As<IZentravaFPMarkers>(Fp("Measurement4").get(), IID_IZentravaFPMarkers)->get_Count(n);

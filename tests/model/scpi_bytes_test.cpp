@@ -188,22 +188,14 @@ TEST_F(Scpi, MethodsSendFixedOrFormattedCommands) {
 TEST_F(Scpi, MarkerSearchesSwitchOnTheSearchType) {
     auto marker = PnMarker("Marker3");
     auto markers = As<IZentravaPNMarkers>(Pn().get(), IID_IZentravaPNMarkers);
+    auto search = [&](ZentravaMarkerSearchTypeEnum type) { return [&marker, type] { return marker->Search(type); }; };
     ExpectSent(
         session,
         {
-            {"maximum",
-             [&] { return marker->Search(ZentravaMarkerSearchTypeMaximum); },
-             S_OK,
-             {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:MAX"}},
-            {"target",
-             [&] { return marker->Search(ZentravaMarkerSearchTypeTarget); },
-             S_OK,
-             {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:TARG"}},
-            {"declared without a command",
-             [&] { return marker->Search(ZentravaMarkerSearchTypeTargetType); },
-             E_IVI_VALUE_NOT_SUPPORTED,
-             {}},
-            {"undeclared", [&] { return marker->Search(static_cast<ZentravaMarkerSearchTypeEnum>(42)); }, S_OK, {}},
+            {"maximum", search(ZentravaMarkerSearchTypeMaximum), S_OK, {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:MAX"}},
+            {"target", search(ZentravaMarkerSearchTypeTarget), S_OK, {"CALC:PN1:TRAC1:MARK3:SEAR:EXEC:TARG"}},
+            {"declared without a command", search(ZentravaMarkerSearchTypeTargetType), E_IVI_VALUE_NOT_SUPPORTED, {}},
+            {"undeclared", search(static_cast<ZentravaMarkerSearchTypeEnum>(42)), S_OK, {}},
             {"all markers",
              [&] { return markers->Search(ZentravaMarkersSearchTypePeak); },
              S_OK,
