@@ -4,6 +4,7 @@
 
 #include "emulator/emulator.h"
 #include "tests/emulator/test_clients.h"
+#include "tests/support/emulator_support.h"
 
 namespace emulator {
 namespace {
@@ -13,11 +14,8 @@ using test::RawClient;
 class SocketTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Options options;
-        options.vxi11Port = options.hislipPort = -1;
-        emulator_ = std::make_unique<Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        emulator_ = std::make_unique<Emulator>(test::ServingOnly(Channel::Socket));
+        ASSERT_TRUE(test::Started(*emulator_));
     }
     int port() const { return emulator_->SocketPort(); }
     std::unique_ptr<Emulator> emulator_;

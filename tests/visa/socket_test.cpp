@@ -59,9 +59,7 @@ protected:
 };
 
 TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
-    std::string reply;
-    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "first\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "TWO?\n"), "first\n");
     Text second;
     ASSERT_EQ(io_->ReadString(100, second.out()), S_OK);
     EXPECT_EQ(second.str(), "second\n");
@@ -113,8 +111,7 @@ TEST_F(SocketSession, QueryAfterTimeoutNeverGetsTheStaleReply) {
     EXPECT_EQ(Query(io_.get(), "SLOW?\n", &reply), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
     io_->put_Timeout(2000);
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,Q7310B,1,1.0\n");
 }
 
 TEST_F(SocketSession, DroppedConnectionIsReportedAndClearReconnects) {
@@ -122,8 +119,7 @@ TEST_F(SocketSession, DroppedConnectionIsReportedAndClearReconnects) {
     EXPECT_EQ(Query(io_.get(), "PART?\n", &reply), E_VISA_CONN_LOST);
     EXPECT_NE(TakeErrorText().find("127.0.0.1"), std::string::npos);
     ASSERT_EQ(io_->Clear(), S_OK) << TakeErrorText();
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,Q7310B,1,1.0\n");
     EXPECT_EQ(server_.connections(), 2);
 }
 

@@ -43,8 +43,7 @@ TEST_F(SystemVisa, RoundTripThroughTheVendorLibrary) {
     io->get_HardwareInterfaceType(&type);
     EXPECT_EQ(type, INTF_GPIB);
     std::string reply;
-    ASSERT_EQ(Query(io.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,FAKEVISA\n");
+    EXPECT_EQ(ReplyOrError(io.get(), "*IDN?\n"), "ZT,FAKEVISA\n");
 
     // The session's attributes reach the library.
     void* library = ::dlopen(ZTV_FAKE_VISA, RTLD_NOW | RTLD_NOLOAD);
@@ -53,8 +52,7 @@ TEST_F(SystemVisa, RoundTripThroughTheVendorLibrary) {
     auto clears = reinterpret_cast<int (*)()>(::dlsym(library, "fakeVisaClears"));
     io->put_TerminationCharacterEnabled(VARIANT_TRUE);
     io->put_TerminationCharacter('\r');
-    ASSERT_EQ(Query(io.get(), "a\rb\r", &reply), S_OK);
-    EXPECT_EQ(reply, "a\r");
+    EXPECT_EQ(ReplyOrError(io.get(), "a\rb\r"), "a\r");
     EXPECT_EQ(attribute(0x3FFF0038u), 1u);
     EXPECT_EQ(attribute(0x3FFF0018u), static_cast<std::uintptr_t>('\r'));
     EXPECT_LE(attribute(0x3FFF001Au), 2000u);

@@ -44,6 +44,11 @@ HRESULT Query(IMessage* io, const std::string& command, std::string* reply) {
     return S_OK;
 }
 
+std::string ReplyOrError(IMessage* io, const std::string& command) {
+    std::string reply;
+    return SUCCEEDED(Query(io, command, &reply)) ? reply : TakeErrorText();
+}
+
 HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes) {
     Held<IFormattedIO488> formatted;
     if (HRESULT hr = CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
@@ -64,16 +69,21 @@ HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes)
     return S_OK;
 }
 
-LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int ListenOnLoopback(int backlog, std::uint16_t* port) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, backlog);
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener, backlog);
     socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
+LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
+    listener_ = ListenOnLoopback(backlog, &port_);
     if (handler_) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

@@ -64,9 +64,16 @@ HRESULT OpenMessage(const std::string& resource, const std::string& options, LON
 // Writes `command` as text and reads the reply as text (up to 1024 bytes).
 HRESULT Query(IMessage* io, const std::string& command, std::string* reply);
 
+// The reply to `command` as Query reads it, or, when the query fails, the
+// error text, so that a comparison with the expected reply shows why.
+std::string ReplyOrError(IMessage* io, const std::string& command);
+
 // Writes `command` through a formatter on `io` and reads the reply's IEEE
 // 488.2 block as bytes, with the session's termination character enabled.
 HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes);
+
+// A socket listening on 127.0.0.1 at an ephemeral port, which `port` receives.
+int ListenOnLoopback(int backlog, std::uint16_t* port);
 
 // Listens on 127.0.0.1 with an ephemeral port; each accepted connection is
 // handed to `handler` on its own thread. The server closes the sockets;
