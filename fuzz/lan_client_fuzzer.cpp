@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
     }
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     if (FAILED(OpenMessage(resource, options, 300, &io))) {
         TakeErrorText();
         return 0;

@@ -15,18 +15,15 @@ constexpr std::uint32_t kFirstMessageId = 0xFFFFFF00u;
 
 class HislipTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        emulator_ = std::make_unique<Emulator>(test::ServingOnly(Channel::Hislip));
-        ASSERT_TRUE(test::Started(*emulator_));
-    }
-    int port() const { return emulator_->HislipPort(); }
+    void SetUp() override { ASSERT_TRUE(test::Started(emulator_)); }
+    int port() const { return emulator_.HislipPort(); }
 
     static Message Exchange(RawClient& channel, const std::string& frame) {
         channel.Send(frame);
         return HislipClient::Read(channel).value_or(Message{0xFF, 0, 0, "<closed>"});
     }
 
-    std::unique_ptr<Emulator> emulator_;
+    Emulator emulator_{test::ServingOnly(Channel::Hislip)};
 };
 
 TEST_F(HislipTest, HandshakeOpensASynchronizedSession) {
@@ -48,7 +45,7 @@ TEST_F(HislipTest, RepliesEchoTheMessageIdAndAreRecordedExactly) {
     client.SendData("SENS:ATT:", kFirstMessageId + 2, false);
     EXPECT_EQ(client.Query("LEV 3;LEV?", kFirstMessageId + 2, nullptr, &replyId), "3\n");
     EXPECT_EQ(replyId, kFirstMessageId + 2);
-    std::vector<ReceivedMessage> received = emulator_->Received();
+    std::vector<ReceivedMessage> received = emulator_.Received();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].bytes, "*IDN?\n");
     EXPECT_EQ(received[1].bytes, "SENS:ATT:LEV 3;LEV?");
@@ -61,10 +58,10 @@ TEST_F(HislipTest, LongRepliesAreSplitAtTheClientsMaximumMessageSize) {
     Message response = Exchange(client.async(), Frame(kAsyncMaximumMessageSize, 0, 0, BigEndian(80, 8)));
     EXPECT_EQ(response.type, kAsyncMaximumMessageSizeResponse);
     EXPECT_EQ(response.payload.size(), 8u);
-    emulator_->instrument().SetTracePoints(101);
+    emulator_.instrument().SetTracePoints(101);
     int messages = 0;
     std::string reply = client.Query("CALC:PN1:TRAC1:DATA:FDAT?", kFirstMessageId, &messages);
-    std::string whole = *emulator_->instrument().Execute("CALC:PN1:TRAC1:DATA:FDAT?") + "\n";
+    std::string whole = *emulator_.instrument().Execute("CALC:PN1:TRAC1:DATA:FDAT?") + "\n";
     EXPECT_EQ(reply, whole);
     EXPECT_EQ(messages, static_cast<int>((whole.size() + 63) / 64));
 }
@@ -79,11 +76,11 @@ TEST_F(HislipTest, StatusQueryReportsTheStatusByte) {
 
 TEST_F(HislipTest, DeviceClearDiscardsADelayedReply) {
     HislipClient client(port());
-    emulator_->faults().SetReplyDelay(60000);
+    emulator_.faults().SetReplyDelay(60000);
     client.SendData("*IDN?", kFirstMessageId);
     Message ack = Exchange(client.async(), Frame(kAsyncDeviceClear, 0, 0, ""));
     EXPECT_EQ(ack.type, kAsyncDeviceClearAcknowledge);
-    emulator_->faults().SetReplyDelay(0);
+    emulator_.faults().SetReplyDelay(0);
     Message done = Exchange(client.sync(), Frame(kDeviceClearComplete, 0, 0, ""));
     EXPECT_EQ(done.type, kDeviceClearAcknowledge) << int(done.control) << " " << done.payload;
     std::uint32_t replyId = 0;
@@ -132,7 +129,7 @@ TEST_F(HislipTest, ProtocolViolationsAreReportedAsErrors) {
 
 TEST_F(HislipTest, DroppedConnectionCutsTheReplyShort) {
     HislipClient client(port());
-    emulator_->faults().DropDuringNextReply(4);
+    emulator_.faults().DropDuringNextReply(4);
     client.SendData("*IDN?", kFirstMessageId);
     std::string rest = client.sync().ReadToEnd();
     ASSERT_EQ(rest.size(), 16u + 4u);
@@ -142,7 +139,7 @@ TEST_F(HislipTest, DroppedConnectionCutsTheReplyShort) {
 TEST_F(HislipTest, ServiceRequestIsSentWhenAnEnabledStatusBitRises) {
     HislipClient client(port());
     HislipClient bystander(port());
-    emulator_->instrument().SetMeasurementDelay(150);
+    emulator_.instrument().SetMeasurementDelay(150);
     client.SendData("*CLS;*ESE 1;*SRE 32;INIT:PN1:IMM;*OPC", kFirstMessageId);
     // Both sessions hear it once the measurement ends on its own, with no message in between.
     for (HislipClient* session : {&client, &bystander}) {

@@ -1,5 +1,6 @@
 // Shared helpers for driver tests: temporary folders, environment overrides,
-// the thread's error text, and a driver object ready to use.
+// the thread's error text, a driver object ready to use, and the checks that
+// each query reads its own reply.
 #pragma once
 
 #include <locale.h>
@@ -121,6 +122,21 @@ Ref<I> Query(IUnknown* object, const IID& iid) {
 
 HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
                          std::string_view options);
+
+// A number or a text read with InstrQuery; a failed query fails the test.
+double QueryNumber(Zentrava& driver, const char* query);
+std::string QueryText(Zentrava& driver, const char* query);
+
+// With SENS:ATT:LEV at 12.5 and SENS:FREQ at 3.4e9: the two read alternately,
+// so that a reply one behind cannot pass, and no query found the last reply
+// unread (-410, query interrupted).
+void ExpectOwnReplies(Zentrava& driver);
+
+// "*LRN?" answers a block of lines (SENS:FREQ at 3.4e9 among them): its
+// data holds line feeds and ends with one. Read by its length, with and
+// without flushing to the end, the block comes whole and the next queries
+// read their own replies.
+void ExpectLearnBlocksReadByTheirLength(Zentrava& driver);
 
 // What tools/modelgen/count.py prints of the model data ("name: number" lines),
 // with the given flags: the sizes tests compare the generated tables with.

@@ -135,7 +135,7 @@ class HislipSession : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     void Open(HislipServer& server) {
@@ -143,7 +143,7 @@ protected:
         ASSERT_EQ(OpenMessage(resource, "", 2000, &io_), S_OK) << TakeErrorText();
         io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
     }
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(HislipSession, HandshakeAndQueryUseFirstMessageId) {
@@ -188,14 +188,14 @@ TEST_F(HislipSession, ReplyOverSeveralMessagesStopsAtTermCharThenAtEnd) {
     std::string first;
     ASSERT_EQ(Query(io_.get(), "BIG?\n", &first), S_OK);
     EXPECT_EQ(first.size(), 1024u);  // the count limit of Query
-    Text rest;
-    ASSERT_EQ(io_->ReadString(10000, rest.out()), S_OK);
-    EXPECT_EQ(first.size() + rest.str().size(), 6001u);  // up to the line feed after the b's
-    EXPECT_EQ(rest.str().back(), '\n');
+    com::Bstr rest;
+    ASSERT_EQ(io_->ReadString(10000, rest.Receive()), S_OK);
+    EXPECT_EQ(first.size() + rest.Utf8().size(), 6001u);  // up to the line feed after the b's
+    EXPECT_EQ(rest.Utf8().back(), '\n');
     io_->put_TerminationCharacterEnabled(VARIANT_FALSE);
-    Text last;
-    ASSERT_EQ(io_->ReadString(10000, last.out()), S_OK);
-    EXPECT_EQ(last.str(), std::string(3000, 'c') + "\n");
+    com::Bstr last;
+    ASSERT_EQ(io_->ReadString(10000, last.Receive()), S_OK);
+    EXPECT_EQ(last.Utf8(), std::string(3000, 'c') + "\n");
 }
 
 // Replies the client must not take fail their query, and the next query

@@ -49,20 +49,20 @@ protected:
         io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     static std::string Resource(std::uint16_t port) { return "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
     LoopbackServer server_{InstrumentHandler};
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
     EXPECT_EQ(ReplyOrError(io_.get(), "TWO?\n"), "first\n");
-    Text second;
-    ASSERT_EQ(io_->ReadString(100, second.out()), S_OK);
-    EXPECT_EQ(second.str(), "second\n");
+    com::Bstr second;
+    ASSERT_EQ(io_->ReadString(100, second.Receive()), S_OK);
+    EXPECT_EQ(second.Utf8(), "second\n");
 
     SHORT type = 0;
     io_->get_HardwareInterfaceType(&type);
@@ -77,11 +77,11 @@ TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
 TEST_F(SocketSession, LargeReadKeepsWhatFollowsTheTerminationCharacter) {
     for (const LONG count : {LONG{64 * 1024}, LONG{1 << 20}}) {
         LONG written = 0;
-        ASSERT_EQ(io_->WriteString(Text("TWO?\n").get(), &written), S_OK);
+        ASSERT_EQ(io_->WriteString(com::Bstr("TWO?\n").get(), &written), S_OK);
         for (const char* expected : {"first\n", "second\n"}) {
-            Text reply;
-            ASSERT_EQ(io_->ReadString(count, reply.out()), S_OK) << count;
-            EXPECT_EQ(reply.str(), expected) << count;
+            com::Bstr reply;
+            ASSERT_EQ(io_->ReadString(count, reply.Receive()), S_OK) << count;
+            EXPECT_EQ(reply.Utf8(), expected) << count;
         }
     }
 }
@@ -94,15 +94,15 @@ TEST_F(SocketSession, TerminationCharacterIsTheOnlyEndOfAnIndefiniteBlock) {
 
 TEST_F(SocketSession, CountLimitsARead) {
     LONG written = 0;
-    const Text command("*IDN?\n");
+    const com::Bstr command("*IDN?\n");
     ASSERT_EQ(io_->WriteString(command.get(), &written), S_OK);
     EXPECT_EQ(written, 6);
-    Text head;
-    ASSERT_EQ(io_->ReadString(3, head.out()), S_OK);
-    EXPECT_EQ(head.str(), "ZT,");
-    Text rest;
-    ASSERT_EQ(io_->ReadString(100, rest.out()), S_OK);
-    EXPECT_EQ(rest.str(), "Q7310B,1,1.0\n");
+    com::Bstr head;
+    ASSERT_EQ(io_->ReadString(3, head.Receive()), S_OK);
+    EXPECT_EQ(head.Utf8(), "ZT,");
+    com::Bstr rest;
+    ASSERT_EQ(io_->ReadString(100, rest.Receive()), S_OK);
+    EXPECT_EQ(rest.Utf8(), "Q7310B,1,1.0\n");
 }
 
 TEST_F(SocketSession, QueryAfterTimeoutNeverGetsTheStaleReply) {
@@ -147,7 +147,7 @@ TEST(SocketConnect, RefusedPortIsAnUnknownResource) {
         LoopbackServer closedAgain(nullptr);
         port = closedAgain.port();
     }
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_EQ(TakeErrorText(), "Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
     CoUninitialize();

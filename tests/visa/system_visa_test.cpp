@@ -20,7 +20,7 @@ protected:
 TEST_F(SystemVisa, AbsentLibraryIsAClearOpenError) {
     ::setenv("ZENTRAVA_VISA_LIBRARY", "/nonexistent/libvisa.so", 1);
     for (const char* resource : {"GPIB0::17::INSTR", "VXI0::1::INSTR"}) {
-        Held<IMessage> io;
+        com::ComPtr<IMessage> io;
         EXPECT_EQ(OpenMessage(resource, "", 2000, &io), E_VISA_LIBRARY_NFOUND);
         const std::string text = TakeErrorText();
         EXPECT_NE(text.find(resource), std::string::npos) << text;
@@ -30,14 +30,14 @@ TEST_F(SystemVisa, AbsentLibraryIsAClearOpenError) {
 
 TEST_F(SystemVisa, LibraryWithoutVisaFunctionsIsRejected) {
     ::setenv("ZENTRAVA_VISA_LIBRARY", "libm.so.6", 1);
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("GPIB0::17::INSTR", "", 2000, &io), E_VISA_LIBRARY_NFOUND);
     EXPECT_NE(TakeErrorText().find("lacks viOpenDefaultRM"), std::string::npos);
 }
 
 TEST_F(SystemVisa, RoundTripThroughTheVendorLibrary) {
     ::setenv("ZENTRAVA_VISA_LIBRARY", ZTV_FAKE_VISA, 1);
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     ASSERT_EQ(OpenMessage("gpib0::17::instr", "", 2000, &io), S_OK) << TakeErrorText();
     SHORT type = 0;
     io->get_HardwareInterfaceType(&type);
@@ -58,9 +58,9 @@ TEST_F(SystemVisa, RoundTripThroughTheVendorLibrary) {
     EXPECT_LE(attribute(0x3FFF001Au), 2000u);
 
     // "b\r" is still queued; a time-out makes the next write clear it first.
-    Text rest;
-    ASSERT_EQ(io->ReadString(100, rest.out()), S_OK);
-    EXPECT_EQ(io->ReadString(100, rest.out()), E_VISA_TMO);
+    com::Bstr rest;
+    ASSERT_EQ(io->ReadString(100, rest.Receive()), S_OK);
+    EXPECT_EQ(io->ReadString(100, rest.Receive()), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
     const int clearsBefore = clears();
     io->put_TerminationCharacter('\n');
@@ -75,7 +75,7 @@ TEST_F(SystemVisa, RoundTripThroughTheVendorLibrary) {
 
 TEST_F(SystemVisa, VendorErrorTextIsPassedOn) {
     ::setenv("ZENTRAVA_VISA_LIBRARY", ZTV_FAKE_VISA, 1);
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("GPIB0::18::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_EQ(TakeErrorText(), "Fake VISA: resource not found.");
 }

@@ -241,7 +241,7 @@ protected:
             << TakeErrorText();
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     std::vector<std::pair<std::string, long>> Writes() {
@@ -250,7 +250,7 @@ protected:
     }
 
     Vxi11Server server_;
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(Vxi11Session, WritesInChunksWithEndOnTheLastAndReadsToEnd) {
@@ -298,8 +298,8 @@ TEST_F(Vxi11Session, StatusByteTriggerAndClear) {
 }
 
 TEST_F(Vxi11Session, WithoutAnInterruptChannelServiceRequestsAreSerialPolled) {
-    Held<IServiceRequestWait> waiting;
-    ASSERT_EQ(io_->QueryInterface(IID_IServiceRequestWait, reinterpret_cast<void**>(waiting.out())), S_OK);
+    com::ComPtr<IServiceRequestWait> waiting;
+    ASSERT_EQ(io_->QueryInterface(IID_IServiceRequestWait, waiting.ReceiveVoid()), S_OK);
     SHORT statusByte = 0;
     ASSERT_EQ(waiting->WaitForServiceRequest(1000, &statusByte), S_OK) << TakeErrorText();
     EXPECT_EQ(statusByte, 0x42);  // request service is set in what device_readstb answers
@@ -332,7 +332,7 @@ TEST(Vxi11Open, PortFromEnvironmentAndRefusedDevice) {
     {
         Vxi11Server server;
         ::setenv("ZENTRAVA_VXI11_PORT", std::to_string(server.port()).c_str(), 1);
-        Held<IMessage> io;
+        com::ComPtr<IMessage> io;
         EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::INSTR", "", 2000, &io), S_OK) << TakeErrorText();
         EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst9::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
         EXPECT_NE(TakeErrorText().find("inst9"), std::string::npos);
@@ -347,7 +347,7 @@ TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
     UniqueFd probe;
     if (ConnectTcp("127.0.0.1", 111, Deadline::After(500), &probe).ok()) GTEST_SKIP() << "a portmapper runs here";
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_NE(TakeErrorText().find("VXI11Port"), std::string::npos);
     CoUninitialize();
@@ -442,7 +442,7 @@ private:
 };
 
 Status QueryHandSpoken(const HandSpokenServer& server, std::string* reply) {
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     const HRESULT opened =
         OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server.port()), 2000, &io);
     if (FAILED(opened)) return Status::Fail(opened, TakeErrorText());
