@@ -8,9 +8,9 @@
 #include "tests/support/hislip_oracle.h"
 
 // Bare clients of the emulator's interfaces. They frame their messages
-// themselves (HiSLIP with the tests' own oracle) rather than with platform/protocol on purpose: written apart
-// from the code under test, they are the oracle for the emulator and the
-// driver alike.
+// themselves (HiSLIP with tests/support/hislip_oracle.h) rather than with
+// platform/protocol on purpose: written apart from the code under test, they
+// are the oracle for the emulator and the driver alike.
 namespace emulator::test {
 
 // A raw TCP client with a generous receive guard so a broken server fails

@@ -13,42 +13,26 @@
 
 #include "core/driver.h"
 #include "zentrava/com.h"
+#include "zentrava/raii.h"
 
 namespace ztv::test {
 
+// com::ComPtr and com::Bstr under the short names the tests use: Ref takes
+// over the reference it is made with, out() receives one from a call.
 template <class T>
-class Ref {
+class Ref : public com::ComPtr<T> {
 public:
     Ref() = default;
-    explicit Ref(T* p) : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ~Ref() {
-        if (p_) p_->Release();
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** out() { return &p_; }
-    void** outVoid() { return reinterpret_cast<void**>(&p_); }
-
-private:
-    T* p_ = nullptr;
+    explicit Ref(T* adopted) : com::ComPtr<T>(com::ComPtr<T>::Adopt(adopted)) {}
+    T** out() { return this->Receive(); }
+    void** outVoid() { return this->ReceiveVoid(); }
 };
 
-class Bstr {
+class Bstr : public com::Bstr {
 public:
-    Bstr() = default;
-    explicit Bstr(std::string_view text) : b_(Utf8ToBstr(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(b_); }
-    BSTR get() const { return b_; }
-    BSTR* out() { return &b_; }
-    std::string str() const { return WideToUtf8(b_); }
-
-private:
-    BSTR b_ = nullptr;
+    using com::Bstr::Bstr;
+    BSTR* out() { return Receive(); }
+    std::string str() const { return Utf8(); }
 };
 
 // A fresh folder under the build's test area, removed afterwards.
