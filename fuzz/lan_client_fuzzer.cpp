@@ -1,7 +1,6 @@
 // The driver's LAN clients (raw socket, VXI-11, HiSLIP) against a hostile
 // instrument: whoever connects gets the input as everything the instrument
 // says, then the end of the connection. The first byte picks the protocol.
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,15 +19,7 @@ namespace {
 class HostileInstrument {
 public:
     HostileInstrument() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 16);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = visa::test::ListenOnLoopback(16, &port_);
         std::thread([this] { Serve(); }).detach();  // lives as long as the fuzzing process
     }
     std::uint16_t port() const { return port_; }
@@ -87,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
     }
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     if (FAILED(OpenMessage(resource, options, 300, &io))) {
         TakeErrorText();
         return 0;

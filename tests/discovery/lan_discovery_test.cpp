@@ -25,6 +25,7 @@
 #include "emulator/emulator.h"
 #include "platform/visa/discovery/dns_message.h"
 #include "tests/discovery/dns_samples.h"
+#include "tests/support/emulator_support.h"
 #include "zentrava/Zentrava.h"
 
 namespace ztv::test {
@@ -84,8 +85,7 @@ protected:
         options.announce = true;
         options.portmapper = true;
         emulator_ = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator_));
     }
 
     // Multicast DNS, and with `vxi11` the portmapper of 127.0.0.1 too.

@@ -4,6 +4,7 @@
 
 #include "emulator/emulator.h"
 #include "tests/emulator/test_clients.h"
+#include "tests/support/emulator_support.h"
 
 namespace emulator {
 namespace {
@@ -15,8 +16,7 @@ using test::Vxi11Client;
 TEST(LifecycleTest, StartsAndStopsRepeatedly) {
     Emulator emulator;
     for (int round = 0; round < 5; ++round) {
-        std::string error;
-        ASSERT_TRUE(emulator.Start(&error)) << error;
+        ASSERT_TRUE(test::Started(emulator));
         ASSERT_GT(emulator.SocketPort(), 0);
         ASSERT_GT(emulator.Vxi11Port(), 0);
         ASSERT_GT(emulator.HislipPort(), 0);
@@ -32,8 +32,7 @@ TEST(LifecycleTest, StopEndsConnectionsThatAreWaiting) {
     Options options;
     options.measurementDelayMs = 600000;
     Emulator emulator(options);
-    std::string error;
-    ASSERT_TRUE(emulator.Start(&error)) << error;
+    ASSERT_TRUE(test::Started(emulator));
     emulator.faults().SetReplyDelay(600000);
     RawClient delayed(emulator.SocketPort());
     delayed.Send("*IDN?\n");
@@ -54,11 +53,11 @@ TEST(LifecycleTest, StopEndsConnectionsThatAreWaiting) {
 
 TEST(LifecycleTest, FailsCleanlyWhenAPortIsTaken) {
     Emulator first;
-    std::string error;
-    ASSERT_TRUE(first.Start(&error)) << error;
+    ASSERT_TRUE(test::Started(first));
     Options options;
     options.socketPort = first.SocketPort();
     Emulator second(options);
+    std::string error;
     EXPECT_FALSE(second.Start(&error));
     EXPECT_NE(error.find("bind"), std::string::npos) << error;
     EXPECT_EQ(second.Vxi11Port(), 0);
@@ -70,9 +69,8 @@ TEST(LifecycleTest, SeveralEmulatorsServeVxi11InOneProcess) {
     b.model = "Q7310A";
     b.socketPort = b.hislipPort = -1;
     Emulator first(a), second(b);
-    std::string error;
-    ASSERT_TRUE(first.Start(&error)) << error;
-    ASSERT_TRUE(second.Start(&error)) << error;
+    ASSERT_TRUE(test::Started(first));
+    ASSERT_TRUE(test::Started(second));
     EXPECT_EQ(second.SocketPort(), 0);
     Vxi11Client one(first.Vxi11Port()), two(second.Vxi11Port());
     ASSERT_EQ(one.CreateLink(), 0);
@@ -91,8 +89,7 @@ TEST(LifecycleTest, ResourceStringsNameTheServedPorts) {
     EXPECT_EQ(HislipResourceString("127.0.0.1", 4880), "TCPIP0::127.0.0.1::hislip0::INSTR");
     EXPECT_EQ(HislipResourceString("10.0.0.7", 4999), "TCPIP0::10.0.0.7::hislip0,4999::INSTR");
     Emulator emulator;
-    std::string error;
-    ASSERT_TRUE(emulator.Start(&error)) << error;
+    ASSERT_TRUE(test::Started(emulator));
     EXPECT_EQ(emulator.SocketResource(), SocketResourceString("127.0.0.1", emulator.SocketPort()));
     EXPECT_EQ(emulator.HislipResource(), HislipResourceString("127.0.0.1", emulator.HislipPort()));
 }

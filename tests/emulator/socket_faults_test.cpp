@@ -4,6 +4,7 @@
 
 #include "emulator/emulator.h"
 #include "tests/emulator/test_clients.h"
+#include "tests/support/emulator_support.h"
 
 namespace emulator {
 namespace {
@@ -12,15 +13,9 @@ using test::RawClient;
 
 class SocketTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Options options;
-        options.vxi11Port = options.hislipPort = -1;
-        emulator_ = std::make_unique<Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
-    }
-    int port() const { return emulator_->SocketPort(); }
-    std::unique_ptr<Emulator> emulator_;
+    void SetUp() override { ASSERT_TRUE(test::Started(emulator_)); }
+    int port() const { return emulator_.SocketPort(); }
+    Emulator emulator_{test::ServingOnly(Channel::Socket)};
 };
 
 constexpr char kIdn[] = "Orvane Technologies,Q7310B,0123456789,1.0.9";
@@ -35,7 +30,7 @@ TEST_F(SocketTest, RecordsEveryMessageWithItsExactBytes) {
     client.Send("\n*OP");
     client.Send("C?\r\n");
     EXPECT_EQ(client.ReadLine(), "1\n");
-    std::vector<ReceivedMessage> received = emulator_->Received();
+    std::vector<ReceivedMessage> received = emulator_.Received();
     ASSERT_EQ(received.size(), 4u);
     EXPECT_EQ(received[0].bytes, "SENS:ATT:LEV 10.5\n");
     EXPECT_EQ(received[1].bytes, "*IDN?\n");
@@ -43,8 +38,8 @@ TEST_F(SocketTest, RecordsEveryMessageWithItsExactBytes) {
     EXPECT_EQ(received[3].bytes, "*OPC?\r\n");
     for (const ReceivedMessage& m : received) EXPECT_EQ(m.channel, Channel::Socket);
     EXPECT_EQ(received[0].connection, received[3].connection);
-    emulator_->ClearReceived();
-    EXPECT_TRUE(emulator_->Received().empty());
+    emulator_.ClearReceived();
+    EXPECT_TRUE(emulator_.Received().empty());
 }
 
 TEST_F(SocketTest, ConcurrentClientsShareOneInstrument) {
@@ -68,7 +63,7 @@ TEST_F(SocketTest, ConcurrentClientsShareOneInstrument) {
     // All clients' settings landed in the same instrument.
     RawClient observer(port());
     EXPECT_EQ(observer.Query("CALC:PN1:TRAC1:MARK5:X?"), "3099");
-    EXPECT_EQ(emulator_->Received().size(), static_cast<std::size_t>(kClients * kRounds * 3 + 1));
+    EXPECT_EQ(emulator_.Received().size(), static_cast<std::size_t>(kClients * kRounds * 3 + 1));
 }
 
 // Each fault once through the C++ interface and once through its SCPI command.
@@ -130,13 +125,13 @@ TEST_F(SocketTest, EachFaultMisbehavesAsAskedWhetherSetByApiOrScpi) {
     for (const FaultCase& fault : kFaults) {
         for (bool scpi : {false, true}) {
             SCOPED_TRACE(std::string(fault.name) + (scpi ? " via SCPI" : " via API"));
-            emulator_->faults().Clear();
+            emulator_.faults().Clear();
             RawClient client(port());
             ASSERT_EQ(client.Query("*CLS;*OPC?"), "1");
             if (scpi) {
                 client.Send(std::string(fault.viaScpi) + "\n");
             } else {
-                fault.viaApi(emulator_->faults());
+                fault.viaApi(emulator_.faults());
             }
             fault.check(client);
         }

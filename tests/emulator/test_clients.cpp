@@ -11,20 +11,12 @@
 
 namespace emulator::test {
 
+using namespace oracle::hislip;
+
 namespace {
 
 // Long enough for any healthy reply, short enough that a hang fails the run.
 constexpr int kReceiveGuardSeconds = 20;
-
-void PutBig(std::string& out, std::uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t GetBig(const std::string& in, std::size_t at, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | static_cast<unsigned char>(in[at + i]);
-    return value;
-}
 
 }  // namespace
 
@@ -102,23 +94,12 @@ std::string RawClient::Query(const std::string& message) {
     return *line;
 }
 
-std::string HislipFrame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, const std::string& payload) {
-    std::string out = "HS";
-    out += static_cast<char>(type);
-    out += static_cast<char>(control);
-    PutBig(out, parameter, 4);
-    PutBig(out, payload.size(), 8);
-    return out + payload;
-}
-
-std::optional<HislipMessage> HislipClient::Read(RawClient& channel) {
-    std::optional<std::string> header = channel.ReadExact(16);
-    if (!header || (*header)[0] != 'H' || (*header)[1] != 'S') return std::nullopt;
-    HislipMessage m;
-    m.type = static_cast<std::uint8_t>((*header)[2]);
-    m.control = static_cast<std::uint8_t>((*header)[3]);
-    m.parameter = static_cast<std::uint32_t>(GetBig(*header, 4, 4));
-    std::optional<std::string> payload = channel.ReadExact(GetBig(*header, 8, 8));
+std::optional<Message> HislipClient::Read(RawClient& channel) {
+    std::optional<std::string> header = channel.ReadExact(kHeaderSize);
+    Message m;
+    std::uint64_t length = 0;
+    if (!header || !ParseHeader(*header, &m, &length)) return std::nullopt;
+    std::optional<std::string> payload = channel.ReadExact(length);
     if (!payload) return std::nullopt;
     m.payload = std::move(*payload);
     return m;
@@ -126,19 +107,19 @@ std::optional<HislipMessage> HislipClient::Read(RawClient& channel) {
 
 HislipClient::HislipClient(int port, bool openAsync) : sync_(port) {
     // Initialize: protocol 1.0, vendor "ZT", sub-address hislip0.
-    sync_.Send(HislipFrame(0, 0, (0x0100u << 16) | ('Z' << 8) | 'T', "hislip0"));
-    std::optional<HislipMessage> response = Read(sync_);
+    sync_.Send(Frame(kInitialize, 0, (0x0100u << 16) | ('Z' << 8) | 'T', "hislip0"));
+    std::optional<Message> response = Read(sync_);
     if (!response) return;
     initializeResponse_ = *response;
     session_ = static_cast<std::uint16_t>(response->parameter & 0xFFFF);
     if (!openAsync) return;
     async_.emplace(port);
-    async_->Send(HislipFrame(17, 0, session_, ""));
+    async_->Send(Frame(kAsyncInitialize, 0, session_));
     Read(*async_);
 }
 
 void HislipClient::SendData(const std::string& text, std::uint32_t messageId, bool end) {
-    sync_.Send(HislipFrame(end ? 7 : 6, 0, messageId, text));
+    sync_.Send(Frame(end ? kDataEnd : kData, 0, messageId, text));
 }
 
 std::string HislipClient::Query(const std::string& text, std::uint32_t messageId, int* replyMessages,
@@ -147,12 +128,12 @@ std::string HislipClient::Query(const std::string& text, std::uint32_t messageId
     std::string reply;
     int count = 0;
     for (;;) {
-        std::optional<HislipMessage> m = Read(sync_);
-        if (!m || (m->type != 6 && m->type != 7)) return "<no reply>";
+        std::optional<Message> m = Read(sync_);
+        if (!m || (m->type != kData && m->type != kDataEnd)) return "<no reply>";
         reply += m->payload;
         ++count;
         if (replyId) *replyId = m->parameter;
-        if (m->type == 7) break;
+        if (m->type == kDataEnd) break;
     }
     if (replyMessages) *replyMessages = count;
     return reply;

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "rpc/vxi11.h"
+#include "tests/support/hislip_oracle.h"
 
 // Bare clients of the emulator's interfaces. They frame their messages
-// themselves rather than with platform/protocol on purpose: written apart
-// from the code under test, they are the oracle for the emulator and the
-// driver alike.
+// themselves (HiSLIP with tests/support/hislip_oracle.h) rather than with
+// platform/protocol on purpose: written apart from the code under test, they
+// are the oracle for the emulator and the driver alike.
 namespace emulator::test {
 
 // A raw TCP client with a generous receive guard so a broken server fails
@@ -37,15 +38,6 @@ private:
     std::string buffered_;
 };
 
-struct HislipMessage {
-    std::uint8_t type = 0;
-    std::uint8_t control = 0;
-    std::uint32_t parameter = 0;
-    std::string payload;
-};
-
-std::string HislipFrame(std::uint8_t type, std::uint8_t control, std::uint32_t parameter, const std::string& payload);
-
 // Both channels of one HiSLIP session, opened with the handshake.
 class HislipClient {
 public:
@@ -53,9 +45,9 @@ public:
     RawClient& sync() { return sync_; }
     RawClient& async() { return *async_; }
     std::uint16_t session() const { return session_; }
-    const HislipMessage& initializeResponse() const { return initializeResponse_; }
+    const oracle::hislip::Message& initializeResponse() const { return initializeResponse_; }
 
-    static std::optional<HislipMessage> Read(RawClient& channel);
+    static std::optional<oracle::hislip::Message> Read(RawClient& channel);
     void SendData(const std::string& text, std::uint32_t messageId, bool end = true);
     // DataEnd with `text`, then the whole reply (Data... DataEnd) joined.
     std::string Query(const std::string& text, std::uint32_t messageId, int* replyMessages = nullptr,
@@ -65,7 +57,7 @@ private:
     RawClient sync_;
     std::optional<RawClient> async_;
     std::uint16_t session_ = 0;
-    HislipMessage initializeResponse_;
+    oracle::hislip::Message initializeResponse_;
 };
 
 // A VXI-11 core channel client made of the rpcgen client stubs.

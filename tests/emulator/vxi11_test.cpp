@@ -13,6 +13,7 @@
 
 #include "emulator/emulator.h"
 #include "tests/emulator/test_clients.h"
+#include "tests/support/emulator_support.h"
 
 namespace emulator {
 namespace {
@@ -30,14 +31,12 @@ xdrproc_t xdr(Routine routine) {
 class Vxi11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        Options options;
-        options.socketPort = options.hislipPort = -1;
+        Options options = test::ServingOnly(Channel::Vxi11);
         options.portmapper = true;
         options.portmapperPort = 0;
         options.vxi11MaxRecvSize = 4096;
         emulator_ = std::make_unique<Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(test::Started(*emulator_));
     }
     int port() const { return emulator_->Vxi11Port(); }
     sockaddr_in PortmapperAddress() const {

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "platform/visa/transport/lan/portmapper.h"
+#include "tests/support/emulator_support.h"
 
 namespace ztv::test {
 namespace {
@@ -44,8 +45,7 @@ DriverOnEmulator::DriverOnEmulator(Link link, emulator::Options options, Route r
     if (link != Link::Hislip) options.hislipPort = -1;
     if (link == Link::Gpib) options.prologixPort = 0;
     emulator_ = std::make_unique<emulator::Emulator>(options);
-    std::string error;
-    EXPECT_TRUE(emulator_->Start(&error)) << error;
+    EXPECT_TRUE(emulator::test::Started(*emulator_));
     const int served = link == Link::Socket   ? emulator_->SocketPort()
                        : link == Link::Vxi11  ? emulator_->Vxi11Port()
                        : link == Link::Hislip ? emulator_->HislipPort()

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "tests/io/driver_on_emulator.h"
+#include "tests/support/emulator_support.h"
 
 namespace ztv::test {
 namespace {
@@ -136,8 +137,7 @@ TEST(UnopenableResource, IsReportedAsUnknown) {
     IsolatedEnvironment env;
     // A port that was just free is refused.
     emulator::Emulator probe;
-    std::string error;
-    ASSERT_TRUE(probe.Start(&error)) << error;
+    ASSERT_TRUE(emulator::test::Started(probe));
     const int closedSocket = probe.SocketPort();
     const int closedHislip = probe.HislipPort();
     const int closedVxi11 = probe.Vxi11Port();

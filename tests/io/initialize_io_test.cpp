@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/io/driver_on_emulator.h"
+#include "tests/support/emulator_support.h"
 
 namespace ztv::test {
 namespace {
@@ -106,12 +107,8 @@ TEST(InitializeVxi11, FindsTheCoreChannelThroughThePortmapper) {
 
 TEST(InitializeVxi11, TakesTheCorePortFromDriverSetup) {
     IsolatedEnvironment env;
-    emulator::Options options;
-    options.socketPort = -1;
-    options.hislipPort = -1;
-    emulator::Emulator emulator(options);
-    std::string error;
-    ASSERT_TRUE(emulator.Start(&error)) << error;
+    emulator::Emulator emulator(emulator::test::ServingOnly(emulator::Channel::Vxi11));
+    ASSERT_TRUE(emulator::test::Started(emulator));
     Ref<IIviDriver> driver = NewDriver();
     EXPECT_EQ(InitializeDriver(driver.get(), emulator.Vxi11Resource(), true, false,
                                "DriverSetup=Model=Q7310B, VXI11Port=" + std::to_string(emulator.Vxi11Port())),

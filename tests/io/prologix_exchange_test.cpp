@@ -16,6 +16,7 @@
 #include "platform/visa/resource_name.h"
 #include "platform/visa/transport/gpib/prologix_transport.h"
 #include "platform/visa/transport/transport_factory.h"
+#include "tests/support/emulator_support.h"
 
 namespace visa {
 namespace {
@@ -55,8 +56,7 @@ protected:
             options.prologixPty = true;
         }
         emulator_ = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator_));
         adapter_ =
             GetParam() == Front::Ethernet ? emulator_->PrologixSocketResource() : emulator_->PrologixPtyResource();
     }
@@ -198,11 +198,8 @@ std::string FrontName(const ::testing::TestParamInfo<Front>& info) {
 INSTANTIATE_TEST_SUITE_P(Adapters, PrologixExchange, ::testing::Values(Front::Ethernet, Front::Usb), FrontName);
 
 TEST(PrologixAdapter, SomethingElseOnTheLinkIsNamed) {
-    emulator::Options options;
-    options.vxi11Port = options.hislipPort = -1;
-    emulator::Emulator instrument(options);
-    std::string error;
-    ASSERT_TRUE(instrument.Start(&error)) << error;
+    emulator::Emulator instrument(emulator::test::ServingOnly(emulator::Channel::Socket));
+    ASSERT_TRUE(emulator::test::Started(instrument));
     // A raw SCPI socket is no adapter: it does not answer "++ver".
     const std::string notAnAdapter = instrument.SocketResource();
     ResourceAddress address;

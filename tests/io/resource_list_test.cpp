@@ -10,6 +10,7 @@
 #include <string>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "zentrava/Zentrava.h"
 #include "zentrava/resources.hpp"
@@ -46,9 +47,8 @@ TEST(ResourceList, SerialPortsAreListedByTheirStableNames) {
 TEST(ResourceList, EachBoundBoardShowsItsListenersWithIdentities) {
     emulator::Emulator first(AdapterOnly(7));
     emulator::Emulator second(AdapterOnly(22));
-    std::string error;
-    ASSERT_TRUE(first.Start(&error)) << error;
-    ASSERT_TRUE(second.Start(&error)) << error;
+    ASSERT_TRUE(emulator::test::Started(first));
+    ASSERT_TRUE(emulator::test::Started(second));
     ScopedEnv board1("ZENTRAVA_GPIB1", second.PrologixSocketResource());
     // The option binds board 0.
     const visa::OpenOptions options =
@@ -62,11 +62,8 @@ TEST(ResourceList, EachBoundBoardShowsItsListenersWithIdentities) {
 }
 
 TEST(ResourceList, ABoardWithoutAdapterIsLeftOutAtOnce) {
-    emulator::Options options;
-    options.vxi11Port = options.hislipPort = -1;
-    emulator::Emulator instrument(options);
-    std::string error;
-    ASSERT_TRUE(instrument.Start(&error)) << error;
+    emulator::Emulator instrument(emulator::test::ServingOnly(emulator::Channel::Socket));
+    ASSERT_TRUE(emulator::test::Started(instrument));
     ScopedEnv board("ZENTRAVA_GPIB3", instrument.SocketResource());
     EXPECT_TRUE(visa::ListGpibListeners(visa::OpenOptions::Parse("ProbeTimeout=20")).empty());
     // Only the "++ver" that found no adapter reached the instrument.
@@ -76,8 +73,7 @@ TEST(ResourceList, ABoardWithoutAdapterIsLeftOutAtOnce) {
 
 TEST(ResourceList, TheCFaceFollowsTheStringConvention) {
     emulator::Emulator instrument(AdapterOnly(17));
-    std::string error;
-    ASSERT_TRUE(instrument.Start(&error)) << error;
+    ASSERT_TRUE(emulator::test::Started(instrument));
     TempDir serial;
     std::ofstream(serial.file("usb-Serial-if00")).put('\n');
     const std::string options = "ProbeTimeout=20,DiscoveryTimeout=0,SysfsRoot=" + serial.path().string() +

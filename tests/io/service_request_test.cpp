@@ -14,6 +14,7 @@
 #include "platform/visa/transport/lan/hislip_transport.h"
 #include "platform/visa/transport/lan/socket_transport.h"
 #include "platform/visa/transport/lan/vxi11_transport.h"
+#include "tests/support/emulator_support.h"
 
 namespace visa {
 namespace {
@@ -27,8 +28,7 @@ protected:
         emulator::Options options;
         options.measurementDelayMs = kMeasurementMs;
         emulator_ = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator_));
     }
 
     std::unique_ptr<Transport> Open() {

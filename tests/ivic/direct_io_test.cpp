@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "tests/support/test_support.h"
-#include "zentrava/Zentrava.h"
+#include "tests/support/emulator_support.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {
@@ -23,8 +23,7 @@ protected:
         emulator::Options options;
         options.portmapper = false;
         emulator_ = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator_));
         vxi11Port_ = std::make_unique<ScopedEnv>("ZENTRAVA_VXI11_PORT", std::to_string(emulator_->Vxi11Port()));
         const std::string resource = GetParam() == Link::Socket  ? emulator_->SocketResource()
                                      : GetParam() == Link::Vxi11 ? emulator_->Vxi11Resource()
@@ -37,12 +36,7 @@ protected:
         if (vi_ != VI_NULL) Ztv_close(vi_);
         emulator_->Stop();
     }
-    std::string LastError() {
-        ViStatus code = 0;
-        char text[512] = "";
-        Ztv_GetError(vi_, &code, sizeof text, text);
-        return text;
-    }
+    std::string LastErrorText() { return LastError(vi_).second; }
 
     IsolatedEnvironment env_;
     std::unique_ptr<emulator::Emulator> emulator_;
@@ -56,7 +50,7 @@ TEST_P(DirectIo, AReadWithoutReplyTimesOut) {
     ViInt32 count = -1;
     EXPECT_EQ(Ztv_SystemRead(vi_, sizeof text, text, &count), kIoTimeout);
     EXPECT_EQ(count, 0);
-    EXPECT_NE(LastError().find("IO timeout error"), std::string::npos) << LastError();
+    EXPECT_NE(LastErrorText().find("IO timeout error"), std::string::npos) << LastErrorText();
 
     std::vector<ViByte> bytes(64);
     EXPECT_EQ(Ztv_SystemReadBytes(vi_, static_cast<ViInt32>(bytes.size()), bytes.data(), &count), kIoTimeout);
@@ -71,7 +65,8 @@ TEST_P(DirectIo, ByteReadsCarryAnImageWhole) {
     // A byte equal to the terminator may end one read on the raw socket.
     for (int reads = 0; reply.size() < whole && reads < 100; ++reads) {
         ViInt32 count = 0;
-        ASSERT_EQ(Ztv_SystemReadBytes(vi_, static_cast<ViInt32>(bytes.size()), bytes.data(), &count), 0) << LastError();
+        ASSERT_EQ(Ztv_SystemReadBytes(vi_, static_cast<ViInt32>(bytes.size()), bytes.data(), &count), 0)
+            << LastErrorText();
         ASSERT_GT(count, 0);
         reply.append(reinterpret_cast<const char*>(bytes.data()), static_cast<std::size_t>(count));
     }

@@ -7,18 +7,10 @@
 
 #include "ivic/status_translation.h"
 #include "services/error_codes.h"
-#include "tests/support/test_support.h"
-#include "zentrava/Zentrava.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {
-
-std::pair<ViStatus, std::string> LastError(ViSession vi) {
-    ViStatus code = 0;
-    char text[512] = "untouched";
-    Ztv_GetError(vi, &code, sizeof text, text);
-    return {code, text};
-}
 
 class IviC : public ::testing::Test {
 protected:

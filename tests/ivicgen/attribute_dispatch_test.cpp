@@ -6,7 +6,7 @@
 
 #include "ivic/attribute_table.h"
 #include "platform/ivi/iviss.h"
-#include "tests/ivicgen/ivicgen_support.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {

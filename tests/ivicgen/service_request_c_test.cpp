@@ -5,7 +5,8 @@
 #include <thread>
 
 #include "emulator/emulator.h"
-#include "tests/ivicgen/ivicgen_support.h"
+#include "tests/support/emulator_support.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {
@@ -18,8 +19,7 @@ protected:
         emulator::Options options;
         options.measurementDelayMs = 150;
         emulator = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator));
         const std::string resource = emulator->HislipResource();
         ASSERT_EQ(Ztv_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi), 0);
         ASSERT_EQ(Ztv_SystemWrite(vi, "*CLS;*ESE 1;*SRE 32"), 0);

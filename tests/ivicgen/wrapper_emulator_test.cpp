@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "emulator/emulator.h"
-#include "tests/ivicgen/ivicgen_support.h"
+#include "tests/support/emulator_support.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {
@@ -12,8 +13,7 @@ namespace {
 class IviCOnEmulator : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(emulator.Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(emulator));
         const std::string resource = emulator.SocketResource();
         ASSERT_EQ(Ztv_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi), 0);
         emulator.ClearReceived();

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "tests/ivicgen/ivicgen_support.h"
+#include "tests/support/ivic_support.h"
 
 namespace ztv::test {
 namespace {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "zentrava/driver.hpp"
 
@@ -20,18 +21,13 @@ namespace {
 using zentrava::Driver;
 
 emulator::Options SocketOnly() {
-    emulator::Options options;
-    options.vxi11Port = -1;
-    options.hislipPort = -1;
+    emulator::Options options = emulator::test::ServingOnly(emulator::Channel::Socket);
     return options;
 }
 
 class NativeOnEmulator : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(emulator_.Start(&error)) << error;
-    }
+    void SetUp() override { ASSERT_TRUE(emulator::test::Started(emulator_)); }
 
     ztv::test::IsolatedEnvironment environment_;
     emulator::Emulator emulator_{SocketOnly()};

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <gmock/gmock.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -94,6 +95,45 @@ std::map<std::string, long> ModelCounts(const std::string& flags) {
     }
     pclose(pipe);
     return counts;
+}
+
+double QueryNumber(Zentrava& driver, const char* query) {
+    double value = -1;
+    EXPECT_EQ(driver.IO().InstrQuery(query, &value, kCurrentTimeout), S_OK) << query << ThreadErrorText();
+    return value;
+}
+
+std::string QueryText(Zentrava& driver, const char* query) {
+    std::string reply;
+    EXPECT_EQ(driver.IO().InstrQuery(query, &reply, 1024, kCurrentTimeout), S_OK) << query << ThreadErrorText();
+    return reply;
+}
+
+void ExpectOwnReplies(Zentrava& driver) {
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(QueryNumber(driver, "SENS:ATT:LEV?"), 12.5);
+        EXPECT_EQ(QueryNumber(driver, "SENS:FREQ?"), 3.4e9);
+    }
+    EXPECT_THAT(QueryText(driver, "SYST:ERR?"), ::testing::StartsWith("0,"));
+}
+
+void ExpectLearnBlocksReadByTheirLength(Zentrava& driver) {
+    for (const bool flushToEnd : {true, false}) {
+        SCOPED_TRACE(flushToEnd ? "flushing to the end" : "flushing afterwards");
+        ASSERT_EQ(driver.IO().InstrWriteNoPoll("*LRN?", kCurrentTimeout), S_OK);
+        SAFEARRAY* block = nullptr;
+        ASSERT_EQ(driver.Provider().FormattedReadIEEEBlock(&block, true, flushToEnd, kCurrentTimeout), S_OK)
+            << ThreadErrorText();
+        const std::string data(static_cast<const char*>(block->pvData), block->rgsabound[0].cElements);
+        SafeArrayDestroy(block);
+        EXPECT_THAT(data, ::testing::StartsWith("SYST:SET #"));
+        EXPECT_THAT(data, ::testing::HasSubstr("\nSENS:FREQ 3.4e9\n"));
+        EXPECT_EQ(data.back(), '\n');
+        if (!flushToEnd) {
+            ASSERT_EQ(driver.Provider().FormattedFlushRead(kCurrentTimeout), S_OK);
+        }
+        ExpectOwnReplies(driver);
+    }
 }
 
 }  // namespace ztv::test

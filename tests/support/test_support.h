@@ -1,5 +1,6 @@
 // Shared helpers for driver tests: temporary folders, environment overrides,
-// the thread's error text, and a driver object ready to use.
+// the thread's error text, a driver object ready to use, and the checks that
+// each query reads its own reply.
 #pragma once
 
 #include <locale.h>
@@ -12,42 +13,26 @@
 
 #include "core/driver.h"
 #include "zentrava/com.h"
+#include "zentrava/raii.h"
 
 namespace ztv::test {
 
+// com::ComPtr and com::Bstr under the short names the tests use: Ref takes
+// over the reference it is made with, out() receives one from a call.
 template <class T>
-class Ref {
+class Ref : public com::ComPtr<T> {
 public:
     Ref() = default;
-    explicit Ref(T* p) : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ~Ref() {
-        if (p_) p_->Release();
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** out() { return &p_; }
-    void** outVoid() { return reinterpret_cast<void**>(&p_); }
-
-private:
-    T* p_ = nullptr;
+    explicit Ref(T* adopted) : com::ComPtr<T>(com::ComPtr<T>::Adopt(adopted)) {}
+    T** out() { return this->Receive(); }
+    void** outVoid() { return this->ReceiveVoid(); }
 };
 
-class Bstr {
+class Bstr : public com::Bstr {
 public:
-    Bstr() = default;
-    explicit Bstr(std::string_view text) : b_(Utf8ToBstr(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(b_); }
-    BSTR get() const { return b_; }
-    BSTR* out() { return &b_; }
-    std::string str() const { return WideToUtf8(b_); }
-
-private:
-    BSTR b_ = nullptr;
+    using com::Bstr::Bstr;
+    BSTR* out() { return Receive(); }
+    std::string str() const { return Utf8(); }
 };
 
 // A fresh folder under the build's test area, removed afterwards.
@@ -121,6 +106,21 @@ Ref<I> Query(IUnknown* object, const IID& iid) {
 
 HRESULT InitializeDriver(IIviDriver* driver, std::string_view resource, bool idQuery, bool reset,
                          std::string_view options);
+
+// A number or a text read with InstrQuery; a failed query fails the test.
+double QueryNumber(Zentrava& driver, const char* query);
+std::string QueryText(Zentrava& driver, const char* query);
+
+// With SENS:ATT:LEV at 12.5 and SENS:FREQ at 3.4e9: the two read alternately,
+// so that a reply one behind cannot pass, and no query found the last reply
+// unread (-410, query interrupted).
+void ExpectOwnReplies(Zentrava& driver);
+
+// "*LRN?" answers a block of lines (SENS:FREQ at 3.4e9 among them): its
+// data holds line feeds and ends with one. Read by its length, with and
+// without flushing to the end, the block comes whole and the next queries
+// read their own replies.
+void ExpectLearnBlocksReadByTheirLength(Zentrava& driver);
 
 // What tools/modelgen/count.py prints of the model data ("name: number" lines),
 // with the given flags: the sizes tests compare the generated tables with.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "tests/tracing/trace_xml.h"
 #include "zentrava/interfaces.h"
@@ -122,12 +123,8 @@ TEST_F(DriverTrace, TracingOffWritesNothing) {
 }
 
 TEST_F(DriverTrace, PipelineOperationsAreRecordedUnderTheMember) {
-    emulator::Options options;
-    options.vxi11Port = -1;
-    options.hislipPort = -1;
-    emulator::Emulator instrument(options);
-    std::string error;
-    ASSERT_TRUE(instrument.Start(&error)) << error;
+    emulator::Emulator instrument(emulator::test::ServingOnly(emulator::Channel::Socket));
+    ASSERT_TRUE(emulator::test::Started(instrument));
     const std::string resource = instrument.SocketResource();
     const std::string setup = "DriverSetup=Trace=true, TraceName=" + env.dir().file("io");
     ASSERT_EQ(InitializeDriver(driver.get(), resource, false, false, setup), S_OK) << ThreadErrorText();

@@ -71,26 +71,11 @@ protected:
     }
     Zentrava& object() { return *static_cast<Zentrava*>(driver_.get()); }
     Ref<visa::IMessage> message() { return Ref<visa::IMessage>(object().Provider().Message()); }
-
-    double Number(const char* query) {
-        double value = -1;
-        EXPECT_EQ(object().IO().InstrQuery(query, &value, kCurrentTimeout), S_OK) << query << ThreadErrorText();
-        return value;
-    }
-    std::string Text(const char* query) {
-        std::string reply;
-        EXPECT_EQ(object().IO().InstrQuery(query, &reply, 1024, kCurrentTimeout), S_OK) << query << ThreadErrorText();
-        return reply;
-    }
-    // Two numbers read alternately, so that a reply one behind cannot pass.
+    // Whatever the test did to the two numbers before.
     void ExpectOwnReplies() {
         instrument_.SetSetting("SENS:ATT:LEV", "12.5");
         instrument_.SetSetting("SENS:FREQ", "3.4e9");
-        for (int round = 0; round < 2; ++round) {
-            EXPECT_EQ(Number("SENS:ATT:LEV?"), 12.5);
-            EXPECT_EQ(Number("SENS:FREQ?"), 3.4e9);
-        }
-        EXPECT_THAT(Text("SYST:ERR?"), StartsWith("0,"));
+        test::ExpectOwnReplies(object());
     }
 
     IsolatedEnvironment env_;
@@ -166,10 +151,10 @@ TEST_F(UsbtmcDriver, FaultMatrixEachFaultFailsInTimeAndTheSessionRecovers) {
 TEST_F(UsbtmcDriver, LongRepliesAreReadAcrossManyTransfers) {
     Open();
     instrument_.SetSetting("SYST:TEXT", std::string(9000, 'x'));
-    EXPECT_EQ(Text("SYST:TEXT?"), std::string(1024, 'x'));
+    EXPECT_EQ(QueryText(object(), "SYST:TEXT?"), std::string(1024, 'x'));
     ExpectOwnReplies();
     instrument_.SetSetting("SYST:TEXT", "7" + std::string(9999, '0'));
-    EXPECT_EQ(Number("SYST:TEXT?"), 7e99);  // the first 100 digits
+    EXPECT_EQ(QueryNumber(object(), "SYST:TEXT?"), 7e99);  // the first 100 digits
     ExpectOwnReplies();
     EXPECT_GT(device_.Requests(), 10);  // the premise: each long reply took many read() calls
 }
@@ -179,20 +164,7 @@ TEST_F(UsbtmcDriver, BlocksWithLineFeedsAreReadByTheirLength) {
     Open();
     instrument_.SetSetting("SENS:ATT:LEV", "12.5");
     instrument_.SetSetting("SENS:FREQ", "3.4e9");
-    for (const bool flushToEnd : {true, false}) {
-        ASSERT_EQ(object().IO().InstrWriteNoPoll("*LRN?", kCurrentTimeout), S_OK);
-        SAFEARRAY* block = nullptr;
-        ASSERT_EQ(object().Provider().FormattedReadIEEEBlock(&block, true, flushToEnd, kCurrentTimeout), S_OK)
-            << ThreadErrorText();
-        const std::string data(static_cast<const char*>(block->pvData), block->rgsabound[0].cElements);
-        SafeArrayDestroy(block);
-        EXPECT_THAT(data, StartsWith("SYST:SET #"));
-        EXPECT_THAT(data, HasSubstr("\nSENS:FREQ 3.4e9\n"));
-        if (!flushToEnd) {
-            ASSERT_EQ(object().Provider().FormattedFlushRead(kCurrentTimeout), S_OK);
-        }
-        ExpectOwnReplies();
-    }
+    ExpectLearnBlocksReadByTheirLength(object());
 }
 
 TEST_F(UsbtmcDriver, ServiceRequestStatusByteClearAndTrigger) {

@@ -16,12 +16,12 @@ protected:
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
         ASSERT_EQ(EnsureClassesRegistered(), S_OK);
         ASSERT_EQ(CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
-                                   reinterpret_cast<void**>(io_.out())),
+                                   io_.ReceiveVoid()),
                   S_OK);
         ASSERT_EQ(io_->putref_IO(&session_), S_OK);
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     std::string AllWritten() const {
@@ -31,7 +31,7 @@ protected:
     }
 
     MemoryMessage session_;
-    Held<IFormattedIO488> io_;
+    com::ComPtr<IFormattedIO488> io_;
 };
 
 template <typename T>
@@ -137,16 +137,16 @@ TEST_F(FormattedIo, NumbersOneAfterAnotherAndFlushRead) {
     ASSERT_EQ(io_->ReadNumber(ASCIIType_I4, VARIANT_FALSE, &value), S_OK);
     EXPECT_EQ(value.lVal, 2);
     ASSERT_EQ(io_->FlushRead(), S_OK);
-    Text text;
-    ASSERT_EQ(io_->ReadString(text.out()), S_OK);
-    EXPECT_EQ(text.str(), "next\n");
+    com::Bstr text;
+    ASSERT_EQ(io_->ReadString(text.Receive()), S_OK);
+    EXPECT_EQ(text.Utf8(), "next\n");
 }
 
 TEST_F(FormattedIo, ReplyThatExactlyFillsTheBufferEndsWithoutAnotherRead) {
     session_.replies.push_back(std::string(4095, 'x') + "\n");
-    Text text;
-    ASSERT_EQ(io_->ReadString(text.out()), S_OK) << TakeErrorText();
-    EXPECT_EQ(text.str().size(), 4096u);
+    com::Bstr text;
+    ASSERT_EQ(io_->ReadString(text.Receive()), S_OK) << TakeErrorText();
+    EXPECT_EQ(text.Utf8().size(), 4096u);
     EXPECT_EQ(session_.reads, 1);
 }
 
@@ -196,9 +196,9 @@ TEST_F(FormattedIo, MalformedBlocksAreRefusedAndTheBadByteStaysUnread) {
             io_->FlushRead();
             continue;
         }
-        Text rest;
-        ASSERT_EQ(io_->ReadString(rest.out()), S_OK) << c.reply;
-        EXPECT_EQ(rest.str(), c.unread) << c.reply;
+        com::Bstr rest;
+        ASSERT_EQ(io_->ReadString(rest.Receive()), S_OK) << c.reply;
+        EXPECT_EQ(rest.Utf8(), c.unread) << c.reply;
     }
 }
 
@@ -226,7 +226,7 @@ TEST_F(FormattedIo, WritesAreBufferedAndEndOnlyTheLastPiece) {
     VariantInit(&number);
     number.vt = VT_R8;
     number.dblVal = 1.25;
-    const Text prefix("SOUR:FREQ ");
+    const com::Bstr prefix("SOUR:FREQ ");
     ASSERT_EQ(io_->WriteString(prefix.get(), VARIANT_FALSE), S_OK);
     EXPECT_TRUE(session_.writes.empty());
     ASSERT_EQ(io_->WriteNumber(number, ASCIIType_R8, VARIANT_TRUE), S_OK);
@@ -235,7 +235,7 @@ TEST_F(FormattedIo, WritesAreBufferedAndEndOnlyTheLastPiece) {
 
     session_.writes.clear();
     ASSERT_EQ(io_->SetBufferSize(IO_OUT_BUF, 8), S_OK);
-    const Text longText("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const com::Bstr longText("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     ASSERT_EQ(io_->WriteString(longText.get(), VARIANT_TRUE), S_OK);
     EXPECT_EQ(AllWritten(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     for (std::size_t i = 0; i < session_.writes.size(); ++i) {
@@ -265,7 +265,7 @@ TEST_F(FormattedIo, ListsAndBlocksAreWrittenInInstrumentFormat) {
     VariantInit(&block);
     block.vt = VT_ARRAY | VT_I2;
     block.parray = shorts;
-    const Text command("DATA ");
+    const com::Bstr command("DATA ");
     ASSERT_EQ(io_->WriteIEEEBlock(command.get(), block, VARIANT_TRUE), S_OK);
     EXPECT_EQ(session_.writes.back().first, std::string("DATA #14\x00\x01\x0A\x0B", 12));
     EXPECT_TRUE(session_.writes.back().second);
@@ -277,12 +277,12 @@ TEST(FormattedIoWithoutSession, ReportsMissingIo) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     {
         ASSERT_EQ(EnsureClassesRegistered(), S_OK);
-        Held<IFormattedIO488> io;
+        com::ComPtr<IFormattedIO488> io;
         ASSERT_EQ(CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
-                                   reinterpret_cast<void**>(io.out())),
+                                   io.ReceiveVoid()),
                   S_OK);
-        Text text;
-        EXPECT_EQ(io->ReadString(text.out()), E_VISA_INV_SETUP);
+        com::Bstr text;
+        EXPECT_EQ(io->ReadString(text.Receive()), E_VISA_INV_SETUP);
         EXPECT_NE(TakeErrorText().find("IO"), std::string::npos);
     }
     CoUninitialize();

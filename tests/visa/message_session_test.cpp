@@ -53,8 +53,8 @@ protected:
     }
 
     RecordingTransport::Seen seen_;
-    test::Held<IMessage> session_{
-        MessageSession::Create(std::make_unique<RecordingTransport>(&seen_), ResourceAddress{})};
+    com::ComPtr<IMessage> session_ = com::ComPtr<IMessage>::Adopt(
+        MessageSession::Create(std::make_unique<RecordingTransport>(&seen_), ResourceAddress{}));
 };
 
 TEST_F(SessionAttributes, StartAsVisaDefines) {

@@ -23,7 +23,7 @@ protected:
         slaveName_ = name;
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         ::close(master_);
         ::close(slave_);
         CoUninitialize();
@@ -44,7 +44,7 @@ protected:
     int master_ = -1;
     int slave_ = -1;
     std::string slaveName_;
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(SerialSession, AppliesLineSettingsFromTheOptions) {
@@ -66,26 +66,26 @@ TEST_F(SerialSession, AppliesLineSettingsFromTheOptions) {
 TEST_F(SerialSession, WritesBytesAndReadsToTheTerminationCharacter) {
     ASSERT_EQ(OpenMessage("ASRL" + slaveName_ + "::INSTR", "", 2000, &io_), S_OK) << TakeErrorText();
     LONG written = 0;
-    const Text command("*IDN?\n");
+    const com::Bstr command("*IDN?\n");
     ASSERT_EQ(io_->WriteString(command.get(), &written), S_OK);
     EXPECT_EQ(ReadFromMaster(6), "*IDN?\n");
 
     ASSERT_EQ(::write(master_, "ZT,SER\r\nnext\r\n", 14), 14);
     io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
-    Text reply;
-    ASSERT_EQ(io_->ReadString(100, reply.out()), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply.str(), "ZT,SER\r\n");
+    com::Bstr reply;
+    ASSERT_EQ(io_->ReadString(100, reply.Receive()), S_OK) << TakeErrorText();
+    EXPECT_EQ(reply.Utf8(), "ZT,SER\r\n");
     io_->put_TerminationCharacter('\r');
-    ASSERT_EQ(io_->ReadString(100, reply.out()), S_OK);
-    EXPECT_EQ(reply.str(), "next\r");
+    ASSERT_EQ(io_->ReadString(100, reply.Receive()), S_OK);
+    EXPECT_EQ(reply.Utf8(), "next\r");
 }
 
 TEST_F(SerialSession, TimeoutDropsTheLateInputBeforeTheNextWrite) {
     ASSERT_EQ(OpenMessage("ASRL" + slaveName_ + "::INSTR", "", 2000, &io_), S_OK);
     io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
     io_->put_Timeout(100);
-    Text reply;
-    EXPECT_EQ(io_->ReadString(100, reply.out()), E_VISA_TMO);
+    com::Bstr reply;
+    EXPECT_EQ(io_->ReadString(100, reply.Receive()), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
     ASSERT_EQ(::write(master_, "late\n", 5), 5);
     ASSERT_EQ(::tcdrain(master_), 0);
@@ -93,12 +93,12 @@ TEST_F(SerialSession, TimeoutDropsTheLateInputBeforeTheNextWrite) {
     pollfd entry{slave_, POLLIN, 0};
     ASSERT_EQ(::poll(&entry, 1, 2000), 1);
     LONG written = 0;
-    const Text command("Q?\n");
+    const com::Bstr command("Q?\n");
     ASSERT_EQ(io_->WriteString(command.get(), &written), S_OK);
     ASSERT_EQ(::write(master_, "fresh\n", 6), 6);
     io_->put_Timeout(2000);
-    ASSERT_EQ(io_->ReadString(100, reply.out()), S_OK);
-    EXPECT_EQ(reply.str(), "fresh\n");
+    ASSERT_EQ(io_->ReadString(100, reply.Receive()), S_OK);
+    EXPECT_EQ(reply.Utf8(), "fresh\n");
 }
 
 TEST(SerialSettings, MapToTermios) {

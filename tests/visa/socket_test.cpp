@@ -49,22 +49,20 @@ protected:
         io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     static std::string Resource(std::uint16_t port) { return "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
     LoopbackServer server_{InstrumentHandler};
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
-    std::string reply;
-    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "first\n");
-    Text second;
-    ASSERT_EQ(io_->ReadString(100, second.out()), S_OK);
-    EXPECT_EQ(second.str(), "second\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "TWO?\n"), "first\n");
+    com::Bstr second;
+    ASSERT_EQ(io_->ReadString(100, second.Receive()), S_OK);
+    EXPECT_EQ(second.Utf8(), "second\n");
 
     SHORT type = 0;
     io_->get_HardwareInterfaceType(&type);
@@ -79,11 +77,11 @@ TEST_F(SocketSession, ReadStopsAtTerminationCharacterAndKeepsTheRest) {
 TEST_F(SocketSession, LargeReadKeepsWhatFollowsTheTerminationCharacter) {
     for (const LONG count : {LONG{64 * 1024}, LONG{1 << 20}}) {
         LONG written = 0;
-        ASSERT_EQ(io_->WriteString(Text("TWO?\n").get(), &written), S_OK);
+        ASSERT_EQ(io_->WriteString(com::Bstr("TWO?\n").get(), &written), S_OK);
         for (const char* expected : {"first\n", "second\n"}) {
-            Text reply;
-            ASSERT_EQ(io_->ReadString(count, reply.out()), S_OK) << count;
-            EXPECT_EQ(reply.str(), expected) << count;
+            com::Bstr reply;
+            ASSERT_EQ(io_->ReadString(count, reply.Receive()), S_OK) << count;
+            EXPECT_EQ(reply.Utf8(), expected) << count;
         }
     }
 }
@@ -96,15 +94,15 @@ TEST_F(SocketSession, TerminationCharacterIsTheOnlyEndOfAnIndefiniteBlock) {
 
 TEST_F(SocketSession, CountLimitsARead) {
     LONG written = 0;
-    const Text command("*IDN?\n");
+    const com::Bstr command("*IDN?\n");
     ASSERT_EQ(io_->WriteString(command.get(), &written), S_OK);
     EXPECT_EQ(written, 6);
-    Text head;
-    ASSERT_EQ(io_->ReadString(3, head.out()), S_OK);
-    EXPECT_EQ(head.str(), "ZT,");
-    Text rest;
-    ASSERT_EQ(io_->ReadString(100, rest.out()), S_OK);
-    EXPECT_EQ(rest.str(), "Q7310B,1,1.0\n");
+    com::Bstr head;
+    ASSERT_EQ(io_->ReadString(3, head.Receive()), S_OK);
+    EXPECT_EQ(head.Utf8(), "ZT,");
+    com::Bstr rest;
+    ASSERT_EQ(io_->ReadString(100, rest.Receive()), S_OK);
+    EXPECT_EQ(rest.Utf8(), "Q7310B,1,1.0\n");
 }
 
 TEST_F(SocketSession, QueryAfterTimeoutNeverGetsTheStaleReply) {
@@ -113,8 +111,7 @@ TEST_F(SocketSession, QueryAfterTimeoutNeverGetsTheStaleReply) {
     EXPECT_EQ(Query(io_.get(), "SLOW?\n", &reply), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
     io_->put_Timeout(2000);
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,Q7310B,1,1.0\n");
 }
 
 TEST_F(SocketSession, DroppedConnectionIsReportedAndClearReconnects) {
@@ -122,8 +119,7 @@ TEST_F(SocketSession, DroppedConnectionIsReportedAndClearReconnects) {
     EXPECT_EQ(Query(io_.get(), "PART?\n", &reply), E_VISA_CONN_LOST);
     EXPECT_NE(TakeErrorText().find("127.0.0.1"), std::string::npos);
     ASSERT_EQ(io_->Clear(), S_OK) << TakeErrorText();
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "ZT,Q7310B,1,1.0\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,Q7310B,1,1.0\n");
     EXPECT_EQ(server_.connections(), 2);
 }
 
@@ -151,7 +147,7 @@ TEST(SocketConnect, RefusedPortIsAnUnknownResource) {
         LoopbackServer closedAgain(nullptr);
         port = closedAgain.port();
     }
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_EQ(TakeErrorText(), "Connection refused by 127.0.0.1:" + std::to_string(port) + ".");
     CoUninitialize();

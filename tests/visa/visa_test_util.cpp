@@ -11,49 +11,55 @@ namespace visa::test {
 std::string TakeErrorText() {
     IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return "";
-    Text description;
-    info->GetDescription(description.out());
+    com::Bstr description;
+    info->GetDescription(description.Receive());
     info->Release();
-    return description.str();
+    return description.Utf8();
 }
 
-HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout, Held<IMessage>* io) {
+HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout,
+                    com::ComPtr<IMessage>* io) {
     if (HRESULT hr = EnsureClassesRegistered(); FAILED(hr)) return hr;
-    Held<IResourceManager> manager;
+    com::ComPtr<IResourceManager> manager;
     if (HRESULT hr = CoCreateInstance(CLSID_ResourceManager, nullptr, CLSCTX_INPROC_SERVER, IID_IResourceManager,
-                                      reinterpret_cast<void**>(manager.out()));
+                                      manager.ReceiveVoid());
         FAILED(hr)) {
         return hr;
     }
-    Held<IVisaSession> session;
-    const Text name(resource);
-    const Text optionText(options);
-    if (HRESULT hr = manager->Open(name.get(), NO_LOCK, openTimeout, optionText.get(), session.out()); FAILED(hr)) {
+    com::ComPtr<IVisaSession> session;
+    const com::Bstr name(resource);
+    const com::Bstr optionText(options);
+    if (HRESULT hr = manager->Open(name.get(), NO_LOCK, openTimeout, optionText.get(), session.Receive()); FAILED(hr)) {
         return hr;
     }
-    return session->QueryInterface(IID_IMessage, reinterpret_cast<void**>(io->out()));
+    return session->QueryInterface(IID_IMessage, io->ReceiveVoid());
 }
 
 HRESULT Query(IMessage* io, const std::string& command, std::string* reply) {
     LONG written = 0;
-    const Text text(command);
+    const com::Bstr text(command);
     if (HRESULT hr = io->WriteString(text.get(), &written); FAILED(hr)) return hr;
-    Text answer;
-    if (HRESULT hr = io->ReadString(1024, answer.out()); FAILED(hr)) return hr;
-    *reply = answer.str();
+    com::Bstr answer;
+    if (HRESULT hr = io->ReadString(1024, answer.Receive()); FAILED(hr)) return hr;
+    *reply = answer.Utf8();
     return S_OK;
 }
 
+std::string ReplyOrError(IMessage* io, const std::string& command) {
+    std::string reply;
+    return SUCCEEDED(Query(io, command, &reply)) ? reply : TakeErrorText();
+}
+
 HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes) {
-    Held<IFormattedIO488> formatted;
+    com::ComPtr<IFormattedIO488> formatted;
     if (HRESULT hr = CoCreateInstance(CLSID_FormattedIO488, nullptr, CLSCTX_INPROC_SERVER, IID_IFormattedIO488,
-                                      reinterpret_cast<void**>(formatted.out()));
+                                      formatted.ReceiveVoid());
         FAILED(hr)) {
         return hr;
     }
     formatted->putref_IO(io);
     io->put_TerminationCharacterEnabled(VARIANT_TRUE);
-    const Text text(command);
+    const com::Bstr text(command);
     if (HRESULT hr = formatted->WriteString(text.get(), VARIANT_TRUE); FAILED(hr)) return hr;
     VARIANT block;
     if (HRESULT hr = formatted->ReadIEEEBlock(BinaryType_UI1, VARIANT_FALSE, VARIANT_FALSE, &block); FAILED(hr)) {
@@ -64,16 +70,21 @@ HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes)
     return S_OK;
 }
 
-LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int ListenOnLoopback(int backlog, std::uint16_t* port) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, backlog);
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener, backlog);
     socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
+LoopbackServer::LoopbackServer(Handler handler, int backlog) : handler_(std::move(handler)) {
+    listener_ = ListenOnLoopback(backlog, &port_);
     if (handler_) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

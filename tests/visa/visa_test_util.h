@@ -1,5 +1,4 @@
-// Helpers shared by the VISA layer tests: owned COM references and strings,
-// the thread's error text, sessions opened through the resource manager, and
+// Helpers shared by the VISA layer tests: the thread's error text, sessions opened through the resource manager, and
 // a loopback TCP listener that runs one handler thread per connection.
 #pragma once
 
@@ -11,62 +10,30 @@
 #include <vector>
 
 #include "platform/visa/visacom.h"
+#include "zentrava/raii.h"
 
 namespace visa::test {
-
-template <typename T>
-class Held {
-public:
-    Held() = default;
-    explicit Held(T* p) : p_(p) {}
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    ~Held() { reset(); }
-    void reset() {
-        if (p_ != nullptr) p_->Release();
-        p_ = nullptr;
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** out() {
-        reset();
-        return &p_;
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Text {
-public:
-    explicit Text(std::string_view text = {}) : b_(Utf8ToBstr(text)) {}
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    ~Text() { SysFreeString(b_); }
-    BSTR get() const { return b_; }
-    BSTR* out() {
-        SysFreeString(b_);
-        b_ = nullptr;
-        return &b_;
-    }
-    std::string str() const { return WideToUtf8(b_); }
-
-private:
-    BSTR b_ = nullptr;
-};
 
 // The description of the thread's error object (taken off the thread).
 std::string TakeErrorText();
 
 // Opens a resource through a fresh resource manager.
-HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout, Held<IMessage>* io);
+HRESULT OpenMessage(const std::string& resource, const std::string& options, LONG openTimeout,
+                    com::ComPtr<IMessage>* io);
 
 // Writes `command` as text and reads the reply as text (up to 1024 bytes).
 HRESULT Query(IMessage* io, const std::string& command, std::string* reply);
 
+// The reply to `command` as Query reads it, or, when the query fails, the
+// error text, so that a comparison with the expected reply shows why.
+std::string ReplyOrError(IMessage* io, const std::string& command);
+
 // Writes `command` through a formatter on `io` and reads the reply's IEEE
 // 488.2 block as bytes, with the session's termination character enabled.
 HRESULT QueryBlock(IMessage* io, const std::string& command, std::string* bytes);
+
+// A socket listening on 127.0.0.1 at an ephemeral port, which `port` receives.
+int ListenOnLoopback(int backlog, std::uint16_t* port);
 
 // Listens on 127.0.0.1 with an ephemeral port; each accepted connection is
 // handed to `handler` on its own thread. The server closes the sockets;

@@ -194,16 +194,7 @@ class Vxi11Server {
 public:
     Vxi11Server() {
         device = &device_;
-        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 8);
-        socklen_t length = sizeof address;
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        transport_ = svctcp_create(listener, 0, 0);
+        transport_ = svctcp_create(ListenOnLoopback(8, &port_), 0, 0);
         svc_register(transport_, DEVICE_CORE, DEVICE_CORE_VERSION, device_core_1, 0);
         thread_ = std::thread([this] { Serve(); });
     }
@@ -250,7 +241,7 @@ protected:
             << TakeErrorText();
     }
     void TearDown() override {
-        io_.reset();
+        io_ = {};
         CoUninitialize();
     }
     std::vector<std::pair<std::string, long>> Writes() {
@@ -259,13 +250,11 @@ protected:
     }
 
     Vxi11Server server_;
-    Held<IMessage> io_;
+    com::ComPtr<IMessage> io_;
 };
 
 TEST_F(Vxi11Session, WritesInChunksWithEndOnTheLastAndReadsToEnd) {
-    std::string reply;
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,VXI11\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,VXI11\n");
     const std::string block(40, 'x');
     LONG written = 0;
     ASSERT_EQ(io_->WriteBytes(block.data(), 40, &written), S_OK);
@@ -279,12 +268,9 @@ TEST_F(Vxi11Session, WritesInChunksWithEndOnTheLastAndReadsToEnd) {
 }
 
 TEST_F(Vxi11Session, TermCharIsPassedToTheDeviceOnlyWhenEnabled) {
-    std::string reply;
-    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "first\nsecond\n");  // no termination character: up to END
+    EXPECT_EQ(ReplyOrError(io_.get(), "TWO?\n"), "first\nsecond\n");  // no termination character: up to END
     io_->put_TerminationCharacterEnabled(VARIANT_TRUE);
-    ASSERT_EQ(Query(io_.get(), "TWO?\n", &reply), S_OK);
-    EXPECT_EQ(reply, "first\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "TWO?\n"), "first\n");
     std::lock_guard lock(server_.state().mutex);
     ASSERT_EQ(server_.state().readFlags.size(), 2u);
     EXPECT_EQ(server_.state().readFlags[0] & kTermCharSet, 0);
@@ -312,8 +298,8 @@ TEST_F(Vxi11Session, StatusByteTriggerAndClear) {
 }
 
 TEST_F(Vxi11Session, WithoutAnInterruptChannelServiceRequestsAreSerialPolled) {
-    Held<IServiceRequestWait> waiting;
-    ASSERT_EQ(io_->QueryInterface(IID_IServiceRequestWait, reinterpret_cast<void**>(waiting.out())), S_OK);
+    com::ComPtr<IServiceRequestWait> waiting;
+    ASSERT_EQ(io_->QueryInterface(IID_IServiceRequestWait, waiting.ReceiveVoid()), S_OK);
     SHORT statusByte = 0;
     ASSERT_EQ(waiting->WaitForServiceRequest(1000, &statusByte), S_OK) << TakeErrorText();
     EXPECT_EQ(statusByte, 0x42);  // request service is set in what device_readstb answers
@@ -323,8 +309,7 @@ TEST_F(Vxi11Session, DeviceTimeoutIsFollowedByClearSoTheNextQueryIsNotStale) {
     std::string reply;
     EXPECT_EQ(Query(io_.get(), "SLOW?\n", &reply), E_VISA_TMO);
     EXPECT_EQ(TakeErrorText(), "Timeout expired before operation completed.");
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,VXI11\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,VXI11\n");
 }
 
 TEST_F(Vxi11Session, UnansweredReadTimesOutOnTheRpcLevel) {
@@ -333,8 +318,7 @@ TEST_F(Vxi11Session, UnansweredReadTimesOutOnTheRpcLevel) {
     EXPECT_EQ(Query(io_.get(), "HANG?\n", &reply), E_VISA_TMO);
     server_.Release();
     io_->put_Timeout(2000);
-    ASSERT_EQ(Query(io_.get(), "*IDN?\n", &reply), S_OK) << TakeErrorText();
-    EXPECT_EQ(reply, "ZT,VXI11\n");
+    EXPECT_EQ(ReplyOrError(io_.get(), "*IDN?\n"), "ZT,VXI11\n");
 }
 
 TEST_F(Vxi11Session, CloseDestroysTheLink) {
@@ -348,7 +332,7 @@ TEST(Vxi11Open, PortFromEnvironmentAndRefusedDevice) {
     {
         Vxi11Server server;
         ::setenv("ZENTRAVA_VXI11_PORT", std::to_string(server.port()).c_str(), 1);
-        Held<IMessage> io;
+        com::ComPtr<IMessage> io;
         EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::INSTR", "", 2000, &io), S_OK) << TakeErrorText();
         EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst9::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
         EXPECT_NE(TakeErrorText().find("inst9"), std::string::npos);
@@ -363,7 +347,7 @@ TEST(Vxi11Open, WithoutPortmapperTheErrorSaysHowToNameThePort) {
     UniqueFd probe;
     if (ConnectTcp("127.0.0.1", 111, Deadline::After(500), &probe).ok()) GTEST_SKIP() << "a portmapper runs here";
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     EXPECT_EQ(OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "", 2000, &io), E_VISA_RSRC_NFOUND);
     EXPECT_NE(TakeErrorText().find("VXI11Port"), std::string::npos);
     CoUninitialize();
@@ -458,7 +442,7 @@ private:
 };
 
 Status QueryHandSpoken(const HandSpokenServer& server, std::string* reply) {
-    Held<IMessage> io;
+    com::ComPtr<IMessage> io;
     const HRESULT opened =
         OpenMessage("TCPIP::127.0.0.1::inst0::INSTR", "VXI11Port=" + std::to_string(server.port()), 2000, &io);
     if (FAILED(opened)) return Status::Fail(opened, TakeErrorText());

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "tests/ztv/tool_process.h"
 
@@ -18,8 +19,7 @@ TEST(ZtvListResources, PrintsSerialPortsAndGpibListenersWithIdentities) {
     options.prologixPty = true;
     options.gpibAddress = 4;
     emulator::Emulator instrument(options);
-    std::string error;
-    ASSERT_TRUE(instrument.Start(&error)) << error;
+    ASSERT_TRUE(emulator::test::Started(instrument));
     TempDir serial;
     std::ofstream(serial.file("usb-Prologix_GPIB-USB-if00-port0")).put('\n');
 

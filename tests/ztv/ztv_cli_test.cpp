@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "tests/ztv/tool_process.h"
 
@@ -30,8 +31,7 @@ protected:
         options.portmapper = true;
         options.portmapperPort = 0;
         emulator_ = std::make_unique<emulator::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
+        ASSERT_TRUE(emulator::test::Started(*emulator_));
     }
     void TearDown() override { emulator_->Stop(); }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "tests/support/emulator_support.h"
 #include "tests/support/test_support.h"
 #include "tests/ztv/tool_process.h"
 
@@ -37,9 +38,7 @@ std::vector<std::string> DataLines(const std::string& csv) {
 class Emulated {
 public:
     explicit Emulated(const std::string& replay = "") {
-        emulator::Options options;
-        options.vxi11Port = -1;
-        options.hislipPort = -1;
+        emulator::Options options = emulator::test::ServingOnly(emulator::Channel::Socket);
         options.replayPath = replay;
         options.replaySpeed = 0;
         emulator_ = std::make_unique<emulator::Emulator>(options);

@@ -1,4 +1,4 @@
-// Sessions and error records for the tests of the generated IVI-C face.
+// Sessions and error records for the tests of the IVI-C face.
 #pragma once
 
 #include <gtest/gtest.h>
