@@ -107,7 +107,9 @@ private:
 
     static constexpr int kMaxTracePoints = 100001;
 
-    // The command tables and their handlers (instrument_commands.cpp).
+    // The command tables and their handlers, one file a family: each is a
+    // table of header patterns searched once per unit (common_commands.cpp,
+    // compound_commands.cpp, trace_analyses.cpp, emulator_commands.cpp).
     enum class Takes;
     struct CommonCommand;
     struct Command;
