@@ -41,96 +41,88 @@ std::string ErrorEntry(const std::pair<int, std::string>& error) {
 struct Instrument::Command {
     HeaderPattern pattern;
     bool query;
-    // Nothing when the unit is to be read or stored as a plain setting.
     // Commands run with the lock held; queries take it as they need.
-    std::optional<Reply> (*run)(Instrument& self, const scpi::Unit& unit, const std::string& key);
+    ReplyOrSetting (*run)(Instrument& self, const scpi::Unit& unit, const std::string& key);
     int (*check)(std::string_view params) = nullptr;  // of a stored value
 };
 
-const Instrument::Command
-    Instrument::
-        kCommands
-            [] =
-                {
-                    {"SYST:ERR SYST:ERR:NEXT", true,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         std::lock_guard<std::mutex> lock(self.mutex_);
-                         if (self.errors_.empty()) return Answer("0,\"No error\"");
-                         std::string entry = ErrorEntry(self.errors_.front());
-                         self.errors_.pop_front();
-                         return Answer(entry);
-                     }},
-                    {"SYST:ERR:COUN", true,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         std::lock_guard<std::mutex> lock(self.mutex_);
-                         return Answer(std::to_string(self.errors_.size()));
-                     }},
-                    {"SYST:ERR:ALL", true,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         std::lock_guard<std::mutex> lock(self.mutex_);
-                         std::string all;
-                         for (const auto& error : self.errors_) all += (all.empty() ? "" : ",") + ErrorEntry(error);
-                         self.errors_.clear();
-                         return Answer(all.empty() ? "0,\"No error\"" : all);
-                     }},
-                    {"SYST:VERS", true,
-                     [](Instrument&, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         return Answer("1999.0");
-                     }},
-                    {"HCOP:SDUM:DATA", true,
-                     [](Instrument&, const scpi::Unit& unit, const std::string&) -> std::optional<Reply> {
-                         std::vector<std::string> p = scpi::SplitParameters(unit.params);
-                         return Answer(scpi::DefiniteBlock(ScreenImage(p[0].empty() ? "BMP" : p[0])));
-                     }},
-                    // The data queries of the applications; a list written there reads back.
-                    {"CALC:APP:**:DATA:* CALC:APP:**:LIM:*:LDAT", true,
-                     [](Instrument& self, const scpi::Unit& unit, const std::string& key) -> std::optional<Reply> {
-                         std::optional<TraceQuery> query = ClassifyTraceQuery(unit.nodes);
-                         if (!query) return std::nullopt;
-                         const Sweep sweep = self.SweepOf(query->app);
-                         std::lock_guard<std::mutex> lock(self.mutex_);
-                         auto stored = self.settings_.find(key);
-                         if (stored != self.settings_.end()) return Answer(stored->second);
-                         return Answer(self.ListReplyLocked(TraceList(*query, sweep)));
-                     }},
-                    {"CALC:APP:**", true,
-                     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> std::optional<Reply> {
-                         return self.RunAnalysis(unit);
-                     }},
-                    {"INIT:**", false,
-                     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> std::optional<Reply> {
-                         // "INIT:CONT ON" and the like are settings.
-                         if (!unit.params.empty() || unit.nodes.back() == "CONT") return std::nullopt;
-                         self.operationEnd_ = Clock::now() + std::chrono::milliseconds(self.measurementDelayMs_);
-                         return Reply{};
-                     }},
-                    {"ABOR", false,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         self.operationEnd_ = Clock::now();
-                         return Reply{};
-                     }},
-                    {"SYST:PRES", false,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         self.ResetLocked();
-                         return Reply{};
-                     }},
-                    {"STAT:PRES", false,
-                     [](Instrument& self, const scpi::Unit&, const std::string&) -> std::optional<Reply> {
-                         std::erase_if(self.settings_,
-                                       [](const auto& setting) { return setting.first.rfind("STAT:", 0) == 0; });
-                         return Reply{};
-                     }},
-                    {"SYST:SET", false,
-                     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> std::optional<Reply> {
-                         std::optional<std::string> state = scpi::BlockPayload(unit.params);
-                         if (state)
-                             self.RestoreLocked(*state);
-                         else
-                             self.PushErrorLocked(kDataTypeError, unit.header);
-                         return Reply{};
-                     }},
-                    {"FORM FORM:DATA", false, nullptr, &DataFormatError},
-                    {"SENS:ATT:LEV", false, nullptr, &AttenuationError},
+const Instrument::Command Instrument::kCommands[] = {
+    {"SYST:ERR SYST:ERR:NEXT", true,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         std::lock_guard<std::mutex> lock(self.mutex_);
+         if (self.errors_.empty()) return Answer("0,\"No error\"");
+         std::string entry = ErrorEntry(self.errors_.front());
+         self.errors_.pop_front();
+         return Answer(entry);
+     }},
+    {"SYST:ERR:COUN", true,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         std::lock_guard<std::mutex> lock(self.mutex_);
+         return Answer(std::to_string(self.errors_.size()));
+     }},
+    {"SYST:ERR:ALL", true,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         std::lock_guard<std::mutex> lock(self.mutex_);
+         std::string all;
+         for (const auto& error : self.errors_) all += (all.empty() ? "" : ",") + ErrorEntry(error);
+         self.errors_.clear();
+         return Answer(all.empty() ? "0,\"No error\"" : all);
+     }},
+    {"SYST:VERS", true,
+     [](Instrument&, const scpi::Unit&, const std::string&) -> ReplyOrSetting { return Answer("1999.0"); }},
+    {"HCOP:SDUM:DATA", true,
+     [](Instrument&, const scpi::Unit& unit, const std::string&) -> ReplyOrSetting {
+         std::vector<std::string> p = scpi::SplitParameters(unit.params);
+         return Answer(scpi::DefiniteBlock(ScreenImage(p[0].empty() ? "BMP" : p[0])));
+     }},
+    // The data queries of the applications; a list written there reads back.
+    {"CALC:APP:**:DATA:* CALC:APP:**:LIM:*:LDAT", true,
+     [](Instrument& self, const scpi::Unit& unit, const std::string& key) -> ReplyOrSetting {
+         std::optional<TraceQuery> query = ClassifyTraceQuery(unit.nodes);
+         if (!query) return std::nullopt;
+         const Sweep sweep = self.SweepOf(query->app);
+         std::lock_guard<std::mutex> lock(self.mutex_);
+         auto stored = self.settings_.find(key);
+         if (stored != self.settings_.end()) return Answer(stored->second);
+         return Answer(self.ListReplyLocked(TraceList(*query, sweep)));
+     }},
+    {"CALC:APP:**", true,
+     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> ReplyOrSetting {
+         return self.RunAnalysis(unit);
+     }},
+    {"INIT:**", false,
+     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> ReplyOrSetting {
+         // "INIT:CONT ON" and the like are settings.
+         if (!unit.params.empty() || unit.nodes.back() == "CONT") return std::nullopt;
+         self.operationEnd_ = Clock::now() + std::chrono::milliseconds(self.measurementDelayMs_);
+         return Reply{};
+     }},
+    {"ABOR", false,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         self.operationEnd_ = Clock::now();
+         return Reply{};
+     }},
+    {"SYST:PRES", false,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         self.ResetLocked();
+         return Reply{};
+     }},
+    {"STAT:PRES", false,
+     [](Instrument& self, const scpi::Unit&, const std::string&) -> ReplyOrSetting {
+         std::erase_if(self.settings_, [](const auto& setting) { return setting.first.rfind("STAT:", 0) == 0; });
+         return Reply{};
+     }},
+    {"SYST:SET", false,
+     [](Instrument& self, const scpi::Unit& unit, const std::string&) -> ReplyOrSetting {
+         std::optional<std::string> state = scpi::BlockPayload(unit.params);
+         if (state)
+             self.RestoreLocked(*state);
+         else
+             self.PushErrorLocked(kDataTypeError, unit.header);
+         return Reply{};
+     }},
+    {"FORM FORM:DATA", false, nullptr, &DataFormatError},
+    {"SENS:ATT:LEV", false, nullptr, &AttenuationError},
 };
 
 Instrument::Reply Instrument::RunCompound(const scpi::Unit& unit) {
@@ -144,7 +136,7 @@ Instrument::Reply Instrument::RunCompound(const scpi::Unit& unit) {
     std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
     if (!unit.query) lock.lock();
     if (command && command->run) {
-        if (std::optional<Reply> reply = command->run(*this, unit, key)) return *reply;
+        if (ReplyOrSetting reply = command->run(*this, unit, key)) return *reply;
     }
     if (unit.query) {
         lock.lock();

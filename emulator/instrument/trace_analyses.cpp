@@ -91,7 +91,7 @@ std::vector<double> Instrument::StoredNumbers(std::vector<std::string> nodes,
     return text ? Numbers(*text) : std::vector<double>{};
 }
 
-std::optional<Instrument::Reply> Instrument::RunAnalysis(const scpi::Unit& unit) {
+Instrument::ReplyOrSetting Instrument::RunAnalysis(const scpi::Unit& unit) {
     const Analysis* analysis = FindEntry(kAnalyses, unit);
     std::optional<TraceQuery> trace = TraceOf(unit.nodes);
     if (!analysis || !trace) return std::nullopt;
