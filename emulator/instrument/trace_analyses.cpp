@@ -1,6 +1,7 @@
 // The analyses of a measured trace ("CALC:PN:TRAC1:FUNC:STAT:DATA?") and
 // its marker readings.
-#include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 #include "emulator/instrument/error_texts.h"
 #include "emulator/instrument/header_pattern.h"
