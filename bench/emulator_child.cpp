@@ -11,31 +11,14 @@
 
 #include "bench/processors.h"
 #include "emulator/emulator.h"
+#include "emulator/servers/socket_io.h"
 
 namespace bench {
+
+using emulator::ReadExact;
+using emulator::WriteAll;
+
 namespace {
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, bytes, size);
-        if (got <= 0) return false;
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 // The child's side: one byte per request, 'c' to clear (answered with one
 // byte), 't' to take (answered with a 64-bit length and the bytes); the end
@@ -61,7 +44,7 @@ int Serve(int channel, int points, bool shortReals, const char* storedQuery) {
     }
     if (!WriteAll(channel, &port, sizeof port) || port == 0) return 1;
     char request = 0;
-    while (ReadAll(channel, &request, 1)) {
+    while (ReadExact(channel, &request, 1)) {
         if (request == 'c') {
             server.ClearReceived();
             if (!WriteAll(channel, &request, 1)) break;
@@ -99,7 +82,7 @@ bool EmulatorChild::Start(int points, bool shortReals, const char* storedQuery, 
     ::close(ends[1]);
     channel_ = ends[0];
     std::int32_t port = 0;
-    if (pid_ < 0 || !ReadAll(channel_, &port, sizeof port) || port == 0) {
+    if (pid_ < 0 || !ReadExact(channel_, &port, sizeof port) || port == 0) {
         *error = "the emulator did not start";
         return false;
     }
@@ -109,15 +92,15 @@ bool EmulatorChild::Start(int points, bool shortReals, const char* storedQuery, 
 
 bool EmulatorChild::ClearReceived() {
     char request = 'c';
-    return WriteAll(channel_, &request, 1) && ReadAll(channel_, &request, 1);
+    return WriteAll(channel_, &request, 1) && ReadExact(channel_, &request, 1);
 }
 
 bool EmulatorChild::TakeReceived(std::string* bytes) {
     const char request = 't';
     std::uint64_t length = 0;
-    if (!WriteAll(channel_, &request, 1) || !ReadAll(channel_, &length, sizeof length)) return false;
+    if (!WriteAll(channel_, &request, 1) || !ReadExact(channel_, &length, sizeof length)) return false;
     bytes->resize(length);
-    return ReadAll(channel_, bytes->data(), length);
+    return ReadExact(channel_, bytes->data(), length);
 }
 
 }  // namespace bench

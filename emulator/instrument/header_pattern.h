@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/instrument/scpi_parser.h"
+
 namespace emulator {
 
 // A pattern over normalized header nodes, written as nodes joined by ':'.
@@ -21,5 +23,15 @@ public:
 private:
     std::vector<std::vector<std::string>> alternatives_;
 };
+
+// The first entry of a command table that claims the unit: its pattern
+// matches the header and it is a query exactly when the unit is one.
+template <class Entry, std::size_t N>
+const Entry* FindEntry(const Entry (&table)[N], const scpi::Unit& unit) {
+    for (const Entry& entry : table) {
+        if (entry.query == unit.query && entry.pattern.Matches(unit.nodes)) return &entry;
+    }
+    return nullptr;
+}
 
 }  // namespace emulator

@@ -16,8 +16,6 @@ namespace {
 // parser then gives up on the rest of the message.
 thread_local bool tCommandError = false;
 
-constexpr int kUndefinedHeader = -113;
-
 }  // namespace
 
 Instrument::Instrument(InstrumentOptions options)

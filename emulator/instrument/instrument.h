@@ -104,10 +104,14 @@ private:
         std::string text;
         bool present = false;
     };
+    // Nothing when the unit is read or stored as a plain setting.
+    using ReplyOrSetting = std::optional<Reply>;
 
     static constexpr int kMaxTracePoints = 100001;
 
-    // The command tables and their handlers (instrument_commands.cpp).
+    // The command tables and their handlers, one file a family: each is a
+    // table of header patterns searched once per unit (common_commands.cpp,
+    // compound_commands.cpp, trace_analyses.cpp, emulator_commands.cpp).
     enum class Takes;
     struct CommonCommand;
     struct Command;
@@ -127,7 +131,7 @@ private:
     // error queued, when the parameters do not fit.
     std::optional<int> CommonParameterLocked(Takes takes, const scpi::Unit& unit);
     Reply RunCompound(const scpi::Unit& unit);
-    std::optional<Reply> RunAnalysis(const scpi::Unit& unit);
+    ReplyOrSetting RunAnalysis(const scpi::Unit& unit);
     Reply RunEmulatorCommand(const scpi::Unit& unit);
     static Reply Answer(std::string text) { return {std::move(text), true}; }
 

@@ -5,7 +5,6 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <resolv.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -243,9 +242,7 @@ bool MdnsResponder::Start(Announcement announcement, std::string* error) {
     any.sin_family = AF_INET;
     any.sin_port = htons(kMdnsPort);
     if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
-        *error = std::string("mDNS: cannot bind UDP port 5353: ") + std::strerror(errno);
-        Stop();
-        return false;
+        return Fail(std::string("mDNS: cannot bind UDP port 5353: ") + std::strerror(errno), error);
     }
     const std::vector<in_addr> interfaces = Interfaces(announcement_.address);
     for (const in_addr& interface : interfaces) {
@@ -253,45 +250,43 @@ bool MdnsResponder::Start(Announcement announcement, std::string* error) {
         inet_pton(AF_INET, kGroup, &join.imr_multiaddr);
         join.imr_interface = interface;
         if (setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0) {
-            *error = "mDNS: cannot join " + std::string(kGroup) + " on " + announcement_.address + ": " +
-                     std::strerror(errno);
-            Stop();
-            return false;
+            return Fail("mDNS: cannot join " + std::string(kGroup) + " on " + announcement_.address + ": " +
+                            std::strerror(errno),
+                        error);
         }
     }
     if (interfaces.empty()) {
-        *error = "mDNS: no multicast interface for " + announcement_.address;
-        Stop();
-        return false;
+        return Fail("mDNS: no multicast interface for " + announcement_.address, error);
     }
-    serving_.Start([this] { Serve(); }, fd_);
+    serving_.Start({fd_}, [this](int) { Receive(); });
     return true;
 }
 
 void MdnsResponder::Stop() {
     serving_.Stop();
-    if (fd_ >= 0) close(fd_);
     fd_ = -1;
 }
 
-void MdnsResponder::Serve() {
-    for (;;) {
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) continue;
-        if (fds[1].revents) return;
-        unsigned char query[NS_PACKETSZ * 16];
-        sockaddr_in from{};
-        Datagram received(&from, query, sizeof query);
-        const ssize_t n = recvmsg(fd_, &received.header, 0);
-        if (n <= 0) continue;
-        in_pktinfo arrival{};
-        for (cmsghdr* c = CMSG_FIRSTHDR(&received.header); c; c = CMSG_NXTHDR(&received.header, c)) {
-            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-                std::memcpy(&arrival, CMSG_DATA(c), sizeof arrival);
-            }
+bool MdnsResponder::Fail(std::string text, std::string* error) {
+    *error = std::move(text);
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    return false;
+}
+
+void MdnsResponder::Receive() const {
+    unsigned char query[NS_PACKETSZ * 16];
+    sockaddr_in from{};
+    Datagram received(&from, query, sizeof query);
+    const ssize_t n = recvmsg(fd_, &received.header, 0);
+    if (n <= 0) return;
+    in_pktinfo arrival{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&received.header); c; c = CMSG_NXTHDR(&received.header, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            std::memcpy(&arrival, CMSG_DATA(c), sizeof arrival);
         }
-        Respond(query, static_cast<std::size_t>(n), from, arrival);
     }
+    Respond(query, static_cast<std::size_t>(n), from, arrival);
 }
 
 void MdnsResponder::Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from,

@@ -32,21 +32,18 @@ struct Announcement {
 // address, all multicast interfaces for 0.0.0.0.
 class MdnsResponder {
 public:
-    MdnsResponder() = default;
-    ~MdnsResponder() { Stop(); }
-    MdnsResponder(const MdnsResponder&) = delete;
-    MdnsResponder& operator=(const MdnsResponder&) = delete;
-
     bool Start(Announcement announcement, std::string* error);
     void Stop();
 
 private:
-    void Serve();
+    // Closes the socket not yet served and sets `error`; false.
+    bool Fail(std::string text, std::string* error);
+    void Receive() const;
     void Respond(const unsigned char* query, std::size_t size, const sockaddr_in& from, in_pktinfo arrival) const;
 
     Announcement announcement_;
     int fd_ = -1;
-    ServingThread serving_;  // last: its thread uses the members above
+    ServingThread serving_;  // last: its thread uses the members above; owns the socket
 };
 
 // The emulator's announcement for its options' identity and the ports it serves.

@@ -168,43 +168,33 @@ bool Portmapper::Start(const std::string& address, int port, int coreChannelPort
     }
     address_ = address == "0.0.0.0" ? "127.0.0.1" : address;
     corePort_ = coreChannelPort;
-    serving_.Start([this] { Serve(); }, tcpFd_);
+    serving_.Start({udpFd_, tcpFd_}, [this](int socket) { Serve(socket); });
     return true;
 }
 
 void Portmapper::Stop() {
-    if (tcpFd_ < 0) return;
     serving_.Stop();
-    close(tcpFd_);
-    close(udpFd_);
     tcpFd_ = udpFd_ = -1;
     port_ = 0;
 }
 
-void Portmapper::Serve() {
-    for (;;) {
-        pollfd fds[3] = {{tcpFd_, POLLIN, 0}, {udpFd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0) continue;
-        if (fds[2].revents) return;
-        if (fds[1].revents) {
-            char buffer[2048];
-            sockaddr_storage from{};
-            socklen_t fromLength = sizeof from;
-            ssize_t n = recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-            if (n > 0) {
-                std::string reply = Answer(std::string(buffer, static_cast<std::size_t>(n)));
-                if (!reply.empty()) {
-                    sendto(udpFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
-                }
-            }
+void Portmapper::Serve(int socket) const {
+    if (socket == udpFd_) {
+        char buffer[2048];
+        sockaddr_storage from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = recvfrom(udpFd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n <= 0) return;
+        std::string reply = Answer(std::string(buffer, static_cast<std::size_t>(n)));
+        if (!reply.empty()) {
+            sendto(udpFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
         }
-        if (fds[0].revents) {
-            int fd = accept4(tcpFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                ServeStream(fd);
-                close(fd);
-            }
-        }
+        return;
+    }
+    int fd = accept4(tcpFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+        ServeStream(fd);
+        close(fd);
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "emulator/servers/serving_thread.h"
@@ -12,17 +11,13 @@ namespace emulator {
 // on one port. The portmapper itself and DEVICE_CORE over TCP are registered.
 class Portmapper {
 public:
-    Portmapper() = default;
-    ~Portmapper() { Stop(); }
-    Portmapper(const Portmapper&) = delete;
-    Portmapper& operator=(const Portmapper&) = delete;
-
     bool Start(const std::string& address, int port, int coreChannelPort, std::string* error);
     void Stop();
     int Port() const { return port_; }
 
 private:
-    void Serve();
+    // Answers a datagram or serves a connection, as `socket` is the UDP or TCP one.
+    void Serve(int socket) const;
     // Answers one call; empty when there is nothing to answer.
     std::string Answer(const std::string& call) const;
     void ServeStream(int fd) const;
@@ -32,7 +27,7 @@ private:
     int udpFd_ = -1;
     int port_ = 0;
     int corePort_ = 0;
-    ServingThread serving_;  // last: its thread uses the members above
+    ServingThread serving_;  // last: its thread uses the members above; owns the sockets
 };
 
 }  // namespace emulator

@@ -1,10 +1,7 @@
 #include "emulator/servers/tcp_listener.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include "emulator/servers/socket_io.h"
 
@@ -15,39 +12,30 @@ bool TcpListener::Start(const std::string& address, int port, Handler handler, s
     if (listenFd_ < 0) return false;
     port_ = LocalPort(listenFd_);
     handler_ = std::move(handler);
-    // The accept loop also ends when the listening socket is shut down.
-    serving_.Start([this] { AcceptLoop(); }, listenFd_);
+    serving_.Start({listenFd_}, [this](int) { Accept(); });
     return true;
 }
 
-void TcpListener::AcceptLoop() {
-    for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
+void TcpListener::Accept() {
+    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    SetNoDelay(fd);
+    ReapFinished();
+    auto connection = std::make_unique<Connection>();
+    Connection* c = connection.get();
+    c->fd = fd;
+    int number = ++counter_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    c->thread = std::thread([this, c, number] {
+        handler_(c->fd, number);
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            close(c->fd);
+            c->open = false;
         }
-        if (fds[1].revents) return;
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        SetNoDelay(fd);
-        ReapFinished();
-        auto connection = std::make_unique<Connection>();
-        Connection* c = connection.get();
-        c->fd = fd;
-        int number = ++counter_;
-        std::lock_guard<std::mutex> lock(mutex_);
-        c->thread = std::thread([this, c, number] {
-            handler_(c->fd, number);
-            {
-                std::lock_guard<std::mutex> guard(mutex_);
-                close(c->fd);
-                c->open = false;
-            }
-            c->finished = true;
-        });
-        connections_.push_back(std::move(connection));
-    }
+        c->finished = true;
+    });
+    connections_.push_back(std::move(connection));
 }
 
 void TcpListener::ReapFinished() {
@@ -78,7 +66,6 @@ void TcpListener::Stop() {
         all.swap(connections_);
     }
     for (auto& c : all) c->thread.join();
-    close(listenFd_);
     listenFd_ = -1;
     port_ = 0;
 }

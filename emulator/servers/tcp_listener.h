@@ -38,7 +38,7 @@ private:
         std::thread thread;
     };
 
-    void AcceptLoop();
+    void Accept();
     void ReapFinished();
 
     std::atomic<int>& counter_;
@@ -47,7 +47,7 @@ private:
     int port_ = 0;
     std::mutex mutex_;
     std::list<std::unique_ptr<Connection>> connections_;
-    ServingThread serving_;  // last: its thread uses the members above
+    ServingThread serving_;  // last: its thread uses the members above; owns the listening socket
 };
 
 }  // namespace emulator
