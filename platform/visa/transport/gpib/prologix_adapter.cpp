@@ -132,13 +132,29 @@ Status PrologixAdapter::Configure(Deadline deadline) {
     return Status::Ok();
 }
 
-Status PrologixAdapter::Take(Deadline deadline, std::unique_lock<std::timed_mutex>* lock) {
-    *lock = std::unique_lock(mutex_, std::defer_lock);
-    if (deadline.infinite()) {
-        lock->lock();
-    } else if (!lock->try_lock_for(std::chrono::milliseconds(deadline.PollMilliseconds()))) {
-        return Status::Timeout();
+void PrologixAdapter::Turn::GiveBack() {
+    if (!adapter_) return;
+    {
+        const std::lock_guard guard(adapter_->turnMutex_);
+        adapter_->taken_ = false;
     }
+    adapter_->turnGivenBack_.notify_one();
+    adapter_ = nullptr;
+}
+
+Status PrologixAdapter::Take(Deadline deadline, Turn* turn) {
+    turn->GiveBack();
+    {
+        std::unique_lock guard(turnMutex_);
+        const auto free = [this] { return !taken_; };
+        if (deadline.infinite()) {
+            turnGivenBack_.wait(guard, free);
+        } else if (!turnGivenBack_.wait_for(guard, std::chrono::milliseconds(deadline.PollMilliseconds()), free)) {
+            return Status::Timeout();
+        }
+        taken_ = true;
+    }
+    turn->adapter_ = this;
     if (!inDoubt_) return Status::Ok();
     if (!fd_.valid()) {
         if (Status status = Connect(deadline); !status.ok()) return status;

@@ -11,6 +11,7 @@
 // line feed inside it is data.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -53,10 +54,25 @@ public:
 
     const std::string& resource() const { return resource_; }
 
+    // One session's turn at the adapter, given back when it goes.
+    class Turn {
+    public:
+        Turn() = default;
+        ~Turn() { GiveBack(); }
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        friend class PrologixAdapter;
+        void GiveBack();
+
+        PrologixAdapter* adapter_ = nullptr;
+    };
+
     // Takes the adapter for one exchange, waiting for another session's
     // exchange at most until the deadline; an adapter left in doubt by a
     // failed exchange is brought back in step first. The calls below need it.
-    Status Take(Deadline deadline, std::unique_lock<std::timed_mutex>* lock);
+    Status Take(Deadline deadline, Turn* turn);
 
     // Makes `address` the adapter's listener and talker unless it is already.
     Status Address(const GpibAddress& address, Deadline deadline);
@@ -85,7 +101,11 @@ private:
     const std::string resource_;
     const ResourceAddress link_;
     const OpenOptions options_;
-    std::timed_mutex mutex_;
+    // The turn is a flag under a mutex rather than a std::timed_mutex, whose
+    // timed lock waits on a clock the thread sanitizer does not follow.
+    std::mutex turnMutex_;
+    std::condition_variable turnGivenBack_;
+    bool taken_ = false;
     UniqueFd fd_;
     ReceiveBuffer received_;
     std::string version_;  // the "++ver" answer, which marks the end of a resynchronisation

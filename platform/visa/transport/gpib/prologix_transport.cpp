@@ -70,8 +70,8 @@ Status PrologixTransport::Open(const ResourceAddress& address, const std::string
     return Status::Ok();
 }
 
-Status PrologixTransport::Talk(Deadline deadline, std::unique_lock<std::timed_mutex>* lock) {
-    if (Status status = adapter_->Take(deadline, lock); !status.ok()) return status;
+Status PrologixTransport::Talk(Deadline deadline, PrologixAdapter::Turn* turn) {
+    if (Status status = adapter_->Take(deadline, turn); !status.ok()) return status;
     return adapter_->Address(address_, deadline);
 }
 
@@ -79,8 +79,8 @@ Status PrologixTransport::Write(const std::uint8_t* data, std::size_t size, bool
     // A new command makes the instrument drop the rest of an unread reply.
     message_.clear();
     taken_ = 0;
-    std::unique_lock<std::timed_mutex> lock;
-    if (Status status = Talk(deadline, &lock); !status.ok()) return status;
+    PrologixAdapter::Turn turn;
+    if (Status status = Talk(deadline, &turn); !status.ok()) return status;
     return adapter_->SendData(data, size, end, deadline);
 }
 
@@ -89,8 +89,8 @@ Status PrologixTransport::Read(const ReadRequest& request, Deadline deadline, Re
     if (taken_ == message_.size()) {
         message_.clear();
         taken_ = 0;
-        std::unique_lock<std::timed_mutex> lock;
-        if (Status status = Talk(deadline, &lock); !status.ok()) return status;
+        PrologixAdapter::Turn turn;
+        if (Status status = Talk(deadline, &turn); !status.ok()) return status;
         if (Status status = adapter_->ReceiveMessage(deadline, &message_); !status.ok()) return status;
     }
     const char* from = message_.data() + taken_;
@@ -111,8 +111,8 @@ Status PrologixTransport::Read(const ReadRequest& request, Deadline deadline, Re
 Status PrologixTransport::Clear(Deadline deadline) {
     message_.clear();
     taken_ = 0;
-    std::unique_lock<std::timed_mutex> lock;
-    if (Status status = Talk(deadline, &lock); !status.ok()) return status;
+    PrologixAdapter::Turn turn;
+    if (Status status = Talk(deadline, &turn); !status.ok()) return status;
     if (Status status = adapter_->Command("++clr", deadline); !status.ok()) return status;
     return adapter_->Synchronize(deadline);
 }
@@ -130,14 +130,14 @@ Status PrologixTransport::SerialPoll(Deadline deadline, std::uint8_t* statusByte
 }
 
 Status PrologixTransport::ReadStatusByte(Deadline deadline, std::uint8_t* statusByte) {
-    std::unique_lock<std::timed_mutex> lock;
-    if (Status status = adapter_->Take(deadline, &lock); !status.ok()) return status;
+    PrologixAdapter::Turn turn;
+    if (Status status = adapter_->Take(deadline, &turn); !status.ok()) return status;
     return SerialPoll(deadline, statusByte);
 }
 
 Status PrologixTransport::Trigger(Deadline deadline) {
-    std::unique_lock<std::timed_mutex> lock;
-    if (Status status = adapter_->Take(deadline, &lock); !status.ok()) return status;
+    PrologixAdapter::Turn turn;
+    if (Status status = adapter_->Take(deadline, &turn); !status.ok()) return status;
     return adapter_->Command("++trg " + address_.Argument(), deadline);
 }
 
@@ -145,8 +145,8 @@ Status PrologixTransport::WaitForServiceRequest(Deadline deadline, std::uint8_t*
     for (;;) {
         if (interruption_.raised()) return ServiceRequestWaitInterrupted();
         {
-            std::unique_lock<std::timed_mutex> lock;
-            Status status = adapter_->Take(deadline, &lock);
+            PrologixAdapter::Turn turn;
+            Status status = adapter_->Take(deadline, &turn);
             std::string line;
             if (status.ok()) status = adapter_->Query("++srq", deadline, &line);
             // The line is shared by the bus: only this instrument's status

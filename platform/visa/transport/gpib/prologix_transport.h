@@ -46,7 +46,7 @@ private:
     PrologixTransport(std::shared_ptr<PrologixAdapter> adapter, const ResourceAddress& address);
 
     // Takes the adapter and addresses this instrument.
-    Status Talk(Deadline deadline, std::unique_lock<std::timed_mutex>* lock);
+    Status Talk(Deadline deadline, PrologixAdapter::Turn* turn);
     Status SerialPoll(Deadline deadline, std::uint8_t* statusByte);
 
     std::shared_ptr<PrologixAdapter> adapter_;
