@@ -132,18 +132,16 @@ Status PrologixAdapter::Configure(Deadline deadline) {
     return Status::Ok();
 }
 
-void PrologixAdapter::Turn::GiveBack() {
-    if (!adapter_) return;
+void PrologixAdapter::GiveBackTurn::operator()(PrologixAdapter* adapter) const {
     {
-        const std::lock_guard guard(adapter_->turnMutex_);
-        adapter_->taken_ = false;
+        const std::lock_guard guard(adapter->turnMutex_);
+        adapter->taken_ = false;
     }
-    adapter_->turnGivenBack_.notify_one();
-    adapter_ = nullptr;
+    adapter->turnGivenBack_.notify_one();
 }
 
 Status PrologixAdapter::Take(Deadline deadline, Turn* turn) {
-    turn->GiveBack();
+    turn->reset();
     {
         std::unique_lock guard(turnMutex_);
         const auto free = [this] { return !taken_; };
@@ -154,7 +152,7 @@ Status PrologixAdapter::Take(Deadline deadline, Turn* turn) {
         }
         taken_ = true;
     }
-    turn->adapter_ = this;
+    turn->reset(this);
     if (!inDoubt_) return Status::Ok();
     if (!fd_.valid()) {
         if (Status status = Connect(deadline); !status.ok()) return status;

@@ -55,19 +55,10 @@ public:
     const std::string& resource() const { return resource_; }
 
     // One session's turn at the adapter, given back when it goes.
-    class Turn {
-    public:
-        Turn() = default;
-        ~Turn() { GiveBack(); }
-        Turn(const Turn&) = delete;
-        Turn& operator=(const Turn&) = delete;
-
-    private:
-        friend class PrologixAdapter;
-        void GiveBack();
-
-        PrologixAdapter* adapter_ = nullptr;
+    struct GiveBackTurn {
+        void operator()(PrologixAdapter* adapter) const;
     };
+    using Turn = std::unique_ptr<PrologixAdapter, GiveBackTurn>;
 
     // Takes the adapter for one exchange, waiting for another session's
     // exchange at most until the deadline; an adapter left in doubt by a
